@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the project needs to build, run, test and benchmark.
+# Idempotent: when everything is present it prints nothing and changes nothing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  # window program
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-image-formats-plugins libgl-dev
+  # siblings: GStreamer core with base, good and ugly only, and the codec libraries
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps
+  libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libflac-dev libvo-aacenc-dev
+  libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev
+  # X11: window search, embedding, keys
+  libxcb1-dev libxcb-keysyms1-dev libxcb-icccm4-dev
+  # tests: X server, session bus, mocked logind, screenshots
+  xvfb xauth x11-utils xdotool dbus dbus-x11 python3-dbusmock imagemagick fonts-dejavu-core
+  xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing ${#missing[@]} missing packages: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "Packages installed."

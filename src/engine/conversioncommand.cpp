@@ -1,0 +1,108 @@
+#include "engine/conversioncommand.h"
+
+#include "engine/siblingcommands.h"
+#include "sources/timecode.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+namespace Opt = TranscoderOption;
+
+namespace {
+
+constexpr int kCollisionWaitMs = 10;
+constexpr auto kCollisionSuffix = u"-1";
+
+// Next name to try for a taken output path: "-1" before the extension. Should that no
+// longer fit the record's 255 characters, the file name (never the folder or the
+// extension) is shortened and counted instead, so the search always ends and the
+// extension, which decides the output format, is always kept.
+QString nextOutputCandidate(const QString &taken, const QString &extension, int &overflowCount)
+{
+    const QString base = taken.endsWith(extension) ? taken.chopped(extension.size()) : taken;
+    const QString candidate = base + kCollisionSuffix + extension;
+    constexpr int kCapacity = FixedText<255>::kCapacity;
+    if (candidate.size() <= kCapacity)
+        return candidate;
+
+    const QString suffix = u"-"_s + QString::number(++overflowCount);
+    const qsizetype folderEnd = base.lastIndexOf(u'/') + 1;
+    const qsizetype room = kCapacity - extension.size() - suffix.size();
+    if (room <= folderEnd)
+        return {}; // the folder alone leaves no room for a file name
+    return base.left(room) + suffix + extension;
+}
+
+// Step 10 of the command: make the output name free before the child writes to it.
+void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged)
+{
+    int overflowCount = 0;
+    QSet<QString> tried;
+    while (QFileInfo::exists(job.OutputPath)) {
+        const QString next = nextOutputCandidate(job.OutputPath, job.Extension, overflowCount);
+        if (next.isEmpty() || tried.contains(next))
+            return;
+        tried.insert(next);
+        job.OutputPath = next;
+        if (onDestinationChanged)
+            onDestinationChanged(QFileInfo(job.OutputPath).fileName());
+        QThread::msleep(kCollisionWaitMs);
+    }
+}
+
+} // namespace
+
+QString NumberBeforeUnit(const QString &text, QStringView unit)
+{
+    const qsizetype position = text.indexOf(unit); // 0-based: the 1-based p minus one
+    if (position <= 1)
+        return {};
+    return text.left(position - 1);
+}
+
+CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged)
+{
+    CommandLine cmd;
+    cmd.program = kTranscoderName.toString();
+
+    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
+        { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
+    cmd.append(quoted(job.SourcePath), { job.SourcePath });
+    cmd.append(u"  -ss  "_s + job.StartTime, { Opt::Start.toString(), job.StartTime });
+    const QString length = job.Length.left(kTimeCodeLength);
+    cmd.append(u"  -t  "_s + length, { Opt::Length.toString(), length });
+
+    if (job.Lossless == kTrue) {
+        cmd.append(u" -acodec  "_s + kCopyCodec, { Opt::Codec.toString(), kCopyCodec.toString() });
+    } else {
+        const QString volume = QString::number(job.Volume);
+        cmd.append(u"   -vol  "_s + volume, { Opt::Volume.toString(), volume });
+        const QString rate = NumberBeforeUnit(job.SampleRate, u"Hz");
+        if (!rate.isEmpty())
+            cmd.append(u"  -ar  "_s + rate, { Opt::SampleRate.toString(), rate });
+    }
+
+    if (job.AudioCodec == kMp3ProfileCodec)
+        cmd.append(u" -acodec  "_s + kMp3Encoder, { Opt::Codec.toString(), kMp3Encoder.toString() });
+    else
+        cmd.append(u"  -acodec  "_s + job.AudioCodec.text(), { Opt::Codec.toString(), job.AudioCodec });
+
+    if (job.BitrateNot == kFalse && job.Bitrate.text().contains(u"kbps")) {
+        const QString kbps = NumberBeforeUnit(job.Bitrate, u"kbps") + u'k';
+        cmd.append(
+            u" -ab "_s + kbps + u"  -qscale 6"_s, { Opt::Bitrate.toString(), kbps, Opt::Quality.toString(), u"6"_s });
+    }
+
+    const QString first = job.Channels.text().left(1);
+    const QString channels = first == u"5" ? u"6"_s : first;
+    cmd.append(u"  -ac  "_s + channels, { Opt::Channels.toString(), channels });
+
+    if (job.VideoNot == kTrue)
+        cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
+
+    makeOutputNameFree(job, onDestinationChanged);
+    cmd.append(u"   "_s + quoted(job.OutputPath), { job.OutputPath });
+    return cmd;
+}

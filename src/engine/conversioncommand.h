@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/commandline.h"
+#include "engine/startrecord.h"
+
+#include <functional>
+
+// Told the new file name (no folder) whenever the output name had to change because a
+// file of that name exists; the source list shows it in the row's Destination column.
+using DestinationChanged = std::function<void(const QString &fileName)>;
+
+// The transcoder command for one job, built right before the row's transcoder starts:
+//
+//   sonmill qzv -y -i "<in>"  -ss  <start>  -t  <length>   -vol  <v>  -ar  <rate>
+//     -acodec  <encoder> -ab <n>k  -qscale 6  -ac  <channels> -vn   "<out>"
+//
+// (one line; the irregular blanks are part of the format). A lossless job passes
+// "-acodec  copy" in place of volume and rate, followed by its encoder.
+// When a file exists at the job's OutputPath, "-1" is put before the extension, again on
+// each pass, 10 ms apart, until the name is free; the changed OutputPath stays in the job.
+// The builder never fails: unexpected field contents give empty option values, and the
+// transcoder's reaction decides the row's outcome.
+CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged = {});
+
+// The number text in front of a unit ("44100 Hz" -> "44100", "128 kbps" -> "128"): the
+// text up to two characters before the unit's first occurrence, empty when the unit is
+// missing or nothing stands before it.
+QString NumberBeforeUnit(const QString &text, QStringView unit);

@@ -1,0 +1,33 @@
+#include "engine/siblingcommands.h"
+
+using namespace Qt::StringLiterals;
+namespace Opt = TranscoderOption;
+
+CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath)
+{
+    CommandLine cmd;
+    cmd.program = kTranscoderName.toString();
+    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
+        { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
+    cmd.append(quoted(sourcePath), { sourcePath });
+    cmd.append(u" -t "_s + kProbeLength + u"  "_s, { Opt::Length.toString(), kProbeLength.toString() });
+    cmd.append(quoted(scratchPath), { scratchPath });
+    return cmd;
+}
+
+CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool trailingBlank)
+{
+    const QString seconds = QString::number(startSeconds);
+    const QString width = QString::number(kPlayerWidth);
+    const QString height = QString::number(kPlayerHeight);
+
+    CommandLine cmd;
+    cmd.program = kPlayerName.toString();
+    cmd.append(
+        kPlayerName + u" "_s + kSiblingKey + u"  -ss  "_s + seconds, { kSiblingKey.toString(), u"-ss"_s, seconds });
+    cmd.append(u" -x "_s + width + u" -y "_s + height + u"  "_s, { u"-x"_s, width, u"-y"_s, height });
+    cmd.append(quoted(filePath), { filePath });
+    if (trailingBlank)
+        cmd.append(u" "_s);
+    return cmd;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/commandline.h"
+
+#include <QString>
+
+// The two programs that do all media work ship beside the window program and are
+// started by their bare names; the first argument of every call is the fixed key.
+inline constexpr QStringView kTranscoderName = u"sonmill";
+inline constexpr QStringView kPlayerName = u"mirplay";
+inline constexpr QStringView kSiblingKey = u"qzv";
+
+// Window title the preview player gives its one window.
+inline constexpr QStringView kPlayerWindowTitle = u"Preview";
+
+// Preview window size passed to the player.
+inline constexpr int kPlayerWidth = 320;
+inline constexpr int kPlayerHeight = 240;
+
+// Transcoder options.
+namespace TranscoderOption {
+inline constexpr QStringView Overwrite = u"-y";
+inline constexpr QStringView Input = u"-i";
+inline constexpr QStringView Start = u"-ss";
+inline constexpr QStringView Length = u"-t";
+inline constexpr QStringView Volume = u"-vol";
+inline constexpr QStringView SampleRate = u"-ar";
+inline constexpr QStringView Codec = u"-acodec";
+inline constexpr QStringView Bitrate = u"-ab";
+inline constexpr QStringView Quality = u"-qscale";
+inline constexpr QStringView Channels = u"-ac";
+inline constexpr QStringView NoVideo = u"-vn";
+} // namespace TranscoderOption
+
+// Encoder value that keeps the audio stream unchanged.
+inline constexpr QStringView kCopyCodec = u"copy";
+// Profiles name the MP3 encoder "mp3"; the transcoder's name for it is "libmp3lame".
+inline constexpr QStringView kMp3ProfileCodec = u"mp3";
+inline constexpr QStringView kMp3Encoder = u"libmp3lame";
+
+// Length the probe decodes: one millisecond, enough for the transcoder to describe the file.
+inline constexpr QStringView kProbeLength = u"0.001";
+
+// sonmill qzv -y -i "<source>" -t 0.001  "<scratch wav>"
+// sourcePath should already be absolute; scratchPath is the scratch file the probe writes.
+CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath);
+
+// mirplay qzv  -ss  <seconds> -x 320 -y 240  "<file>"
+// The trim dialog's form ends in one more blank (trailingBlank); the arguments are the same.
+CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool trailingBlank = false);

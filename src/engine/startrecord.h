@@ -1,0 +1,41 @@
+#pragma once
+
+#include "engine/fixedtext.h"
+
+#include <QString>
+
+// Everything needed to convert one row of the source list. The output parameters are
+// kept as the texts the profile files hold ("44100 Hz", "2 Channels Stereo", "128 kbps",
+// "True"): stored profile files and the command line both rely on these forms.
+// The switches Lossless, VideoNot and BitrateNot are compared with "True" and "False"
+// exactly, letter case included.
+struct TStartRecord
+{
+    QString SourcePath; // full path of the source file
+    QString Duration; // probed length hh:mm:ss, "--:--:--" when unknown
+    QString StartTime; // start of the range to convert, hh:mm:ss (-ss)
+    QString Length; // length of the range, hh:mm:ss (-t, first 8 characters)
+    FixedText<100> ProfileName; // profile list entry, also its section name
+    FixedText<20> Extension; // output extension with its dot, e.g. ".aac"
+    FixedText<6> Lossless; // "True" for a lossless profile
+    FixedText<6> VideoNot; // "True" when the output carries no video
+    FixedText<6> BitrateNot; // "True" when the profile has no bit-rate choice
+    FixedText<10> SampleRate; // e.g. "44100 Hz"
+    FixedText<18> Channels; // first character is the count, "5" meaning six
+    FixedText<10> AudioCodec; // encoder name, e.g. "mp3"
+    FixedText<10> Bitrate; // e.g. "128 kbps"; empty for lossless profiles
+    qint32 Volume = 0; // percent, 100 meaning unchanged
+    FixedText<255> OutputPath; // destination folder + "/" + name + Extension
+};
+
+// Texts of the switches, kept as text because stored profile files hold them this way.
+inline constexpr QStringView kTrue = u"True";
+inline constexpr QStringView kFalse = u"False";
+
+// Defaults a new record takes when the profile file does not say otherwise.
+inline constexpr QStringView kDefaultSampleRate = u"44100 Hz";
+inline constexpr QStringView kDefaultChannels = u"2 Channels Stereo";
+inline constexpr QStringView kDefaultBitrate = u"128 kbps";
+inline constexpr QStringView kUnknownDuration = u"--:--:--";
+inline constexpr QStringView kStartOfFile = u"00:00:00";
+inline constexpr qint32 kUnchangedVolume = 100;

@@ -1,0 +1,37 @@
+#include "engine/siblingcommands.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestSiblingCommands : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void probe()
+    {
+        const CommandLine cmd = ProbeCommand(u"/music/a \"b\".flac"_s, u"/home/u/.cache/tolm/inadd.wav"_s);
+        QCOMPARE(cmd.text, uR"(sonmill qzv -y -i "/music/a "b".flac" -t 0.001  "/home/u/.cache/tolm/inadd.wav")"_s);
+        QCOMPARE(cmd.program, u"sonmill"_s);
+        QCOMPARE(cmd.arguments,
+            QStringList({ u"qzv"_s, u"-y"_s, u"-i"_s, u"/music/a \"b\".flac"_s, u"-t"_s, u"0.001"_s,
+                u"/home/u/.cache/tolm/inadd.wav"_s }));
+    }
+
+    void player()
+    {
+        const CommandLine cmd = PlayerCommand(42, u"/v/-clip.mkv"_s);
+        QCOMPARE(cmd.text, uR"(mirplay qzv  -ss  42 -x 320 -y 240  "/v/-clip.mkv")"_s);
+        QCOMPARE(cmd.program, u"mirplay"_s);
+        QCOMPARE(cmd.arguments,
+            QStringList({ u"qzv"_s, u"-ss"_s, u"42"_s, u"-x"_s, u"320"_s, u"-y"_s, u"240"_s, u"/v/-clip.mkv"_s }));
+
+        const CommandLine trim = PlayerCommand(0, u"/v/a.mp3"_s, true);
+        QCOMPARE(trim.text, uR"(mirplay qzv  -ss  0 -x 320 -y 240  "/v/a.mp3" )"_s);
+        QCOMPARE(trim.arguments.last(), u"/v/a.mp3"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSiblingCommands)
+#include "tst_siblingcommands.moc"
