@@ -281,6 +281,8 @@ std::optional<Failure> Source::readInfo(const std::string &path)
     }
     if (m_info.elementary)
         m_info.durationNs = scanElementaryDuration(path, *m_info.elementary);
+    else if (m_firstMediaType == "audio/x-flac")
+        m_info.durationNs = scanFlacDuration(path);
     if (!m_info.durationNs) {
         gint64 duration = -1;
         if (gst_element_query_duration(m_pipeline.get(), GST_FORMAT_TIME, &duration) && duration > 0)

@@ -183,6 +183,7 @@ std::optional<Failure> Transcoder::convert()
     // later than the start).
     std::optional<std::uint64_t> position;
     std::uint64_t taken = 0;
+    bool anyAudio = false;
     // A slow input still gets its progress lines, at the same position.
     const auto keepReporting
         = [this] { m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten()); };
@@ -193,6 +194,7 @@ std::optional<Failure> Transcoder::convert()
         const DecodedBlock &block = std::get<DecodedBlock>(next);
         if (block.frameCount() == 0)
             break;
+        anyAudio = true;
         if (!position)
             position = seeked && block.streamTimeNs() ? framesAt(*block.streamTimeNs(), in.rate) : 0;
 
@@ -209,6 +211,8 @@ std::optional<Failure> Transcoder::convert()
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
     }
+    if (!anyAudio && (!wanted || *wanted > 0))
+        return Failures::kInputUnsupported; // a header without a single sample after it
     if (m_resampler) {
         std::size_t produced = 0;
         float *tail = m_resampler->process(nullptr, 0, produced);

@@ -9,6 +9,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -53,6 +58,72 @@ Result run(const QStringList &arguments, int timeoutMs, const QProcessEnvironmen
     result.crashed = process.exitStatus() == QProcess::CrashExit;
     result.exitCode = process.exitCode();
     result.output = QString::fromUtf8(process.readAll());
+    return result;
+}
+
+Result runRaw(const std::vector<std::string> &arguments, int timeoutMs)
+{
+    // QProcess passes arguments as text; a name that is not UTF-8 needs the bytes as they are.
+    Result result;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return result;
+    const QProcessEnvironment env = environment();
+    std::vector<std::string> envStrings;
+    for (const QString &key : env.keys())
+        envStrings.push_back(QString(key + u'=' + env.value(key)).toStdString());
+    std::vector<char *> envp;
+    for (std::string &e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = sonmillPath().toStdString();
+    std::vector<std::string> argStrings { program };
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::dup2(pipeFds[1], STDERR_FILENO);
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    QByteArray output;
+    char buffer[4096];
+    while (true) {
+        pollfd fd { pipeFds[0], POLLIN, 0 };
+        const int left = int(timeoutMs - clock.elapsed());
+        if (left <= 0 || ::poll(&fd, 1, left) <= 0)
+            break;
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        output.append(buffer, int(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    if (::waitpid(child, &status, WNOHANG) == 0) {
+        if (clock.elapsed() < timeoutMs)
+            ::waitpid(child, &status, 0);
+        else {
+            ::kill(child, SIGKILL); // our own child, by its id
+            ::waitpid(child, &status, 0);
+            result.milliseconds = clock.elapsed();
+            result.output = QString::fromUtf8(output);
+            return result;
+        }
+    }
+    result.finished = true;
+    result.milliseconds = clock.elapsed();
+    result.crashed = WIFSIGNALED(status);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.output = QString::fromUtf8(output);
     return result;
 }
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 // Runs the real build/program/sonmill and the mediacheck helper, and makes test media
 // with gst-launch-1.0, all with one fixed environment.
@@ -42,6 +44,9 @@ Result run(const QStringList &arguments, int timeoutMs = 60000, const QProcessEn
 // The program's conversion line for one file, as the queue composes it (irregular
 // blanks in the text aside, the argument list is the same).
 QStringList conversionArguments(const QString &input, const QString &output, const QStringList &middle);
+
+// Runs sonmill with arguments given as raw bytes (names that are not UTF-8).
+Result runRaw(const std::vector<std::string> &arguments, int timeoutMs = 60000);
 
 Media inspect(const QString &path);
 
