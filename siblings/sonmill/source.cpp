@@ -272,6 +272,12 @@ std::optional<Failure> Source::readInfo(const std::string &path)
     m_info.rate = GST_AUDIO_INFO_RATE(&audio);
     m_info.channels = GST_AUDIO_INFO_CHANNELS(&audio);
     m_info.positions = positionsOf(audio);
+    media::PadPtr decoded(gst_element_get_static_pad(m_convert, "sink"));
+    if (media::CapsPtr decodedCaps { gst_pad_get_current_caps(decoded.get()) }) {
+        GstAudioInfo original;
+        if (gst_audio_info_from_caps(&original, decodedCaps.get()))
+            m_info.decodedFormat = GST_AUDIO_INFO_FORMAT(&original);
+    }
 
     if (m_firstMediaType == "audio/mpeg") {
         if (m_firstMpegVersion == 1)

@@ -24,6 +24,7 @@ struct SourceInfo
     int rate = 0;
     int channels = 0;
     std::vector<GstAudioChannelPosition> positions; // one per channel, never NONE
+    GstAudioFormat decodedFormat = GST_AUDIO_FORMAT_UNKNOWN; // what the decoder gives, before float
     std::optional<std::int64_t> durationNs; // known only when the container says so
     std::optional<ElementaryStream> elementary; // a bare MP3/MP2 or ADTS file
     media::TagListPtr tags; // everything the demuxers and parsers found, merged

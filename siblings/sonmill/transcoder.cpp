@@ -23,6 +23,24 @@ std::int64_t nsOf(std::uint64_t frames, int rate)
     return static_cast<std::int64_t>(static_cast<double>(frames) * kNsPerSecond / rate);
 }
 
+// The sample size a lossless output keeps: the decoder's own integer resolution (16, 24
+// or 32 bits) or float; decoders of lossy formats give float, which 16 bits carry.
+struct Resolution
+{
+    int bits;
+    bool isFloat;
+};
+Resolution decodedResolution(GstAudioFormat format)
+{
+    const GstAudioFormatInfo *info = gst_audio_format_get_info(format);
+    if (!info || format == GST_AUDIO_FORMAT_UNKNOWN)
+        return { 16, false };
+    if (GST_AUDIO_FORMAT_INFO_IS_FLOAT(info))
+        return { 32, true };
+    const int depth = GST_AUDIO_FORMAT_INFO_DEPTH(info);
+    return { depth > 24 ? 32 : (depth > 16 ? 24 : 16), false };
+}
+
 // Scales by the volume and clips to full scale, so a loud setting flattens peaks instead
 // of wrapping them round when they become integers.
 void applyGain(const float *in, float *out, std::size_t count, float gain)
@@ -127,6 +145,16 @@ std::optional<Failure> Transcoder::settleFormat()
     m_settings.channels = std::get<int>(channels);
     m_settings.kbps = m_options.bitrateKbps;
     m_settings.quality = m_options.quality;
+    const Resolution resolution = decodedResolution(in.decodedFormat);
+    if (m_format.codec == Codec::Flac) {
+        // FLAC keeps an input's 24 bits (lossless means lossless); 32-bit and float
+        // inputs get 24 too, the most FLAC decoders take.
+        m_settings.bits = resolution.isFloat ? 16 : std::min(resolution.bits, 24);
+    } else if (m_format.codec == Codec::Pcm16 && m_format.copy) {
+        // "copy" into WAV, AIFF or AU keeps the samples as the input has them.
+        m_settings.bits = resolution.bits;
+        m_settings.floatSamples = resolution.isFloat;
+    }
     m_gain = static_cast<float>(m_options.volumePercent / 100.0);
 
     m_mixer = std::make_unique<ChannelMixer>(in.positions, m_settings.channels);

@@ -380,6 +380,43 @@ private Q_SLOTS:
         QVERIFY(std::fabs(media.rms.at(0) - (kToneDb - 6.02)) < 0.05);
     }
 
+    // Lossless outputs give back every sample of the input, at the input's resolution.
+    void losslessKeepsEverySample_data()
+    {
+        QTest::addColumn<QString>("format"); // the source's sample format
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("options");
+        const QStringList losslessFlac = { u"-acodec"_s, u"copy"_s, u"-acodec"_s, u"flac"_s, u"-ac"_s, u"2"_s };
+        const QStringList copy = { u"-acodec"_s, u"copy"_s };
+        QTest::newRow("16-bit to flac") << u"S16LE"_s << u"s16.flac"_s << losslessFlac;
+        QTest::newRow("16-bit to wav") << u"S16LE"_s << u"s16.wav"_s
+                                       << QStringList { u"-acodec"_s, u"copy"_s, u"-acodec"_s, u"pcm16le"_s };
+        QTest::newRow("16-bit to aiff") << u"S16LE"_s << u"s16.aiff"_s << QStringList { u"-acodec"_s, u"pcm16be"_s };
+        QTest::newRow("16-bit to au") << u"S16LE"_s << u"s16.au"_s << QStringList { u"-acodec"_s, u"pcm16be"_s };
+        QTest::newRow("24-bit to flac") << u"S24LE"_s << u"s24.flac"_s << losslessFlac;
+        QTest::newRow("24-bit copied to wav") << u"S24LE"_s << u"s24.wav"_s << copy;
+        QTest::newRow("24-bit copied to aiff") << u"S24LE"_s << u"s24.aiff"_s << copy;
+        QTest::newRow("24-bit copied to au") << u"S24LE"_s << u"s24.au"_s << copy;
+        QTest::newRow("float copied to wav") << u"F32LE"_s << u"f32.wav"_s << copy;
+    }
+    void losslessKeepsEverySample()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, output);
+        QFETCH(QStringList, options);
+        const QString input = path(u"lossless-"_s + format + u".wav"_s);
+        if (!QFileInfo::exists(input))
+            QVERIFY(make(u"audiotestsrc wave=pink-noise num-buffers=100 ! audio/x-raw,format="_s + format
+                    + u",rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
+                input));
+        const Result result = run(conversionArguments(input, path(output), options));
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        const Media original = inspect(input);
+        const Media converted = inspect(path(output));
+        QCOMPARE(converted.frames, original.frames);
+        QCOMPARE(converted.digest, original.digest);
+    }
+
     // 44.1 to 48 kHz keeps the pitch and the level: the tone's peak stays in place.
     void resampling()
     {
