@@ -3,7 +3,9 @@
 
 #include "sonmillrun.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -194,6 +196,11 @@ private Q_SLOTS:
             "audioresample ! audio/x-raw,rate=44100 ! lamemp3enc ! mpegaudioparse ! flvmux ! "
             "filesink location=%1");
         ours("aiff", "in.aiff", { u"-acodec"_s, u"pcm16be"_s });
+        // Made by libsndfile itself: formats only our libsndfile reader decodes.
+        row("aiff 24-bit", "in24.aif", "sndfile");
+        row("aiff-c little-endian", "in.aifc", "sndfile");
+        row("caf", "in.caf", "sndfile");
+        row("wave64", "in.w64", "sndfile");
         ours("au", "in.au", { u"-acodec"_s, u"pcm16be"_s });
         ours("aac adts", "in.aac", { u"-acodec"_s, u"aac"_s, u"-ab"_s, u"128k"_s });
         ours("aac mpeg-4", "in.m4a", { u"-acodec"_s, u"aac"_s, u"-ab"_s, u"128k"_s });
@@ -205,7 +212,11 @@ private Q_SLOTS:
         QFETCH(QStringList, sonmillOptions);
 
         const QString input = path(name);
-        if (pipeline.isEmpty()) {
+        if (pipeline == u"sndfile") {
+            QProcess maker;
+            maker.start(QCoreApplication::applicationDirPath() + u"/sndfilemake"_s, { m_stereo, input });
+            QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == 0);
+        } else if (pipeline.isEmpty()) {
             const Result made
                 = run(conversionArguments(m_stereo, input, QStringList { u"-t"_s, u"3"_s } + sonmillOptions));
             QVERIFY2(made.exitCode == 0, qPrintable(made.output));
