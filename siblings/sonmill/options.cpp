@@ -268,9 +268,12 @@ Usage:
                  aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)
                  pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the
                                      one the container defines)
-                 copy                keep the samples as the input has them (bit depth,
-                                     float) in WAV, AIFF, AU and FLAC; other formats are
-                                     encoded with their own encoder at its defaults
+                 copy                keep the audio as the input has it: an MP3, MP2,
+                                     AAC or Vorbis stream goes into .mp3, .mp2, .aac,
+                                     .m4a or .ogg undecoded (a range cut to the frame;
+                                     .m4a and .ogg only whole); PCM keeps its bit depth
+                                     or float in WAV, AIFF, AU and FLAC; anything else
+                                     is encoded with the output's own encoder
                ac3, realaudio, wma and wmalossless have no encoder here.
   -ab KBPSk    bit rate in kbit/s: constant for MP3, MP2 and AAC, nominal for Vorbis
   -qscale Q    quality 0 (best) to 9 (smallest) of the variable-rate encoders, used only

@@ -218,16 +218,33 @@ gboolean Source::onAutoplugContinue(GstElement *, GstPad *, GstCaps *caps, gpoin
 // Runs on a streaming thread. Video, pictures and subtitles are left undecoded: the
 // output never holds them, so decoding them would only cost time and memory. Demuxers
 // are always tried, whatever their type says, since audio may lie inside.
-int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *, GstElementFactory *factory, gpointer)
+int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *caps, GstElementFactory *factory, gpointer data)
 {
     enum { kTry = 0, kExpose = 1 }; // decodebin's GstAutoplugSelectResult
     const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     const std::string_view kind = klass ? klass : "";
+    if (kind.find("Decoder") != std::string_view::npos && kind.find("Audio") != std::string_view::npos) {
+        // What the audio decoder gets is the stream as the file codes it.
+        auto *self = static_cast<Source *>(data);
+        const GstStructure *structure = gst_caps_get_structure(caps, 0);
+        std::lock_guard lock(self->m_mutex);
+        if (self->m_coded.mediaType.empty()) {
+            self->m_coded.mediaType = gst_structure_get_name(structure);
+            gst_structure_get_int(structure, "mpegversion", &self->m_coded.mpegVersion);
+            gst_structure_get_int(structure, "layer", &self->m_coded.layer);
+        }
+    }
+    return leavesUndecoded(factory) ? kExpose : kTry;
+}
+
+bool Source::leavesUndecoded(GstElementFactory *factory)
+{
+    const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+    const std::string_view kind = klass ? klass : "";
     if (kind.find("Demux") != std::string_view::npos)
-        return kTry;
-    const bool notAudio = kind.find("Video") != std::string_view::npos || kind.find("Image") != std::string_view::npos
+        return false;
+    return kind.find("Video") != std::string_view::npos || kind.find("Image") != std::string_view::npos
         || kind.find("Subtitle") != std::string_view::npos;
-    return notAudio ? kExpose : kTry;
 }
 
 std::optional<Failure> Source::waitForAsyncDone()
@@ -272,6 +289,7 @@ std::optional<Failure> Source::readInfo(const std::string &path)
     m_info.rate = GST_AUDIO_INFO_RATE(&audio);
     m_info.channels = GST_AUDIO_INFO_CHANNELS(&audio);
     m_info.positions = positionsOf(audio);
+    m_info.coded = m_coded;
     media::PadPtr decoded(gst_element_get_static_pad(m_convert, "sink"));
     if (media::CapsPtr decodedCaps { gst_pad_get_current_caps(decoded.get()) }) {
         GstAudioInfo original;

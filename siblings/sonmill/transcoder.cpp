@@ -1,6 +1,7 @@
 #include "sonmill/transcoder.h"
 
 #include "media/gstsetup.h"
+#include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
 
 #include <algorithm>
@@ -85,11 +86,54 @@ std::optional<Failure> Transcoder::run()
     if (duration && m_options.startNs > 0 && m_options.startNs >= *duration)
         return Failures::kStartBeyondEnd;
 
+    if (copiesStream(duration))
+        return copyStream();
     if (auto failure = settleFormat())
         return failure;
     if (auto failure = convert())
         return failure;
     return finishOutput();
+}
+
+// "copy" keeps a coded stream as it is when the output holds its coding and nothing
+// asked for changes it; a range is cut from frame files only.
+bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
+{
+    const SourceInfo &in = m_source->info();
+    if (!m_format.copy || !StreamCopy::canCopy(in.coded, m_format.container))
+        return false;
+    const bool unchanged = (!m_options.sampleRate || *m_options.sampleRate == in.rate)
+        && (!m_options.channels || *m_options.channels == in.channels) && m_options.volumePercent == 100.0;
+    const bool whole
+        = m_options.startNs == 0 && (!m_options.lengthNs || (duration && *m_options.lengthNs >= *duration));
+    return unchanged && (whole || StreamCopy::canTrim(m_format.container));
+}
+
+std::optional<Failure> Transcoder::copyStream()
+{
+    const SourceInfo &in = m_source->info();
+    const TagSet tags = tagSetFrom(in.tags.get());
+    const CodedAudio coded = in.coded;
+    m_console.streams(in.rate, in.channels, in.rate, in.channels);
+    m_source.reset(); // the copy reads the file with a pipeline of its own
+
+    if (auto failure = m_output.create(m_options.output, m_options.overwrite))
+        return failure;
+    m_console.progress(0, 0, true);
+    StreamCopy copy(m_console, m_stallLimit);
+    if (auto failure
+        = copy.run(m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
+        return failure;
+    writeTags(m_output.path(), m_format.container, tags);
+    struct stat written
+    {
+    };
+    const std::uint64_t bytes = ::stat(m_output.path().c_str(), &written) == 0 ? std::uint64_t(written.st_size) : 0;
+    if (auto failure = m_output.commit())
+        return failure;
+    m_console.progress(copy.copiedNs(), bytes, true);
+    m_console.summary(copy.copiedNs(), bytes);
+    return std::nullopt;
 }
 
 std::optional<Failure> Transcoder::checkInput() const

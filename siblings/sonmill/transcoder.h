@@ -30,6 +30,8 @@ public:
 
 private:
     std::optional<Failure> checkInput() const;
+    bool copiesStream(std::optional<std::int64_t> duration) const;
+    std::optional<Failure> copyStream();
     std::optional<Failure> settleFormat();
     std::optional<Failure> convert();
     std::optional<Failure> process(const float *frames, std::size_t count);
