@@ -2,6 +2,7 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,6 @@
 namespace sonmill {
 namespace {
 
-constexpr guint kQueuedBlocks = 8; // decoded blocks waiting for the encoder, at most
 constexpr GstClockTime kPollInterval = 100 * GST_MSECOND;
 
 media::ElementPtr makeElement(const char *factory)
@@ -127,10 +127,10 @@ Source::~Source()
 }
 
 std::variant<std::unique_ptr<Source>, Failure> Source::open(
-    const std::string &path, std::chrono::milliseconds stallLimit)
+    const std::string &path, std::chrono::milliseconds stallLimit, unsigned readAhead)
 {
     std::unique_ptr<Source> source(new Source(stallLimit));
-    if (auto failure = source->build(path))
+    if (auto failure = source->build(path, readAhead))
         return *failure;
     if (gst_element_set_state(source->m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         if (auto failure = source->pendingError())
@@ -144,7 +144,7 @@ std::variant<std::unique_ptr<Source>, Failure> Source::open(
     return source;
 }
 
-std::optional<Failure> Source::build(const std::string &path)
+std::optional<Failure> Source::build(const std::string &path, unsigned readAhead)
 {
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     media::ElementPtr fileSource = makeElement("filesrc");
@@ -160,7 +160,8 @@ std::optional<Failure> Source::build(const std::string &path)
     media::CapsPtr floatCaps(gst_caps_new_simple(
         "audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
     g_object_set(filter.get(), "caps", floatCaps.get(), nullptr);
-    g_object_set(sink.get(), "sync", FALSE, "max-buffers", kQueuedBlocks, "enable-last-sample", FALSE, nullptr);
+    g_object_set(
+        sink.get(), "sync", FALSE, "max-buffers", std::max(readAhead, 1u), "enable-last-sample", FALSE, nullptr);
 
     m_convert = convert.get();
     m_filter = filter.get();

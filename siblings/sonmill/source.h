@@ -78,8 +78,12 @@ public:
     Source &operator=(const Source &) = delete;
 
     // Opens and prerolls the file: afterwards its format, length and tags are known.
+    // readAhead: decoded blocks the decoding may keep ready for the encoder.
     static std::variant<std::unique_ptr<Source>, Failure> open(
-        const std::string &path, std::chrono::milliseconds stallLimit);
+        const std::string &path, std::chrono::milliseconds stallLimit, unsigned readAhead = kReadAhead);
+
+    // Enough to keep an encoder on the other core busy while this one is elsewhere.
+    static constexpr unsigned kReadAhead = 16;
 
     const SourceInfo &info() const { return m_info; }
 
@@ -101,7 +105,7 @@ public:
 private:
     Source(std::chrono::milliseconds stallLimit);
 
-    std::optional<Failure> build(const std::string &path);
+    std::optional<Failure> build(const std::string &path, unsigned readAhead);
     std::optional<Failure> waitForAsyncDone();
     std::optional<Failure> readInfo(const std::string &path);
     void takeTags(GstMessage *message);

@@ -73,7 +73,10 @@ std::optional<Failure> Transcoder::run()
         return failure;
 
     media::initialiseGStreamer(nullptr, nullptr);
-    auto opened = Source::open(m_options.input, m_stallLimit);
+    // A probe reads a millisecond: decoding ahead would only cost it time.
+    constexpr std::int64_t kShortRunNs = 100'000'000;
+    const bool shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
+    auto opened = Source::open(m_options.input, m_stallLimit, shortRun ? 1 : Source::kReadAhead);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
