@@ -1,7 +1,8 @@
 #include "sonmill/streamcopy.h"
 
+#include "sonmill/outputfile.h"
+
 #include <cstring>
-#include <sys/stat.h>
 
 namespace sonmill {
 namespace {
@@ -19,14 +20,6 @@ media::ElementPtr makeElement(const char *factory)
 bool isAac(const CodedAudio &coded)
 {
     return coded.mediaType == "audio/mpeg" && (coded.mpegVersion == 2 || coded.mpegVersion == 4);
-}
-
-std::uint64_t fileSize(const std::string &path)
-{
-    struct stat status
-    {
-    };
-    return ::stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
 } // namespace
@@ -146,7 +139,7 @@ std::optional<Failure> StreamCopy::run(const std::string &input, const std::stri
             endSent = true;
         }
         const std::int64_t position = m_copiedNs;
-        m_console.progress(position, fileSize(m_output));
+        m_console.progress(position, fileSizeOf(m_output));
         const auto now = std::chrono::steady_clock::now();
         if (position != lastPosition) {
             lastPosition = position;

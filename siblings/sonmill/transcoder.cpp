@@ -82,8 +82,12 @@ std::optional<Failure> Transcoder::run()
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
 
     std::optional<std::int64_t> duration = m_source->info().durationNs;
-    if (!duration)
-        duration = scanDecodedDuration();
+    if (!duration) {
+        auto scanned = scanDecodedDuration();
+        if (auto *failure = std::get_if<Failure>(&scanned))
+            return *failure;
+        duration = std::get<std::optional<std::int64_t>>(scanned);
+    }
     if (duration)
         m_console.duration(*duration);
     if (duration && m_options.startNs > 0 && m_options.startNs >= *duration)
@@ -123,27 +127,24 @@ std::optional<Failure> Transcoder::copyStream()
     if (auto failure = m_output.create(m_options.output, m_options.overwrite))
         return failure;
     m_console.progress(0, 0, true);
-    StreamCopy copy(m_console, m_stallLimit);
-    if (auto failure
-        = copy.run(m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
+    // A member, like the source: after a stall its threads may never return, and main
+    // leaves without tearing it down.
+    m_copy = std::make_unique<StreamCopy>(m_console, m_stallLimit);
+    if (auto failure = m_copy->run(
+            m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
         return failure;
     writeTags(m_output.path(), m_format.container, tags);
-    struct stat written
-    {
-    };
-    const std::uint64_t bytes = ::stat(m_output.path().c_str(), &written) == 0 ? std::uint64_t(written.st_size) : 0;
+    const std::uint64_t bytes = fileSizeOf(m_output.path());
     if (auto failure = m_output.commit())
         return failure;
-    m_console.progress(copy.copiedNs(), bytes, true);
-    m_console.summary(copy.copiedNs(), bytes);
+    m_console.progress(m_copy->copiedNs(), bytes, true);
+    m_console.summary(m_copy->copiedNs(), bytes);
     return std::nullopt;
 }
 
 std::optional<Failure> Transcoder::checkInput() const
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::stat(m_options.input.c_str(), &status) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Failures::kInputMissing : Failures::kInputUnreadable;
     if (S_ISDIR(status.st_mode))
@@ -155,26 +156,34 @@ std::optional<Failure> Transcoder::checkInput() const
     return std::nullopt;
 }
 
-// Some containers do not say how long they are: decode once, counting, to find out.
-std::optional<std::int64_t> Transcoder::scanDecodedDuration() const
+// Some containers do not say how long they are: decode once, counting, to find out. A
+// stall ends the run; any other failure leaves the length unknown (the conversion will
+// meet the same failure and say so).
+std::variant<std::optional<std::int64_t>, Failure> Transcoder::scanDecodedDuration()
 {
     auto opened = Source::open(m_options.input, m_stallLimit);
-    if (!std::holds_alternative<std::unique_ptr<Source>>(opened))
-        return std::nullopt;
-    Source &scan = *std::get<std::unique_ptr<Source>>(opened);
-    if (scan.start())
+    if (auto *failure = std::get_if<Failure>(&opened))
+        return failure->code == ExitCode::Stalled ? std::variant<std::optional<std::int64_t>, Failure>(*failure)
+                                                  : std::nullopt;
+    m_scan = std::move(std::get<std::unique_ptr<Source>>(opened));
+    if (m_scan->start())
         return std::nullopt;
     std::uint64_t frames = 0;
     while (true) {
-        auto next = scan.next();
-        if (std::holds_alternative<Failure>(next))
+        auto next = m_scan->next();
+        if (auto *failure = std::get_if<Failure>(&next)) {
+            if (failure->code == ExitCode::Stalled)
+                return *failure;
             return std::nullopt;
+        }
         const DecodedBlock &block = std::get<DecodedBlock>(next);
         if (block.frameCount() == 0)
             break;
         frames += block.frameCount();
     }
-    return nsOf(frames, scan.info().rate);
+    const int rate = m_scan->info().rate;
+    m_scan.reset();
+    return nsOf(frames, rate);
 }
 
 std::optional<Failure> Transcoder::settleFormat()
