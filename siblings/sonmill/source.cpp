@@ -98,7 +98,9 @@ std::optional<Failure> Source::build(const std::string &path)
     media::ElementPtr fileSource = makeElement("filesrc");
     media::ElementPtr decodebin = makeElement("decodebin");
     media::ElementPtr convert = makeElement("audioconvert");
-    media::ElementPtr resample = makeElement("audioresample");
+    // audioresample only matters should the rate change within the stream; a probe's
+    // millisecond does without it (and without loading it).
+    media::ElementPtr resample = m_shortRun ? makeElement("identity") : makeElement("audioresample");
     media::ElementPtr filter = makeElement("capsfilter");
     media::ElementPtr sink = makeElement("appsink");
     if (!m_pipeline || !fileSource || !decodebin || !convert || !resample || !filter || !sink)
