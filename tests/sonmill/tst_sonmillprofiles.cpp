@@ -9,6 +9,7 @@
 #include "sonmillrun.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,6 +94,41 @@ private Q_SLOTS:
         QCOMPARE(media.channels, 2);
         // -t 00:00:02 of a 2.5 s file.
         QVERIFY2(std::fabs(media.seconds - 2.0) <= 0.05, qPrintable(QString::number(media.seconds)));
+    }
+
+    // The same line typed by hand: a shell splits it into the same arguments.
+    void typedInAShell()
+    {
+        TStartRecord job;
+        job.SourcePath = m_source;
+        job.StartTime = u"00:00:00"_s;
+        job.Length = u"00:00:01"_s;
+        job.Lossless = u"False"_s;
+        job.Volume = 50;
+        job.SampleRate = u"22050 Hz"_s;
+        job.AudioCodec = u"mp3"_s;
+        job.BitrateNot = u"False"_s;
+        job.Bitrate = u"96 kbps"_s;
+        job.Channels = u"1 Channel Mono"_s;
+        job.VideoNot = u"True"_s;
+        job.Extension = u".mp3"_s;
+        job.OutputPath = m_dir.filePath(u"typed by hand.mp3"_s);
+        const CommandLine cmd = BuildConversionCommand(job);
+        QString text = cmd.text;
+        text.replace(0, cmd.program.size(), sonmillPath());
+
+        QProcess shell;
+        shell.setProcessEnvironment(environment());
+        shell.setProcessChannelMode(QProcess::MergedChannels);
+        shell.start(u"/bin/sh"_s, { u"-c"_s, text });
+        QVERIFY(shell.waitForFinished(60000));
+        const QString output = QString::fromUtf8(shell.readAll());
+        QVERIFY2(shell.exitCode() == 0, qPrintable(text + u'\n' + output));
+        QCOMPARE(output.count(u"global"_s), 1);
+        const Media media = inspect(job.OutputPath);
+        QCOMPARE(media.rate, 22050);
+        QCOMPARE(media.channels, 1);
+        QVERIFY(std::fabs(media.seconds - 1.0) <= 0.05);
     }
 };
 
