@@ -131,6 +131,7 @@ std::optional<Failure> Source::build(const std::string &path)
     gst_app_sink_set_callbacks(GST_APP_SINK(m_sink), &callbacks, this, nullptr);
     g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
     g_signal_connect(decodebin.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), this);
+    g_signal_connect(decodebin.get(), "autoplug-query", G_CALLBACK(onAutoplugQuery), this);
     m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
     return std::nullopt;
 }
@@ -190,6 +191,29 @@ int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *caps, GstElementFa
         }
     }
     return leavesUndecoded(factory) ? kExpose : kTry;
+}
+
+// Runs on a streaming thread. A decoder that may choose its output format asks what
+// downstream takes before it is linked: float first, which is what we work in, so a
+// decoder that can give float (mpg123, for one) skips a conversion; any other format
+// stays possible for those that cannot.
+gboolean Source::onAutoplugQuery(GstElement *, GstPad *pad, GstElement *, GstQuery *query, gpointer)
+{
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS || GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
+        return FALSE;
+    GstCaps *filter = nullptr;
+    gst_query_parse_caps(query, &filter);
+    media::CapsPtr preferred(gst_caps_from_string(
+        "audio/x-raw, format=(string)" GST_AUDIO_NE(F32) ", layout=(string)interleaved; audio/x-raw"));
+    if (filter) {
+        if (!gst_caps_can_intersect(filter, preferred.get()))
+            return FALSE; // not an audio question
+        media::CapsPtr answer(gst_caps_intersect_full(filter, preferred.get(), GST_CAPS_INTERSECT_FIRST));
+        gst_query_set_caps_result(query, answer.get());
+    } else {
+        gst_query_set_caps_result(query, preferred.get());
+    }
+    return TRUE;
 }
 
 bool Source::leavesUndecoded(GstElementFactory *factory)

@@ -91,6 +91,8 @@ private:
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
     static void onEndOfStream(GstAppSink *sink, gpointer self);
     static gboolean onAutoplugContinue(GstElement *decodebin, GstPad *pad, GstCaps *caps, gpointer self);
+    static gboolean onAutoplugQuery(
+        GstElement *decodebin, GstPad *pad, GstElement *element, GstQuery *query, gpointer self);
     static int onAutoplugSelect(
         GstElement *decodebin, GstPad *pad, GstCaps *caps, GstElementFactory *factory, gpointer self);
 

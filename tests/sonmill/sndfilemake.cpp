@@ -38,10 +38,12 @@ int main(int argc, char **argv)
     SNDFILE *target = sf_open(argv[2], SFM_WRITE, &info);
     if (!target)
         return 1;
-    std::vector<float> block(4096 * static_cast<std::size_t>(in.channels));
+    // Through ints: libsndfile scales float to and from integers differently, ints pass
+    // unchanged (left-justified), so the samples stay the same.
+    std::vector<int> block(4096 * static_cast<std::size_t>(in.channels));
     sf_count_t got;
-    while ((got = sf_readf_float(source, block.data(), 4096)) > 0)
-        sf_writef_float(target, block.data(), got);
+    while ((got = sf_readf_int(source, block.data(), 4096)) > 0)
+        sf_writef_int(target, block.data(), got);
     sf_close(source);
     return sf_close(target) == 0 ? 0 : 1;
 }

@@ -21,6 +21,7 @@ struct TolmSndfileDemux
     GstPad *srcPad; // created once the file is open
     SNDFILE *file;
     SF_INFO info;
+    GstAudioFormat format; // what the source pad gives
     guint64 offset; // read position in the input, for libsndfile's virtual I/O
     GstFlowReturn lastPull;
     sf_count_t position; // next frame to read
@@ -40,10 +41,29 @@ G_DEFINE_TYPE(TolmSndfileDemux, tolm_sndfile_demux, GST_TYPE_ELEMENT)
 GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
     "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-aiff; audio/x-caf; audio/x-w64"));
 
+// The samples go out in the file's own resolution, so what reads them can keep it.
+#define TOLM_SNDFILE_FORMATS                                                                                           \
+    "{ " GST_AUDIO_NE(S16) ", " GST_AUDIO_NE(S24_32) ", " GST_AUDIO_NE(S32) ", " GST_AUDIO_NE(F32) " }"
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_SOMETIMES,
-    GST_STATIC_CAPS(
-        "audio/x-raw, format = (string) " GST_AUDIO_NE(F32) ", layout = (string) interleaved, "
-                                                            "rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]"));
+    GST_STATIC_CAPS("audio/x-raw, format = (string) " TOLM_SNDFILE_FORMATS ", layout = (string) interleaved, "
+                    "rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]"));
+
+// 8 and 16-bit PCM as 16-bit, 24-bit as 24 (in 32), 32-bit as 32, float as float.
+// Codings that are not plain PCM (A-law, ADPCM and the like) come out as 16-bit.
+GstAudioFormat outputFormatOf(int sndfileFormat)
+{
+    switch (sndfileFormat & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_24:
+        return GST_AUDIO_FORMAT_S24_32;
+    case SF_FORMAT_PCM_32:
+        return GST_AUDIO_FORMAT_S32;
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+        return GST_AUDIO_FORMAT_F32;
+    default:
+        return GST_AUDIO_FORMAT_S16;
+    }
+}
 
 TolmSndfileDemux *self(gpointer object)
 {
@@ -269,6 +289,7 @@ gboolean openFile(TolmSndfileDemux *demux)
     }
     demux->tags = readTags(demux);
 
+    demux->format = outputFormatOf(demux->info.format);
     GstAudioInfo audio;
     gst_audio_info_init(&audio);
     GstAudioChannelPosition positions[64];
@@ -279,7 +300,7 @@ gboolean openFile(TolmSndfileDemux *demux)
         gst_audio_channel_positions_from_mask(channels, gst_audio_channel_get_fallback_mask(channels), positions);
     }
     gst_audio_info_set_format(
-        &audio, GST_AUDIO_FORMAT_F32, demux->info.samplerate, channels, channels <= 64 ? positions : nullptr);
+        &audio, demux->format, demux->info.samplerate, channels, channels <= 64 ? positions : nullptr);
     GstCaps *caps = gst_audio_info_to_caps(&audio);
 
     demux->srcPad = gst_pad_new_from_static_template(&srcTemplate, "src");
@@ -339,12 +360,30 @@ void loop(gpointer data)
         return;
     }
     const gsize channels = static_cast<gsize>(demux->info.channels);
-    GstBuffer *buffer
-        = gst_buffer_new_allocate(nullptr, static_cast<gsize>(frames) * channels * sizeof(float), nullptr);
+    GstBuffer *buffer = gst_buffer_new_allocate(nullptr, static_cast<gsize>(frames) * channels * 4, nullptr);
     GstMapInfo map;
     gst_buffer_map(buffer, &map, GST_MAP_WRITE);
     demux->lastPull = GST_FLOW_OK;
-    const sf_count_t read = sf_readf_float(demux->file, reinterpret_cast<float *>(map.data), frames);
+    sf_count_t read;
+    switch (demux->format) {
+    case GST_AUDIO_FORMAT_S16:
+        read = sf_readf_short(demux->file, reinterpret_cast<short *>(map.data), frames);
+        break;
+    case GST_AUDIO_FORMAT_S24_32:
+    case GST_AUDIO_FORMAT_S32:
+        read = sf_readf_int(demux->file, reinterpret_cast<int *>(map.data), frames);
+        if (demux->format == GST_AUDIO_FORMAT_S24_32 && read > 0) {
+            // libsndfile gives 24-bit samples in the top bits of an int; GStreamer wants
+            // them in the low ones.
+            auto *samples = reinterpret_cast<gint32 *>(map.data);
+            for (gsize i = 0; i < static_cast<gsize>(read) * channels; ++i)
+                samples[i] >>= 8;
+        }
+        break;
+    default:
+        read = sf_readf_float(demux->file, reinterpret_cast<float *>(map.data), frames);
+        break;
+    }
     gst_buffer_unmap(buffer, &map);
     if (read <= 0) {
         gst_buffer_unref(buffer);
@@ -352,7 +391,8 @@ void loop(gpointer data)
         pauseWith(demux, demux->lastPull == GST_FLOW_FLUSHING ? GST_FLOW_FLUSHING : GST_FLOW_EOS);
         return;
     }
-    gst_buffer_set_size(buffer, static_cast<gsize>(read) * channels * sizeof(float));
+    const gsize sampleBytes = demux->format == GST_AUDIO_FORMAT_S16 ? 2 : 4;
+    gst_buffer_set_size(buffer, static_cast<gsize>(read) * channels * sampleBytes);
     GST_BUFFER_PTS(buffer)
         = gst_util_uint64_scale(static_cast<guint64>(demux->position), GST_SECOND, demux->info.samplerate);
     GST_BUFFER_DURATION(buffer)
@@ -431,6 +471,7 @@ void tolm_sndfile_demux_init(TolmSndfileDemux *demux)
     demux->offset = 0;
     demux->position = 0;
     demux->lastPull = GST_FLOW_OK;
+    demux->format = GST_AUDIO_FORMAT_F32;
     gst_segment_init(&demux->segment, GST_FORMAT_TIME);
     demux->needSegment = TRUE;
 }
