@@ -47,6 +47,7 @@ void TlogFrm::append(const QString &text, View view)
     Memo1->setTextCursor(cursor);
     if (view == View::Newest) {
         Memo1->ensureCursorVisible();
+        Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
     } else {
         Memo1->verticalScrollBar()->setValue(0);
         Memo1->horizontalScrollBar()->setValue(0);
