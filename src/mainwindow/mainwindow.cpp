@@ -114,7 +114,7 @@ void TForm1::aboutBtnClick()
 {
     if (!m_aboutFrm)
         m_aboutFrm = new TaboutFrm(m_state.programFolder, m_services.desktop, this);
-    m_aboutFrm->move(Placement::modalTopLeft(frameGeometry(), m_aboutFrm->frameGeometry().width()));
+    m_aboutFrm->move(Placement::modalTopLeft(frameGeometry(), m_aboutFrm->width()));
     m_aboutFrm->exec();
 }
 

@@ -83,6 +83,7 @@ void MainWindowControls::build(QWidget *form, const QString &programFolder)
 
     suiImagePanel1 = new BackgroundPanel(form);
     suiImagePanel1->setObjectName(u"suiImagePanel1"_s);
+    suiImagePanel1->setAccessibleName(u"TOLM Audio Converter"_s);
     suiImagePanel1->setGeometry(0, 0, 795, 562);
     suiImagePanel1->setHeaderHeight(108);
     suiImagePanel1->setCards({ QRect(10, 116, 494, 310), QRect(512, 116, 273, 310), QRect(10, 434, 775, 118) });
