@@ -2,6 +2,8 @@
 # Starts the program from build/program under an Xvfb of its own with a fresh temporary home
 # and saves a PNG screenshot of the whole screen.
 # Usage: scripts/screenshot.sh [OUTPUT.png] [SCALE]   (SCALE 2 shows the 200 % look)
+# TOLM_SCREENSHOT_CLICKS="X,Y ..." clicks those points (in unscaled screen pixels) first, for
+# example "838,639" for the log button or "522,183" for the About button.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-screenshot.png}")
@@ -25,8 +27,10 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 sleep "${TOLM_SCREENSHOT_DELAY:-1}"
-if [ -n "${TOLM_SCREENSHOT_SHOW_LOG:-}" ]; then
-  xdotool search --name '^TOLM Audio Converter$' >/dev/null 2>&1 || true
-fi
+for point in ${TOLM_SCREENSHOT_CLICKS:-}; do
+  x=$(( ${point%,*} * scale )); y=$(( ${point#*,} * scale ))
+  xdotool mousemove "$x" "$y" click 1 &
+  sleep 1
+done
 import -window root "$out"
 echo "Saved $out"
