@@ -5,6 +5,8 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -22,9 +24,9 @@ QString SingleInstance::socketPath(const QString &name)
 {
     // The runtime folder belongs to the user alone (XDG_RUNTIME_DIR, or a private folder that
     // Qt creates in the temporary folder), so other users' copies never meet ours.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) // no usable runtime folder: the shared temporary folder, one name per user
+        return QDir::tempPath() + u'/' + name + u'-' + QString::number(getuid());
     return folder + u'/' + name;
 }
 
