@@ -94,8 +94,15 @@ private Q_SLOTS:
         QCOMPARE(waitForLine(first, "ready"), u"ready"_s);
         // The working folders of the fresh home were made by this start.
         QVERIFY(QFileInfo(m_home->filePath(u"Documents/TOLM/TOLM Audio Converter/profile/destination.ini"_s)).isFile());
-        if (!startMinimized)
+        if (!startMinimized) {
             QTRY_COMPARE(mainWindowsOnScreen().size(), 1);
+            // The window class carries the program's name, as desktop tools look it up.
+            QProcess xprop;
+            xprop.start(u"xprop"_s, { u"-name"_s, u"TOLM Audio Converter"_s, u"WM_CLASS"_s });
+            QVERIFY(xprop.waitForFinished(5000));
+            QCOMPARE(QString::fromUtf8(xprop.readAllStandardOutput()).trimmed(),
+                u"WM_CLASS(STRING) = \"tolm-audio-converter\", \"TOLM Audio Converter\""_s);
+        }
 
         QProcess second;
         second.setProcessEnvironment(environment(u"report"_s));
