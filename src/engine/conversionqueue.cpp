@@ -95,12 +95,12 @@ void ConversionQueue::Timer1Timer()
     if (text.isEmpty()) {
         // A transcoder that ended without its summary or an error word failed all the same.
         if (m_child->isDrained()) {
-            m_log.appendQueueText(u"\nThe transcoder ended without finishing the conversion.\n"_s);
+            m_log.append(u"\nThe transcoder ended without finishing the conversion.\n"_s, LogSink::View::Newest);
             endRow(kStatusFailed.toString());
         }
         return;
     }
-    m_log.appendQueueText(text);
+    m_log.append(text, LogSink::View::Newest);
 
     if (const auto seconds = ProgressSeconds(text)) {
         Q_EMIT progressChanged(*seconds);

@@ -2,13 +2,18 @@
 
 #include <QString>
 
-// Where the transcoder's texts go: the log window, or a recorder in tests.
+// Where the transcoder's console text goes. The probe and the conversion queue write here;
+// the log window is the real sink.
 class LogSink
 {
 public:
+    // What the view shows after an append.
+    enum class View {
+        Beginning, // the probe's output: the view goes back to the start of the log
+        Newest, // conversion output: the caret moves to the end, so the newest text shows
+    };
+
     virtual ~LogSink() = default;
-    // A probe's text: appended, and the view goes back to the start of the log.
-    virtual void appendProbeText(const QString &text) = 0;
-    // A conversion's text: appended, and the caret goes to the end.
-    virtual void appendQueueText(const QString &text) = 0;
+    // Adds text at the very end of the log, with no separator.
+    virtual void append(const QString &text, View view) = 0;
 };

@@ -47,8 +47,7 @@ class RecordingLog : public LogSink
 {
 public:
     QString text;
-    void appendProbeText(const QString &t) override { text += t; }
-    void appendQueueText(const QString &t) override { text += t; }
+    void append(const QString &t, View) override { text += t; }
 };
 
 } // namespace
