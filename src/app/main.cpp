@@ -3,6 +3,7 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/skin.h"
 #include "platform/desktopservices.h"
+#include "platform/powercontrol.h"
 #include "platform/qtdialogs.h"
 #include "platform/singleinstance.h"
 #include "profiles/saveasdialog.h"
@@ -31,7 +32,8 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(Skin::icon(programFolder, u"logo"));
     QtDialogs dialogs;
     QtDesktopServices desktop;
-    TForm1 form({ dialogs, desktop }, StartupEnvironment::fromSystem(programFolder));
+    const std::unique_ptr<PowerControl> power = createSystemPowerControl();
+    TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
     auto *logFrm = new TlogFrm(&form);
     form.setLogWindow(logFrm);
     new TsaveasFrm(&form);

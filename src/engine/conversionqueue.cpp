@@ -39,10 +39,10 @@ ConversionQueue::ConversionQueue(QueueRows &rows, LogSink &log, QTimer &timer1, 
 
 ConversionQueue::~ConversionQueue() = default;
 
-void ConversionQueue::run()
+bool ConversionQueue::run()
 {
     if (m_running)
-        return;
+        return false;
     m_running = true;
     Q_EMIT queueStarted();
     const int count = m_rows.rowCount();
@@ -54,6 +54,7 @@ void ConversionQueue::run()
     }
     m_running = false;
     Q_EMIT queueFinished();
+    return true;
 }
 
 void ConversionQueue::startRow(int row)

@@ -25,7 +25,8 @@ public:
     ~ConversionQueue() override;
 
     // Works through the rows present now; rows added meanwhile wait for the next run.
-    void run();
+    // False, doing nothing, when a run is already going on.
+    bool run();
     // One tick of the conversion timer: read what the transcoder wrote and act on it.
     void Timer1Timer();
 

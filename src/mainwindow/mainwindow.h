@@ -6,8 +6,15 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
+class ConversionQueue;
 class DesktopServices;
 class Dialogs;
+class FileList;
+class MainWindowSourceHost;
+class PowerControl;
+class SourceAdder;
 class FileDropTarget;
 class TaboutFrm;
 class TlogFrm;
@@ -17,6 +24,7 @@ struct MainWindowServices
 {
     Dialogs &dialogs;
     DesktopServices &desktop;
+    PowerControl &power;
 };
 
 // The program's only permanent window: a frameless, rounded window that hosts every control
@@ -32,6 +40,10 @@ public:
 
     const MainWindowControls &controls() const { return m_ui; }
     const ProgramState &programState() const { return m_state; }
+    FileList &fileList() const { return *m_fileList; }
+    ConversionQueue &queue() const { return *m_queue; }
+    // The probe's one-millisecond output, in the user's cache folder.
+    QString scratchPath() const;
     // The log window is created after the main window; the log button works once it is known.
     void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
 
@@ -50,6 +62,12 @@ public Q_SLOTS:
     void aboutBtnClick();
     void logBtnClick();
 
+    void addButtonClick();
+    void dropFiles(const QStringList &paths);
+    void startButtonClick();
+    void Timer1Timer();
+    void OpenBtnClick();
+
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
     void filesDropped(const QStringList &paths);
@@ -59,6 +77,10 @@ private:
     void shapeWindow();
     void putCaptionsOnButtons();
     void applyProgramState();
+    void createConversionRoad();
+    void hideListWhenEmpty();
+
+    class LogForwarder;
 
     MainWindowServices m_services;
     MainWindowControls m_ui;
@@ -66,4 +88,9 @@ private:
     FileDropTarget *m_dropTarget = nullptr;
     TaboutFrm *m_aboutFrm = nullptr;
     TlogFrm *m_logFrm = nullptr;
+    std::unique_ptr<LogForwarder> m_log;
+    std::unique_ptr<FileList> m_fileList;
+    std::unique_ptr<MainWindowSourceHost> m_sourceHost;
+    std::unique_ptr<SourceAdder> m_adder;
+    std::unique_ptr<ConversionQueue> m_queue;
 };

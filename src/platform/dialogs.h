@@ -12,7 +12,7 @@ namespace DialogIcon {
 enum Kind { None, Information, Warning, Question, Critical };
 }
 
-enum class DialogButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class DialogButtons { Ok, Yes, OkCancel, YesNo, YesNoCancel };
 enum class DialogAnswer { Ok, Cancel, Yes, No };
 
 // Where a message box appears.

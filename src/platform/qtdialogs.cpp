@@ -61,6 +61,8 @@ QMessageBox::StandardButtons boxButtons(DialogButtons buttons)
     switch (buttons) {
     case DialogButtons::Ok:
         return QMessageBox::Ok;
+    case DialogButtons::Yes:
+        return QMessageBox::Yes;
     case DialogButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case DialogButtons::YesNo:

@@ -8,6 +8,7 @@ DialogAnswer firstButton(DialogButtons buttons)
     case DialogButtons::Ok:
     case DialogButtons::OkCancel:
         return DialogAnswer::Ok;
+    case DialogButtons::Yes:
     case DialogButtons::YesNo:
     case DialogButtons::YesNoCancel:
         return DialogAnswer::Yes;

@@ -3,6 +3,7 @@
 
 #include "engine/afterdone.h"
 #include "platform/logindpowercontrol.h"
+#include "platform/recordingpowercontrol.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -15,19 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class RecordingPower : public PowerControl
-{
-public:
-    QStringList *steps = nullptr;
-    bool refuse = false;
-    void enableShutdownPrivilege() override { *steps << u"privilege"_s; }
-    bool request(Request r) override
-    {
-        *steps << (r == Request::PowerOff ? u"power-off"_s : r == Request::Hibernate ? u"hibernate"_s : u"suspend"_s);
-        return !refuse;
-    }
-};
 
 AfterDoneHooks recordingHooks(QStringList &steps, PowerControl &power)
 {
@@ -74,12 +62,10 @@ private Q_SLOTS:
         QFETCH(int, index);
         QFETCH(bool, refuse);
         QFETCH(QStringList, steps);
-        QStringList recorded;
-        RecordingPower power;
-        power.steps = &recorded;
+        RecordingPowerControl power;
         power.refuse = refuse;
-        RunAfterDoneAction(index, recordingHooks(recorded, power));
-        QCOMPARE(recorded, steps);
+        RunAfterDoneAction(index, recordingHooks(power.steps, power));
+        QCOMPARE(power.steps, steps);
     }
 
     void startMockedLogind()

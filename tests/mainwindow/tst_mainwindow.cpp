@@ -6,6 +6,7 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/recordingdesktopservices.h"
+#include "platform/recordingpowercontrol.h"
 #include "platform/recordingdialogs.h"
 #include "profiles/profilecatalogue.h"
 
@@ -66,6 +67,7 @@ class TestMainWindow : public QObject
     QString m_home;
     RecordingDialogs m_dialogs;
     RecordingDesktopServices m_desktop;
+    RecordingPowerControl m_power;
     std::unique_ptr<TForm1> m_form;
 
     template <typename T = QWidget> T *control(const QString &name) { return m_form->findChild<T *>(name); }
@@ -106,7 +108,7 @@ private Q_SLOTS:
         m_dialogs = RecordingDialogs();
         m_desktop = RecordingDesktopServices();
         StartupEnvironment environment = StartupEnvironment::fromSystem(m_program);
-        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop }, environment);
+        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
