@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -14,6 +15,13 @@ QString &programFolderOverride()
     return folder;
 }
 
+// Every child object alive; only the UI thread starts and ends children.
+QSet<ChildProcess *> &liveChildren()
+{
+    static QSet<ChildProcess *> children;
+    return children;
+}
+
 } // namespace
 
 ChildProcess::ChildProcess(QObject *parent)
@@ -22,10 +30,12 @@ ChildProcess::ChildProcess(QObject *parent)
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setInputChannelMode(QProcess::ManagedInputChannel);
     connect(&m_process, &QProcess::finished, this, &ChildProcess::finished);
+    liveChildren().insert(this);
 }
 
 ChildProcess::~ChildProcess()
 {
+    liveChildren().remove(this);
     // A child still running when its owner goes is not left behind as an orphan we no
     // longer track.
     if (m_process.state() != QProcess::NotRunning)
@@ -55,6 +65,7 @@ bool ChildProcess::start(const CommandLine &command)
 {
     m_errorText.clear();
     m_decoder.resetState();
+    m_programName = command.program;
     const QString program = resolveProgram(command.program);
     if (program.isEmpty()) {
         m_errorText = u"The system cannot find the file specified: %1"_s.arg(command.program);
@@ -109,4 +120,17 @@ void ChildProcess::end(int graceMs)
         m_process.kill();
         m_process.waitForFinished(graceMs);
     }
+}
+
+int ChildProcess::KillProcessByName(const QString &programName)
+{
+    int ended = 0;
+    const QSet<ChildProcess *> children = liveChildren(); // end() runs no caller code, but be safe
+    for (ChildProcess *child : children) {
+        if (child->m_programName == programName && child->isRunning()) {
+            child->end();
+            ++ended;
+        }
+    }
+    return ended;
 }

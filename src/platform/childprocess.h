@@ -45,6 +45,11 @@ public:
     // Ends this child (and only this child): asked first, forced after graceMs.
     void end(int graceMs = 1000);
 
+    // Ends every running child of ours started from the program of that bare name. Never
+    // touches processes this program did not start, whatever their name. Returns how many
+    // were ended.
+    static int KillProcessByName(const QString &programName);
+
 Q_SIGNALS:
     void finished();
 
@@ -52,4 +57,5 @@ private:
     QProcess m_process;
     QStringDecoder m_decoder { QStringDecoder::Utf8 };
     QString m_errorText;
+    QString m_programName;
 };
