@@ -202,6 +202,36 @@ private Q_SLOTS:
         QCOMPARE(statuses(1), QStringList());
     }
 
+    // A modal dialog runs its own event loop inside the queue's wait: the running row is still
+    // followed and can end meanwhile, but the next row starts only once the dialog is closed.
+    void modalLoopDuringTheWaitKeepsFollowingTheRow()
+    {
+        addRow(u"ok-under-dialog"_s);
+        addRow(u"ok-after-dialog"_s);
+        QElapsedTimer clock;
+        qint64 firstEnded = -1, secondStarted = -1, dialogClosed = -1;
+        connect(m_queue.get(), &ConversionQueue::rowEnded, this, [&](int row) {
+            if (row == 0)
+                firstEnded = clock.elapsed();
+        });
+        connect(m_queue.get(), &ConversionQueue::rowStarted, this, [&](int row) {
+            if (row == 1)
+                secondStarted = clock.elapsed();
+        });
+        QTimer::singleShot(200, this, [&] {
+            QEventLoop modal;
+            QTimer::singleShot(2500, &modal, &QEventLoop::quit);
+            modal.exec();
+            dialogClosed = clock.elapsed();
+        });
+        clock.start();
+        m_queue->run();
+        QCOMPARE(statuses(0).last(), u"100%"_s);
+        QCOMPARE(statuses(1).last(), u"100%"_s);
+        QVERIFY2(firstEnded > 0 && firstEnded < dialogClosed, qPrintable(u"%1 %2"_s.arg(firstEnded).arg(dialogClosed)));
+        QVERIFY(secondStarted >= dialogClosed);
+    }
+
     void takenOutputNameIsRenamedAndShown()
     {
         addRow(u"ok-taken"_s);
