@@ -44,9 +44,10 @@ bool ConversionQueue::run()
     if (m_running)
         return false;
     m_running = true;
+    m_abandoned = false;
     Q_EMIT queueStarted();
     const int count = m_rows.rowCount();
-    for (int row = 0; row < count; ++row) {
+    for (int row = 0; row < count && !m_abandoned; ++row) {
         if (m_rows.status(row) == kStatusDone)
             continue;
         startRow(row);
@@ -54,7 +55,7 @@ bool ConversionQueue::run()
     }
     m_running = false;
     Q_EMIT queueFinished();
-    return true;
+    return !m_abandoned;
 }
 
 void ConversionQueue::startRow(int row)
@@ -84,7 +85,10 @@ void ConversionQueue::waitForRowEnd()
     while (!m_convFinished && m_child) {
         QEventLoop step;
         QTimer::singleShot(kWaitStepMs, &step, &QEventLoop::quit);
-        step.exec();
+        // An event loop refuses to start (-1) once the application is quitting: stop here
+        // rather than spin, and take our transcoder down with us.
+        if (step.exec() != 0)
+            abandon();
     }
 }
 
@@ -141,6 +145,7 @@ void ConversionQueue::endRow(const QString &status)
 
 void ConversionQueue::abandon()
 {
+    m_abandoned = true;
     if (m_child)
         m_child->end();
     m_child.reset();

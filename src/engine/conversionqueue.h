@@ -25,7 +25,8 @@ public:
     ~ConversionQueue() override;
 
     // Works through the rows present now; rows added meanwhile wait for the next run.
-    // False, doing nothing, when a run is already going on.
+    // True when every row had its turn; false when a run was already going on (nothing is
+    // done) or when the run was abandoned, so that no after-batch action follows.
     bool run();
     // One tick of the conversion timer: read what the transcoder wrote and act on it.
     void Timer1Timer();
@@ -35,7 +36,8 @@ public:
     int convSeconds() const { return m_convSeconds; }
     bool isRunning() const { return m_running; }
 
-    // Ends the running transcoder (and only ours) when the user quits in the middle.
+    // Ends the running transcoder (and only ours) and the run itself, when the user quits in
+    // the middle or the application is shutting down.
     void abandon();
 
 Q_SIGNALS:
@@ -61,6 +63,7 @@ private:
     std::vector<std::unique_ptr<ChildProcess>> m_finishing;
     bool m_convFinished = true;
     bool m_running = false;
+    bool m_abandoned = false;
     int m_convRow = -1;
     int m_convSeconds = 0;
 };

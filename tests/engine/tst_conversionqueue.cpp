@@ -232,6 +232,19 @@ private Q_SLOTS:
         QVERIFY(secondStarted >= dialogClosed);
     }
 
+    void abandonedRunEndsItsTranscoderAndStartsNoOtherRow()
+    {
+        addRow(u"slow-abandoned"_s); // runs for three seconds
+        addRow(u"ok-never"_s);
+        QTimer::singleShot(600, this, [this] { m_queue->abandon(); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!m_queue->run());
+        QVERIFY(clock.elapsed() < 2500);
+        QCOMPARE(statuses(1), QStringList());
+        QVERIFY(!m_timer1.isActive());
+    }
+
     void takenOutputNameIsRenamedAndShown()
     {
         addRow(u"ok-taken"_s);
@@ -244,6 +257,23 @@ private Q_SLOTS:
         QCOMPARE(QString(m_rows.rows[0].job.OutputPath), m_out.filePath(u"ok-taken-1.mp3"_s));
         QVERIFY(taken.open(QIODevice::ReadOnly));
         QCOMPARE(taken.readAll(), QByteArray("keep me"));
+    }
+
+    // Start runs from the application's own event loop, which then quits: once it is quitting
+    // no further event loop starts, and the run must end instead of spinning.
+    void quittingTheApplicationEndsTheRun()
+    {
+        addRow(u"slow-at-quit"_s);
+        addRow(u"ok-never"_s);
+        bool completed = true;
+        QTimer::singleShot(0, this, [&] { completed = m_queue->run(); });
+        QTimer::singleShot(600, this, [] { QCoreApplication::exit(0); });
+        QElapsedTimer clock;
+        clock.start();
+        QCoreApplication::exec();
+        QVERIFY(!completed);
+        QVERIFY(clock.elapsed() < 2500);
+        QCOMPARE(statuses(1), QStringList());
     }
 };
 
