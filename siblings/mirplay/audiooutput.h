@@ -1,0 +1,15 @@
+#pragma once
+
+#include "media/gstptr.h"
+
+// The element that takes the preview's sound: the desktop's sound output when there is
+// one, otherwise a sink that throws the sound away at the pace of the clock, so the
+// picture and the position still run in real time.
+struct AudioOutput
+{
+    media::ElementPtr element;
+    bool toDevice = false; // false: the silent real-time sink
+};
+
+AudioOutput makeDesktopAudioOutput();
+AudioOutput makeSilentAudioOutput();

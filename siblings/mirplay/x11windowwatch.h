@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <QRect>
+
+#include <cstdint>
+
+struct xcb_connection_t;
+class QWidget;
+
+// Watches the preview's X11 window from the outside: whether a host has taken it in and how
+// much of it the host shows, and whether it has been destroyed (its host died with it).
+class X11WindowWatch : public QObject, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+
+public:
+    // Null when the application does not run on X11.
+    static X11WindowWatch *create(QWidget *window);
+    ~X11WindowWatch() override;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+    // Gives the keyboard to the window, for keys a user types into it while it is embedded
+    // (it never takes the focus by itself).
+    void takeKeyboard();
+
+Q_SIGNALS:
+    void windowDestroyed();
+    // In the window's logical coordinates.
+    void visibleAreaChanged(const QRect &area);
+
+private:
+    X11WindowWatch(QWidget *window, xcb_connection_t *connection);
+    void measureVisibleArea();
+
+    QWidget *m_window;
+    xcb_connection_t *m_connection;
+    uint32_t m_id;
+    bool m_measureQueued = false;
+};
