@@ -9,6 +9,8 @@ namespace {
 
 constexpr QStringView kTitle = u"Preview";
 constexpr QStringView kCannotPlay = u"This file cannot be played";
+// How long a pressed Q waits for its release before the player quits anyway.
+constexpr int kQuitReleaseWaitMs = 250;
 
 } // namespace
 
@@ -19,6 +21,9 @@ PreviewWindow::PreviewWindow(QSize size)
     setWindowTitle(kTitle.toString());
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(size);
+    m_quitWithoutRelease.setSingleShot(true);
+    m_quitWithoutRelease.setInterval(kQuitReleaseWaitMs);
+    connect(&m_quitWithoutRelease, &QTimer::timeout, this, &PreviewWindow::quitRequested);
 }
 
 void PreviewWindow::showFrame(const QImage &frame, double aspect)
@@ -89,13 +94,26 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
         Q_EMIT pauseToggled();
         break;
     case Qt::Key_Q:
-        Q_EMIT quitRequested();
+        // Quit once the key is released: the sender's release event must still find the
+        // window, or the sender gets an error for a window that is gone.
+        m_quitWithoutRelease.start();
         break;
     default:
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
+}
+
+void PreviewWindow::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Q && !event->isAutoRepeat() && m_quitWithoutRelease.isActive()) {
+        m_quitWithoutRelease.stop();
+        Q_EMIT quitRequested();
+        event->accept();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 void PreviewWindow::mousePressEvent(QMouseEvent *event)

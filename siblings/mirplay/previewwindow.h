@@ -3,6 +3,7 @@
 #include "audiopicture.h"
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 // The player's one window, titled "Preview": the video frame, the picture of the sound or
@@ -29,6 +30,7 @@ Q_SIGNALS:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
@@ -39,4 +41,5 @@ private:
     AudioPicture m_audioPicture;
     bool m_cannotPlay = false;
     QRect m_visibleArea;
+    QTimer m_quitWithoutRelease;
 };

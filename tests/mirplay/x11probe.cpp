@@ -123,24 +123,38 @@ bool X11Probe::exists(uint32_t window)
 
 void X11Probe::sendKey(uint32_t window, uint32_t keysym)
 {
+    sendKeyEvent(window, keysym, true);
+    sendKeyEvent(window, keysym, false);
+}
+
+void X11Probe::sendKeyEvent(uint32_t window, uint32_t keysym, bool press)
+{
     xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_keySymbols, keysym);
     if (!codes)
         return;
-    const xcb_keycode_t code = codes[0];
+    xcb_key_press_event_t event {};
+    event.response_type = press ? XCB_KEY_PRESS : XCB_KEY_RELEASE;
+    event.detail = codes[0];
     std::free(codes);
-    for (const uint8_t type : { uint8_t(XCB_KEY_PRESS), uint8_t(XCB_KEY_RELEASE) }) {
-        xcb_key_press_event_t event {};
-        event.response_type = type;
-        event.detail = code;
-        event.time = XCB_CURRENT_TIME;
-        event.root = m_root;
-        event.event = window;
-        event.child = XCB_NONE;
-        event.same_screen = 1;
-        const uint32_t mask = type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE;
-        xcb_send_event(m_connection, 0, window, mask, reinterpret_cast<const char *>(&event));
-    }
+    event.time = XCB_CURRENT_TIME;
+    event.root = m_root;
+    event.event = window;
+    event.child = XCB_NONE;
+    event.same_screen = 1;
+    const uint32_t mask = press ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE;
+    xcb_send_event(m_connection, 0, window, mask, reinterpret_cast<const char *>(&event));
     sync();
+}
+
+int X11Probe::takeErrors()
+{
+    int errors = 0;
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+        if (event->response_type == 0)
+            ++errors;
+        std::free(event);
+    }
+    return errors;
 }
 
 void X11Probe::reparent(uint32_t window, uint32_t newParent, const QRect &geometry)

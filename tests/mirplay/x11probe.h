@@ -33,6 +33,10 @@ public:
     // Key press and release of the keysym's key, sent to the window, then a round trip so
     // the server has delivered them when this returns.
     void sendKey(uint32_t window, uint32_t keysym);
+    // One key event of the two, also followed by a round trip.
+    void sendKeyEvent(uint32_t window, uint32_t keysym, bool press);
+    // X errors this connection got since the last call (a key sent to a window that is gone).
+    int takeErrors();
     void reparent(uint32_t window, uint32_t newParent, const QRect &geometry);
     QImage grab(uint32_t window, const QRect &area);
 
