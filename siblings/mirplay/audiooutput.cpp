@@ -1,5 +1,7 @@
 #include "audiooutput.h"
 
+#include <QByteArray>
+
 #include <cstring>
 
 namespace {
@@ -23,10 +25,26 @@ bool choseRealDevice(GstElement *autoSink)
     return real;
 }
 
+media::ElementPtr chosenOutput()
+{
+    const QByteArray description = qgetenv("TOLM_MIRPLAY_AUDIO_OUTPUT");
+    if (description.isEmpty())
+        return {};
+    GError *error = nullptr;
+    GstElement *bin = gst_parse_bin_from_description(description.constData(), TRUE, &error);
+    media::ErrorPtr errorGuard(error);
+    media::ElementPtr owned(bin ? GST_ELEMENT(gst_object_ref_sink(bin)) : nullptr);
+    if (error) // also for a description that parsed only in part
+        return {};
+    return owned;
+}
+
 } // namespace
 
 AudioOutput makeDesktopAudioOutput()
 {
+    if (media::ElementPtr chosen = chosenOutput())
+        return { std::move(chosen), true };
     GstElement *autoSink = gst_element_factory_make("autoaudiosink", "preview-audio");
     if (!autoSink)
         return makeSilentAudioOutput();

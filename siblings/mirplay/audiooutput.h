@@ -11,5 +11,7 @@ struct AudioOutput
     bool toDevice = false; // false: the silent real-time sink
 };
 
+// TOLM_MIRPLAY_AUDIO_OUTPUT, when set, names the output as a GStreamer bin description
+// (for example "pulsesink device=..."); otherwise GStreamer picks the desktop's output.
 AudioOutput makeDesktopAudioOutput();
 AudioOutput makeSilentAudioOutput();

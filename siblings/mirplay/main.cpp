@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
 
     if (X11WindowWatch *watch = X11WindowWatch::create(&window)) {
         QObject::connect(watch, &X11WindowWatch::visibleAreaChanged, &window, &PreviewWindow::setVisibleArea);
-        QObject::connect(&window, &PreviewWindow::clicked, watch, &X11WindowWatch::takeKeyboard);
+        QObject::connect(&window, &PreviewWindow::clicked, watch, &X11WindowWatch::takeKeyboardIfTopLevel);
         // Our window goes when the window that embedded it goes: the host is gone, and
         // nobody is left to send the quit key.
         QObject::connect(watch, &X11WindowWatch::windowDestroyed, &app, [] { QCoreApplication::exit(ExitCode::Ok); });

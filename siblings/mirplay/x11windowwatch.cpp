@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -90,8 +91,36 @@ void X11WindowWatch::measureVisibleArea()
     Q_EMIT visibleAreaChanged(logical);
 }
 
-void X11WindowWatch::takeKeyboard()
+uint32_t X11WindowWatch::atom(const char *name)
 {
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 1, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : uint32_t(XCB_ATOM_NONE);
+}
+
+// A child of the root, or a window a window manager manages (it keeps WM_STATE on it while it
+// is not withdrawn, inside a frame of its own); anything else is a host's window.
+bool X11WindowWatch::isTopLevel()
+{
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_id), nullptr));
+    if (!tree)
+        return false;
+    if (tree->parent == tree->root)
+        return true;
+    const uint32_t wmState = atom("WM_STATE");
+    if (wmState == XCB_ATOM_NONE)
+        return false;
+    Reply<xcb_get_property_reply_t> state(
+        xcb_get_property_reply(m_connection, xcb_get_property(m_connection, 0, m_id, wmState, wmState, 0, 1), nullptr));
+    constexpr uint32_t kWithdrawn = 0;
+    return state && state->format == 32 && xcb_get_property_value_length(state.get()) >= 4
+        && *static_cast<const uint32_t *>(xcb_get_property_value(state.get())) != kWithdrawn;
+}
+
+void X11WindowWatch::takeKeyboardIfTopLevel()
+{
+    if (!isTopLevel())
+        return;
     xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, m_id, XCB_CURRENT_TIME);
     xcb_flush(m_connection);
 }

@@ -22,9 +22,10 @@ public:
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
-    // Gives the keyboard to the window, for keys a user types into it while it is embedded
-    // (it never takes the focus by itself).
-    void takeKeyboard();
+    // A click into the window while it is a top-level of its own gives it the keyboard (it
+    // does not take the focus when it appears). Embedded, it leaves the focus with its host:
+    // X already sends it the keys typed while the pointer is over it.
+    void takeKeyboardIfTopLevel();
 
 Q_SIGNALS:
     void windowDestroyed();
@@ -34,6 +35,8 @@ Q_SIGNALS:
 private:
     X11WindowWatch(QWidget *window, xcb_connection_t *connection);
     void measureVisibleArea();
+    bool isTopLevel();
+    uint32_t atom(const char *name);
 
     QWidget *m_window;
     xcb_connection_t *m_connection;

@@ -11,10 +11,12 @@ constexpr QByteArrayView kLinePrefix = "mirplay: ";
 
 } // namespace
 
-PlayerRun::PlayerRun(const QStringList &arguments)
+PlayerRun::PlayerRun(const QStringList &arguments, const QStringList &extraEnvironment)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TOLM_MIRPLAY_DEBUG"_s, u"1"_s);
+    for (const QString &entry : extraEnvironment)
+        environment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     connect(&m_process, &QProcess::readyReadStandardError, this, &PlayerRun::readLines);

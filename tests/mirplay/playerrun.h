@@ -13,7 +13,8 @@ class PlayerRun : public QObject
     Q_OBJECT
 
 public:
-    explicit PlayerRun(const QStringList &arguments);
+    // extraEnvironment: NAME=value entries added to the test's own environment.
+    explicit PlayerRun(const QStringList &arguments, const QStringList &extraEnvironment = {});
     ~PlayerRun() override;
 
     QProcess &process() { return m_process; }

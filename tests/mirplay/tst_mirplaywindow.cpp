@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -373,6 +374,28 @@ private Q_SLOTS:
         quitWithQ(m_x11, run, window);
     }
 
+    // A sound output that fails while playing (here one that errors after some buffers, as a
+    // sound server that goes away would): the preview goes on silently from where it was.
+    void soundOutputFailsWhilePlaying()
+    {
+        PlayerRun run(arguments(u"3"_s, QSize(320, 240), media(u"tone.ogg"_s)),
+            { u"TOLM_MIRPLAY_AUDIO_OUTPUT=identity error-after=40 ! fakesink sync=true"_s });
+        const uint32_t window = awaitWindow(run);
+        QVERIFY(window);
+        const qsizetype toDevice = awaitLine(run, u"phase=playing");
+        QVERIFY(toDevice >= 0);
+        QVERIFY2(run.lines()[toDevice].endsWith(u"sound=device"), qPrintable(run.lines()[toDevice]));
+
+        const qsizetype silent = awaitLine(run, u"phase=playing", toDevice + 1);
+        QVERIFY2(silent > toDevice, qPrintable(run.lines().join(u'\n')));
+        QVERIFY(run.lines()[silent].endsWith(u"sound=silent"));
+        const double resumedAt = PlayerRun::positionOf(run.lines()[silent]).value_or(-1);
+        QVERIFY2(resumedAt > 3.2 && resumedAt < 8.0, qPrintable(run.lines()[silent]));
+        QTRY_VERIFY_WITH_TIMEOUT(run.lastPosition().value_or(0) > resumedAt + 0.5, 3000);
+        QCOMPARE(run.indexOf(u"phase=failed"), -1);
+        quitWithQ(m_x11, run, window);
+    }
+
     // The host went away and took the embedded window with it: nobody can send Q any more.
     void quitsWithItsHost()
     {
@@ -388,6 +411,58 @@ private Q_SLOTS:
         host.reset();
         QTRY_VERIFY_WITH_TIMEOUT(run.process().state() == QProcess::NotRunning, 5000);
         QCOMPARE(run.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.process().exitCode(), 0);
+    }
+
+    void userTypesIntoTheWindow_data()
+    {
+        QTest::addColumn<bool>("embedded");
+
+        QTest::newRow("embedded, pointer over it") << true;
+        QTest::newRow("own window, clicked, pointer gone") << false;
+    }
+
+    // A user clicks into the preview and types while the host window has the keyboard (real
+    // input through the XTEST extension, as xdotool makes it). Embedded, X hands the keys to
+    // the window under the pointer; as a window of its own, the click gives it the keyboard.
+    void userTypesIntoTheWindow()
+    {
+        QFETCH(bool, embedded);
+        const QString xdotool = QStandardPaths::findExecutable(u"xdotool"_s);
+        QVERIFY2(!xdotool.isEmpty(), "xdotool is missing (scripts/setup-deps.sh)");
+        const auto runXdotool = [&](const QStringList &arguments) {
+            QProcess tool;
+            tool.start(xdotool, arguments);
+            return tool.waitForFinished(5000) && tool.exitCode() == 0;
+        };
+        const auto movePointer = [&](QPoint to) {
+            return runXdotool({ u"mousemove"_s, u"--sync"_s, QString::number(to.x()), QString::number(to.y()) });
+        };
+
+        TestHost host;
+        host.move(400, 300); // clear of the player's own window at the screen's corner
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        host.activateWindow();
+        QTRY_VERIFY(host.isActiveWindow());
+        PlayerRun run(arguments(u"0"_s, QSize(320, 240), media(u"tone.ogg"_s)));
+        const uint32_t window = awaitWindow(run);
+        QVERIFY(window);
+        if (embedded)
+            embed(window, host);
+        QVERIFY(awaitLine(run, u"phase=playing") >= 0);
+
+        const QPoint inside = embedded
+            ? host.panel->mapToGlobal(QPoint(kPanelSize.width() / 2, kPanelSize.height() / 2))
+            : m_x11.geometry(window).center();
+        QVERIFY(movePointer(inside));
+        QVERIFY(runXdotool({ u"click"_s, u"1"_s }));
+        if (!embedded)
+            QVERIFY(movePointer(host.mapToGlobal(QPoint(5, 5))));
+        QVERIFY(runXdotool({ u"key"_s, u"p"_s }));
+        QVERIFY2(awaitLine(run, u"phase=paused", 0, 3000) >= 0, qPrintable(run.lines().join(u'\n')));
+        QVERIFY(runXdotool({ u"key"_s, u"q"_s }));
+        QTRY_VERIFY_WITH_TIMEOUT(run.process().state() == QProcess::NotRunning, 5000);
         QCOMPARE(run.process().exitCode(), 0);
     }
 
