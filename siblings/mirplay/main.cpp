@@ -49,7 +49,8 @@ int main(int argc, char *argv[])
     QObject::connect(&window, &PreviewWindow::pauseToggled, &pipeline, &PreviewPipeline::togglePause);
     QObject::connect(&window, &PreviewWindow::quitRequested, &app, [] { QCoreApplication::exit(ExitCode::Ok); });
 
-    if (X11WindowWatch *watch = X11WindowWatch::create(&window)) {
+    X11WindowWatch *watch = X11WindowWatch::create(&window);
+    if (watch) {
         QObject::connect(watch, &X11WindowWatch::visibleAreaChanged, &window, &PreviewWindow::setVisibleArea);
         QObject::connect(&window, &PreviewWindow::clicked, watch, &X11WindowWatch::takeKeyboardIfTopLevel);
         // Our window goes when the window that embedded it goes: the host is gone, and
@@ -57,7 +58,9 @@ int main(int argc, char *argv[])
         QObject::connect(watch, &X11WindowWatch::windowDestroyed, &app, [] { QCoreApplication::exit(ExitCode::Ok); });
     }
 
-    QTimer::singleShot(0, &pipeline, [&pipeline, &options] {
+    QTimer::singleShot(0, &pipeline, [&pipeline, &options, watch] {
+        if (watch)
+            watch->flush();
         media::initialiseGStreamer(nullptr, nullptr);
         pipeline.start(options.file, options.startSeconds);
     });

@@ -124,3 +124,8 @@ void X11WindowWatch::takeKeyboardIfTopLevel()
     xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, m_id, XCB_CURRENT_TIME);
     xcb_flush(m_connection);
 }
+
+void X11WindowWatch::flush()
+{
+    xcb_flush(m_connection);
+}

@@ -26,6 +26,8 @@ public:
     // does not take the focus when it appears). Embedded, it leaves the focus with its host:
     // X already sends it the keys typed while the pointer is over it.
     void takeKeyboardIfTopLevel();
+    // Sends what Qt has queued for the server, so the window shows before a long job.
+    void flush();
 
 Q_SIGNALS:
     void windowDestroyed();

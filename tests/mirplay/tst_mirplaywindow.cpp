@@ -135,6 +135,11 @@ private Q_SLOTS:
             { u"clip.mkv"_s,
                 bars.arg(300) + u" ! vp8enc deadline=1 ! matroskamux name=mux "_s + tone
                     + u" ! vorbisenc ! mux. mux."_s },
+            // H.264 is encoded by the allowed sets but decoded by none of them.
+            { u"h264.mkv"_s,
+                bars.arg(300) + u" ! x264enc speed-preset=ultrafast ! matroskamux name=mux "_s + tone
+                    + u" ! vorbisenc ! mux. mux."_s },
+            { u"h264only.mkv"_s, bars.arg(30) + u" ! x264enc speed-preset=ultrafast ! matroskamux"_s },
             { u"short.ogv"_s, bars.arg(30) + u" ! theoraenc ! oggmux"_s },
             { u"short.ogg"_s,
                 u"audiotestsrc wave=sine samplesperbuffer=4410 num-buffers=20 ! audioconvert ! vorbisenc ! oggmux"_s },
@@ -170,6 +175,7 @@ private Q_SLOTS:
         QTest::newRow("wav, other size") << u"tone.wav"_s << QSize(400, 300) << u"picture=audio"_s;
         QTest::newRow("theora") << u"clip.ogv"_s << QSize(320, 240) << u"picture=video"_s;
         QTest::newRow("vp8 in matroska") << u"clip.mkv"_s << QSize(272, 232) << u"picture=video"_s;
+        QTest::newRow("video we cannot decode, sound we can") << u"h264.mkv"_s << QSize(320, 240) << u"picture=audio"_s;
         QTest::newRow("cannot be played") << u"junk.mp3"_s << QSize(320, 240) << u"phase=failed"_s;
     }
 
@@ -313,6 +319,7 @@ private Q_SLOTS:
         QTest::newRow("text") << u"notes.ogg"_s;
         QTest::newRow("folder") << u"folder.ogg"_s;
         QTest::newRow("missing") << u"missing.ogg"_s;
+        QTest::newRow("only video we cannot decode") << u"h264only.mkv"_s;
     }
 
     // The window still comes, embedded it shows the message inside the panel, and Q quits.
