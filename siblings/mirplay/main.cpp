@@ -11,30 +11,61 @@
 #include "media/gstsetup.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTimer>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 
 namespace ExitCode {
 constexpr int Ok = 0;
 constexpr int BadCommandLine = 2;
+constexpr int NoDisplay = 3;
 } // namespace ExitCode
+
+namespace {
+
+// Qt aborts when it finds no display; we say so plainly instead.
+bool displayReachable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty())
+        return qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (!platform.startsWith("xcb"))
+        return true;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    return reachable;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    // The window program finds, embeds and keys this window through X11, also from a
-    // Wayland session, so X11 is the default here (an explicit choice is kept).
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    // No application display name: it would become part of the window's title.
-    QApplication app(argc, argv);
-
-    const PlayerOptionsResult parsed = parsePlayerArguments(QApplication::arguments().mid(1));
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    const PlayerOptionsResult parsed = parsePlayerArguments(arguments);
     if (!parsed.options) {
         std::fprintf(stderr, "mirplay: %s\n%s\n", qPrintable(parsed.error), qPrintable(playerUsage()));
         return ExitCode::BadCommandLine;
     }
     const PlayerOptions options = *parsed.options;
+
+    // The window program finds, embeds and keys this window through X11, also from a
+    // Wayland session, so X11 is the default here (an explicit choice is kept).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!displayReachable()) {
+        std::fprintf(stderr, "mirplay: no display to show the preview on (is DISPLAY set?)\n");
+        return ExitCode::NoDisplay;
+    }
+    // Qt sees only the program name: none of our arguments may be taken for one of its
+    // options. No application display name either: it would become part of the title.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
 
     // The window comes first: the window program waits for it, and GStreamer's start can
     // take long on a machine whose plugin registry must be rebuilt.

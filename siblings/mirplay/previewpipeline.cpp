@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -199,6 +200,8 @@ void PreviewPipeline::handleAsyncDone()
             return;
         }
         m_hasVideo = videoStreams > 0;
+        if (m_hasVideo && m_spectrum) // the video is the picture: no need to analyse the sound
+            g_object_set(m_spectrum, "post-messages", FALSE, nullptr);
         Q_EMIT pictureKnown(m_hasVideo);
         if (m_startSeconds > 0.0) {
             // ACCURATE, not KEY_UNIT: the preview must start where the window program's

@@ -485,13 +485,34 @@ private Q_SLOTS:
         QCOMPARE(run.process().exitCode(), 0);
     }
 
-    void refusesBadCommandLine()
+    void refusesToStart_data()
     {
-        PlayerRun run({ u"qzv"_s, u"-ss"_s, u"soon"_s, media(u"tone.ogg"_s) });
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("message");
+
+        QTest::newRow("start that is not a time")
+            << QStringList { u"qzv"_s, u"-ss"_s, u"soon"_s, u"/a.ogg"_s } << QStringList {} << 2
+            << QByteArray("-ss needs seconds or hh:mm:ss, not soon\nusage: mirplay qzv");
+        QTest::newRow("no display") << QStringList { u"qzv"_s, u"-ss"_s, u"0"_s, u"/a.ogg"_s }
+                                    << QStringList { u"DISPLAY=:65000"_s } << 3
+                                    << QByteArray("no display to show the preview on");
+    }
+
+    // Nothing to show or nowhere to show it: a plain message and an exit code, no window.
+    void refusesToStart()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, environment);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, message);
+
+        PlayerRun run(arguments, environment);
         QVERIFY(run.process().waitForFinished(5000));
-        QCOMPARE(run.process().exitCode(), 2);
-        QVERIFY(run.errorOutput().contains("usage: mirplay qzv"));
-        QVERIFY(run.errorOutput().contains("soon"));
+        QCOMPARE(run.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.process().exitCode(), exitCode);
+        QVERIFY2(run.errorOutput().contains(message), run.errorOutput().constData());
     }
 };
 
