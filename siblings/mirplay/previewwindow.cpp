@@ -28,9 +28,12 @@ PreviewWindow::PreviewWindow(QSize size)
 
 void PreviewWindow::showFrame(const QImage &frame, double aspect)
 {
+    const QRect before = pictureArea();
     m_frame = frame;
     m_aspect = aspect > 0.0 ? aspect : 1.0;
-    update(pictureArea());
+    const QRect after = pictureArea();
+    // A picture of another shape leaves parts of the old one to be painted over.
+    update(after == before ? after : rect());
 }
 
 void PreviewWindow::showSpectrum(const QList<float> &levels)
