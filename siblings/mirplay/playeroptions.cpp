@@ -1,5 +1,6 @@
 #include "playeroptions.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 using namespace Qt::StringLiterals;
@@ -48,9 +49,13 @@ std::optional<int> readSide(const QString &text)
     return side;
 }
 
-QString cleanFileName(QString file)
+// A name that exists is taken as it is (a name may end in a blank); otherwise blanks and a
+// pair of quotes around it are dropped.
+QString cleanFileName(const QString &given)
 {
-    file = file.trimmed();
+    if (QFileInfo::exists(given))
+        return given;
+    QString file = given.trimmed();
     if (file.size() >= 2 && file.startsWith(u'"') && file.endsWith(u'"'))
         file = file.sliced(1, file.size() - 2);
     return file;

@@ -23,9 +23,10 @@ struct PlayerOptionsResult
 
 // Reads the arguments after the program name. The first must be the siblings' fixed key,
 // the last is always the file (so a file name starting with a dash needs no escaping), and
-// -ss, -x and -y may come in any order between them. Blanks around the file name, and a
-// pair of double quotes a launcher left around it, are dropped: the window program's trim
-// preview composes its command text with a trailing blank.
+// -ss, -x and -y may come in any order between them. Unless a file of exactly that name
+// exists, blanks around the file name and a pair of double quotes a launcher left around it
+// are dropped: the window program's trim preview composes its command text with a trailing
+// blank.
 PlayerOptionsResult parsePlayerArguments(const QStringList &arguments);
 
 // One line describing the accepted form, for the usage message.

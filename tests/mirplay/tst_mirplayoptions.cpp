@@ -5,7 +5,10 @@
 
 #include "engine/siblingcommands.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -95,6 +98,34 @@ private Q_SLOTS:
         QCOMPARE(result.options->startSeconds, seconds);
         QCOMPARE(QSize(result.options->width, result.options->height), size);
         QCOMPARE(result.options->file, file);
+    }
+
+    // Names that really hold blanks or quotes at their ends are kept as they are.
+    void existingNameKept_data()
+    {
+        QTest::addColumn<QString>("name");
+
+        QTest::newRow("trailing blank") << u"song.ogg "_s;
+        QTest::newRow("leading blank") << u" song.ogg"_s;
+        QTest::newRow("quoted") << u"\"song.ogg\""_s;
+    }
+
+    void existingNameKept()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        // Typed by hand in that folder, so the quotes can stand at the ends of the argument.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        const PlayerOptionsResult result = parsePlayerArguments({ u"qzv"_s, u"-ss"_s, u"0"_s, name });
+        QVERIFY(QDir::setCurrent(before));
+        QVERIFY2(result.options, qPrintable(result.error));
+        QCOMPARE(result.options->file, name);
     }
 
     void refused_data()
