@@ -1,0 +1,179 @@
+#include "sonmill/encoder.h"
+#include "sonmill/filewriter.h"
+#include "sonmill/mp4writer.h"
+#include "sonmill/sampleconvert.h"
+
+#include <vo-aacenc/cmnMemory.h>
+#include <vo-aacenc/voAAC.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace sonmill {
+namespace {
+
+constexpr std::size_t kFrameSamples = 1024; // per channel, per AAC frame
+constexpr std::size_t kMaxFrameBytes = 6144 / 8 * 2 + 64; // the format's limit for two channels
+constexpr int kDefaultKbps = 128;
+constexpr int kAacLowComplexity = 2;
+// The encoder's output lags its input by one frame: the first frame decodes to the
+// filter's run-in, and one more frame is needed to bring out the last input samples.
+constexpr std::uint64_t kEncoderDelay = kFrameSamples;
+
+constexpr int kRates[] = { 96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350 };
+
+int rateIndex(int rate)
+{
+    const auto found = std::find(std::begin(kRates), std::end(kRates), rate);
+    return found == std::end(kRates) ? -1 : static_cast<int>(found - std::begin(kRates));
+}
+
+// AAC with vo-aacenc; ADTS frames for .aac, an MPEG-4 file for .m4a.
+class AacEncoder final : public Encoder
+{
+public:
+    ~AacEncoder() override
+    {
+        if (m_handle)
+            m_api.Uninit(m_handle);
+    }
+
+    std::optional<Failure> open(const EncoderSettings &settings, const std::string &path)
+    {
+        m_channels = settings.channels;
+        m_mp4 = settings.format.container == Container::Mp4;
+        const int index = rateIndex(settings.rate);
+        if (index < 0 || m_channels < 1 || m_channels > 2)
+            return Failures::kEncode;
+
+        m_memory.Alloc = cmnMemAlloc;
+        m_memory.Free = cmnMemFree;
+        m_memory.Set = cmnMemSet;
+        m_memory.Copy = cmnMemCopy;
+        m_memory.Check = cmnMemCheck;
+        m_memory.Compare = cmnMemCompare;
+        m_memory.Move = cmnMemMove;
+        VO_CODEC_INIT_USERDATA user {};
+        user.memflag = VO_IMF_USERMEMOPERATOR;
+        user.memData = &m_memory;
+        if (voGetAACEncAPI(&m_api) != VO_ERR_NONE || m_api.Init(&m_handle, VO_AUDIO_CodingAAC, &user) != VO_ERR_NONE)
+            return Failures::kEncode;
+
+        const int kbps = settings.kbps.value_or(kDefaultKbps);
+        AACENC_PARAM parameters {};
+        parameters.sampleRate = settings.rate;
+        parameters.bitRate = kbps * 1000;
+        parameters.nChannels = static_cast<short>(m_channels);
+        parameters.adtsUsed = m_mp4 ? 0 : 1;
+        if (m_api.SetParam(m_handle, VO_PID_AAC_ENCPARAM, &parameters) != VO_ERR_NONE)
+            return Failures::kEncode;
+
+        m_pending.resize(kFrameSamples * static_cast<std::size_t>(m_channels));
+        m_output.resize(kMaxFrameBytes * 2);
+        if (m_mp4) {
+            Mp4Writer::Track track;
+            track.rate = settings.rate;
+            track.channels = m_channels;
+            track.decoderConfig = {
+                static_cast<std::uint8_t>((kAacLowComplexity << 3) | (index >> 1)),
+                static_cast<std::uint8_t>(((index & 1) << 7) | (m_channels << 3)),
+            };
+            track.averageBitrate = static_cast<std::uint32_t>(kbps * 1000);
+            track.expectedFrames = static_cast<std::size_t>(settings.expectedFrames / kFrameSamples + 2);
+            if (!m_mp4Writer.open(path, track))
+                return Failures::kOutputCreate;
+        } else if (!m_file.open(path)) {
+            return Failures::kOutputCreate;
+        }
+        return std::nullopt;
+    }
+
+    bool write(const float *frames, std::size_t count) override
+    {
+        const auto channels = static_cast<std::size_t>(m_channels);
+        m_inputSamples += count;
+        while (count > 0) {
+            const std::size_t n = std::min(count, kFrameSamples - m_filled);
+            floatToInteger(frames, m_pending.data() + m_filled * channels, n * channels, 16);
+            m_filled += n;
+            frames += n * channels;
+            count -= n;
+            if (m_filled == kFrameSamples && !encodePending())
+                return false;
+        }
+        return true;
+    }
+
+    bool finish() override
+    {
+        // The last partial frame, padded with silence, then enough silence to bring the
+        // delayed end out of the encoder.
+        const auto channels = static_cast<std::size_t>(m_channels);
+        const std::uint64_t target = m_inputSamples + kEncoderDelay;
+        while (m_encodedSamples < target) {
+            std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_filled * channels), m_pending.end(), 0);
+            m_filled = kFrameSamples;
+            if (!encodePending())
+                return false;
+        }
+        if (m_mp4)
+            return m_mp4Writer.finish(kEncoderDelay, m_inputSamples);
+        return m_file.close();
+    }
+
+    std::uint64_t bytesWritten() const override { return m_mp4 ? m_mp4Writer.size() : m_file.size(); }
+
+private:
+    bool encodePending()
+    {
+        VO_CODECBUFFER input {};
+        input.Buffer = reinterpret_cast<VO_PBYTE>(m_pending.data());
+        input.Length = static_cast<VO_U32>(m_pending.size() * sizeof(std::int16_t));
+        if (m_api.SetInputData(m_handle, &input) != VO_ERR_NONE)
+            return false;
+        while (true) {
+            VO_CODECBUFFER output {};
+            output.Buffer = m_output.data();
+            output.Length = static_cast<VO_U32>(m_output.size());
+            VO_AUDIO_OUTPUTINFO info {};
+            if (m_api.GetOutputData(m_handle, &output, &info) != VO_ERR_NONE)
+                break;
+            if (output.Length == 0)
+                break;
+            if (m_mp4)
+                m_mp4Writer.addFrame(output.Buffer, output.Length);
+            else
+                m_file.write(output.Buffer, output.Length);
+        }
+        m_encodedSamples += kFrameSamples;
+        m_filled = 0;
+        return true;
+    }
+
+    VO_AUDIO_CODECAPI m_api {};
+    VO_MEM_OPERATOR m_memory {};
+    VO_HANDLE m_handle = nullptr;
+    int m_channels = 0;
+    bool m_mp4 = false;
+    std::vector<std::int16_t> m_pending;
+    std::size_t m_filled = 0;
+    std::vector<std::uint8_t> m_output;
+    std::uint64_t m_inputSamples = 0;
+    std::uint64_t m_encodedSamples = 0;
+    FileWriter m_file;
+    Mp4Writer m_mp4Writer;
+};
+
+} // namespace
+
+std::variant<std::unique_ptr<Encoder>, Failure> createAacEncoder(
+    const EncoderSettings &settings, const std::string &path)
+{
+    auto encoder = std::make_unique<AacEncoder>();
+    if (auto failure = encoder->open(settings, path))
+        return *failure;
+    return std::unique_ptr<Encoder>(std::move(encoder));
+}
+
+} // namespace sonmill

@@ -1,0 +1,115 @@
+#include "sonmill/console.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace sonmill {
+namespace {
+
+constexpr std::int64_t kNsPerCentisecond = 10'000'000;
+
+void writeAll(const char *text, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t written = ::write(STDERR_FILENO, text, length);
+        if (written <= 0)
+            return; // nobody is listening any more; the work itself goes on
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+// Seconds with exactly two decimals, rounded down so the last line never passes the end.
+struct Centiseconds
+{
+    long long whole;
+    int hundredths;
+};
+Centiseconds centiseconds(std::int64_t ns)
+{
+    const long long cs = ns < 0 ? 0 : ns / kNsPerCentisecond;
+    return { cs / 100, static_cast<int>(cs % 100) };
+}
+
+} // namespace
+
+Console::Console()
+    : m_started(std::chrono::steady_clock::now())
+{ }
+
+void Console::writeLine(const char *text, int length)
+{
+    if (length > 0)
+        writeAll(text, static_cast<std::size_t>(length));
+}
+
+void Console::duration(std::int64_t ns)
+{
+    const Centiseconds cs = centiseconds(ns);
+    const long long hours = cs.whole / 3600;
+    const int minutes = static_cast<int>(cs.whole / 60 % 60);
+    const int seconds = static_cast<int>(cs.whole % 60);
+    char line[96];
+    const int n
+        = std::snprintf(line, sizeof line, "Duration: %02lld:%02d:%02d.%02d\n", hours, minutes, seconds, cs.hundredths);
+    writeLine(line, n);
+}
+
+void Console::streams(int inRate, int inChannels, int outRate, int outChannels)
+{
+    char line[128];
+    const int n = std::snprintf(line, sizeof line, "Stream: audio %d Hz, %d channels -> %d Hz, %d channels\n", inRate,
+        inChannels, outRate, outChannels);
+    writeLine(line, n);
+}
+
+void Console::progress(std::int64_t positionNs, std::uint64_t bytes, bool force)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && m_anyProgress && now - m_lastProgress < kProgressInterval)
+        return;
+    m_anyProgress = true;
+    m_lastProgress = now;
+
+    const Centiseconds cs = centiseconds(positionNs);
+    const double seconds = static_cast<double>(positionNs) / 1e9;
+    const double kbits = seconds > 0 ? static_cast<double>(bytes) * 8.0 / 1000.0 / seconds : 0.0;
+    char line[128];
+    const int n = std::snprintf(line, sizeof line, "size=%8llukB time=%lld.%02d bitrate=%6.1fkbits/s\n",
+        static_cast<unsigned long long>((bytes + 1023) / 1024), cs.whole, cs.hundredths, kbits);
+    writeLine(line, n);
+}
+
+void Console::summary(std::int64_t positionNs, std::uint64_t bytes)
+{
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+    const double seconds = static_cast<double>(positionNs) / 1e9;
+    const Centiseconds cs = centiseconds(positionNs);
+    char line[160];
+    const int n = std::snprintf(line, sizeof line, "Summary: audio %llukB, %lld.%02d s; global speed %.1fx\n",
+        static_cast<unsigned long long>((bytes + 1023) / 1024), cs.whole, cs.hundredths,
+        elapsed > 0 ? seconds / elapsed : 0.0);
+    writeLine(line, n);
+}
+
+void Console::error(const Failure &failure)
+{
+    writeErrorLineFromSignal(failure);
+}
+
+void writeErrorLineFromSignal(const Failure &failure)
+{
+    static constexpr char kPrefix[] = "Error: ";
+    char line[256];
+    std::size_t length = sizeof kPrefix - 1;
+    std::memcpy(line, kPrefix, length);
+    const std::size_t reason = std::min(std::strlen(failure.reason), sizeof line - length - 1);
+    std::memcpy(line + length, failure.reason, reason);
+    length += reason;
+    line[length++] = '\n';
+    writeAll(line, length);
+}
+
+} // namespace sonmill

@@ -1,0 +1,243 @@
+#include "sonmill/durationscan.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace sonmill {
+namespace {
+
+constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+
+struct FileCloser
+{
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A forward-only reader over the file with a small window.
+class Reader
+{
+public:
+    explicit Reader(std::FILE *file)
+        : m_file(file)
+        , m_buffer(kBlock)
+    { }
+
+    // Makes at least count bytes from offset available; false at the end of the file.
+    bool ensure(std::uint64_t offset, std::size_t count)
+    {
+        if (offset >= m_start && offset + count <= m_start + m_length)
+            return true;
+        if (offset < m_start || offset > m_start + m_length) {
+            if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0)
+                return false;
+            m_start = offset;
+            m_length = 0;
+        } else {
+            const std::size_t keep = static_cast<std::size_t>(m_start + m_length - offset);
+            std::memmove(m_buffer.data(), m_buffer.data() + (offset - m_start), keep);
+            m_start = offset;
+            m_length = keep;
+        }
+        m_length += std::fread(m_buffer.data() + m_length, 1, m_buffer.size() - m_length, m_file);
+        return offset + count <= m_start + m_length;
+    }
+
+    const unsigned char *at(std::uint64_t offset) const { return m_buffer.data() + (offset - m_start); }
+
+private:
+    std::FILE *m_file;
+    std::vector<unsigned char> m_buffer;
+    std::uint64_t m_start = 0;
+    std::size_t m_length = 0;
+};
+
+struct Frame
+{
+    std::uint32_t length = 0;
+    std::uint32_t samples = 0;
+    std::uint32_t rate = 0;
+};
+
+// MPEG-1, -2 and -2.5 audio, layers I to III. Free-format frames cannot be walked.
+std::optional<Frame> mpegFrame(const unsigned char *h)
+{
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+        return std::nullopt;
+    const int version = (h[1] >> 3) & 3; // 0: 2.5, 2: 2, 3: 1
+    const int layer = (h[1] >> 1) & 3; // 1: III, 2: II, 3: I
+    const int bitrateIndex = h[2] >> 4;
+    const int rateIndex = (h[2] >> 2) & 3;
+    const int padding = (h[2] >> 1) & 1;
+    if (version == 1 || layer == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
+
+    static constexpr int kBitrates[2][3][16] = {
+        { // MPEG-1: layer I, II, III
+            { 0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0 },
+            { 0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0 },
+            { 0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0 } },
+        { // MPEG-2 and 2.5
+            { 0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0 },
+            { 0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0 },
+            { 0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0 } },
+    };
+    static constexpr int kRates[3] = { 44100, 48000, 32000 };
+
+    const bool mpeg1 = version == 3;
+    const int layerIndex = 3 - layer; // 0: I, 1: II, 2: III
+    const int kbps = kBitrates[mpeg1 ? 0 : 1][layerIndex][bitrateIndex];
+    int rate = kRates[rateIndex];
+    if (version == 2)
+        rate /= 2;
+    else if (version == 0)
+        rate /= 4;
+
+    Frame frame;
+    frame.rate = static_cast<std::uint32_t>(rate);
+    if (layerIndex == 0) {
+        frame.samples = 384;
+        frame.length = static_cast<std::uint32_t>((12 * kbps * 1000 / rate + padding) * 4);
+    } else {
+        frame.samples = (layerIndex == 2 && !mpeg1) ? 576 : 1152;
+        const int factor = (layerIndex == 2 && !mpeg1) ? 72 : 144;
+        frame.length = static_cast<std::uint32_t>(factor * kbps * 1000 / rate + padding);
+    }
+    return frame;
+}
+
+std::optional<Frame> adtsFrame(const unsigned char *h)
+{
+    if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0)
+        return std::nullopt;
+    static constexpr int kRates[13]
+        = { 96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350 };
+    const int rateIndex = (h[2] >> 2) & 0xF;
+    if (rateIndex >= 13)
+        return std::nullopt;
+    const std::uint32_t length = ((h[3] & 3u) << 11) | (static_cast<std::uint32_t>(h[4]) << 3) | (h[5] >> 5);
+    if (length < 7)
+        return std::nullopt;
+    Frame frame;
+    frame.rate = static_cast<std::uint32_t>(kRates[rateIndex]);
+    frame.samples = 1024u * ((h[6] & 3u) + 1);
+    frame.length = length;
+    return frame;
+}
+
+// Size of an ID3v2 tag at the start, 0 when there is none.
+std::uint64_t id3v2Size(Reader &reader)
+{
+    if (!reader.ensure(0, 10))
+        return 0;
+    const unsigned char *h = reader.at(0);
+    if (std::memcmp(h, "ID3", 3) != 0)
+        return 0;
+    const std::uint64_t size = (std::uint64_t(h[6] & 0x7F) << 21) | (std::uint64_t(h[7] & 0x7F) << 14)
+        | (std::uint64_t(h[8] & 0x7F) << 7) | std::uint64_t(h[9] & 0x7F);
+    const bool footer = h[5] & 0x10;
+    return 10 + size + (footer ? 10 : 0);
+}
+
+std::uint32_t bigEndian32(const unsigned char *p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// Frame count of a Xing/Info or VBRI header in the first frame, if it has one.
+std::optional<std::uint32_t> headerFrameCount(Reader &reader, std::uint64_t offset, const Frame &frame)
+{
+    if (!reader.ensure(offset, frame.length) || frame.length < 40)
+        return std::nullopt;
+    const unsigned char *h = reader.at(offset);
+    const bool mpeg1 = ((h[1] >> 3) & 3) == 3;
+    const bool mono = (h[3] >> 6) == 3;
+    const std::size_t xing = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if (xing + 12 <= frame.length && (std::memcmp(h + xing, "Xing", 4) == 0 || std::memcmp(h + xing, "Info", 4) == 0)) {
+        const std::uint32_t flags = bigEndian32(h + xing + 4);
+        if (flags & 1)
+            return bigEndian32(h + xing + 8);
+        return std::nullopt;
+    }
+    constexpr std::size_t kVbri = 4 + 32;
+    if (kVbri + 18 <= frame.length && std::memcmp(h + kVbri, "VBRI", 4) == 0)
+        return bigEndian32(h + kVbri + 14);
+    return std::nullopt;
+}
+
+template <typename ParseFrame>
+std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, ParseFrame parse, bool useXing)
+{
+    constexpr std::size_t kHeader = 7;
+    // While in step, a header right where the last frame ended counts. To get in step, a
+    // header counts only when the next frame also starts right after it (or the file ends
+    // there): stray sync bytes in a tag or in garbage do not.
+    auto validAt = [&](std::uint64_t at, bool inStep, std::uint32_t stepRate) -> std::optional<Frame> {
+        if (!reader.ensure(at, kHeader))
+            return std::nullopt;
+        const auto frame = parse(reader.at(at));
+        if (!frame)
+            return std::nullopt;
+        if (inStep && frame->rate == stepRate)
+            return frame;
+        const std::uint64_t next = at + frame->length;
+        if (!reader.ensure(next, kHeader))
+            return frame; // the last frame of the file
+        const auto following = parse(reader.at(next));
+        if (!following || following->rate != frame->rate)
+            return std::nullopt;
+        return frame;
+    };
+
+    std::uint64_t samples = 0;
+    std::uint32_t rate = 0;
+    bool first = true;
+    std::uint64_t skipped = 0;
+    bool inStep = false;
+    constexpr std::uint64_t kMaxSkip = 1 << 20; // this much garbage and it is not a stream
+    while (true) {
+        if (!reader.ensure(offset, kHeader))
+            break;
+        auto frame = validAt(offset, inStep, rate);
+        if (!frame) {
+            inStep = false;
+            ++offset;
+            if (++skipped > kMaxSkip && rate == 0)
+                return std::nullopt;
+            continue;
+        }
+        if (first && useXing) {
+            if (const auto frames = headerFrameCount(reader, offset, *frame))
+                return static_cast<std::int64_t>(std::uint64_t(*frames) * frame->samples * kNsPerSecond / frame->rate);
+        }
+        first = false;
+        inStep = true;
+        rate = frame->rate;
+        // A frame cut off by the end of the file is still decoded in part; count it whole.
+        samples += frame->samples;
+        offset += frame->length;
+    }
+    if (rate == 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(samples * kNsPerSecond / rate);
+}
+
+} // namespace
+
+std::optional<std::int64_t> scanElementaryDuration(const std::string &path, ElementaryStream kind)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+    Reader reader(file.get());
+    const std::uint64_t start = id3v2Size(reader);
+    if (kind == ElementaryStream::MpegAudio)
+        return walkFrames(reader, start, mpegFrame, true);
+    return walkFrames(reader, start, adtsFrame, false);
+}
+
+} // namespace sonmill

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace sonmill {
+
+// Bare MPEG audio (MP1/MP2/MP3) and ADTS AAC files carry no length: a decoder only
+// estimates it from the first frames' bit rate. These walk the frame headers (no
+// decoding) and count the samples, unless an MP3's Xing, Info or VBRI header already
+// says how many frames follow. Reads in small blocks, so memory stays flat for any size.
+enum class ElementaryStream { MpegAudio, Adts };
+
+std::optional<std::int64_t> scanElementaryDuration(const std::string &path, ElementaryStream kind);
+
+} // namespace sonmill

@@ -1,0 +1,80 @@
+#pragma once
+
+// Every way a run can fail, with its exit code and the fixed reason printed after "Error: ".
+// The reasons are constant text on purpose: a path, a tag or any other text from the user
+// or the input never reaches the console, so the words the window program looks for
+// cannot come from a file name. Each reason carries one of those words.
+
+namespace sonmill {
+
+enum class ExitCode : int {
+    Success = 0,
+    CommandLine = 2,
+    UnknownEncoder = 3,
+    InputMissing = 4,
+    InputUnsupported = 5,
+    OutputRefused = 6,
+    WriteFailed = 7,
+    DecodeFailed = 8,
+    EncodeFailed = 9,
+    Stalled = 10,
+    Interrupted = 11,
+    Internal = 12,
+};
+
+struct Failure
+{
+    ExitCode code;
+    const char *reason;
+};
+
+namespace Failures {
+// Command line
+inline constexpr Failure kFirstArgument { ExitCode::CommandLine,
+    "Incorrect command line: the first argument must be qzv" };
+inline constexpr Failure kMissingValue { ExitCode::CommandLine, "Incorrect command line: an option lacks its value" };
+inline constexpr Failure kUnknownOption { ExitCode::CommandLine, "Unknown option (see --help)" };
+inline constexpr Failure kNoInput { ExitCode::CommandLine, "Incorrect command line: no input given with -i" };
+inline constexpr Failure kNoOutput { ExitCode::CommandLine, "Incorrect command line: no output file" };
+inline constexpr Failure kTime { ExitCode::CommandLine, "Incorrect time value for -ss or -t" };
+inline constexpr Failure kVolume { ExitCode::CommandLine, "Incorrect volume for -vol (0 to 400)" };
+inline constexpr Failure kRate { ExitCode::CommandLine, "Incorrect sample rate for -ar" };
+inline constexpr Failure kChannels { ExitCode::CommandLine, "Incorrect channel count for -ac (1, 2 or 6)" };
+inline constexpr Failure kBitrate { ExitCode::CommandLine, "Incorrect bit rate for -ab" };
+inline constexpr Failure kQuality { ExitCode::CommandLine, "Incorrect quality for -qscale (0 to 9)" };
+
+// Encoder and output format
+inline constexpr Failure kUnknownEncoder { ExitCode::UnknownEncoder, "Unknown encoder" };
+inline constexpr Failure kUnknownFormat { ExitCode::CommandLine,
+    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac or .m4a" };
+inline constexpr Failure kEncoderFormat { ExitCode::CommandLine, "Incorrect encoder for the output format" };
+inline constexpr Failure kEncoderRate { ExitCode::CommandLine, "Incorrect sample rate for this encoder" };
+inline constexpr Failure kEncoderChannels { ExitCode::CommandLine, "Incorrect channel count for this encoder" };
+
+// Input
+inline constexpr Failure kInputMissing { ExitCode::InputMissing, "no such file: the input does not exist" };
+inline constexpr Failure kInputFolder { ExitCode::InputMissing, "Unable to read the input: it is a folder" };
+inline constexpr Failure kInputUnreadable { ExitCode::InputMissing, "Could not open the input for reading" };
+inline constexpr Failure kInputEmpty { ExitCode::InputUnsupported, "Unsupported input: the file is empty" };
+inline constexpr Failure kInputUnsupported { ExitCode::InputUnsupported, "Unsupported input: no decodable audio" };
+inline constexpr Failure kNoAudioStream { ExitCode::InputUnsupported, "Unsupported input: it holds no audio stream" };
+inline constexpr Failure kStartBeyondEnd { ExitCode::CommandLine,
+    "Incorrect start: -ss lies beyond the end of the input" };
+inline constexpr Failure kDecode { ExitCode::DecodeFailed, "Could not decode the input" };
+inline constexpr Failure kStalled { ExitCode::Stalled, "Unable to continue: the input stopped making progress" };
+
+// Output
+inline constexpr Failure kOutputIsInput { ExitCode::OutputRefused, "Incorrect output: it is the input file" };
+inline constexpr Failure kOutputExists { ExitCode::OutputRefused,
+    "Unable to overwrite the existing output without -y" };
+inline constexpr Failure kOutputFolder { ExitCode::OutputRefused,
+    "Could not create the output: that name is a folder" };
+inline constexpr Failure kOutputCreate { ExitCode::WriteFailed, "Could not create the output file" };
+inline constexpr Failure kWrite { ExitCode::WriteFailed, "Could not write the output file" };
+inline constexpr Failure kEncode { ExitCode::EncodeFailed, "Could not encode the audio" };
+
+inline constexpr Failure kInterrupted { ExitCode::Interrupted, "Could not finish: stopped by a signal" };
+inline constexpr Failure kGStreamer { ExitCode::Internal, "Unable to start the decoding library" };
+} // namespace Failures
+
+} // namespace sonmill

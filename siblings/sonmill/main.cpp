@@ -1,0 +1,60 @@
+// sonmill: the transcoder behind every probe and conversion of TOLM Audio Converter.
+
+#include "sonmill/console.h"
+#include "sonmill/options.h"
+#include "sonmill/outputfile.h"
+#include "sonmill/transcoder.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// How long the decoding may go without delivering anything before the run is ended.
+constexpr std::chrono::seconds kDefaultStallLimit { 15 };
+
+std::chrono::milliseconds stallLimit()
+{
+    // Tests shorten the limit to see the watchdog act.
+    if (const char *text = std::getenv("SONMILL_STALL_SECONDS")) {
+        const double seconds = std::strtod(text, nullptr);
+        if (seconds > 0)
+            return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+    }
+    return kDefaultStallLimit;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using namespace sonmill;
+    Console console;
+    auto parsed = parseOptions(argc, argv);
+    if (auto *failure = std::get_if<Failure>(&parsed)) {
+        console.error(*failure);
+        return static_cast<int>(failure->code);
+    }
+    const Options &options = std::get<Options>(parsed);
+    if (options.help) {
+        std::fputs(helpText(), stdout);
+        return 0;
+    }
+
+    installCleanupOnSignals();
+    Transcoder transcoder(options, console, stallLimit());
+    const std::optional<Failure> failure = transcoder.run();
+    if (!failure)
+        return static_cast<int>(ExitCode::Success);
+
+    transcoder.discardOutput();
+    console.error(*failure);
+    if (failure->code == ExitCode::Stalled) {
+        // The decoding threads may be stuck in a read that never returns; tearing the
+        // pipeline down would wait for them. The output is gone already: leave now.
+        std::_Exit(static_cast<int>(failure->code));
+    }
+    return static_cast<int>(failure->code);
+}

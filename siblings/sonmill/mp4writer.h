@@ -1,0 +1,45 @@
+#pragma once
+
+#include "sonmill/filewriter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonmill {
+
+// Writes one AAC track into an MPEG-4 audio file (.m4a): the frames go into 'mdat' as
+// they come; the sample tables ('moov') follow at the end, when every frame size is
+// known. Only the frame sizes are kept in memory (two bytes per frame), so the memory
+// used grows by little more than a kilobyte per minute of audio.
+class Mp4Writer
+{
+public:
+    struct Track
+    {
+        int rate = 0;
+        int channels = 0;
+        std::vector<std::uint8_t> decoderConfig; // the AudioSpecificConfig
+        std::uint32_t frameSamples = 1024;
+        std::uint32_t averageBitrate = 0;
+        std::size_t expectedFrames = 0; // AAC frames to make room for; 0 if unknown
+    };
+
+    bool open(const std::string &path, const Track &track);
+    void addFrame(const std::uint8_t *data, std::size_t size);
+    // primingSamples: decoded samples to skip at the start (the encoder's delay);
+    // validSamples: samples that carry the audio. Both go into an edit list, so decoders
+    // give back exactly the samples that went in.
+    bool finish(std::uint64_t primingSamples, std::uint64_t validSamples);
+
+    std::uint64_t size() const { return m_file.size(); }
+
+private:
+    FileWriter m_file;
+    Track m_track;
+    std::vector<std::uint16_t> m_frameSizes;
+    std::uint64_t m_mdatStart = 0; // offset of the 'mdat' box header
+    std::uint32_t m_largestFrame = 0;
+};
+
+} // namespace sonmill

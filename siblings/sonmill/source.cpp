@@ -1,0 +1,393 @@
+#include "sonmill/source.h"
+
+#include <gst/app/gstappsink.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+namespace sonmill {
+namespace {
+
+constexpr guint kQueuedBlocks = 8; // decoded blocks waiting for the encoder, at most
+constexpr GstClockTime kPollInterval = 100 * GST_MSECOND;
+
+media::ElementPtr makeElement(const char *factory)
+{
+    GstElement *element = gst_element_factory_make(factory, nullptr);
+    if (!element)
+        return {};
+    return media::ElementPtr(GST_ELEMENT(gst_object_ref_sink(element)));
+}
+
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool isTagWrapper(std::string_view mediaType)
+{
+    return mediaType == "application/x-id3" || mediaType == "application/x-apetag";
+}
+
+// The caller can ask GStreamer's own words on an error, which may hold paths; never by default.
+void printDebugDetail(GError *error, const gchar *debug)
+{
+    if (!std::getenv("TOLM_GST_DEBUG"))
+        return;
+    std::fprintf(stderr, "[gstreamer] %s\n[gstreamer] %s\n", error ? error->message : "", debug ? debug : "");
+}
+
+std::vector<GstAudioChannelPosition> positionsOf(const GstAudioInfo &info)
+{
+    const int channels = GST_AUDIO_INFO_CHANNELS(&info);
+    std::vector<GstAudioChannelPosition> positions(static_cast<std::size_t>(channels));
+    if (channels == 1) {
+        positions[0] = GST_AUDIO_CHANNEL_POSITION_MONO;
+        return positions;
+    }
+    if (!GST_AUDIO_INFO_IS_UNPOSITIONED(&info)) {
+        std::copy(info.position, info.position + channels, positions.begin());
+        return positions;
+    }
+    // Unpositioned channels: read them the way a WAV file lays them out.
+    const guint64 mask = gst_audio_channel_get_fallback_mask(channels);
+    if (!gst_audio_channel_positions_from_mask(channels, mask, positions.data()))
+        std::fill(positions.begin(), positions.end(), GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER);
+    return positions;
+}
+
+} // namespace
+
+DecodedBlock::DecodedBlock(media::SamplePtr sample, int channels)
+    : m_sample(std::move(sample))
+{
+    m_buffer = gst_sample_get_buffer(m_sample.get());
+    if (!m_buffer || !gst_buffer_map(m_buffer, &m_map, GST_MAP_READ)) {
+        m_buffer = nullptr;
+        return;
+    }
+    m_frames = reinterpret_cast<const float *>(m_map.data);
+    m_count = m_map.size / (sizeof(float) * static_cast<std::size_t>(channels));
+    const GstClockTime pts = GST_BUFFER_PTS(m_buffer);
+    if (GST_CLOCK_TIME_IS_VALID(pts)) {
+        const GstSegment *segment = gst_sample_get_segment(m_sample.get());
+        const guint64 streamTime = segment && segment->format == GST_FORMAT_TIME
+            ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts)
+            : pts;
+        if (GST_CLOCK_TIME_IS_VALID(streamTime))
+            m_streamTime = static_cast<std::int64_t>(streamTime);
+    }
+}
+
+DecodedBlock::~DecodedBlock()
+{
+    release();
+}
+
+DecodedBlock::DecodedBlock(DecodedBlock &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+DecodedBlock &DecodedBlock::operator=(DecodedBlock &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_sample = std::move(other.m_sample);
+        m_buffer = std::exchange(other.m_buffer, nullptr);
+        m_map = other.m_map;
+        m_frames = std::exchange(other.m_frames, nullptr);
+        m_count = std::exchange(other.m_count, 0);
+        m_streamTime = std::exchange(other.m_streamTime, std::nullopt);
+    }
+    return *this;
+}
+
+void DecodedBlock::release()
+{
+    if (m_buffer)
+        gst_buffer_unmap(m_buffer, &m_map);
+    m_buffer = nullptr;
+    m_sample.reset();
+    m_frames = nullptr;
+    m_count = 0;
+}
+
+Source::Source(std::chrono::milliseconds stallLimit)
+    : m_stallLimit(stallLimit)
+{ }
+
+Source::~Source()
+{
+    if (m_pipeline)
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+}
+
+std::variant<std::unique_ptr<Source>, Failure> Source::open(
+    const std::string &path, std::chrono::milliseconds stallLimit)
+{
+    std::unique_ptr<Source> source(new Source(stallLimit));
+    if (auto failure = source->build(path))
+        return *failure;
+    if (gst_element_set_state(source->m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        if (auto failure = source->pendingError())
+            return *failure;
+        return Failures::kInputUnreadable;
+    }
+    if (auto failure = source->waitForAsyncDone())
+        return *failure;
+    if (auto failure = source->readInfo(path))
+        return *failure;
+    return source;
+}
+
+std::optional<Failure> Source::build(const std::string &path)
+{
+    m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    media::ElementPtr fileSource = makeElement("filesrc");
+    media::ElementPtr decodebin = makeElement("decodebin");
+    media::ElementPtr convert = makeElement("audioconvert");
+    media::ElementPtr resample = makeElement("audioresample");
+    media::ElementPtr filter = makeElement("capsfilter");
+    media::ElementPtr sink = makeElement("appsink");
+    if (!m_pipeline || !fileSource || !decodebin || !convert || !resample || !filter || !sink)
+        return Failures::kGStreamer;
+
+    g_object_set(fileSource.get(), "location", path.c_str(), nullptr);
+    media::CapsPtr floatCaps(gst_caps_new_simple(
+        "audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
+    g_object_set(filter.get(), "caps", floatCaps.get(), nullptr);
+    g_object_set(sink.get(), "sync", FALSE, "max-buffers", kQueuedBlocks, "enable-last-sample", FALSE, nullptr);
+
+    m_convert = convert.get();
+    m_filter = filter.get();
+    m_sink = sink.get();
+    GstBin *bin = GST_BIN(m_pipeline.get());
+    for (GstElement *element :
+        { fileSource.get(), decodebin.get(), convert.get(), resample.get(), filter.get(), sink.get() })
+        gst_bin_add(bin, element); // the bin takes its own reference
+    if (!gst_element_link(fileSource.get(), decodebin.get())
+        || !gst_element_link_many(convert.get(), resample.get(), filter.get(), sink.get(), nullptr))
+        return Failures::kGStreamer;
+
+    g_signal_connect(decodebin.get(), "pad-added", G_CALLBACK(onPadAdded), this);
+    g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
+    m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
+    return std::nullopt;
+}
+
+// Runs on a streaming thread: only links the first audio stream and notes the others.
+void Source::onPadAdded(GstElement *, GstPad *pad, gpointer data)
+{
+    auto *self = static_cast<Source *>(data);
+    media::CapsPtr caps(gst_pad_get_current_caps(pad));
+    if (!caps)
+        caps.reset(gst_pad_query_caps(pad, nullptr));
+    const bool audio = caps && !gst_caps_is_empty(caps.get())
+        && startsWith(gst_structure_get_name(gst_caps_get_structure(caps.get(), 0)), "audio/x-raw");
+
+    std::lock_guard lock(self->m_mutex);
+    if (audio && !self->m_audioLinked) {
+        media::PadPtr sinkPad(gst_element_get_static_pad(self->m_convert, "sink"));
+        self->m_audioLinked = gst_pad_link(pad, sinkPad.get()) == GST_PAD_LINK_OK;
+    } else {
+        self->m_otherStreams = true;
+    }
+}
+
+// Runs on a streaming thread. Streams other than audio that come out of a demuxer are
+// left undecoded: the output never holds video, so decoding it would only cost time.
+gboolean Source::onAutoplugContinue(GstElement *, GstPad *pad, GstCaps *caps, gpointer data)
+{
+    auto *self = static_cast<Source *>(data);
+    const GstStructure *structure = gst_caps_get_structure(caps, 0);
+    const std::string_view mediaType = gst_structure_get_name(structure);
+
+    media::ElementPtr parent(gst_pad_get_parent_element(pad));
+    const bool fromTypefind = parent && std::strcmp(GST_OBJECT_NAME(parent.get()), "typefind") == 0;
+    bool fromTagDemuxer = false;
+    if (parent) {
+        GstElementFactory *factory = gst_element_get_factory(parent.get());
+        const gchar *name = factory ? GST_OBJECT_NAME(factory) : "";
+        fromTagDemuxer = std::strcmp(name, "id3demux") == 0 || std::strcmp(name, "apedemux") == 0;
+    }
+
+    {
+        std::lock_guard lock(self->m_mutex);
+        if (self->m_firstMediaType.empty() && !isTagWrapper(mediaType)) {
+            self->m_firstMediaType = mediaType;
+            gst_structure_get_int(structure, "mpegversion", &self->m_firstMpegVersion);
+            if (const gchar *format = gst_structure_get_string(structure, "stream-format"))
+                self->m_firstStreamFormat = format;
+        }
+    }
+    if (fromTypefind || fromTagDemuxer)
+        return TRUE;
+    return startsWith(mediaType, "audio/");
+}
+
+std::optional<Failure> Source::waitForAsyncDone()
+{
+    const auto deadline = std::chrono::steady_clock::now() + m_stallLimit;
+    while (true) {
+        media::MessagePtr message(gst_bus_timed_pop_filtered(m_bus.get(), kPollInterval,
+            static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_TAG)));
+        if (!message) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return Failures::kStalled;
+            continue;
+        }
+        switch (GST_MESSAGE_TYPE(message.get())) {
+        case GST_MESSAGE_TAG:
+            takeTags(message.get());
+            break;
+        case GST_MESSAGE_ERROR:
+            return failureFrom(message.get());
+        case GST_MESSAGE_ASYNC_DONE:
+            return std::nullopt;
+        default:
+            break;
+        }
+    }
+}
+
+std::optional<Failure> Source::readInfo(const std::string &path)
+{
+    media::PadPtr sinkPad(gst_element_get_static_pad(m_sink, "sink"));
+    media::CapsPtr caps(gst_pad_get_current_caps(sinkPad.get()));
+    std::lock_guard lock(m_mutex);
+    if (!caps) {
+        if (!m_audioLinked && m_otherStreams)
+            return Failures::kNoAudioStream;
+        return Failures::kInputUnsupported;
+    }
+    GstAudioInfo audio;
+    if (!gst_audio_info_from_caps(&audio, caps.get()) || GST_AUDIO_INFO_RATE(&audio) <= 0
+        || GST_AUDIO_INFO_CHANNELS(&audio) <= 0)
+        return Failures::kInputUnsupported;
+    m_info.rate = GST_AUDIO_INFO_RATE(&audio);
+    m_info.channels = GST_AUDIO_INFO_CHANNELS(&audio);
+    m_info.positions = positionsOf(audio);
+
+    if (m_firstMediaType == "audio/mpeg") {
+        if (m_firstMpegVersion == 1)
+            m_info.elementary = ElementaryStream::MpegAudio;
+        else if (m_firstStreamFormat == "adts")
+            m_info.elementary = ElementaryStream::Adts;
+    }
+    if (m_info.elementary)
+        m_info.durationNs = scanElementaryDuration(path, *m_info.elementary);
+    if (!m_info.durationNs) {
+        gint64 duration = -1;
+        if (gst_element_query_duration(m_pipeline.get(), GST_FORMAT_TIME, &duration) && duration > 0)
+            m_info.durationNs = duration;
+    }
+    return std::nullopt;
+}
+
+void Source::takeTags(GstMessage *message)
+{
+    GstTagList *tags = nullptr;
+    gst_message_parse_tag(message, &tags);
+    if (!tags)
+        return;
+    if (!m_info.tags)
+        m_info.tags.reset(tags);
+    else {
+        gst_tag_list_insert(m_info.tags.get(), tags, GST_TAG_MERGE_KEEP);
+        gst_tag_list_unref(tags);
+    }
+}
+
+Failure Source::failureFrom(GstMessage *message) const
+{
+    GError *rawError = nullptr;
+    gchar *rawDebug = nullptr;
+    gst_message_parse_error(message, &rawError, &rawDebug);
+    media::ErrorPtr error(rawError);
+    media::CharPtr debug(rawDebug);
+    printDebugDetail(error.get(), debug.get());
+
+    bool audioLinked;
+    bool otherStreams;
+    {
+        std::lock_guard lock(m_mutex);
+        audioLinked = m_audioLinked;
+        otherStreams = m_otherStreams;
+    }
+    if (error && error->domain == GST_RESOURCE_ERROR) {
+        if (error->code == GST_RESOURCE_ERROR_NOT_FOUND)
+            return Failures::kInputMissing;
+        if (error->code == GST_RESOURCE_ERROR_OPEN_READ || error->code == GST_RESOURCE_ERROR_OPEN_READ_WRITE)
+            return Failures::kInputUnreadable;
+    }
+    if (!audioLinked)
+        return otherStreams ? Failures::kNoAudioStream : Failures::kInputUnsupported;
+    if (m_info.rate == 0)
+        return Failures::kInputUnsupported; // audio found, but it never decoded
+    return Failures::kDecode;
+}
+
+std::optional<Failure> Source::pendingError()
+{
+    while (true) {
+        media::MessagePtr message(
+            gst_bus_pop_filtered(m_bus.get(), static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_TAG)));
+        if (!message)
+            return std::nullopt;
+        if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR)
+            return failureFrom(message.get());
+        takeTags(message.get());
+    }
+}
+
+std::optional<Failure> Source::seek(std::int64_t startNs)
+{
+    if (startNs <= 0)
+        return std::nullopt;
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    if (!gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, flags, startNs))
+        return std::nullopt; // not seekable: read from the start and drop
+    return waitForAsyncDone();
+}
+
+std::optional<Failure> Source::start()
+{
+    // Fix the format the encoder was set up for: should the stream change its rate or
+    // layout later on, audioconvert and audioresample turn it back into this one.
+    media::PadPtr sinkPad(gst_element_get_static_pad(m_sink, "sink"));
+    if (media::CapsPtr caps { gst_pad_get_current_caps(sinkPad.get()) })
+        g_object_set(m_filter, "caps", caps.get(), nullptr);
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        if (auto failure = pendingError())
+            return failure;
+        return Failures::kDecode;
+    }
+    return std::nullopt;
+}
+
+std::variant<DecodedBlock, Failure> Source::next()
+{
+    auto deadline = std::chrono::steady_clock::now() + m_stallLimit;
+    GstAppSink *sink = GST_APP_SINK(m_sink);
+    while (true) {
+        if (GstSample *sample = gst_app_sink_try_pull_sample(sink, kPollInterval)) {
+            DecodedBlock block(media::SamplePtr(sample), m_info.channels);
+            if (block.frameCount() > 0)
+                return block;
+            deadline = std::chrono::steady_clock::now() + m_stallLimit;
+            continue;
+        }
+        if (auto failure = pendingError())
+            return *failure;
+        if (gst_app_sink_is_eos(sink))
+            return DecodedBlock();
+        if (std::chrono::steady_clock::now() > deadline)
+            return Failures::kStalled;
+    }
+}
+
+} // namespace sonmill

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "media/gstptr.h"
+#include "sonmill/durationscan.h"
+#include "sonmill/failure.h"
+
+#include <gst/audio/audio.h>
+#include <gst/gst.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace sonmill {
+
+struct SourceInfo
+{
+    int rate = 0;
+    int channels = 0;
+    std::vector<GstAudioChannelPosition> positions; // one per channel, never NONE
+    std::optional<std::int64_t> durationNs; // known only when the container says so
+    std::optional<ElementaryStream> elementary; // a bare MP3/MP2 or ADTS file
+    media::TagListPtr tags; // everything the demuxers and parsers found, merged
+};
+
+// One block of decoded audio: interleaved 32-bit float frames, mapped while it lives.
+class DecodedBlock
+{
+public:
+    DecodedBlock() = default;
+    DecodedBlock(media::SamplePtr sample, int channels);
+    ~DecodedBlock();
+    DecodedBlock(DecodedBlock &&other) noexcept;
+    DecodedBlock &operator=(DecodedBlock &&other) noexcept;
+
+    const float *frames() const { return m_frames; }
+    std::size_t frameCount() const { return m_count; }
+    // Stream time of the first frame, or nullopt when the decoder gave none.
+    std::optional<std::int64_t> streamTimeNs() const { return m_streamTime; }
+
+private:
+    void release();
+
+    media::SamplePtr m_sample;
+    GstBuffer *m_buffer = nullptr;
+    GstMapInfo m_map {};
+    const float *m_frames = nullptr;
+    std::size_t m_count = 0;
+    std::optional<std::int64_t> m_streamTime;
+};
+
+// Opens any file GStreamer's allowed plugins (and our own elements) can decode and
+// delivers its first audio stream as float frames. Runs filesrc ! decodebin !
+// audioconvert ! audioresample ! appsink; the decoding runs on GStreamer's streaming
+// threads while the caller encodes on its own, and every wait is bounded by the stall
+// limit, so a stuck input ends in an error rather than a hang.
+class Source
+{
+public:
+    ~Source();
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+
+    // Opens and prerolls the file: afterwards its format, length and tags are known.
+    static std::variant<std::unique_ptr<Source>, Failure> open(
+        const std::string &path, std::chrono::milliseconds stallLimit);
+
+    const SourceInfo &info() const { return m_info; }
+
+    // Moves to startNs before the first block is read (a flushing, accurate seek). An
+    // input that cannot seek is read from its start; the caller drops what comes before.
+    std::optional<Failure> seek(std::int64_t startNs);
+
+    // Starts the flow; call once, after the optional seek.
+    std::optional<Failure> start();
+
+    // The next block; an empty block (frameCount() == 0 without a failure) is the end.
+    std::variant<DecodedBlock, Failure> next();
+
+private:
+    Source(std::chrono::milliseconds stallLimit);
+
+    std::optional<Failure> build(const std::string &path);
+    std::optional<Failure> waitForAsyncDone();
+    std::optional<Failure> readInfo(const std::string &path);
+    void takeTags(GstMessage *message);
+    Failure failureFrom(GstMessage *error) const;
+    std::optional<Failure> pendingError();
+
+    static void onPadAdded(GstElement *decodebin, GstPad *pad, gpointer self);
+    static gboolean onAutoplugContinue(GstElement *decodebin, GstPad *pad, GstCaps *caps, gpointer self);
+
+    std::chrono::milliseconds m_stallLimit;
+    media::ElementPtr m_pipeline;
+    GstElement *m_convert = nullptr; // owned by the pipeline
+    GstElement *m_filter = nullptr;
+    GstElement *m_sink = nullptr;
+    media::BusPtr m_bus;
+    SourceInfo m_info;
+
+    // Written on streaming threads while the pipeline prerolls, read after.
+    mutable std::mutex m_mutex;
+    bool m_audioLinked = false;
+    bool m_otherStreams = false;
+    std::string m_firstMediaType; // what the file is, tag wrappers aside
+    int m_firstMpegVersion = 0;
+    std::string m_firstStreamFormat;
+};
+
+} // namespace sonmill

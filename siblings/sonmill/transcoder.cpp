@@ -1,0 +1,251 @@
+#include "sonmill/transcoder.h"
+
+#include "media/gstsetup.h"
+#include "sonmill/tagwriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sonmill {
+namespace {
+
+constexpr double kNsPerSecond = 1e9;
+
+std::uint64_t framesAt(std::int64_t ns, int rate)
+{
+    return static_cast<std::uint64_t>(std::llround(static_cast<double>(ns) * rate / kNsPerSecond));
+}
+
+std::int64_t nsOf(std::uint64_t frames, int rate)
+{
+    return static_cast<std::int64_t>(static_cast<double>(frames) * kNsPerSecond / rate);
+}
+
+// Scales by the volume and clips to full scale, so a loud setting flattens peaks instead
+// of wrapping them round when they become integers.
+void applyGain(const float *in, float *out, std::size_t count, float gain)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const float v = in[i] * gain;
+        out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);
+    }
+}
+
+} // namespace
+
+Transcoder::Transcoder(const Options &options, Console &console, std::chrono::milliseconds stallLimit)
+    : m_options(options)
+    , m_console(console)
+    , m_stallLimit(stallLimit)
+{ }
+
+std::optional<Failure> Transcoder::run()
+{
+    auto format = chooseOutputFormat(m_options.output, m_options.encoder);
+    if (auto *failure = std::get_if<Failure>(&format))
+        return *failure;
+    m_format = std::get<OutputFormat>(format);
+
+    if (auto failure = checkInput())
+        return failure;
+    if (auto failure = TemporaryOutput::check(m_options.input, m_options.output, m_options.overwrite))
+        return failure;
+
+    media::initialiseGStreamer(nullptr, nullptr);
+    auto opened = Source::open(m_options.input, m_stallLimit);
+    if (auto *failure = std::get_if<Failure>(&opened))
+        return *failure;
+    m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
+
+    std::optional<std::int64_t> duration = m_source->info().durationNs;
+    if (!duration)
+        duration = scanDecodedDuration();
+    if (duration)
+        m_console.duration(*duration);
+    if (duration && m_options.startNs > 0 && m_options.startNs >= *duration)
+        return Failures::kStartBeyondEnd;
+
+    if (auto failure = settleFormat())
+        return failure;
+    if (auto failure = convert())
+        return failure;
+    return finishOutput();
+}
+
+std::optional<Failure> Transcoder::checkInput() const
+{
+    struct stat status
+    {
+    };
+    if (::stat(m_options.input.c_str(), &status) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Failures::kInputMissing : Failures::kInputUnreadable;
+    if (S_ISDIR(status.st_mode))
+        return Failures::kInputFolder;
+    if (::access(m_options.input.c_str(), R_OK) != 0)
+        return Failures::kInputUnreadable;
+    if (S_ISREG(status.st_mode) && status.st_size == 0)
+        return Failures::kInputEmpty;
+    return std::nullopt;
+}
+
+// Some containers do not say how long they are: decode once, counting, to find out.
+std::optional<std::int64_t> Transcoder::scanDecodedDuration() const
+{
+    auto opened = Source::open(m_options.input, m_stallLimit);
+    if (!std::holds_alternative<std::unique_ptr<Source>>(opened))
+        return std::nullopt;
+    Source &scan = *std::get<std::unique_ptr<Source>>(opened);
+    if (scan.start())
+        return std::nullopt;
+    std::uint64_t frames = 0;
+    while (true) {
+        auto next = scan.next();
+        if (std::holds_alternative<Failure>(next))
+            return std::nullopt;
+        const DecodedBlock &block = std::get<DecodedBlock>(next);
+        if (block.frameCount() == 0)
+            break;
+        frames += block.frameCount();
+    }
+    return nsOf(frames, scan.info().rate);
+}
+
+std::optional<Failure> Transcoder::settleFormat()
+{
+    const SourceInfo &in = m_source->info();
+    auto rate = chooseRate(m_format.codec, m_options.sampleRate, in.rate);
+    if (auto *failure = std::get_if<Failure>(&rate))
+        return *failure;
+    auto channels = chooseChannels(m_format.codec, m_options.channels, in.channels);
+    if (auto *failure = std::get_if<Failure>(&channels))
+        return *failure;
+
+    m_settings.format = m_format;
+    m_settings.rate = std::get<int>(rate);
+    m_settings.channels = std::get<int>(channels);
+    m_settings.kbps = m_options.bitrateKbps;
+    m_settings.quality = m_options.quality;
+    m_gain = static_cast<float>(m_options.volumePercent / 100.0);
+
+    m_mixer = std::make_unique<ChannelMixer>(in.positions, m_settings.channels);
+    if (m_settings.rate != in.rate) {
+        m_resampler = std::make_unique<Resampler>(in.rate, m_settings.rate, m_settings.channels);
+        if (!m_resampler->valid())
+            return Failures::kEncode;
+    }
+    m_console.streams(in.rate, in.channels, m_settings.rate, m_settings.channels);
+    return std::nullopt;
+}
+
+std::optional<Failure> Transcoder::convert()
+{
+    const SourceInfo &in = m_source->info();
+    const std::uint64_t startFrame = framesAt(m_options.startNs, in.rate);
+    std::optional<std::uint64_t> wanted;
+    if (m_options.lengthNs)
+        wanted = framesAt(*m_options.lengthNs, in.rate);
+    if (in.durationNs) {
+        const std::uint64_t total = framesAt(*in.durationNs, in.rate);
+        const std::uint64_t rest = total > startFrame ? total - startFrame : 0;
+        m_settings.expectedFrames = wanted ? std::min(*wanted, rest) : rest;
+    } else {
+        m_settings.expectedFrames = wanted.value_or(0);
+    }
+    m_settings.expectedFrames
+        = m_settings.expectedFrames * static_cast<std::uint64_t>(m_settings.rate) / static_cast<std::uint64_t>(in.rate);
+
+    if (auto failure = m_output.create(m_options.output, m_options.overwrite))
+        return failure;
+    auto encoder = createEncoder(m_settings, m_output.path());
+    if (auto *failure = std::get_if<Failure>(&encoder))
+        return *failure;
+    m_encoder = std::move(std::get<std::unique_ptr<Encoder>>(encoder));
+
+    if (auto failure = m_source->seek(m_options.startNs))
+        return failure;
+    if (auto failure = m_source->start())
+        return failure;
+    m_console.progress(0, 0, true);
+
+    // Frames are counted from where the first block says it starts, so the trim is exact
+    // to the sample whether the seek landed early or the input could not seek at all.
+    std::optional<std::uint64_t> position;
+    std::uint64_t taken = 0;
+    while (!wanted || taken < *wanted) {
+        auto next = m_source->next();
+        if (auto *failure = std::get_if<Failure>(&next))
+            return *failure;
+        const DecodedBlock &block = std::get<DecodedBlock>(next);
+        if (block.frameCount() == 0)
+            break;
+        if (!position)
+            position = block.streamTimeNs() ? framesAt(*block.streamTimeNs(), in.rate) : 0;
+
+        std::uint64_t skip
+            = startFrame > *position ? std::min<std::uint64_t>(startFrame - *position, block.frameCount()) : 0;
+        std::uint64_t count = block.frameCount() - skip;
+        if (wanted)
+            count = std::min(count, *wanted - taken);
+        *position += block.frameCount();
+        if (count == 0)
+            continue;
+        if (auto failure = process(block.frames() + skip * static_cast<std::size_t>(in.channels), count))
+            return failure;
+        taken += count;
+        m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
+    }
+    if (m_resampler) {
+        std::size_t produced = 0;
+        float *tail = m_resampler->process(nullptr, 0, produced);
+        applyGain(tail, tail, produced * static_cast<std::size_t>(m_settings.channels), m_gain);
+        if (produced > 0 && !m_encoder->write(tail, produced))
+            return Failures::kEncode;
+        m_outputFrames += produced;
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> Transcoder::process(const float *frames, std::size_t count)
+{
+    const auto outChannels = static_cast<std::size_t>(m_settings.channels);
+    const float *mixed = frames;
+    if (!m_mixer->passThrough()) {
+        m_mixed.resize(count * outChannels);
+        m_mixer->mix(frames, m_mixed.data(), count);
+        mixed = m_mixed.data();
+    }
+    float *ready;
+    std::size_t readyCount = count;
+    if (m_resampler) {
+        ready = m_resampler->process(mixed, count, readyCount);
+        applyGain(ready, ready, readyCount * outChannels, m_gain);
+    } else {
+        m_ready.resize(count * outChannels);
+        ready = m_ready.data();
+        applyGain(mixed, ready, count * outChannels, m_gain);
+    }
+    if (readyCount > 0 && !m_encoder->write(ready, readyCount))
+        return Failures::kEncode;
+    m_outputFrames += readyCount;
+    return std::nullopt;
+}
+
+std::optional<Failure> Transcoder::finishOutput()
+{
+    if (!m_encoder->finish())
+        return Failures::kWrite;
+    const std::uint64_t bytes = m_encoder->bytesWritten();
+    m_encoder.reset();
+    // Tags the demuxers sent late (after the first audio) are part of the set by now.
+    writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get()));
+    if (auto failure = m_output.commit())
+        return failure;
+    const std::int64_t position = nsOf(m_outputFrames, m_settings.rate);
+    m_console.progress(position, bytes, true);
+    m_console.summary(position, bytes);
+    return std::nullopt;
+}
+
+} // namespace sonmill

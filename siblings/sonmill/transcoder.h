@@ -1,0 +1,57 @@
+#pragma once
+
+#include "sonmill/channelmixer.h"
+#include "sonmill/console.h"
+#include "sonmill/encoder.h"
+#include "sonmill/options.h"
+#include "sonmill/outputfile.h"
+#include "sonmill/resampler.h"
+#include "sonmill/source.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace sonmill {
+
+// One conversion (or probe) from the command line's options to the finished output file.
+class Transcoder
+{
+public:
+    Transcoder(const Options &options, Console &console, std::chrono::milliseconds stallLimit);
+
+    // Runs the conversion; on success the output carries its final name.
+    std::optional<Failure> run();
+
+    // Removes the temporary output without waiting for anything else (after a stall,
+    // when the decoding threads may never return).
+    void discardOutput() { m_output.discard(); }
+
+private:
+    std::optional<Failure> checkInput() const;
+    std::optional<Failure> settleFormat();
+    std::optional<Failure> convert();
+    std::optional<Failure> process(const float *frames, std::size_t count);
+    std::optional<Failure> finishOutput();
+    std::optional<std::int64_t> scanDecodedDuration() const;
+
+    const Options &m_options;
+    Console &m_console;
+    std::chrono::milliseconds m_stallLimit;
+
+    std::unique_ptr<Source> m_source;
+    OutputFormat m_format {};
+    EncoderSettings m_settings;
+    std::unique_ptr<ChannelMixer> m_mixer;
+    std::unique_ptr<Resampler> m_resampler;
+    std::unique_ptr<Encoder> m_encoder;
+    TemporaryOutput m_output;
+
+    float m_gain = 1.0f;
+    std::vector<float> m_mixed;
+    std::vector<float> m_ready;
+    std::uint64_t m_outputFrames = 0;
+};
+
+} // namespace sonmill
