@@ -77,6 +77,7 @@ void PreviewPipeline::start(const QString &file, double startSeconds)
 
 void PreviewPipeline::build(bool silent)
 {
+    ++m_generation;
     setPhase(Phase::Starting);
     const QFileInfo info(m_file);
     if (!info.isFile() || !info.isReadable()) {
@@ -115,8 +116,18 @@ void PreviewPipeline::build(bool silent)
     gst_bus_set_sync_handler(bus.get(), &PreviewPipeline::onBusMessage, this, nullptr);
 
     m_openWatchdog.start();
-    if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        fail(u"the file cannot be opened"_s);
+    const int generation = m_generation;
+    if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        // The error messages of the failure are queued already; they come first and may
+        // still save the preview (a sound output that would not open). Otherwise it failed.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_generation && m_phase == Phase::Starting)
+                    fail(u"the file cannot be opened"_s);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void PreviewPipeline::tearDown()
@@ -153,17 +164,21 @@ GstBusSyncReply PreviewPipeline::onBusMessage(GstBus *, GstMessage *message, gpo
         return GST_BUS_DROP;
     }
     std::shared_ptr<GstMessage> queued(gst_message_ref(message), gst_message_unref);
+    const int generation = pipeline->m_generation;
     QMetaObject::invokeMethod(
-        pipeline, [pipeline, queued] { pipeline->handleMessage(queued.get()); }, Qt::QueuedConnection);
+        pipeline,
+        [pipeline, queued, generation] {
+            // A message of a pipeline that has since been torn down is stale.
+            if (generation == pipeline->m_generation)
+                pipeline->handleMessage(queued.get());
+        },
+        Qt::QueuedConnection);
     return GST_BUS_DROP;
 }
 
 void PreviewPipeline::handleMessage(GstMessage *message)
 {
-    // A message queued by a pipeline that has since been torn down is stale.
-    if (!m_playbin || !gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT(m_playbin.get())))
-        return;
-    if (m_phase == Phase::Failed)
+    if (!m_playbin || m_phase == Phase::Failed)
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR:

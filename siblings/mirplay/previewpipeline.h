@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 class VideoFrameSink;
@@ -59,6 +60,9 @@ private:
     QString m_file;
     double m_startSeconds = 0.0;
     Phase m_phase = Phase::Idle;
+    // Counts pipelines built, so a message or check queued for an earlier one is dropped.
+    // Read on GStreamer threads, written only while no pipeline runs.
+    std::atomic<int> m_generation = 0;
     bool m_pauseWanted = false;
     bool m_hasVideo = false;
     bool m_soundToDevice = false;
