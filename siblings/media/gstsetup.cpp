@@ -10,7 +10,7 @@
 namespace media {
 namespace {
 
-// Source modules of the plugins we allow to load.
+// Source modules of the plugins we allow to load; our own plugin is added to them.
 constexpr const char *kAllowedPluginSources = "gstreamer:gst-plugins-base:gst-plugins-good:gst-plugins-ugly";
 
 std::string cacheFolder()
@@ -26,10 +26,12 @@ std::string cacheFolder()
 
 void initialiseGStreamer(int *argc, char ***argv)
 {
-    setenv("GST_PLUGIN_LOADING_WHITELIST", kAllowedPluginSources, 1);
-    // Plugin folders a user added would only be filtered out again; skip scanning them.
-    unsetenv("GST_PLUGIN_PATH_1_0");
+    const std::string allowed = std::string(kAllowedPluginSources) + ":" + kOwnPluginSource;
+    setenv("GST_PLUGIN_LOADING_WHITELIST", allowed.c_str(), 1);
+    // Plugin folders a user added would only be filtered out again; the one extra folder
+    // scanned is our own plugin's.
     unsetenv("GST_PLUGIN_PATH");
+    setenv("GST_PLUGIN_PATH_1_0", ownPluginFolder().c_str(), 1);
     if (!std::getenv("GST_REGISTRY_1_0")) {
         const std::string folder = cacheFolder() + "/tolm-audio-converter";
         g_mkdir_with_parents(folder.c_str(), 0700);

@@ -1,9 +1,21 @@
 #pragma once
 
+#include <string>
+
 namespace media {
 
-// Registers the elements we add to GStreamer (decoders for what the allowed plugin sets
-// cannot decode). Called by initialiseGStreamer().
+// Makes the elements we add to GStreamer (decoders for what the allowed plugin sets
+// cannot decode: AAC with faad2; AIFF, CAF and Wave64 with libsndfile) known to the
+// registry. They live in our own plugin file in the program folder, which GStreamer loads
+// only when a stream needs one of them. Called by initialiseGStreamer().
 void registerOwnElements();
+
+// The folder of our plugin: "gst-plugins" beside the running executable, or the build
+// tree's one for programs (tests) that live elsewhere.
+std::string ownPluginFolder();
+
+// The source package name our plugin declares, allowed next to GStreamer's own sets.
+inline constexpr const char *kOwnPluginSource = "tolm-audio-converter";
+inline constexpr const char *kOwnPluginName = "tolmmedia";
 
 } // namespace media

@@ -1,5 +1,6 @@
 #include "sonmill/encoder.h"
 #include "sonmill/filewriter.h"
+#include "sonmill/modules.h"
 #include "sonmill/mp4writer.h"
 #include "sonmill/sampleconvert.h"
 
@@ -17,9 +18,10 @@ constexpr std::size_t kFrameSamples = 1024; // per channel, per AAC frame
 constexpr std::size_t kMaxFrameBytes = 6144 / 8 * 2 + 64; // the format's limit for two channels
 constexpr int kDefaultKbps = 128;
 constexpr int kAacLowComplexity = 2;
-// The encoder's output lags its input by one frame: the first frame decodes to the
-// filter's run-in, and one more frame is needed to bring out the last input samples.
-constexpr std::uint64_t kEncoderDelay = kFrameSamples;
+// How far vo-aacenc's decoded output lags its input (one frame of filter run-in and its
+// look-ahead), measured with an impulse. The .m4a edit list skips exactly this much, and
+// the stream is flushed until the last input sample is out.
+constexpr std::uint64_t kEncoderDelay = 1600;
 
 constexpr int kRates[] = { 96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350 };
 
@@ -69,7 +71,15 @@ public:
         if (m_api.SetParam(m_handle, VO_PID_AAC_ENCPARAM, &parameters) != VO_ERR_NONE)
             return Failures::kEncode;
 
-        m_pending.resize(kFrameSamples * static_cast<std::size_t>(m_channels));
+        m_pending.assign(kFrameSamples * static_cast<std::size_t>(m_channels), 0);
+        if (m_mp4 && settings.expectedFrames > 0) {
+            // GStreamer's MP4 reader leaves out the frame in which the edit list's end
+            // falls. Leading silence (hidden by the edit list) moves that end onto a
+            // frame boundary, so every frame with audio in it is read.
+            const std::uint64_t end = settings.expectedFrames + kEncoderDelay;
+            m_leadIn = (kFrameSamples - end % kFrameSamples) % kFrameSamples;
+            m_filled = static_cast<std::size_t>(m_leadIn);
+        }
         m_output.resize(kMaxFrameBytes * 2);
         if (m_mp4) {
             Mp4Writer::Track track;
@@ -110,7 +120,8 @@ public:
         // The last partial frame, padded with silence, then enough silence to bring the
         // delayed end out of the encoder.
         const auto channels = static_cast<std::size_t>(m_channels);
-        const std::uint64_t target = m_inputSamples + kEncoderDelay;
+        // In an MPEG-4 file one frame more: the one the edit list's end falls on.
+        const std::uint64_t target = m_leadIn + m_inputSamples + kEncoderDelay + (m_mp4 ? 1 : 0);
         while (m_encodedSamples < target) {
             std::fill(m_pending.begin() + static_cast<std::ptrdiff_t>(m_filled * channels), m_pending.end(), 0);
             m_filled = kFrameSamples;
@@ -118,7 +129,7 @@ public:
                 return false;
         }
         if (m_mp4)
-            return m_mp4Writer.finish(kEncoderDelay, m_inputSamples);
+            return m_mp4Writer.finish(m_leadIn + kEncoderDelay, m_inputSamples);
         return m_file.close();
     }
 
@@ -159,6 +170,7 @@ private:
     std::vector<std::int16_t> m_pending;
     std::size_t m_filled = 0;
     std::vector<std::uint8_t> m_output;
+    std::uint64_t m_leadIn = 0; // silent samples before the audio (MPEG-4 only)
     std::uint64_t m_inputSamples = 0;
     std::uint64_t m_encodedSamples = 0;
     FileWriter m_file;
@@ -167,13 +179,15 @@ private:
 
 } // namespace
 
-std::variant<std::unique_ptr<Encoder>, Failure> createAacEncoder(
-    const EncoderSettings &settings, const std::string &path)
+SONMILL_MODULE_EXPORT Encoder *sonmill_create_encoder(
+    const EncoderSettings *settings, const char *path, Failure *failure)
 {
     auto encoder = std::make_unique<AacEncoder>();
-    if (auto failure = encoder->open(settings, path))
-        return *failure;
-    return std::unique_ptr<Encoder>(std::move(encoder));
+    if (auto opened = encoder->open(*settings, path)) {
+        *failure = *opened;
+        return nullptr;
+    }
+    return encoder.release();
 }
 
 } // namespace sonmill

@@ -1,9 +1,11 @@
 #include "sonmill/durationscan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace sonmill {
@@ -148,8 +150,15 @@ std::uint32_t bigEndian32(const unsigned char *p)
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
 
-// Frame count of a Xing/Info or VBRI header in the first frame, if it has one.
-std::optional<std::uint32_t> headerFrameCount(Reader &reader, std::uint64_t offset, const Frame &frame)
+struct StreamHeader
+{
+    std::uint32_t frames = 0;
+    std::uint32_t bytes = 0; // 0 when the header does not say
+    std::uint32_t trimmed = 0; // encoder delay and padding that decoders leave out
+};
+
+// A Xing/Info or VBRI header in the first frame, if it has one with a frame count.
+std::optional<StreamHeader> streamHeader(Reader &reader, std::uint64_t offset, const Frame &frame)
 {
     if (!reader.ensure(offset, frame.length) || frame.length < 40)
         return std::nullopt;
@@ -157,20 +166,31 @@ std::optional<std::uint32_t> headerFrameCount(Reader &reader, std::uint64_t offs
     const bool mpeg1 = ((h[1] >> 3) & 3) == 3;
     const bool mono = (h[3] >> 6) == 3;
     const std::size_t xing = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
-    if (xing + 12 <= frame.length && (std::memcmp(h + xing, "Xing", 4) == 0 || std::memcmp(h + xing, "Info", 4) == 0)) {
+    if (xing + 16 <= frame.length && (std::memcmp(h + xing, "Xing", 4) == 0 || std::memcmp(h + xing, "Info", 4) == 0)) {
         const std::uint32_t flags = bigEndian32(h + xing + 4);
-        if (flags & 1)
-            return bigEndian32(h + xing + 8);
-        return std::nullopt;
+        if (!(flags & 1))
+            return std::nullopt;
+        StreamHeader header;
+        header.frames = bigEndian32(h + xing + 8);
+        if (flags & 2)
+            header.bytes = bigEndian32(h + xing + 12);
+        // LAME's extension names the samples it added at both ends, which decoders drop.
+        constexpr std::size_t kLame = 120;
+        if (xing + kLame + 24 <= frame.length && std::memcmp(h + xing + kLame, "LAME", 4) == 0) {
+            const unsigned char *d = h + xing + kLame + 21;
+            header.trimmed = ((std::uint32_t(d[0]) << 4) | (d[1] >> 4)) + (((d[1] & 0xFu) << 8) | d[2]);
+        }
+        return header;
     }
     constexpr std::size_t kVbri = 4 + 32;
     if (kVbri + 18 <= frame.length && std::memcmp(h + kVbri, "VBRI", 4) == 0)
-        return bigEndian32(h + kVbri + 14);
+        return StreamHeader { bigEndian32(h + kVbri + 14), bigEndian32(h + kVbri + 10) };
     return std::nullopt;
 }
 
 template <typename ParseFrame>
-std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, ParseFrame parse, bool useXing)
+std::optional<std::int64_t> walkFrames(
+    Reader &reader, std::uint64_t offset, std::uint64_t fileSize, ParseFrame parse, bool useXing)
 {
     constexpr std::size_t kHeader = 7;
     // While in step, a header right where the last frame ended counts. To get in step, a
@@ -211,8 +231,13 @@ std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, Par
             continue;
         }
         if (first && useXing) {
-            if (const auto frames = headerFrameCount(reader, offset, *frame))
-                return static_cast<std::int64_t>(std::uint64_t(*frames) * frame->samples * kNsPerSecond / frame->rate);
+            // Trusted unless the file is shorter than the header says (cut off): then walk.
+            const auto header = streamHeader(reader, offset, *frame);
+            if (header && (header->bytes == 0 || fileSize - offset + frame->length >= header->bytes)) {
+                const std::uint64_t stated = std::uint64_t(header->frames) * frame->samples;
+                return static_cast<std::int64_t>(
+                    (stated > header->trimmed ? stated - header->trimmed : stated) * kNsPerSecond / frame->rate);
+            }
         }
         first = false;
         inStep = true;
@@ -226,18 +251,124 @@ std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, Par
     return static_cast<std::int64_t>(samples * kNsPerSecond / rate);
 }
 
+std::uint8_t crc8(const unsigned char *data, std::size_t length)
+{
+    std::uint8_t crc = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<std::uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
+    }
+    return crc;
+}
+
+// Samples a FLAC frame header at p (with available bytes after it) covers: first and
+// count. Only headers whose checksum matches count.
+std::optional<std::pair<std::uint64_t, std::uint32_t>> flacFrame(
+    const unsigned char *p, std::size_t available, std::uint32_t fixedBlockSize)
+{
+    if (available < 6 || p[0] != 0xFF || (p[1] & 0xFE) != 0xF8 || (p[3] & 1))
+        return std::nullopt;
+    const bool variable = p[1] & 1;
+    const int sizeCode = p[2] >> 4;
+    const int rateCode = p[2] & 0xF;
+    if (sizeCode == 0 || rateCode == 15)
+        return std::nullopt;
+    // The frame or sample number, in the UTF-8 style coding.
+    std::size_t at = 4;
+    int extra = 0;
+    std::uint64_t number = p[at];
+    if (number >= 0xFE)
+        return std::nullopt;
+    for (int bits = 0x80; number & bits && bits > 1; bits >>= 1)
+        ++extra;
+    if (extra == 1)
+        return std::nullopt;
+    if (extra > 1)
+        number &= (0xFFu >> (extra + 1));
+    for (int i = 1; i < extra; ++i) {
+        if (at + 1 >= available || (p[at + 1] & 0xC0) != 0x80)
+            return std::nullopt;
+        number = (number << 6) | (p[++at] & 0x3F);
+    }
+    ++at;
+    std::uint32_t blockSize = 0;
+    if (sizeCode == 1)
+        blockSize = 192;
+    else if (sizeCode <= 5)
+        blockSize = 576u << (sizeCode - 2);
+    else if (sizeCode == 6 && at < available)
+        blockSize = p[at++] + 1u;
+    else if (sizeCode == 7 && at + 1 < available) {
+        blockSize = ((std::uint32_t(p[at]) << 8) | p[at + 1]) + 1u;
+        at += 2;
+    } else if (sizeCode >= 8)
+        blockSize = 256u << (sizeCode - 8);
+    if (rateCode == 12)
+        at += 1;
+    else if (rateCode == 13 || rateCode == 14)
+        at += 2;
+    if (blockSize == 0 || at >= available || crc8(p, at) != p[at])
+        return std::nullopt;
+    const std::uint64_t first = variable ? number : number * fixedBlockSize;
+    return std::make_pair(first, blockSize);
+}
+
 } // namespace
+
+std::optional<std::int64_t> scanFlacDuration(const std::string &path)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+    unsigned char head[42];
+    if (std::fread(head, 1, sizeof head, file.get()) != sizeof head || std::memcmp(head, "fLaC", 4) != 0
+        || (head[4] & 0x7F) != 0)
+        return std::nullopt;
+    const unsigned char *info = head + 8; // STREAMINFO's body
+    const std::uint32_t minBlock = (std::uint32_t(info[0]) << 8) | info[1];
+    const std::uint32_t maxBlock = (std::uint32_t(info[2]) << 8) | info[3];
+    const std::uint32_t rate = (std::uint32_t(info[10]) << 12) | (std::uint32_t(info[11]) << 4) | (info[12] >> 4);
+    const std::uint64_t total = (std::uint64_t(info[13] & 0xF) << 32) | bigEndian32(info + 14);
+    if (rate == 0)
+        return std::nullopt;
+
+    // The last frame header in the file's tail says where the audio really ends.
+    std::fseek(file.get(), 0, SEEK_END);
+    const long size = std::ftell(file.get());
+    const long tail = std::min<long>(size, 256 * 1024);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(tail));
+    std::fseek(file.get(), size - tail, SEEK_SET);
+    if (std::fread(buffer.data(), 1, buffer.size(), file.get()) != buffer.size())
+        return std::nullopt;
+    std::optional<std::uint64_t> end;
+    for (std::size_t i = buffer.size() - 1; i-- > 0;) {
+        if (const auto frame = flacFrame(buffer.data() + i, buffer.size() - i, minBlock == maxBlock ? minBlock : 0)) {
+            end = frame->first + frame->second;
+            break;
+        }
+    }
+    std::uint64_t samples = total;
+    if (end && (total == 0 || *end + maxBlock < total))
+        samples = *end; // cut off: the header still counts what was there before
+    if (samples == 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(samples * kNsPerSecond / rate);
+}
 
 std::optional<std::int64_t> scanElementaryDuration(const std::string &path, ElementaryStream kind)
 {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return std::nullopt;
+    std::fseek(file.get(), 0, SEEK_END);
+    const auto fileSize = static_cast<std::uint64_t>(std::ftell(file.get()));
+    std::rewind(file.get());
     Reader reader(file.get());
     const std::uint64_t start = id3v2Size(reader);
     if (kind == ElementaryStream::MpegAudio)
-        return walkFrames(reader, start, mpegFrame, true);
-    return walkFrames(reader, start, adtsFrame, false);
+        return walkFrames(reader, start, fileSize, mpegFrame, true);
+    return walkFrames(reader, start, fileSize, adtsFrame, false);
 }
 
 } // namespace sonmill

@@ -14,4 +14,8 @@ enum class ElementaryStream { MpegAudio, Adts };
 
 std::optional<std::int64_t> scanElementaryDuration(const std::string &path, ElementaryStream kind);
 
+// A FLAC file states its length in its header; a file cut off keeps stating the old one.
+// The last frame header in the file's tail says where the audio really ends.
+std::optional<std::int64_t> scanFlacDuration(const std::string &path);
+
 } // namespace sonmill

@@ -1,24 +1,45 @@
 #include "sonmill/encoder.h"
 
+#include "sonmill/modules.h"
+#include "sonmill/pcmencoder.h"
+
 namespace sonmill {
+namespace {
+
+const char *moduleFor(Codec codec)
+{
+    switch (codec) {
+    case Codec::Mp3:
+        return "lame";
+    case Codec::Mp2:
+        return "twolame";
+    case Codec::Vorbis:
+        return "vorbis";
+    case Codec::Flac:
+        return "flac";
+    case Codec::Aac:
+        return "aac";
+    case Codec::Pcm16:
+        break;
+    }
+    return "";
+}
+
+} // namespace
 
 std::variant<std::unique_ptr<Encoder>, Failure> createEncoder(const EncoderSettings &settings, const std::string &path)
 {
-    switch (settings.format.codec) {
-    case Codec::Mp3:
-        return createLameEncoder(settings, path);
-    case Codec::Mp2:
-        return createTwoLameEncoder(settings, path);
-    case Codec::Vorbis:
-        return createVorbisEncoder(settings, path);
-    case Codec::Flac:
-        return createFlacEncoder(settings, path);
-    case Codec::Aac:
-        return createAacEncoder(settings, path);
-    case Codec::Pcm16:
+    if (settings.format.codec == Codec::Pcm16)
         return createPcmEncoder(settings, path);
-    }
-    return Failures::kEncode;
+    auto *create = reinterpret_cast<CreateEncoderFunction *>(
+        moduleSymbol(moduleFor(settings.format.codec), kCreateEncoderSymbol));
+    if (!create)
+        return Failures::kModule;
+    Failure failure = Failures::kEncode;
+    std::unique_ptr<Encoder> encoder(create(&settings, path.c_str(), &failure));
+    if (!encoder)
+        return failure;
+    return encoder;
 }
 
 } // namespace sonmill

@@ -36,14 +36,7 @@ public:
     virtual std::uint64_t bytesWritten() const = 0;
 };
 
+// Loads the encoder module for settings.format.codec and opens the encoder on path.
 std::variant<std::unique_ptr<Encoder>, Failure> createEncoder(const EncoderSettings &settings, const std::string &path);
-
-// One factory per library, each in its own file.
-std::variant<std::unique_ptr<Encoder>, Failure> createLameEncoder(const EncoderSettings &, const std::string &path);
-std::variant<std::unique_ptr<Encoder>, Failure> createTwoLameEncoder(const EncoderSettings &, const std::string &path);
-std::variant<std::unique_ptr<Encoder>, Failure> createVorbisEncoder(const EncoderSettings &, const std::string &path);
-std::variant<std::unique_ptr<Encoder>, Failure> createFlacEncoder(const EncoderSettings &, const std::string &path);
-std::variant<std::unique_ptr<Encoder>, Failure> createAacEncoder(const EncoderSettings &, const std::string &path);
-std::variant<std::unique_ptr<Encoder>, Failure> createPcmEncoder(const EncoderSettings &, const std::string &path);
 
 } // namespace sonmill

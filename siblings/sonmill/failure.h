@@ -74,6 +74,7 @@ inline constexpr Failure kWrite { ExitCode::WriteFailed, "Could not write the ou
 inline constexpr Failure kEncode { ExitCode::EncodeFailed, "Could not encode the audio" };
 
 inline constexpr Failure kInterrupted { ExitCode::Interrupted, "Could not finish: stopped by a signal" };
+inline constexpr Failure kModule { ExitCode::Internal, "Unable to load an encoder library module" };
 inline constexpr Failure kGStreamer { ExitCode::Internal, "Unable to start the decoding library" };
 } // namespace Failures
 

@@ -1,4 +1,5 @@
 #include "sonmill/encoder.h"
+#include "sonmill/modules.h"
 #include "sonmill/sampleconvert.h"
 
 #include <FLAC/metadata.h>
@@ -106,13 +107,15 @@ private:
 
 } // namespace
 
-std::variant<std::unique_ptr<Encoder>, Failure> createFlacEncoder(
-    const EncoderSettings &settings, const std::string &path)
+SONMILL_MODULE_EXPORT Encoder *sonmill_create_encoder(
+    const EncoderSettings *settings, const char *path, Failure *failure)
 {
     auto encoder = std::make_unique<FlacEncoder>();
-    if (auto failure = encoder->open(settings, path))
-        return *failure;
-    return std::unique_ptr<Encoder>(std::move(encoder));
+    if (auto opened = encoder->open(*settings, path)) {
+        *failure = *opened;
+        return nullptr;
+    }
+    return encoder.release();
 }
 
 } // namespace sonmill

@@ -1,5 +1,6 @@
 #include "sonmill/encoder.h"
 #include "sonmill/filewriter.h"
+#include "sonmill/modules.h"
 
 #include <lame/lame.h>
 
@@ -91,13 +92,15 @@ private:
 
 } // namespace
 
-std::variant<std::unique_ptr<Encoder>, Failure> createLameEncoder(
-    const EncoderSettings &settings, const std::string &path)
+SONMILL_MODULE_EXPORT Encoder *sonmill_create_encoder(
+    const EncoderSettings *settings, const char *path, Failure *failure)
 {
     auto encoder = std::make_unique<LameEncoder>();
-    if (auto failure = encoder->open(settings, path))
-        return *failure;
-    return std::unique_ptr<Encoder>(std::move(encoder));
+    if (auto opened = encoder->open(*settings, path)) {
+        *failure = *opened;
+        return nullptr;
+    }
+    return encoder.release();
 }
 
 } // namespace sonmill

@@ -7,7 +7,6 @@
 namespace sonmill {
 namespace {
 
-constexpr std::uint32_t kMovieTimescale = 1000;
 constexpr std::uint32_t kFramesPerChunk = 64;
 
 // Builds boxes in memory: each begin() is closed by an end() that fills in its size. The
@@ -34,7 +33,11 @@ public:
         u32(static_cast<std::uint32_t>(v >> 32));
         u32(static_cast<std::uint32_t>(v));
     }
-    void tag(const char *fourcc) { m_data.insert(m_data.end(), fourcc, fourcc + 4); }
+    void tag(const char *fourcc)
+    {
+        for (int i = 0; i < 4; ++i)
+            m_data.push_back(static_cast<std::uint8_t>(fourcc[i]));
+    }
     void bytes(const std::vector<std::uint8_t> &v) { m_data.insert(m_data.end(), v.begin(), v.end()); }
     void zeros(std::size_t n) { m_data.insert(m_data.end(), n, 0); }
     void hole(std::uint64_t length, Filler filler)
@@ -170,7 +173,11 @@ bool Mp4Writer::finish(std::uint64_t primingSamples, std::uint64_t validSamples)
     const auto frames = static_cast<std::uint32_t>(m_frameSizes.size());
     const std::uint64_t mediaDuration = std::uint64_t(frames) * m_track.frameSamples;
     const auto rate = static_cast<std::uint32_t>(m_track.rate);
-    const std::uint64_t movieDuration = validSamples * kMovieTimescale / rate;
+    // The movie counts in samples too, so the edit list cuts to the sample. Movie and
+    // track length include the skipped lead-in: GStreamer's reader stops early by that
+    // much otherwise.
+    const std::uint32_t movieTimescale = rate;
+    const std::uint64_t movieDuration = primingSamples + validSamples;
     const std::uint64_t dataStart = m_mdatStart + 8;
     const bool wideOffsets = mdatEnd > 0xFFFFFFFFu;
 
@@ -179,7 +186,7 @@ bool Mp4Writer::finish(std::uint64_t primingSamples, std::uint64_t validSamples)
     w.beginFull("mvhd", 0, 0);
     w.u32(0);
     w.u32(0);
-    w.u32(kMovieTimescale);
+    w.u32(movieTimescale);
     w.u32(static_cast<std::uint32_t>(movieDuration));
     w.u32(0x00010000); // rate 1.0
     w.u16(0x0100); // volume 1.0
@@ -209,7 +216,7 @@ bool Mp4Writer::finish(std::uint64_t primingSamples, std::uint64_t validSamples)
     w.begin("edts");
     w.beginFull("elst", 0, 0);
     w.u32(1);
-    w.u32(static_cast<std::uint32_t>(movieDuration));
+    w.u32(static_cast<std::uint32_t>(validSamples)); // in the movie's timescale
     w.u32(static_cast<std::uint32_t>(primingSamples)); // media time, in the track's timescale
     w.u32(0x00010000);
     w.end();

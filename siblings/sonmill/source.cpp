@@ -175,6 +175,7 @@ std::optional<Failure> Source::build(const std::string &path)
 
     g_signal_connect(decodebin.get(), "pad-added", G_CALLBACK(onPadAdded), this);
     g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
+    g_signal_connect(decodebin.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), this);
     m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
     return std::nullopt;
 }
@@ -198,35 +199,35 @@ void Source::onPadAdded(GstElement *, GstPad *pad, gpointer data)
     }
 }
 
-// Runs on a streaming thread. Streams other than audio that come out of a demuxer are
-// left undecoded: the output never holds video, so decoding it would only cost time.
-gboolean Source::onAutoplugContinue(GstElement *, GstPad *pad, GstCaps *caps, gpointer data)
+// Runs on a streaming thread: notes what the file is, tag wrappers aside.
+gboolean Source::onAutoplugContinue(GstElement *, GstPad *, GstCaps *caps, gpointer data)
 {
     auto *self = static_cast<Source *>(data);
     const GstStructure *structure = gst_caps_get_structure(caps, 0);
     const std::string_view mediaType = gst_structure_get_name(structure);
-
-    media::ElementPtr parent(gst_pad_get_parent_element(pad));
-    const bool fromTypefind = parent && std::strcmp(GST_OBJECT_NAME(parent.get()), "typefind") == 0;
-    bool fromTagDemuxer = false;
-    if (parent) {
-        GstElementFactory *factory = gst_element_get_factory(parent.get());
-        const gchar *name = factory ? GST_OBJECT_NAME(factory) : "";
-        fromTagDemuxer = std::strcmp(name, "id3demux") == 0 || std::strcmp(name, "apedemux") == 0;
+    std::lock_guard lock(self->m_mutex);
+    if (self->m_firstMediaType.empty() && !isTagWrapper(mediaType)) {
+        self->m_firstMediaType = mediaType;
+        gst_structure_get_int(structure, "mpegversion", &self->m_firstMpegVersion);
+        if (const gchar *format = gst_structure_get_string(structure, "stream-format"))
+            self->m_firstStreamFormat = format;
     }
+    return TRUE;
+}
 
-    {
-        std::lock_guard lock(self->m_mutex);
-        if (self->m_firstMediaType.empty() && !isTagWrapper(mediaType)) {
-            self->m_firstMediaType = mediaType;
-            gst_structure_get_int(structure, "mpegversion", &self->m_firstMpegVersion);
-            if (const gchar *format = gst_structure_get_string(structure, "stream-format"))
-                self->m_firstStreamFormat = format;
-        }
-    }
-    if (fromTypefind || fromTagDemuxer)
-        return TRUE;
-    return startsWith(mediaType, "audio/");
+// Runs on a streaming thread. Video, pictures and subtitles are left undecoded: the
+// output never holds them, so decoding them would only cost time and memory. Demuxers
+// are always tried, whatever their type says, since audio may lie inside.
+int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *, GstElementFactory *factory, gpointer)
+{
+    enum { kTry = 0, kExpose = 1 }; // decodebin's GstAutoplugSelectResult
+    const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+    const std::string_view kind = klass ? klass : "";
+    if (kind.find("Demux") != std::string_view::npos)
+        return kTry;
+    const bool notAudio = kind.find("Video") != std::string_view::npos || kind.find("Image") != std::string_view::npos
+        || kind.find("Subtitle") != std::string_view::npos;
+    return notAudio ? kExpose : kTry;
 }
 
 std::optional<Failure> Source::waitForAsyncDone()
@@ -280,6 +281,8 @@ std::optional<Failure> Source::readInfo(const std::string &path)
     }
     if (m_info.elementary)
         m_info.durationNs = scanElementaryDuration(path, *m_info.elementary);
+    else if (m_firstMediaType == "audio/x-flac")
+        m_info.durationNs = scanFlacDuration(path);
     if (!m_info.durationNs) {
         gint64 duration = -1;
         if (gst_element_query_duration(m_pipeline.get(), GST_FORMAT_TIME, &duration) && duration > 0)
@@ -344,14 +347,16 @@ std::optional<Failure> Source::pendingError()
     }
 }
 
-std::optional<Failure> Source::seek(std::int64_t startNs)
+std::variant<bool, Failure> Source::seek(std::int64_t startNs)
 {
     if (startNs <= 0)
-        return std::nullopt;
+        return false;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     if (!gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, flags, startNs))
-        return std::nullopt; // not seekable: read from the start and drop
-    return waitForAsyncDone();
+        return false; // not seekable: read from the start and drop
+    if (auto failure = waitForAsyncDone())
+        return *failure;
+    return true;
 }
 
 std::optional<Failure> Source::start()
@@ -369,7 +374,7 @@ std::optional<Failure> Source::start()
     return std::nullopt;
 }
 
-std::variant<DecodedBlock, Failure> Source::next()
+std::variant<DecodedBlock, Failure> Source::next(const std::function<void()> &whileWaiting)
 {
     auto deadline = std::chrono::steady_clock::now() + m_stallLimit;
     GstAppSink *sink = GST_APP_SINK(m_sink);
@@ -387,6 +392,8 @@ std::variant<DecodedBlock, Failure> Source::next()
             return DecodedBlock();
         if (std::chrono::steady_clock::now() > deadline)
             return Failures::kStalled;
+        if (whileWaiting)
+            whileWaiting();
     }
 }
 

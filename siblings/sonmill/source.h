@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -72,15 +73,17 @@ public:
 
     const SourceInfo &info() const { return m_info; }
 
-    // Moves to startNs before the first block is read (a flushing, accurate seek). An
-    // input that cannot seek is read from its start; the caller drops what comes before.
-    std::optional<Failure> seek(std::int64_t startNs);
+    // Moves to startNs before the first block is read (a flushing, accurate seek); true
+    // when it did. An input that cannot seek is read from its start (false); the caller
+    // drops what comes before.
+    std::variant<bool, Failure> seek(std::int64_t startNs);
 
     // Starts the flow; call once, after the optional seek.
     std::optional<Failure> start();
 
     // The next block; an empty block (frameCount() == 0 without a failure) is the end.
-    std::variant<DecodedBlock, Failure> next();
+    // While it waits, whileWaiting (if given) is called about ten times a second.
+    std::variant<DecodedBlock, Failure> next(const std::function<void()> &whileWaiting = {});
 
 private:
     Source(std::chrono::milliseconds stallLimit);
@@ -94,6 +97,8 @@ private:
 
     static void onPadAdded(GstElement *decodebin, GstPad *pad, gpointer self);
     static gboolean onAutoplugContinue(GstElement *decodebin, GstPad *pad, GstCaps *caps, gpointer self);
+    static int onAutoplugSelect(
+        GstElement *decodebin, GstPad *pad, GstCaps *caps, GstElementFactory *factory, gpointer self);
 
     std::chrono::milliseconds m_stallLimit;
     media::ElementPtr m_pipeline;

@@ -131,9 +131,9 @@ std::optional<Failure> Transcoder::settleFormat()
 
     m_mixer = std::make_unique<ChannelMixer>(in.positions, m_settings.channels);
     if (m_settings.rate != in.rate) {
-        m_resampler = std::make_unique<Resampler>(in.rate, m_settings.rate, m_settings.channels);
-        if (!m_resampler->valid())
-            return Failures::kEncode;
+        m_resampler = createResampler(in.rate, m_settings.rate, m_settings.channels);
+        if (!m_resampler)
+            return Failures::kModule;
     }
     m_console.streams(in.rate, in.channels, m_settings.rate, m_settings.channels);
     return std::nullopt;
@@ -163,25 +163,40 @@ std::optional<Failure> Transcoder::convert()
         return *failure;
     m_encoder = std::move(std::get<std::unique_ptr<Encoder>>(encoder));
 
-    if (auto failure = m_source->seek(m_options.startNs))
-        return failure;
+    // Bare MP3 and ADTS streams have no index: a seek in them lands by an estimate of
+    // the bit rate, and so do their timestamps. Reading them from the start and dropping
+    // up to the start point is exact (and decoding them is fast).
+    bool seeked = false;
+    if (!in.elementary && m_options.startNs > 0) {
+        auto sought = m_source->seek(m_options.startNs);
+        if (auto *failure = std::get_if<Failure>(&sought))
+            return *failure;
+        seeked = std::get<bool>(sought);
+    }
     if (auto failure = m_source->start())
         return failure;
     m_console.progress(0, 0, true);
 
-    // Frames are counted from where the first block says it starts, so the trim is exact
-    // to the sample whether the seek landed early or the input could not seek at all.
+    // After a seek, frames are counted from where the first block says it starts, so the
+    // trim is exact to the sample wherever the seek landed. Read from the start, they are
+    // counted from the first one (a decoder that drops its run-in stamps the first block
+    // later than the start).
     std::optional<std::uint64_t> position;
     std::uint64_t taken = 0;
+    bool anyAudio = false;
+    // A slow input still gets its progress lines, at the same position.
+    const auto keepReporting
+        = [this] { m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten()); };
     while (!wanted || taken < *wanted) {
-        auto next = m_source->next();
+        auto next = m_source->next(keepReporting);
         if (auto *failure = std::get_if<Failure>(&next))
             return *failure;
         const DecodedBlock &block = std::get<DecodedBlock>(next);
         if (block.frameCount() == 0)
             break;
+        anyAudio = true;
         if (!position)
-            position = block.streamTimeNs() ? framesAt(*block.streamTimeNs(), in.rate) : 0;
+            position = seeked && block.streamTimeNs() ? framesAt(*block.streamTimeNs(), in.rate) : 0;
 
         std::uint64_t skip
             = startFrame > *position ? std::min<std::uint64_t>(startFrame - *position, block.frameCount()) : 0;
@@ -196,6 +211,8 @@ std::optional<Failure> Transcoder::convert()
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
     }
+    if (!anyAudio && (!wanted || *wanted > 0))
+        return Failures::kInputUnsupported; // a header without a single sample after it
     if (m_resampler) {
         std::size_t produced = 0;
         float *tail = m_resampler->process(nullptr, 0, produced);

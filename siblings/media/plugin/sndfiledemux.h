@@ -1,0 +1,8 @@
+#pragma once
+
+#include <gst/gst.h>
+
+// "tolmsndfiledemux": AIFF (and AIFF-C), CAF and Wave64 files read with libsndfile and
+// delivered as interleaved 32-bit float, with the file's tags (libsndfile's strings and
+// an AIFF's ID3 chunk). It reads its input in pull mode, as libsndfile needs to seek.
+gboolean tolmRegisterSndfileDemux(GstPlugin *plugin);

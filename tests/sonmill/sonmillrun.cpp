@@ -1,0 +1,266 @@
+#include "sonmillrun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace SonmillRun {
+
+QString sonmillPath()
+{
+    return QStringLiteral(TOLM_PROGRAM_DIR "/sonmill");
+}
+
+QProcessEnvironment environment()
+{
+    // A private cache folder keeps the plugin registry away from the user's, and one
+    // that outlives the run keeps it from being rebuilt by every test.
+    const QString cache = QCoreApplication::applicationDirPath() + u"/sonmill-test-cache"_s;
+    QDir().mkpath(cache);
+    QProcessEnvironment env;
+    env.insert(u"PATH"_s, qEnvironmentVariable("PATH", u"/usr/bin:/bin"_s));
+    env.insert(u"HOME"_s, cache);
+    env.insert(u"XDG_CACHE_HOME"_s, cache);
+    env.insert(u"LANG"_s, u"C.UTF-8"_s);
+    return env;
+}
+
+Result run(const QStringList &arguments, int timeoutMs, const QProcessEnvironment &env)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(sonmillPath(), arguments);
+    Result result;
+    if (!process.waitForStarted(10000))
+        return result;
+    result.finished = process.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        process.kill(); // our own child, by its handle
+        process.waitForFinished(5000);
+    }
+    result.milliseconds = clock.elapsed();
+    result.crashed = process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitCode();
+    result.output = QString::fromUtf8(process.readAll());
+    return result;
+}
+
+Result runRaw(const std::vector<std::string> &arguments, int timeoutMs)
+{
+    // QProcess passes arguments as text; a name that is not UTF-8 needs the bytes as they are.
+    Result result;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return result;
+    const QProcessEnvironment env = environment();
+    std::vector<std::string> envStrings;
+    for (const QString &key : env.keys())
+        envStrings.push_back(QString(key + u'=' + env.value(key)).toStdString());
+    std::vector<char *> envp;
+    for (std::string &e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = sonmillPath().toStdString();
+    std::vector<std::string> argStrings { program };
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::dup2(pipeFds[1], STDERR_FILENO);
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    QByteArray output;
+    char buffer[4096];
+    while (true) {
+        pollfd fd { pipeFds[0], POLLIN, 0 };
+        const int left = int(timeoutMs - clock.elapsed());
+        if (left <= 0 || ::poll(&fd, 1, left) <= 0)
+            break;
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        output.append(buffer, int(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    if (::waitpid(child, &status, WNOHANG) == 0) {
+        if (clock.elapsed() < timeoutMs)
+            ::waitpid(child, &status, 0);
+        else {
+            ::kill(child, SIGKILL); // our own child, by its id
+            ::waitpid(child, &status, 0);
+            result.milliseconds = clock.elapsed();
+            result.output = QString::fromUtf8(output);
+            return result;
+        }
+    }
+    result.finished = true;
+    result.milliseconds = clock.elapsed();
+    result.crashed = WIFSIGNALED(status);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.output = QString::fromUtf8(output);
+    return result;
+}
+
+QStringList conversionArguments(const QString &input, const QString &output, const QStringList &middle)
+{
+    return QStringList { u"qzv"_s, u"-y"_s, u"-i"_s, input } + middle + QStringList { output };
+}
+
+Media inspect(const QString &path)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(QCoreApplication::applicationDirPath() + u"/mediacheck"_s, { path });
+    Media media;
+    if (!process.waitForFinished(60000))
+        return media;
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n');
+    for (const QString &line : lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq);
+        const QString value = line.mid(eq + 1);
+        if (key == u"chain")
+            media.chain = value;
+        else if (key == u"rate")
+            media.rate = value.toInt();
+        else if (key == u"channels")
+            media.channels = value.toInt();
+        else if (key == u"frames")
+            media.frames = value.toLongLong();
+        else if (key == u"seconds")
+            media.seconds = value.toDouble();
+        else if (key.startsWith(u"rms"))
+            media.rms.append(value.toDouble());
+        else if (key.startsWith(u"peakframe"))
+            media.peakFrame.append(value.toLongLong());
+        else if (key.startsWith(u"peak"))
+            media.peak.append(value.toDouble());
+        else if (key.startsWith(u"tag."))
+            media.tags.insert(key.mid(4), value);
+    }
+    media.ok = process.exitCode() == 0 && media.rate > 0;
+    return media;
+}
+
+bool make(const QString &description, const QString &file)
+{
+    // gst-launch escapes each argument's blanks itself, so a path goes in as it is, as
+    // (part of) one argument.
+    QStringList tokens;
+    QString token;
+    bool quoted = false;
+    for (qsizetype i = 0; i < description.size(); ++i) {
+        const QChar c = description.at(i);
+        if (c == u'\\' && i + 1 < description.size()) {
+            token += c;
+            token += description.at(++i);
+        } else if (c == u'"') {
+            quoted = !quoted;
+            token += c;
+        } else if (c == u' ' && !quoted) {
+            if (!token.isEmpty())
+                tokens << token;
+            token.clear();
+        } else {
+            token += c;
+        }
+    }
+    if (!token.isEmpty())
+        tokens << token;
+    for (QString &t : tokens)
+        t.replace(u"%1"_s, file);
+
+    QProcess process;
+    QProcessEnvironment env = environment();
+    env.insert(u"GST_REGISTRY_1_0"_s, env.value(u"XDG_CACHE_HOME"_s) + u"/launch-registry.bin"_s);
+    // Only what the siblings may use makes the test media.
+    env.insert(u"GST_PLUGIN_LOADING_WHITELIST"_s, u"gstreamer:gst-plugins-base:gst-plugins-good:gst-plugins-ugly"_s);
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(u"gst-launch-1.0"_s, QStringList { u"-q"_s } + tokens);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return false;
+    }
+    if (process.exitCode() != 0)
+        qWarning("gst-launch-1.0 failed: %s", process.readAll().constData());
+    return process.exitCode() == 0 && QFileInfo(file).size() > 0;
+}
+
+bool writeWav(const QString &path, int rate, int channels, qint64 frames,
+    const std::function<double(qint64 frame, int channel)> &sample, quint32 channelMask)
+{
+    QByteArray data;
+    data.reserve(int(frames * channels * 2));
+    for (qint64 f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c) {
+            const double v = std::clamp(sample(f, c), -1.0, 1.0);
+            const auto s = static_cast<qint16>(std::lround(v * 32767.0));
+            data.append(char(s & 0xFF)).append(char((s >> 8) & 0xFF));
+        }
+    QByteArray header;
+    auto le = [&header](quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            header.append(char((value >> (8 * i)) & 0xFF));
+    };
+    const bool extensible = channelMask != 0;
+    const quint32 formatSize = extensible ? 40 : 16;
+    header.append("RIFF");
+    le(quint32(4 + 8 + formatSize + 8 + data.size()), 4);
+    header.append("WAVEfmt ");
+    le(formatSize, 4);
+    le(extensible ? 0xFFFE : 1, 2);
+    le(quint32(channels), 2);
+    le(quint32(rate), 4);
+    le(quint32(rate * channels * 2), 4);
+    le(quint32(channels * 2), 2);
+    le(16, 2);
+    if (extensible) {
+        le(22, 2);
+        le(16, 2);
+        le(channelMask, 4);
+        header.append(QByteArray::fromHex("0100000000001000800000aa00389b71"));
+    }
+    header.append("data");
+    le(quint32(data.size()), 4);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(header + data) == header.size() + data.size();
+}
+
+const QStringList &failureWords()
+{
+    static const QStringList words = { u"Unknown"_s, u"Incorrect"_s, u"incorrect"_s, u"no file"_s, u"no such file"_s,
+        u"Unable"_s, u"Unsupported"_s, u"Could not"_s, u"Error"_s };
+    return words;
+}
+
+} // namespace SonmillRun

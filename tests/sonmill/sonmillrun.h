@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Runs the real build/program/sonmill and the mediacheck helper, and makes test media
+// with gst-launch-1.0, all with one fixed environment.
+namespace SonmillRun {
+
+struct Result
+{
+    bool finished = false; // ended by itself within the time limit
+    int exitCode = -1;
+    bool crashed = false;
+    QString output; // standard output and error, merged as the window program reads them
+    qint64 milliseconds = 0;
+};
+
+struct Media
+{
+    bool ok = false;
+    QString chain; // media types decodebin met, in order
+    int rate = 0;
+    int channels = 0;
+    qint64 frames = 0;
+    double seconds = 0;
+    QList<double> rms; // dBFS per channel
+    QList<double> peak; // full scale 1.0
+    QList<qint64> peakFrame;
+    QMap<QString, QString> tags;
+};
+
+QString sonmillPath();
+QProcessEnvironment environment();
+
+Result run(const QStringList &arguments, int timeoutMs = 60000, const QProcessEnvironment &env = environment());
+// The program's conversion line for one file, as the queue composes it (irregular
+// blanks in the text aside, the argument list is the same).
+QStringList conversionArguments(const QString &input, const QString &output, const QStringList &middle);
+
+// Runs sonmill with arguments given as raw bytes (names that are not UTF-8).
+Result runRaw(const std::vector<std::string> &arguments, int timeoutMs = 60000);
+
+Media inspect(const QString &path);
+
+// gst-launch-1.0 -q DESCRIPTION, where %1 stands for file (any characters); true when it
+// succeeded and wrote the file. Blanks inside double quotes stay in their token.
+bool make(const QString &description, const QString &file);
+
+// Writes a 16-bit PCM WAV (the extensible header with channelMask when it is not 0);
+// sample(frame, channel) gives each value in [-1, 1].
+bool writeWav(const QString &path, int rate, int channels, qint64 frames,
+    const std::function<double(qint64 frame, int channel)> &sample, quint32 channelMask = 0);
+
+// Every name a text contract forbids on a run's console (the failure words).
+const QStringList &failureWords();
+
+} // namespace SonmillRun

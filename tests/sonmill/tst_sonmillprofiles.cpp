@@ -1,0 +1,100 @@
+// Every built-in profile as the program uses it: the probe's line, then the conversion
+// line BuildConversionCommand composes from the shipped catalogue, run through the real
+// sonmill. Profiles without an encoder here fail with "Unknown encoder"; the others give
+// the format, rate and channels the profile asks for.
+
+#include "engine/conversioncommand.h"
+#include "engine/siblingcommands.h"
+#include "profiles/profilecatalogue.h"
+#include "sonmillrun.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+using namespace SonmillRun;
+
+class TestSonmillProfiles : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_source; // 48 kHz stereo, so every profile's rate means a change or a keep
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_source = m_dir.filePath(u"source file.wav"_s);
+        QVERIFY(writeWav(m_source, 48000, 2, 48000 * 5 / 2,
+            [](qint64 f, int c) { return 0.4 * std::sin(2 * M_PI * (c ? 660.0 : 440.0) * double(f) / 48000); }));
+    }
+
+    void builtInProfiles_data()
+    {
+        QTest::addColumn<QString>("profile");
+        for (const QString &name : BuiltInProfileNames())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void builtInProfiles()
+    {
+        QFETCH(QString, profile);
+        const QString catalogue = QStringLiteral(TOLM_PROGRAM_DIR) + kCatalogueRelativePath;
+        const ProfileSettings settings = ReadProfileSettings(catalogue, profile);
+
+        // The probe, as the program runs it when the file is added.
+        const Result probe = run(ProbeCommand(m_source, m_dir.filePath(u"inadd.wav"_s)).arguments);
+        QCOMPARE(probe.exitCode, 0);
+        const qsizetype at = probe.output.indexOf(u"Duration:"_s);
+        QVERIFY(at >= 0);
+        const QString duration = probe.output.mid(at + 10, 8);
+        QCOMPARE(duration, u"00:00:02"_s);
+
+        TStartRecord job;
+        job.SourcePath = m_source;
+        job.Duration = duration;
+        job.StartTime = kStartOfFile.toString();
+        job.Length = duration;
+        job.SampleRate = settings.sampleRate;
+        job.Channels = settings.channels;
+        job.AudioCodec = settings.audioCodec;
+        job.VideoNot = settings.videoNot;
+        job.Lossless = settings.lossless;
+        job.BitrateNot = settings.bitrateNot;
+        if (settings.lossless != kTrue && settings.bitrateNot != kTrue)
+            job.Bitrate = settings.bitrateNormal;
+        job.ProfileName = profile;
+        job.Extension = ProfileExtension(profile);
+        job.Volume = 100;
+        job.OutputPath = m_dir.filePath(u"source file"_s + job.Extension.text());
+
+        const CommandLine cmd = BuildConversionCommand(job);
+        const Result result = run(cmd.arguments);
+        QVERIFY(result.finished);
+        const QString output = job.OutputPath;
+        const bool noEncoder
+            = QStringList { u"ac3"_s, u"realaudio"_s, u"wma"_s, u"wmalossless"_s }.contains(settings.audioCodec);
+        if (noEncoder) {
+            QVERIFY2(result.output.contains(u"Error: Unknown encoder"_s), qPrintable(result.output));
+            QVERIFY(result.exitCode != 0);
+            QVERIFY(!QFileInfo::exists(output));
+            return;
+        }
+        QVERIFY2(result.exitCode == 0, qPrintable(cmd.text + u'\n' + result.output));
+        QCOMPARE(result.output.count(u"global"_s), 1);
+        const Media media = inspect(output);
+        QVERIFY(media.ok);
+        const int profileRate = NumberBeforeUnit(settings.sampleRate, u"Hz").toInt();
+        QCOMPARE(media.rate, settings.lossless == kTrue ? 48000 : profileRate);
+        QCOMPARE(media.channels, 2);
+        // -t 00:00:02 of a 2.5 s file.
+        QVERIFY2(std::fabs(media.seconds - 2.0) <= 0.05, qPrintable(QString::number(media.seconds)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSonmillProfiles)
+#include "tst_sonmillprofiles.moc"
