@@ -15,11 +15,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -152,9 +156,30 @@ private Q_SLOTS:
         QVERIFY(m_form->controls().startButton->isEnabled());
         QVERIFY(!QFile::exists(m_form->scratchPath())); // the Add dialog removes the probe's scratch file
 
-        QStringList seen;
-        connect(&m_form->queue(), &ConversionQueue::rowEnded, this, [&] { seen = statuses(); });
+        // While a row converts: the list's reordering buttons wait, the bar shows its caption.
+        const MainWindowControls &ui = m_form->controls();
+        QStringList during;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+            during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
+                          .arg(row)
+                          .arg(m_form->fileList().status(row))
+                          .arg(ui.startButton->isEnabled())
+                          .arg(ui.Timer1->isActive())
+                          .arg(ui.delBtn->isEnabled())
+                          .arg(ui.mUpBtn->isEnabled())
+                          .arg(ui.mDownBtn->isEnabled())
+                          .arg(ui.clearBtn->isEnabled())
+                          .arg(ui.ProgressBar1->isTextVisible())
+                          .arg(ui.progressEdit->isVisible());
+        });
         m_form->startButtonClick();
+        QCOMPARE(during.size(), 2);
+        QCOMPARE(
+            during.first(), u"row0 status=ready start=0 timer=1 remove=0 up=0 down=0 clear=0 caption=1 prompt=0"_s);
+        QVERIFY(ui.startButton->isEnabled() && !ui.Timer1->isActive());
+        QVERIFY(
+            ui.delBtn->isEnabled() && ui.mUpBtn->isEnabled() && ui.mDownBtn->isEnabled() && ui.clearBtn->isEnabled());
+        QVERIFY(!ui.ProgressBar1->isTextVisible() && ui.progressEdit->isVisible());
 
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         for (const QString &name : { u"tone one.mp3"_s, u"tone-two.mp3"_s }) {
@@ -207,6 +232,19 @@ private Q_SLOTS:
         QCOMPARE(m_power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
         QCOMPARE(m_dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
         QVERIFY(!m_form->isVisible()); // the window was closed before the request
+    }
+
+    void listStaysHiddenWhenNothingWasAdded()
+    {
+        m_dialogs.fileAnswers.enqueue({}); // cancelled
+        m_form->addButtonClick();
+        QVERIFY(!m_form->controls().listview->isVisible());
+        m_dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
+        m_form->addButtonClick();
+        QVERIFY(!m_form->controls().listview->isVisible());
+        QVERIFY(!m_form->controls().startButton->isEnabled());
+        Q_EMIT m_form->filesDropped({ media(u"broken.mp3"_s) });
+        QVERIFY(!m_form->controls().listview->isVisible());
     }
 
     void openShowsTheDestinationFolder()
