@@ -35,7 +35,11 @@ void initialiseGStreamer(int *argc, char ***argv)
     if (!std::getenv("GST_REGISTRY_1_0")) {
         const std::string folder = cacheFolder() + "/tolm-audio-converter";
         g_mkdir_with_parents(folder.c_str(), 0700);
-        const std::string registry = folder + "/gst-registry-1.0-" TOLM_HOST_ARCH ".bin";
+        // One registry per copy of the program (told apart by its plugin folder): two
+        // copies sharing one would rescan all plugins each time the other had run.
+        char copy[32];
+        g_snprintf(copy, sizeof copy, "%08x", g_str_hash(ownPluginFolder().c_str()));
+        const std::string registry = folder + "/gst-registry-1.0-" TOLM_HOST_ARCH "-" + copy + ".bin";
         setenv("GST_REGISTRY_1_0", registry.c_str(), 1);
     }
     if (!std::getenv("TOLM_GST_DEBUG") && !std::getenv("GST_DEBUG"))

@@ -37,14 +37,17 @@ std::string ownPluginFolder()
 void registerOwnElements()
 {
     // initialiseGStreamer() put our folder on the plugin path, so the registry normally
-    // lists the plugin already. Should it not (a registry written by another copy of the
-    // program), scan the folder now.
+    // lists the plugins already. Should it not (a registry written by another copy of
+    // the program), scan the folder now.
     GstRegistry *registry = gst_registry_get();
-    if (GstPlugin *plugin = gst_registry_find_plugin(registry, kOwnPluginName)) {
+    for (const char *name : kOwnPluginNames) {
+        GstPlugin *plugin = gst_registry_find_plugin(registry, name);
+        if (!plugin) {
+            gst_registry_scan_path(registry, ownPluginFolder().c_str());
+            return;
+        }
         gst_object_unref(plugin);
-        return;
     }
-    gst_registry_scan_path(registry, ownPluginFolder().c_str());
 }
 
 } // namespace media

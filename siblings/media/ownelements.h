@@ -6,16 +6,16 @@ namespace media {
 
 // Makes the elements we add to GStreamer (decoders for what the allowed plugin sets
 // cannot decode: AAC with faad2; AIFF, CAF and Wave64 with libsndfile) known to the
-// registry. They live in our own plugin file in the program folder, which GStreamer loads
-// only when a stream needs one of them. Called by initialiseGStreamer().
+// registry. They live in our own plugin files in the program folder, which GStreamer
+// loads only when a stream needs one of their elements. Called by initialiseGStreamer().
 void registerOwnElements();
 
-// The folder of our plugin: "gst-plugins" beside the running executable, or the build
+// The folder of our plugins: "gst-plugins" beside the running executable, or the build
 // tree's one for programs (tests) that live elsewhere.
 std::string ownPluginFolder();
 
-// The source package name our plugin declares, allowed next to GStreamer's own sets.
+// The source package name our plugins declare, allowed next to GStreamer's own sets.
 inline constexpr const char *kOwnPluginSource = "tolm-audio-converter";
-inline constexpr const char *kOwnPluginName = "tolmmedia";
+inline constexpr const char *kOwnPluginNames[] = { "tolmaac", "tolmsndfile" };
 
 } // namespace media

@@ -19,6 +19,8 @@ struct EncoderSettings
     std::optional<int> kbps; // -ab
     std::optional<double> quality; // -qscale
     std::uint64_t expectedFrames = 0; // what the output will roughly hold; 0 if unknown
+    int bits = 16; // sample size of the lossless encoders (PCM, FLAC)
+    bool floatSamples = false; // PCM only: 32-bit float samples
 };
 
 // Turns interleaved float frames (full scale +/-1, already clipped, in WAV channel order)

@@ -13,7 +13,6 @@ namespace sonmill {
 namespace {
 
 constexpr unsigned kCompressionLevel = 5; // the flac tool's default
-constexpr unsigned kBitsPerSample = 16;
 constexpr unsigned kPaddingBytes = 8192; // room for tags, so adding them rewrites nothing
 constexpr unsigned kSeekPointSeconds = 10;
 constexpr std::size_t kChunkFrames = 4096;
@@ -32,13 +31,14 @@ public:
     std::optional<Failure> open(const EncoderSettings &settings, const std::string &path)
     {
         m_channels = settings.channels;
+        m_bits = settings.bits == 24 ? 24 : 16;
         m_encoder = FLAC__stream_encoder_new();
         if (!m_encoder)
             return Failures::kEncode;
         FLAC__stream_encoder_set_verify(m_encoder, false);
         FLAC__stream_encoder_set_compression_level(m_encoder, kCompressionLevel);
         FLAC__stream_encoder_set_channels(m_encoder, static_cast<unsigned>(settings.channels));
-        FLAC__stream_encoder_set_bits_per_sample(m_encoder, kBitsPerSample);
+        FLAC__stream_encoder_set_bits_per_sample(m_encoder, static_cast<unsigned>(m_bits));
         FLAC__stream_encoder_set_sample_rate(m_encoder, static_cast<unsigned>(settings.rate));
         FLAC__stream_encoder_set_total_samples_estimate(m_encoder, settings.expectedFrames);
 
@@ -74,7 +74,7 @@ public:
         const auto channels = static_cast<std::size_t>(m_channels);
         while (count > 0) {
             const std::size_t n = std::min(count, kChunkFrames);
-            floatToInteger(frames, m_samples.data(), n * channels, kBitsPerSample);
+            floatToInteger(frames, m_samples.data(), n * channels, m_bits);
             if (!FLAC__stream_encoder_process_interleaved(m_encoder, m_samples.data(), static_cast<unsigned>(n)))
                 return false;
             frames += n * channels;
@@ -103,6 +103,7 @@ private:
     std::vector<FLAC__int32> m_samples;
     std::uint64_t m_bytes = 0;
     int m_channels = 0;
+    int m_bits = 16;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 
 namespace {
 
@@ -31,6 +32,9 @@ std::chrono::milliseconds stallLimit()
 int main(int argc, char **argv)
 {
     using namespace sonmill;
+    // Each of GStreamer's streaming threads would otherwise get a malloc arena of its
+    // own; two are plenty for a decoding thread or two and the encoding one.
+    mallopt(M_ARENA_MAX, 2);
     Console console;
     auto parsed = parseOptions(argc, argv);
     if (auto *failure = std::get_if<Failure>(&parsed)) {

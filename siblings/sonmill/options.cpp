@@ -264,12 +264,16 @@ Usage:
                  libmp3lame or mp3   MP3 (.mp3)
                  mp2                 MPEG layer 2 (.mp2)
                  vorbis              Ogg Vorbis (.ogg)
-                 flac                FLAC (.flac)
+                 flac                FLAC (.flac), 24 bits for inputs of more than 16
                  aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)
                  pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the
                                      one the container defines)
-                 copy                keep the audio unchanged where OUTPUT's format can
-                                     hold it, otherwise encode with that format's default
+                 copy                keep the audio as the input has it: an MP3, MP2,
+                                     AAC or Vorbis stream goes into .mp3, .mp2, .aac,
+                                     .m4a or .ogg undecoded (a range cut to the frame;
+                                     .m4a and .ogg only whole); PCM keeps its bit depth
+                                     or float in WAV, AIFF, AU and FLAC; anything else
+                                     is encoded with the output's own encoder
                ac3, realaudio, wma and wmalossless have no encoder here.
   -ab KBPSk    bit rate in kbit/s: constant for MP3, MP2 and AAC, nominal for Vorbis
   -qscale Q    quality 0 (best) to 9 (smallest) of the variable-rate encoders, used only

@@ -48,16 +48,12 @@ bool sameFile(const struct stat &a, const struct stat &b)
 
 std::optional<Failure> TemporaryOutput::check(const std::string &input, const std::string &output, bool overwrite)
 {
-    struct stat out
-    {
-    };
+    struct stat out = {};
     if (::stat(output.c_str(), &out) != 0)
         return std::nullopt; // nothing there yet: nothing to protect
     if (S_ISDIR(out.st_mode))
         return Failures::kOutputFolder;
-    struct stat in
-    {
-    };
+    struct stat in = {};
     if (::stat(input.c_str(), &in) == 0 && sameFile(in, out))
         return Failures::kOutputIsInput;
     if (!overwrite)
@@ -106,9 +102,7 @@ std::optional<Failure> TemporaryOutput::commit()
         // Without -y a file that appeared meanwhile is still not replaced.
         result = ::renameat2(AT_FDCWD, m_temporary.c_str(), AT_FDCWD, m_final.c_str(), RENAME_NOREPLACE);
         if (result != 0 && errno == EINVAL) { // a file system without that flag
-            struct stat existing
-            {
-            };
+            struct stat existing = {};
             if (::stat(m_final.c_str(), &existing) == 0) {
                 errno = EEXIST;
             } else {
@@ -133,6 +127,12 @@ void TemporaryOutput::discard()
     g_cleanupArmed = false;
     ::unlink(m_temporary.c_str());
     m_temporary.clear();
+}
+
+std::uint64_t fileSizeOf(const std::string &path)
+{
+    struct stat status = {};
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
 }
 
 void installCleanupOnSignals()

@@ -2,6 +2,7 @@
 
 #include "sonmill/failure.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -36,6 +37,9 @@ private:
     std::string m_temporary;
     bool m_overwrite = false;
 };
+
+// Size of a file, 0 when it cannot be read.
+std::uint64_t fileSizeOf(const std::string &path);
 
 // SIGTERM, SIGINT and SIGHUP remove the temporary file, print the error line and end the
 // process with the signal.

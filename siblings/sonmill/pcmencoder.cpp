@@ -13,7 +13,6 @@ namespace sonmill {
 namespace {
 
 constexpr std::size_t kChunkFrames = 4096;
-constexpr int kBits = 16;
 constexpr std::uint64_t k4GiB = 0x100000000ull;
 
 // Little- and big-endian field writers over a header buffer.
@@ -83,9 +82,10 @@ std::uint32_t channelMask(int channels)
     }
 }
 
-// 16-bit PCM in WAV (little-endian), AIFF and AU (big-endian). The headers are small
-// enough to write here; sizes are filled in when the file is finished. A WAV whose
-// data passes 4 GiB becomes RF64, using the room its 'JUNK' chunk kept for that.
+// PCM in WAV (little-endian), AIFF and AU (big-endian): 16-bit, or (to keep an input's
+// resolution) 24 or 32-bit integers or 32-bit float. The headers are small enough to
+// write here; sizes are filled in when the file is finished. A WAV whose data passes
+// 4 GiB becomes RF64, using the room its 'JUNK' chunk kept for that.
 class PcmEncoder final : public Encoder
 {
 public:
@@ -94,27 +94,28 @@ public:
         m_container = settings.format.container;
         m_channels = settings.channels;
         m_rate = settings.rate;
+        m_float = settings.floatSamples && m_container != Container::Aiff; // plain AIFF has no float
+        m_bits = m_float ? 32 : (settings.bits == 24 || settings.bits == 32 ? settings.bits : 16);
+        if (settings.floatSamples && m_container == Container::Aiff)
+            m_bits = 24;
+        m_bytesPerSample = static_cast<std::size_t>(m_bits / 8);
         if (!m_file.open(path))
             return Failures::kOutputCreate;
         const Header header = makeHeader(0);
         m_file.write(header.data().data(), header.data().size());
-        m_samples.resize(kChunkFrames * static_cast<std::size_t>(m_channels));
+        m_integers.resize(kChunkFrames * static_cast<std::size_t>(m_channels));
+        m_bytes.resize(m_integers.size() * m_bytesPerSample);
         return std::nullopt;
     }
 
     bool write(const float *frames, std::size_t count) override
     {
         const auto channels = static_cast<std::size_t>(m_channels);
-        const bool bigEndian = m_container != Container::Wav;
         while (count > 0) {
             const std::size_t n = std::min(count, kChunkFrames);
             const std::size_t samples = n * channels;
-            floatToInteger(frames, m_samples.data(), samples, kBits);
-            if (bigEndian)
-                for (std::size_t i = 0; i < samples; ++i)
-                    m_samples[i]
-                        = static_cast<std::int16_t>(__builtin_bswap16(static_cast<std::uint16_t>(m_samples[i])));
-            m_file.write(m_samples.data(), samples * sizeof(std::int16_t));
+            pack(frames, samples);
+            m_file.write(m_bytes.data(), samples * m_bytesPerSample);
             m_frames += n;
             frames += samples;
             count -= n;
@@ -124,7 +125,7 @@ public:
 
     bool finish() override
     {
-        const std::uint64_t dataBytes = m_frames * static_cast<std::uint64_t>(m_channels) * 2;
+        const std::uint64_t dataBytes = m_frames * static_cast<std::uint64_t>(m_channels) * m_bytesPerSample;
         if (m_container == Container::Aiff && dataBytes % 2)
             m_file.write("", 1); // chunks keep an even length
         const Header header = makeHeader(dataBytes);
@@ -140,7 +141,8 @@ private:
         Header h;
         const auto channels = static_cast<std::uint32_t>(m_channels);
         const auto rate = static_cast<std::uint32_t>(m_rate);
-        const std::uint32_t blockAlign = channels * 2;
+        const auto bits = static_cast<std::uint32_t>(m_bits);
+        const std::uint32_t blockAlign = channels * bits / 8;
         switch (m_container) {
         case Container::Aiff: {
             const std::uint64_t frames = dataBytes / blockAlign;
@@ -152,7 +154,7 @@ private:
             h.be32(18);
             h.be16(channels);
             h.be32(static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, 0xFFFFFFFF)));
-            h.be16(kBits);
+            h.be16(bits);
             h.extended(m_rate);
             h.tag("SSND");
             h.be32(static_cast<std::uint32_t>(std::min<std::uint64_t>(8 + dataBytes, 0xFFFFFFFF)));
@@ -164,12 +166,13 @@ private:
             h.tag(".snd");
             h.be32(24);
             h.be32(dataBytes < 0xFFFFFFFF ? static_cast<std::uint32_t>(dataBytes) : 0xFFFFFFFF); // all ones: unknown
-            h.be32(3); // 16-bit linear PCM
+            h.be32(m_float ? 6 : bits / 8 + 1); // 3, 4, 5: 16, 24, 32-bit linear PCM; 6: float
             h.be32(rate);
             h.be32(channels);
             break;
         default: {
-            const bool extensible = channels > 2;
+            // More than two channels or more than 16 bits: the extensible header.
+            const bool extensible = channels > 2 || bits > 16;
             const std::uint32_t formatSize = extensible ? 40 : 16;
             const bool large = dataBytes + 100 >= k4GiB;
             const std::uint64_t riffSize = 4 + (8 + 28) + (8 + formatSize) + 8 + dataBytes;
@@ -188,20 +191,22 @@ private:
             }
             h.tag("fmt ");
             h.le32(formatSize);
-            h.le16(extensible ? 0xFFFE : 1);
+            h.le16(extensible ? 0xFFFE : (m_float ? 3 : 1));
             h.le16(channels);
             h.le32(rate);
             h.le32(rate * blockAlign);
             h.le16(blockAlign);
-            h.le16(kBits);
+            h.le16(bits);
             if (extensible) {
                 h.le16(22);
-                h.le16(kBits);
+                h.le16(bits);
                 h.le32(channelMask(m_channels));
-                // KSDATAFORMAT_SUBTYPE_PCM
-                static constexpr std::array<std::uint8_t, 16> kPcmGuid
+                // KSDATAFORMAT_SUBTYPE_PCM or _IEEE_FLOAT
+                std::array<std::uint8_t, 16> guid
                     = { 1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71 };
-                for (std::uint8_t b : kPcmGuid)
+                if (m_float)
+                    guid[0] = 3;
+                for (std::uint8_t b : guid)
                     h.u8(b);
             }
             h.tag("data");
@@ -212,11 +217,45 @@ private:
         return h;
     }
 
+    // Converts samples into the file's byte layout in m_bytes.
+    void pack(const float *in, std::size_t samples)
+    {
+        const bool bigEndian = m_container != Container::Wav;
+        std::uint8_t *out = m_bytes.data();
+        auto put = [&](std::uint32_t value) {
+            for (std::size_t b = 0; b < m_bytesPerSample; ++b) {
+                const std::size_t shift = bigEndian ? (m_bytesPerSample - 1 - b) * 8 : b * 8;
+                *out++ = static_cast<std::uint8_t>(value >> shift);
+            }
+        };
+        if (m_float) {
+            for (std::size_t i = 0; i < samples; ++i) {
+                std::uint32_t bitsOf;
+                std::memcpy(&bitsOf, &in[i], sizeof bitsOf);
+                put(bitsOf);
+            }
+        } else if (m_bits == 32) {
+            // Float has no room for 2^31 - 1: scale in double.
+            for (std::size_t i = 0; i < samples; ++i) {
+                const double v = std::clamp(static_cast<double>(in[i]) * 2147483648.0, -2147483648.0, 2147483647.0);
+                put(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::llrint(v))));
+            }
+        } else {
+            floatToInteger(in, m_integers.data(), samples, m_bits);
+            for (std::size_t i = 0; i < samples; ++i)
+                put(static_cast<std::uint32_t>(m_integers[i]));
+        }
+    }
+
     Container m_container = Container::Wav;
     int m_channels = 0;
     int m_rate = 0;
+    int m_bits = 16;
+    bool m_float = false;
+    std::size_t m_bytesPerSample = 2;
     std::uint64_t m_frames = 0;
-    std::vector<std::int16_t> m_samples;
+    std::vector<std::int32_t> m_integers;
+    std::vector<std::uint8_t> m_bytes;
     FileWriter m_file;
 };
 

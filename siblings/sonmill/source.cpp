@@ -2,6 +2,7 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,6 @@
 namespace sonmill {
 namespace {
 
-constexpr guint kQueuedBlocks = 8; // decoded blocks waiting for the encoder, at most
 constexpr GstClockTime kPollInterval = 100 * GST_MSECOND;
 
 media::ElementPtr makeElement(const char *factory)
@@ -127,10 +127,10 @@ Source::~Source()
 }
 
 std::variant<std::unique_ptr<Source>, Failure> Source::open(
-    const std::string &path, std::chrono::milliseconds stallLimit)
+    const std::string &path, std::chrono::milliseconds stallLimit, unsigned readAhead)
 {
     std::unique_ptr<Source> source(new Source(stallLimit));
-    if (auto failure = source->build(path))
+    if (auto failure = source->build(path, readAhead))
         return *failure;
     if (gst_element_set_state(source->m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         if (auto failure = source->pendingError())
@@ -144,7 +144,7 @@ std::variant<std::unique_ptr<Source>, Failure> Source::open(
     return source;
 }
 
-std::optional<Failure> Source::build(const std::string &path)
+std::optional<Failure> Source::build(const std::string &path, unsigned readAhead)
 {
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     media::ElementPtr fileSource = makeElement("filesrc");
@@ -160,7 +160,8 @@ std::optional<Failure> Source::build(const std::string &path)
     media::CapsPtr floatCaps(gst_caps_new_simple(
         "audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
     g_object_set(filter.get(), "caps", floatCaps.get(), nullptr);
-    g_object_set(sink.get(), "sync", FALSE, "max-buffers", kQueuedBlocks, "enable-last-sample", FALSE, nullptr);
+    g_object_set(
+        sink.get(), "sync", FALSE, "max-buffers", std::max(readAhead, 1u), "enable-last-sample", FALSE, nullptr);
 
     m_convert = convert.get();
     m_filter = filter.get();
@@ -218,16 +219,33 @@ gboolean Source::onAutoplugContinue(GstElement *, GstPad *, GstCaps *caps, gpoin
 // Runs on a streaming thread. Video, pictures and subtitles are left undecoded: the
 // output never holds them, so decoding them would only cost time and memory. Demuxers
 // are always tried, whatever their type says, since audio may lie inside.
-int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *, GstElementFactory *factory, gpointer)
+int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *caps, GstElementFactory *factory, gpointer data)
 {
     enum { kTry = 0, kExpose = 1 }; // decodebin's GstAutoplugSelectResult
     const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     const std::string_view kind = klass ? klass : "";
+    if (kind.find("Decoder") != std::string_view::npos && kind.find("Audio") != std::string_view::npos) {
+        // What the audio decoder gets is the stream as the file codes it.
+        auto *self = static_cast<Source *>(data);
+        const GstStructure *structure = gst_caps_get_structure(caps, 0);
+        std::lock_guard lock(self->m_mutex);
+        if (self->m_coded.mediaType.empty()) {
+            self->m_coded.mediaType = gst_structure_get_name(structure);
+            gst_structure_get_int(structure, "mpegversion", &self->m_coded.mpegVersion);
+            gst_structure_get_int(structure, "layer", &self->m_coded.layer);
+        }
+    }
+    return leavesUndecoded(factory) ? kExpose : kTry;
+}
+
+bool Source::leavesUndecoded(GstElementFactory *factory)
+{
+    const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+    const std::string_view kind = klass ? klass : "";
     if (kind.find("Demux") != std::string_view::npos)
-        return kTry;
-    const bool notAudio = kind.find("Video") != std::string_view::npos || kind.find("Image") != std::string_view::npos
+        return false;
+    return kind.find("Video") != std::string_view::npos || kind.find("Image") != std::string_view::npos
         || kind.find("Subtitle") != std::string_view::npos;
-    return notAudio ? kExpose : kTry;
 }
 
 std::optional<Failure> Source::waitForAsyncDone()
@@ -272,6 +290,13 @@ std::optional<Failure> Source::readInfo(const std::string &path)
     m_info.rate = GST_AUDIO_INFO_RATE(&audio);
     m_info.channels = GST_AUDIO_INFO_CHANNELS(&audio);
     m_info.positions = positionsOf(audio);
+    m_info.coded = m_coded;
+    media::PadPtr decoded(gst_element_get_static_pad(m_convert, "sink"));
+    if (media::CapsPtr decodedCaps { gst_pad_get_current_caps(decoded.get()) }) {
+        GstAudioInfo original;
+        if (gst_audio_info_from_caps(&original, decodedCaps.get()))
+            m_info.decodedFormat = GST_AUDIO_INFO_FORMAT(&original);
+    }
 
     if (m_firstMediaType == "audio/mpeg") {
         if (m_firstMpegVersion == 1)

@@ -19,11 +19,21 @@
 
 namespace sonmill {
 
+// The audio stream as it is coded in the file, before its decoder.
+struct CodedAudio
+{
+    std::string mediaType; // e.g. "audio/mpeg", "audio/x-vorbis"; empty if never coded
+    int mpegVersion = 0;
+    int layer = 0;
+};
+
 struct SourceInfo
 {
     int rate = 0;
     int channels = 0;
     std::vector<GstAudioChannelPosition> positions; // one per channel, never NONE
+    GstAudioFormat decodedFormat = GST_AUDIO_FORMAT_UNKNOWN; // what the decoder gives, before float
+    CodedAudio coded;
     std::optional<std::int64_t> durationNs; // known only when the container says so
     std::optional<ElementaryStream> elementary; // a bare MP3/MP2 or ADTS file
     media::TagListPtr tags; // everything the demuxers and parsers found, merged
@@ -68,8 +78,12 @@ public:
     Source &operator=(const Source &) = delete;
 
     // Opens and prerolls the file: afterwards its format, length and tags are known.
+    // readAhead: decoded blocks the decoding may keep ready for the encoder.
     static std::variant<std::unique_ptr<Source>, Failure> open(
-        const std::string &path, std::chrono::milliseconds stallLimit);
+        const std::string &path, std::chrono::milliseconds stallLimit, unsigned readAhead = kReadAhead);
+
+    // Enough to keep an encoder on the other core busy while this one is elsewhere.
+    static constexpr unsigned kReadAhead = 16;
 
     const SourceInfo &info() const { return m_info; }
 
@@ -81,6 +95,9 @@ public:
     // Starts the flow; call once, after the optional seek.
     std::optional<Failure> start();
 
+    // Video, picture and subtitle elements (not demuxers) a decodebin should not plug.
+    static bool leavesUndecoded(GstElementFactory *factory);
+
     // The next block; an empty block (frameCount() == 0 without a failure) is the end.
     // While it waits, whileWaiting (if given) is called about ten times a second.
     std::variant<DecodedBlock, Failure> next(const std::function<void()> &whileWaiting = {});
@@ -88,7 +105,7 @@ public:
 private:
     Source(std::chrono::milliseconds stallLimit);
 
-    std::optional<Failure> build(const std::string &path);
+    std::optional<Failure> build(const std::string &path, unsigned readAhead);
     std::optional<Failure> waitForAsyncDone();
     std::optional<Failure> readInfo(const std::string &path);
     void takeTags(GstMessage *message);
@@ -99,6 +116,8 @@ private:
     static gboolean onAutoplugContinue(GstElement *decodebin, GstPad *pad, GstCaps *caps, gpointer self);
     static int onAutoplugSelect(
         GstElement *decodebin, GstPad *pad, GstCaps *caps, GstElementFactory *factory, gpointer self);
+
+    CodedAudio m_coded; // written on a streaming thread, under m_mutex
 
     std::chrono::milliseconds m_stallLimit;
     media::ElementPtr m_pipeline;

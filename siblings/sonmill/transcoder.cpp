@@ -1,6 +1,7 @@
 #include "sonmill/transcoder.h"
 
 #include "media/gstsetup.h"
+#include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
 
 #include <algorithm>
@@ -21,6 +22,24 @@ std::uint64_t framesAt(std::int64_t ns, int rate)
 std::int64_t nsOf(std::uint64_t frames, int rate)
 {
     return static_cast<std::int64_t>(static_cast<double>(frames) * kNsPerSecond / rate);
+}
+
+// The sample size a lossless output keeps: the decoder's own integer resolution (16, 24
+// or 32 bits) or float; decoders of lossy formats give float, which 16 bits carry.
+struct Resolution
+{
+    int bits;
+    bool isFloat;
+};
+Resolution decodedResolution(GstAudioFormat format)
+{
+    const GstAudioFormatInfo *info = gst_audio_format_get_info(format);
+    if (!info || format == GST_AUDIO_FORMAT_UNKNOWN)
+        return { 16, false };
+    if (GST_AUDIO_FORMAT_INFO_IS_FLOAT(info))
+        return { 32, true };
+    const int depth = GST_AUDIO_FORMAT_INFO_DEPTH(info);
+    return { depth > 24 ? 32 : (depth > 16 ? 24 : 16), false };
 }
 
 // Scales by the volume and clips to full scale, so a loud setting flattens peaks instead
@@ -54,19 +73,28 @@ std::optional<Failure> Transcoder::run()
         return failure;
 
     media::initialiseGStreamer(nullptr, nullptr);
-    auto opened = Source::open(m_options.input, m_stallLimit);
+    // A probe reads a millisecond: decoding ahead would only cost it time.
+    constexpr std::int64_t kShortRunNs = 100'000'000;
+    const bool shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
+    auto opened = Source::open(m_options.input, m_stallLimit, shortRun ? 1 : Source::kReadAhead);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
 
     std::optional<std::int64_t> duration = m_source->info().durationNs;
-    if (!duration)
-        duration = scanDecodedDuration();
+    if (!duration) {
+        auto scanned = scanDecodedDuration();
+        if (auto *failure = std::get_if<Failure>(&scanned))
+            return *failure;
+        duration = std::get<std::optional<std::int64_t>>(scanned);
+    }
     if (duration)
         m_console.duration(*duration);
     if (duration && m_options.startNs > 0 && m_options.startNs >= *duration)
         return Failures::kStartBeyondEnd;
 
+    if (copiesStream(duration))
+        return copyStream();
     if (auto failure = settleFormat())
         return failure;
     if (auto failure = convert())
@@ -74,11 +102,49 @@ std::optional<Failure> Transcoder::run()
     return finishOutput();
 }
 
+// "copy" keeps a coded stream as it is when the output holds its coding and nothing
+// asked for changes it; a range is cut from frame files only.
+bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
+{
+    const SourceInfo &in = m_source->info();
+    if (!m_format.copy || !StreamCopy::canCopy(in.coded, m_format.container))
+        return false;
+    const bool unchanged = (!m_options.sampleRate || *m_options.sampleRate == in.rate)
+        && (!m_options.channels || *m_options.channels == in.channels) && m_options.volumePercent == 100.0;
+    const bool whole
+        = m_options.startNs == 0 && (!m_options.lengthNs || (duration && *m_options.lengthNs >= *duration));
+    return unchanged && (whole || StreamCopy::canTrim(m_format.container));
+}
+
+std::optional<Failure> Transcoder::copyStream()
+{
+    const SourceInfo &in = m_source->info();
+    const TagSet tags = tagSetFrom(in.tags.get());
+    const CodedAudio coded = in.coded;
+    m_console.streams(in.rate, in.channels, in.rate, in.channels);
+    m_source.reset(); // the copy reads the file with a pipeline of its own
+
+    if (auto failure = m_output.create(m_options.output, m_options.overwrite))
+        return failure;
+    m_console.progress(0, 0, true);
+    // A member, like the source: after a stall its threads may never return, and main
+    // leaves without tearing it down.
+    m_copy = std::make_unique<StreamCopy>(m_console, m_stallLimit);
+    if (auto failure = m_copy->run(
+            m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
+        return failure;
+    writeTags(m_output.path(), m_format.container, tags);
+    const std::uint64_t bytes = fileSizeOf(m_output.path());
+    if (auto failure = m_output.commit())
+        return failure;
+    m_console.progress(m_copy->copiedNs(), bytes, true);
+    m_console.summary(m_copy->copiedNs(), bytes);
+    return std::nullopt;
+}
+
 std::optional<Failure> Transcoder::checkInput() const
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::stat(m_options.input.c_str(), &status) != 0)
         return errno == ENOENT || errno == ENOTDIR ? Failures::kInputMissing : Failures::kInputUnreadable;
     if (S_ISDIR(status.st_mode))
@@ -90,26 +156,34 @@ std::optional<Failure> Transcoder::checkInput() const
     return std::nullopt;
 }
 
-// Some containers do not say how long they are: decode once, counting, to find out.
-std::optional<std::int64_t> Transcoder::scanDecodedDuration() const
+// Some containers do not say how long they are: decode once, counting, to find out. A
+// stall ends the run; any other failure leaves the length unknown (the conversion will
+// meet the same failure and say so).
+std::variant<std::optional<std::int64_t>, Failure> Transcoder::scanDecodedDuration()
 {
     auto opened = Source::open(m_options.input, m_stallLimit);
-    if (!std::holds_alternative<std::unique_ptr<Source>>(opened))
-        return std::nullopt;
-    Source &scan = *std::get<std::unique_ptr<Source>>(opened);
-    if (scan.start())
+    if (auto *failure = std::get_if<Failure>(&opened))
+        return failure->code == ExitCode::Stalled ? std::variant<std::optional<std::int64_t>, Failure>(*failure)
+                                                  : std::nullopt;
+    m_scan = std::move(std::get<std::unique_ptr<Source>>(opened));
+    if (m_scan->start())
         return std::nullopt;
     std::uint64_t frames = 0;
     while (true) {
-        auto next = scan.next();
-        if (std::holds_alternative<Failure>(next))
+        auto next = m_scan->next();
+        if (auto *failure = std::get_if<Failure>(&next)) {
+            if (failure->code == ExitCode::Stalled)
+                return *failure;
             return std::nullopt;
+        }
         const DecodedBlock &block = std::get<DecodedBlock>(next);
         if (block.frameCount() == 0)
             break;
         frames += block.frameCount();
     }
-    return nsOf(frames, scan.info().rate);
+    const int rate = m_scan->info().rate;
+    m_scan.reset();
+    return nsOf(frames, rate);
 }
 
 std::optional<Failure> Transcoder::settleFormat()
@@ -127,6 +201,16 @@ std::optional<Failure> Transcoder::settleFormat()
     m_settings.channels = std::get<int>(channels);
     m_settings.kbps = m_options.bitrateKbps;
     m_settings.quality = m_options.quality;
+    const Resolution resolution = decodedResolution(in.decodedFormat);
+    if (m_format.codec == Codec::Flac) {
+        // FLAC keeps an input's 24 bits (lossless means lossless); 32-bit and float
+        // inputs get 24 too, the most FLAC decoders take.
+        m_settings.bits = resolution.isFloat ? 16 : std::min(resolution.bits, 24);
+    } else if (m_format.codec == Codec::Pcm16 && m_format.copy) {
+        // "copy" into WAV, AIFF or AU keeps the samples as the input has them.
+        m_settings.bits = resolution.bits;
+        m_settings.floatSamples = resolution.isFloat;
+    }
     m_gain = static_cast<float>(m_options.volumePercent / 100.0);
 
     m_mixer = std::make_unique<ChannelMixer>(in.positions, m_settings.channels);

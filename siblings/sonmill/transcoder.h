@@ -7,6 +7,7 @@
 #include "sonmill/outputfile.h"
 #include "sonmill/resampler.h"
 #include "sonmill/source.h"
+#include "sonmill/streamcopy.h"
 
 #include <chrono>
 #include <memory>
@@ -30,17 +31,23 @@ public:
 
 private:
     std::optional<Failure> checkInput() const;
+    bool copiesStream(std::optional<std::int64_t> duration) const;
+    std::optional<Failure> copyStream();
     std::optional<Failure> settleFormat();
     std::optional<Failure> convert();
     std::optional<Failure> process(const float *frames, std::size_t count);
     std::optional<Failure> finishOutput();
-    std::optional<std::int64_t> scanDecodedDuration() const;
+    std::variant<std::optional<std::int64_t>, Failure> scanDecodedDuration();
 
     const Options &m_options;
     Console &m_console;
     std::chrono::milliseconds m_stallLimit;
 
+    // The decoding pipelines are members: after a stall their threads may never return,
+    // and main leaves without tearing them down.
     std::unique_ptr<Source> m_source;
+    std::unique_ptr<Source> m_scan;
+    std::unique_ptr<StreamCopy> m_copy;
     OutputFormat m_format {};
     EncoderSettings m_settings;
     std::unique_ptr<ChannelMixer> m_mixer;

@@ -1,7 +1,8 @@
 // mediacheck FILE: decodes FILE with GStreamer (the allowed plugin sets and our own
 // elements, as the siblings use them) and prints what the tests check, one key=value per
 // line: the stream format, the decoded length, each channel's level, peak and where the
-// peak is, the coding chain and the tags. It shares no code with sonmill's decoding, so a fault there shows here.
+// peak is, a digest of the samples (equal for equal audio at up to 24 bits), the coding
+// chain and the tags. It shares no code with sonmill's decoding, so a fault there shows here.
 
 #include "media/gstptr.h"
 #include "media/gstsetup.h"
@@ -112,6 +113,7 @@ int main(int argc, char **argv)
     std::vector<double> sumSquares;
     std::vector<double> peaks;
     std::vector<std::uint64_t> peakFrames;
+    std::uint64_t digest = 1469598103934665603ull; // FNV-1a over the samples at 24-bit resolution
     bool failed = false;
     while (true) {
         media::SamplePtr sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 100 * GST_MSECOND));
@@ -133,6 +135,9 @@ int main(int argc, char **argv)
             for (std::size_t f = 0; f < count; ++f)
                 for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
                     const double v = data[f * static_cast<std::size_t>(channels) + c];
+                    const auto quantised
+                        = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * 8388608.0)));
+                    digest = (digest ^ quantised) * 1099511628211ull;
                     sumSquares[c] += v * v;
                     if (std::fabs(v) > peaks[c]) {
                         peaks[c] = std::fabs(v);
@@ -165,8 +170,9 @@ int main(int argc, char **argv)
         std::printf("error=1\n");
         return 1;
     }
-    std::printf("rate=%d\nchannels=%d\nframes=%llu\nseconds=%.6f\n", rate, channels,
-        static_cast<unsigned long long>(frames), static_cast<double>(frames) / rate);
+    std::printf("rate=%d\nchannels=%d\nframes=%llu\nseconds=%.6f\ndigest=%016llx\n", rate, channels,
+        static_cast<unsigned long long>(frames), static_cast<double>(frames) / rate,
+        static_cast<unsigned long long>(digest));
     for (int c = 0; c < channels; ++c) {
         const double rms = std::sqrt(sumSquares[static_cast<std::size_t>(c)] / static_cast<double>(frames));
         std::printf("rms%d=%.3f\npeak%d=%.6f\npeakframe%d=%llu\n", c, rms > 0 ? 20 * std::log10(rms) : -999.0, c,

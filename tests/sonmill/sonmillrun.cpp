@@ -155,6 +155,8 @@ Media inspect(const QString &path)
             media.channels = value.toInt();
         else if (key == u"frames")
             media.frames = value.toLongLong();
+        else if (key == u"digest")
+            media.digest = value;
         else if (key == u"seconds")
             media.seconds = value.toDouble();
         else if (key.startsWith(u"rms"))

@@ -34,6 +34,7 @@ struct Media
     QList<double> rms; // dBFS per channel
     QList<double> peak; // full scale 1.0
     QList<qint64> peakFrame;
+    QString digest; // equal for sample-identical audio (up to 24 bits)
     QMap<QString, QString> tags;
 };
 

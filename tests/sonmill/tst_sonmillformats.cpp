@@ -3,7 +3,9 @@
 
 #include "sonmillrun.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -194,6 +196,11 @@ private Q_SLOTS:
             "audioresample ! audio/x-raw,rate=44100 ! lamemp3enc ! mpegaudioparse ! flvmux ! "
             "filesink location=%1");
         ours("aiff", "in.aiff", { u"-acodec"_s, u"pcm16be"_s });
+        // Made by libsndfile itself: formats only our libsndfile reader decodes.
+        row("aiff 24-bit", "in24.aif", "sndfile");
+        row("aiff-c little-endian", "in.aifc", "sndfile");
+        row("caf", "in.caf", "sndfile");
+        row("wave64", "in.w64", "sndfile");
         ours("au", "in.au", { u"-acodec"_s, u"pcm16be"_s });
         ours("aac adts", "in.aac", { u"-acodec"_s, u"aac"_s, u"-ab"_s, u"128k"_s });
         ours("aac mpeg-4", "in.m4a", { u"-acodec"_s, u"aac"_s, u"-ab"_s, u"128k"_s });
@@ -205,7 +212,11 @@ private Q_SLOTS:
         QFETCH(QStringList, sonmillOptions);
 
         const QString input = path(name);
-        if (pipeline.isEmpty()) {
+        if (pipeline == u"sndfile") {
+            QProcess maker;
+            maker.start(QCoreApplication::applicationDirPath() + u"/sndfilemake"_s, { m_stereo, input });
+            QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == 0);
+        } else if (pipeline.isEmpty()) {
             const Result made
                 = run(conversionArguments(m_stereo, input, QStringList { u"-t"_s, u"3"_s } + sonmillOptions));
             QVERIFY2(made.exitCode == 0, qPrintable(made.output));
@@ -378,6 +389,126 @@ private Q_SLOTS:
         media = inspect(path(u"single.wav"_s));
         QCOMPARE(media.channels, 1);
         QVERIFY(std::fabs(media.rms.at(0) - (kToneDb - 6.02)) < 0.05);
+    }
+
+    // Lossless outputs give back every sample of the input, at the input's resolution.
+    void losslessKeepsEverySample_data()
+    {
+        QTest::addColumn<QString>("format"); // the source's sample format
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("options");
+        const QStringList losslessFlac = { u"-acodec"_s, u"copy"_s, u"-acodec"_s, u"flac"_s, u"-ac"_s, u"2"_s };
+        const QStringList copy = { u"-acodec"_s, u"copy"_s };
+        QTest::newRow("16-bit to flac") << u"S16LE"_s << u"s16.flac"_s << losslessFlac;
+        QTest::newRow("16-bit to wav") << u"S16LE"_s << u"s16.wav"_s
+                                       << QStringList { u"-acodec"_s, u"copy"_s, u"-acodec"_s, u"pcm16le"_s };
+        QTest::newRow("16-bit to aiff") << u"S16LE"_s << u"s16.aiff"_s << QStringList { u"-acodec"_s, u"pcm16be"_s };
+        QTest::newRow("16-bit to au") << u"S16LE"_s << u"s16.au"_s << QStringList { u"-acodec"_s, u"pcm16be"_s };
+        QTest::newRow("24-bit to flac") << u"S24LE"_s << u"s24.flac"_s << losslessFlac;
+        QTest::newRow("24-bit copied to wav") << u"S24LE"_s << u"s24.wav"_s << copy;
+        QTest::newRow("24-bit copied to aiff") << u"S24LE"_s << u"s24.aiff"_s << copy;
+        QTest::newRow("24-bit copied to au") << u"S24LE"_s << u"s24.au"_s << copy;
+        QTest::newRow("float copied to wav") << u"F32LE"_s << u"f32.wav"_s << copy;
+    }
+    void losslessKeepsEverySample()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, output);
+        QFETCH(QStringList, options);
+        const QString input = path(u"lossless-"_s + format + u".wav"_s);
+        if (!QFileInfo::exists(input))
+            QVERIFY(make(u"audiotestsrc wave=pink-noise num-buffers=100 ! audio/x-raw,format="_s + format
+                    + u",rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
+                input));
+        const Result result = run(conversionArguments(input, path(output), options));
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        const Media original = inspect(input);
+        const Media converted = inspect(path(output));
+        QCOMPARE(converted.frames, original.frames);
+        QCOMPARE(converted.digest, original.digest);
+    }
+
+    // "copy" of a coded stream into a file of its own coding: the very same audio, whatever
+    // bit rate was asked for; a range is cut to the frame.
+    void streamCopy_data()
+    {
+        QTest::addColumn<QString>("pipeline"); // makes the input; empty: sonmill's own M4A
+        QTest::addColumn<QString>("inputName");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("range");
+        QTest::addColumn<bool>("sameAudio"); // decodes to the same samples as the input
+        QTest::addColumn<QString>("chain");
+        const QString mp3 = u"lamemp3enc ! mpegaudioparse ! matroskamux ! filesink location=%1"_s;
+        QTest::newRow("mp3 out of matroska")
+            << mp3 << u"copy.mkv"_s << u"copied.mp3"_s << QStringList() << true << u"layer=3"_s;
+        // From a bare MP3, so the copied frames can be found byte for byte in the input.
+        QTest::newRow("mp3, a range") << u"lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink location=%1"_s
+                                      << u"copy.mp3"_s << u"cut.mp3"_s
+                                      << QStringList { u"-ss"_s, u"1"_s, u"-t"_s, u"1.5"_s } << false << u"layer=3"_s;
+        QTest::newRow("aac, a range") << QString() << u"copy.m4a"_s << u"cut.aac"_s
+                                      << QStringList { u"-ss"_s, u"1"_s, u"-t"_s, u"1.5"_s } << false
+                                      << u"stream-format=adts"_s;
+        QTest::newRow("vorbis out of webm")
+            << u"audioconvert ! vorbisenc ! webmmux ! filesink location=%1"_s << u"copy.webm"_s << u"copied.ogg"_s
+            << QStringList() << true << u"audio/x-vorbis"_s;
+        QTest::newRow("aac out of mpeg-4")
+            << QString() << u"copy.m4a"_s << u"copied.aac"_s << QStringList() << false << u"stream-format=adts"_s;
+        QTest::newRow("aac into mpeg-4") << QString() << u"copy.m4a"_s << u"copied.m4a"_s << QStringList() << false
+                                         << u"mpegversion=4,stream-format=raw"_s;
+    }
+    void streamCopy()
+    {
+        QFETCH(QString, pipeline);
+        QFETCH(QString, inputName);
+        QFETCH(QString, output);
+        QFETCH(QStringList, range);
+        QFETCH(bool, sameAudio);
+        QFETCH(QString, chain);
+        const QString input = path(inputName);
+        if (!QFileInfo::exists(input)) {
+            if (pipeline.isEmpty())
+                QVERIFY(
+                    run(conversionArguments(m_stereo, input, { u"-acodec"_s, u"aac"_s, u"-ab"_s, u"128k"_s })).exitCode
+                    == 0);
+            else
+                QVERIFY(make(source(pipeline), input));
+        }
+        // A re-encode would follow -ab; a copy keeps the input's bit rate.
+        const Result result = run(conversionArguments(
+            input, path(output), range + QStringList { u"-acodec"_s, u"copy"_s, u"-ab"_s, u"32k"_s }));
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        const Media original = inspect(input);
+        const Media copied = inspect(path(output));
+        QVERIFY2(copied.chain.contains(chain), qPrintable(copied.chain));
+        if (sameAudio) {
+            QCOMPARE(copied.digest, original.digest);
+        } else if (output.endsWith(u".mp3"_s)) {
+            QFile in(input);
+            QFile out(path(output));
+            QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadOnly));
+            const QByteArray frames = out.readAll();
+            QVERIFY(frames.size() > 10000);
+            QVERIFY(in.readAll().contains(frames));
+        } else {
+            // AAC decodes with its own priming in each container; its bit rate tells.
+            const double kbps = QFileInfo(path(output)).size() * 8.0 / 1000.0 / copied.seconds;
+            QVERIFY2(kbps > 100, qPrintable(QString::number(kbps)));
+        }
+        if (range.isEmpty())
+            QVERIFY(std::fabs(copied.seconds - original.seconds) < 0.05);
+        else
+            // To the frame: 26 ms for MP3, 23 ms for AAC, which also drops its run-in frame.
+            QVERIFY2(std::fabs(copied.seconds - 1.5) <= 0.05, qPrintable(QString::number(copied.seconds)));
+    }
+
+    // A coding the output cannot hold is encoded with the output's own encoder.
+    void copyIntoAnotherCodingEncodes()
+    {
+        const QString input = path(u"copy-source.mp3"_s);
+        QVERIFY(make(source(u"lamemp3enc ! filesink location=%1"_s), input));
+        const Result result = run(conversionArguments(input, path(u"recoded.ogg"_s), { u"-acodec"_s, u"copy"_s }));
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        QVERIFY(inspect(path(u"recoded.ogg"_s)).chain.contains(u"audio/x-vorbis"_s));
     }
 
     // 44.1 to 48 kHz keeps the pitch and the level: the tone's peak stays in place.
