@@ -15,6 +15,10 @@ using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    // The preview player's window is embedded into ours, which only works between X clients:
+    // on a Wayland desktop run through its X server, unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(TForm1::kTitle.toString());
     const TestHooks hooks = TestHooks::fromEnvironment();
