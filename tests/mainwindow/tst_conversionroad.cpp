@@ -209,6 +209,24 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
     }
 
+    void fileAddedDuringARunWaitsForTheNextStart()
+    {
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        bool startEnabledAfterAdd = true;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+            if (row != 0)
+                return;
+            Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s) });
+            startEnabledAfterAdd = m_form->controls().startButton->isEnabled();
+        });
+        m_form->startButtonClick();
+        QVERIFY(!startEnabledAfterAdd); // adding a file does not enable Start while a row converts
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"ready"_s }));
+        QVERIFY(!QFile::exists(m_out + u"/tone-two.mp3"_s));
+        m_form->startButtonClick(); // the next Start converts it, and only it
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+    }
+
     void missingEncoderFailsItsRowAndTheNextStillConverts()
     {
         m_form->controls().profileBox->setCurrentIndex(kWma);
