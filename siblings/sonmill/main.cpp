@@ -50,8 +50,11 @@ int main(int argc, char **argv)
     installCleanupOnSignals();
     Transcoder transcoder(options, console, stallLimit());
     const std::optional<Failure> failure = transcoder.run();
-    if (!failure)
-        return static_cast<int>(ExitCode::Success);
+    if (!failure) {
+        // Everything is written, closed and renamed. Stopping the pipeline and unloading
+        // the libraries properly would only add to the wait of a probe.
+        std::_Exit(static_cast<int>(ExitCode::Success));
+    }
 
     transcoder.discardOutput();
     console.error(*failure);

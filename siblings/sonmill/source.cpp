@@ -61,76 +61,24 @@ std::vector<GstAudioChannelPosition> positionsOf(const GstAudioInfo &info)
 
 } // namespace
 
-DecodedBlock::DecodedBlock(media::SamplePtr sample, int channels)
-    : m_sample(std::move(sample))
-{
-    m_buffer = gst_sample_get_buffer(m_sample.get());
-    if (!m_buffer || !gst_buffer_map(m_buffer, &m_map, GST_MAP_READ)) {
-        m_buffer = nullptr;
-        return;
-    }
-    m_frames = reinterpret_cast<const float *>(m_map.data);
-    m_count = m_map.size / (sizeof(float) * static_cast<std::size_t>(channels));
-    const GstClockTime pts = GST_BUFFER_PTS(m_buffer);
-    if (GST_CLOCK_TIME_IS_VALID(pts)) {
-        const GstSegment *segment = gst_sample_get_segment(m_sample.get());
-        const guint64 streamTime = segment && segment->format == GST_FORMAT_TIME
-            ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts)
-            : pts;
-        if (GST_CLOCK_TIME_IS_VALID(streamTime))
-            m_streamTime = static_cast<std::int64_t>(streamTime);
-    }
-}
-
-DecodedBlock::~DecodedBlock()
-{
-    release();
-}
-
-DecodedBlock::DecodedBlock(DecodedBlock &&other) noexcept
-{
-    *this = std::move(other);
-}
-
-DecodedBlock &DecodedBlock::operator=(DecodedBlock &&other) noexcept
-{
-    if (this != &other) {
-        release();
-        m_sample = std::move(other.m_sample);
-        m_buffer = std::exchange(other.m_buffer, nullptr);
-        m_map = other.m_map;
-        m_frames = std::exchange(other.m_frames, nullptr);
-        m_count = std::exchange(other.m_count, 0);
-        m_streamTime = std::exchange(other.m_streamTime, std::nullopt);
-    }
-    return *this;
-}
-
-void DecodedBlock::release()
-{
-    if (m_buffer)
-        gst_buffer_unmap(m_buffer, &m_map);
-    m_buffer = nullptr;
-    m_sample.reset();
-    m_frames = nullptr;
-    m_count = 0;
-}
-
 Source::Source(std::chrono::milliseconds stallLimit)
     : m_stallLimit(stallLimit)
 { }
 
 Source::~Source()
 {
+    if (m_queue)
+        m_queue->close(); // a streaming thread waiting for room must not hold up the stop
     if (m_pipeline)
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
 }
 
 std::variant<std::unique_ptr<Source>, Failure> Source::open(
-    const std::string &path, std::chrono::milliseconds stallLimit, unsigned readAhead)
+    const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun)
 {
     std::unique_ptr<Source> source(new Source(stallLimit));
-    if (auto failure = source->build(path, readAhead))
+    source->m_shortRun = shortRun;
+    if (auto failure = source->build(path))
         return *failure;
     if (gst_element_set_state(source->m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         if (auto failure = source->pendingError())
@@ -144,13 +92,15 @@ std::variant<std::unique_ptr<Source>, Failure> Source::open(
     return source;
 }
 
-std::optional<Failure> Source::build(const std::string &path, unsigned readAhead)
+std::optional<Failure> Source::build(const std::string &path)
 {
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     media::ElementPtr fileSource = makeElement("filesrc");
     media::ElementPtr decodebin = makeElement("decodebin");
     media::ElementPtr convert = makeElement("audioconvert");
-    media::ElementPtr resample = makeElement("audioresample");
+    // audioresample only matters should the rate change within the stream; a probe's
+    // millisecond does without it (and without loading it).
+    media::ElementPtr resample = m_shortRun ? makeElement("identity") : makeElement("audioresample");
     media::ElementPtr filter = makeElement("capsfilter");
     media::ElementPtr sink = makeElement("appsink");
     if (!m_pipeline || !fileSource || !decodebin || !convert || !resample || !filter || !sink)
@@ -160,8 +110,8 @@ std::optional<Failure> Source::build(const std::string &path, unsigned readAhead
     media::CapsPtr floatCaps(gst_caps_new_simple(
         "audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
     g_object_set(filter.get(), "caps", floatCaps.get(), nullptr);
-    g_object_set(
-        sink.get(), "sync", FALSE, "max-buffers", std::max(readAhead, 1u), "enable-last-sample", FALSE, nullptr);
+    // The decoded buffers go straight on into the block queue (see onNewSample).
+    g_object_set(sink.get(), "sync", FALSE, "max-buffers", 1u, "enable-last-sample", FALSE, nullptr);
 
     m_convert = convert.get();
     m_filter = filter.get();
@@ -175,6 +125,10 @@ std::optional<Failure> Source::build(const std::string &path, unsigned readAhead
         return Failures::kGStreamer;
 
     g_signal_connect(decodebin.get(), "pad-added", G_CALLBACK(onPadAdded), this);
+    GstAppSinkCallbacks callbacks {};
+    callbacks.new_sample = onNewSample;
+    callbacks.eos = onEndOfStream;
+    gst_app_sink_set_callbacks(GST_APP_SINK(m_sink), &callbacks, this, nullptr);
     g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
     g_signal_connect(decodebin.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), this);
     m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
@@ -384,8 +338,21 @@ std::variant<bool, Failure> Source::seek(std::int64_t startNs)
     return true;
 }
 
-std::optional<Failure> Source::start()
+std::optional<Failure> Source::start(std::unique_ptr<AudioChain> chain)
 {
+    m_chain = std::move(chain);
+    // Blocks of about a fifth of a second; a few of them keep the encoder fed while the
+    // decoding thread waits for its turn on a busy machine.
+    constexpr std::size_t kBlockFrames = 8192;
+    constexpr std::size_t kBlocks = 4;
+    const int channels = m_chain ? m_chain->outputChannels() : m_info.channels;
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue = std::make_unique<BlockQueue>(
+            static_cast<std::size_t>(channels), m_shortRun ? 256 : kBlockFrames, m_shortRun ? 1 : kBlocks);
+        if (m_endedEarly)
+            m_queue->finish(); // the stream ended before it started: nothing will come
+    }
     // Fix the format the encoder was set up for: should the stream change its rate or
     // layout later on, audioconvert and audioresample turn it back into this one.
     media::PadPtr sinkPad(gst_element_get_static_pad(m_sink, "sink"));
@@ -401,25 +368,84 @@ std::optional<Failure> Source::start()
 
 std::variant<DecodedBlock, Failure> Source::next(const std::function<void()> &whileWaiting)
 {
+    constexpr std::chrono::milliseconds kPoll { 100 };
     auto deadline = std::chrono::steady_clock::now() + m_stallLimit;
-    GstAppSink *sink = GST_APP_SINK(m_sink);
     while (true) {
-        if (GstSample *sample = gst_app_sink_try_pull_sample(sink, kPollInterval)) {
-            DecodedBlock block(media::SamplePtr(sample), m_info.channels);
-            if (block.frameCount() > 0)
-                return block;
-            deadline = std::chrono::steady_clock::now() + m_stallLimit;
-            continue;
+        DecodedBlock block;
+        switch (m_queue->pop(block, kPoll)) {
+        case BlockQueue::Status::Block:
+            return block;
+        case BlockQueue::Status::End:
+            // An error may come with (or instead of) the end of the stream.
+            if (auto failure = pendingError())
+                return *failure;
+            return DecodedBlock();
+        case BlockQueue::Status::Timeout:
+            break;
         }
         if (auto failure = pendingError())
             return *failure;
-        if (gst_app_sink_is_eos(sink))
-            return DecodedBlock();
         if (std::chrono::steady_clock::now() > deadline)
             return Failures::kStalled;
         if (whileWaiting)
             whileWaiting();
     }
+}
+
+// Runs on a streaming thread: copies each decoded buffer into the block queue (which
+// waits while the encoder is behind).
+GstFlowReturn Source::onNewSample(GstAppSink *sink, gpointer data)
+{
+    auto *self = static_cast<Source *>(data);
+    media::SamplePtr sample(gst_app_sink_pull_sample(sink));
+    if (!sample)
+        return GST_FLOW_FLUSHING;
+    if (!self->m_queue)
+        return GST_FLOW_OK; // not started: the preroll buffer comes again once playing
+    GstBuffer *buffer = gst_sample_get_buffer(sample.get());
+    GstMapInfo map;
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+        return GST_FLOW_OK;
+    std::optional<std::int64_t> streamTime;
+    const GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (GST_CLOCK_TIME_IS_VALID(pts)) {
+        const GstSegment *segment = gst_sample_get_segment(sample.get());
+        const guint64 time = segment && segment->format == GST_FORMAT_TIME
+            ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, pts)
+            : pts;
+        if (GST_CLOCK_TIME_IS_VALID(time))
+            streamTime = static_cast<std::int64_t>(time);
+    }
+    const std::size_t frames = map.size / (sizeof(float) * static_cast<std::size_t>(self->m_info.channels));
+    const auto *samples = reinterpret_cast<const float *>(map.data);
+    bool open;
+    if (self->m_chain) {
+        const std::span<const float> processed = self->m_chain->process(samples, frames);
+        open = self->m_queue->push(
+            processed.data(), processed.size() / static_cast<std::size_t>(self->m_chain->outputChannels()), streamTime);
+    } else {
+        open = self->m_queue->push(samples, frames, streamTime);
+    }
+    gst_buffer_unmap(buffer, &map);
+    return open ? GST_FLOW_OK : GST_FLOW_FLUSHING;
+}
+
+// Runs on a streaming thread.
+void Source::onEndOfStream(GstAppSink *, gpointer data)
+{
+    auto *self = static_cast<Source *>(data);
+    {
+        std::lock_guard lock(self->m_mutex);
+        if (!self->m_queue) {
+            self->m_endedEarly = true;
+            return;
+        }
+    }
+    if (self->m_chain) {
+        const std::span<const float> tail = self->m_chain->flush();
+        self->m_queue->push(tail.data(), tail.size() / static_cast<std::size_t>(self->m_chain->outputChannels()), {});
+    }
+    self->m_queue->finish();
 }
 
 } // namespace sonmill

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "media/gstptr.h"
+#include "sonmill/audiochain.h"
+#include "sonmill/blockqueue.h"
 #include "sonmill/durationscan.h"
 #include "sonmill/failure.h"
 
+#include <gst/app/gstappsink.h>
 #include <gst/audio/audio.h>
 #include <gst/gst.h>
 
@@ -39,37 +42,11 @@ struct SourceInfo
     media::TagListPtr tags; // everything the demuxers and parsers found, merged
 };
 
-// One block of decoded audio: interleaved 32-bit float frames, mapped while it lives.
-class DecodedBlock
-{
-public:
-    DecodedBlock() = default;
-    DecodedBlock(media::SamplePtr sample, int channels);
-    ~DecodedBlock();
-    DecodedBlock(DecodedBlock &&other) noexcept;
-    DecodedBlock &operator=(DecodedBlock &&other) noexcept;
-
-    const float *frames() const { return m_frames; }
-    std::size_t frameCount() const { return m_count; }
-    // Stream time of the first frame, or nullopt when the decoder gave none.
-    std::optional<std::int64_t> streamTimeNs() const { return m_streamTime; }
-
-private:
-    void release();
-
-    media::SamplePtr m_sample;
-    GstBuffer *m_buffer = nullptr;
-    GstMapInfo m_map {};
-    const float *m_frames = nullptr;
-    std::size_t m_count = 0;
-    std::optional<std::int64_t> m_streamTime;
-};
-
 // Opens any file GStreamer's allowed plugins (and our own elements) can decode and
 // delivers its first audio stream as float frames. Runs filesrc ! decodebin !
 // audioconvert ! audioresample ! appsink; the decoding runs on GStreamer's streaming
-// threads while the caller encodes on its own, and every wait is bounded by the stall
-// limit, so a stuck input ends in an error rather than a hang.
+// threads while the caller encodes on its own (the two meet in a BlockQueue), and every
+// wait is bounded by the stall limit, so a stuck input ends in an error rather than a hang.
 class Source
 {
 public:
@@ -78,12 +55,9 @@ public:
     Source &operator=(const Source &) = delete;
 
     // Opens and prerolls the file: afterwards its format, length and tags are known.
-    // readAhead: decoded blocks the decoding may keep ready for the encoder.
+    // A short run (a probe) decodes no more ahead than it needs.
     static std::variant<std::unique_ptr<Source>, Failure> open(
-        const std::string &path, std::chrono::milliseconds stallLimit, unsigned readAhead = kReadAhead);
-
-    // Enough to keep an encoder on the other core busy while this one is elsewhere.
-    static constexpr unsigned kReadAhead = 16;
+        const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun = false);
 
     const SourceInfo &info() const { return m_info; }
 
@@ -92,8 +66,9 @@ public:
     // drops what comes before.
     std::variant<bool, Failure> seek(std::int64_t startNs);
 
-    // Starts the flow; call once, after the optional seek.
-    std::optional<Failure> start();
+    // Starts the flow; call once, after the optional seek. With a chain, the blocks
+    // come out processed by it (its channels, rate and volume).
+    std::optional<Failure> start(std::unique_ptr<AudioChain> chain = {});
 
     // Video, picture and subtitle elements (not demuxers) a decodebin should not plug.
     static bool leavesUndecoded(GstElementFactory *factory);
@@ -105,7 +80,7 @@ public:
 private:
     Source(std::chrono::milliseconds stallLimit);
 
-    std::optional<Failure> build(const std::string &path, unsigned readAhead);
+    std::optional<Failure> build(const std::string &path);
     std::optional<Failure> waitForAsyncDone();
     std::optional<Failure> readInfo(const std::string &path);
     void takeTags(GstMessage *message);
@@ -113,6 +88,8 @@ private:
     std::optional<Failure> pendingError();
 
     static void onPadAdded(GstElement *decodebin, GstPad *pad, gpointer self);
+    static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
+    static void onEndOfStream(GstAppSink *sink, gpointer self);
     static gboolean onAutoplugContinue(GstElement *decodebin, GstPad *pad, GstCaps *caps, gpointer self);
     static int onAutoplugSelect(
         GstElement *decodebin, GstPad *pad, GstCaps *caps, GstElementFactory *factory, gpointer self);
@@ -126,6 +103,10 @@ private:
     GstElement *m_sink = nullptr;
     media::BusPtr m_bus;
     SourceInfo m_info;
+    bool m_shortRun = false;
+    std::unique_ptr<AudioChain> m_chain; // used on the streaming thread only, once started
+    std::unique_ptr<BlockQueue> m_queue; // made by start(), once the format is known
+    bool m_endedEarly = false; // the stream ended before start(); under m_mutex
 
     // Written on streaming threads while the pipeline prerolls, read after.
     mutable std::mutex m_mutex;

@@ -42,16 +42,6 @@ Resolution decodedResolution(GstAudioFormat format)
     return { depth > 24 ? 32 : (depth > 16 ? 24 : 16), false };
 }
 
-// Scales by the volume and clips to full scale, so a loud setting flattens peaks instead
-// of wrapping them round when they become integers.
-void applyGain(const float *in, float *out, std::size_t count, float gain)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        const float v = in[i] * gain;
-        out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);
-    }
-}
-
 } // namespace
 
 Transcoder::Transcoder(const Options &options, Console &console, std::chrono::milliseconds stallLimit)
@@ -76,7 +66,7 @@ std::optional<Failure> Transcoder::run()
     // A probe reads a millisecond: decoding ahead would only cost it time.
     constexpr std::int64_t kShortRunNs = 100'000'000;
     const bool shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
-    auto opened = Source::open(m_options.input, m_stallLimit, shortRun ? 1 : Source::kReadAhead);
+    auto opened = Source::open(m_options.input, m_stallLimit, shortRun);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
@@ -211,34 +201,31 @@ std::optional<Failure> Transcoder::settleFormat()
         m_settings.bits = resolution.bits;
         m_settings.floatSamples = resolution.isFloat;
     }
-    m_gain = static_cast<float>(m_options.volumePercent / 100.0);
-
-    m_mixer = std::make_unique<ChannelMixer>(in.positions, m_settings.channels);
-    if (m_settings.rate != in.rate) {
-        m_resampler = createResampler(in.rate, m_settings.rate, m_settings.channels);
-        if (!m_resampler)
-            return Failures::kModule;
-    }
+    m_chain = std::make_unique<AudioChain>(
+        in.positions, m_settings.channels, in.rate, m_settings.rate, m_options.volumePercent / 100.0);
+    if (!m_chain->valid())
+        return Failures::kModule;
     m_console.streams(in.rate, in.channels, m_settings.rate, m_settings.channels);
     return std::nullopt;
 }
 
 std::optional<Failure> Transcoder::convert()
 {
+    // Positions count in output frames: the chain has mixed and resampled the blocks.
     const SourceInfo &in = m_source->info();
-    const std::uint64_t startFrame = framesAt(m_options.startNs, in.rate);
+    const int rate = m_settings.rate;
+    const std::size_t channels = static_cast<std::size_t>(m_settings.channels);
+    const std::uint64_t startFrame = framesAt(m_options.startNs, rate);
     std::optional<std::uint64_t> wanted;
     if (m_options.lengthNs)
-        wanted = framesAt(*m_options.lengthNs, in.rate);
+        wanted = framesAt(*m_options.lengthNs, rate);
     if (in.durationNs) {
-        const std::uint64_t total = framesAt(*in.durationNs, in.rate);
+        const std::uint64_t total = framesAt(*in.durationNs, rate);
         const std::uint64_t rest = total > startFrame ? total - startFrame : 0;
         m_settings.expectedFrames = wanted ? std::min(*wanted, rest) : rest;
     } else {
         m_settings.expectedFrames = wanted.value_or(0);
     }
-    m_settings.expectedFrames
-        = m_settings.expectedFrames * static_cast<std::uint64_t>(m_settings.rate) / static_cast<std::uint64_t>(in.rate);
 
     if (auto failure = m_output.create(m_options.output, m_options.overwrite))
         return failure;
@@ -257,7 +244,7 @@ std::optional<Failure> Transcoder::convert()
             return *failure;
         seeked = std::get<bool>(sought);
     }
-    if (auto failure = m_source->start())
+    if (auto failure = m_source->start(std::move(m_chain)))
         return failure;
     m_console.progress(0, 0, true);
 
@@ -280,7 +267,7 @@ std::optional<Failure> Transcoder::convert()
             break;
         anyAudio = true;
         if (!position)
-            position = seeked && block.streamTimeNs() ? framesAt(*block.streamTimeNs(), in.rate) : 0;
+            position = seeked && block.streamTimeNs() ? framesAt(*block.streamTimeNs(), rate) : 0;
 
         std::uint64_t skip
             = startFrame > *position ? std::min<std::uint64_t>(startFrame - *position, block.frameCount()) : 0;
@@ -290,46 +277,14 @@ std::optional<Failure> Transcoder::convert()
         *position += block.frameCount();
         if (count == 0)
             continue;
-        if (auto failure = process(block.frames() + skip * static_cast<std::size_t>(in.channels), count))
-            return failure;
+        if (!m_encoder->write(block.frames() + skip * channels, count))
+            return Failures::kEncode;
+        m_outputFrames += count;
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
     }
     if (!anyAudio && (!wanted || *wanted > 0))
         return Failures::kInputUnsupported; // a header without a single sample after it
-    if (m_resampler) {
-        std::size_t produced = 0;
-        float *tail = m_resampler->process(nullptr, 0, produced);
-        applyGain(tail, tail, produced * static_cast<std::size_t>(m_settings.channels), m_gain);
-        if (produced > 0 && !m_encoder->write(tail, produced))
-            return Failures::kEncode;
-        m_outputFrames += produced;
-    }
-    return std::nullopt;
-}
-
-std::optional<Failure> Transcoder::process(const float *frames, std::size_t count)
-{
-    const auto outChannels = static_cast<std::size_t>(m_settings.channels);
-    const float *mixed = frames;
-    if (!m_mixer->passThrough()) {
-        m_mixed.resize(count * outChannels);
-        m_mixer->mix(frames, m_mixed.data(), count);
-        mixed = m_mixed.data();
-    }
-    float *ready;
-    std::size_t readyCount = count;
-    if (m_resampler) {
-        ready = m_resampler->process(mixed, count, readyCount);
-        applyGain(ready, ready, readyCount * outChannels, m_gain);
-    } else {
-        m_ready.resize(count * outChannels);
-        ready = m_ready.data();
-        applyGain(mixed, ready, count * outChannels, m_gain);
-    }
-    if (readyCount > 0 && !m_encoder->write(ready, readyCount))
-        return Failures::kEncode;
-    m_outputFrames += readyCount;
     return std::nullopt;
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "sonmill/channelmixer.h"
+#include "sonmill/audiochain.h"
 #include "sonmill/console.h"
 #include "sonmill/encoder.h"
 #include "sonmill/options.h"
 #include "sonmill/outputfile.h"
-#include "sonmill/resampler.h"
 #include "sonmill/source.h"
 #include "sonmill/streamcopy.h"
 
@@ -35,7 +34,6 @@ private:
     std::optional<Failure> copyStream();
     std::optional<Failure> settleFormat();
     std::optional<Failure> convert();
-    std::optional<Failure> process(const float *frames, std::size_t count);
     std::optional<Failure> finishOutput();
     std::variant<std::optional<std::int64_t>, Failure> scanDecodedDuration();
 
@@ -50,14 +48,10 @@ private:
     std::unique_ptr<StreamCopy> m_copy;
     OutputFormat m_format {};
     EncoderSettings m_settings;
-    std::unique_ptr<ChannelMixer> m_mixer;
-    std::unique_ptr<Resampler> m_resampler;
+    std::unique_ptr<AudioChain> m_chain; // handed to the source when the flow starts
     std::unique_ptr<Encoder> m_encoder;
     TemporaryOutput m_output;
 
-    float m_gain = 1.0f;
-    std::vector<float> m_mixed;
-    std::vector<float> m_ready;
     std::uint64_t m_outputFrames = 0;
 };
 
