@@ -20,8 +20,11 @@ function(tolm_add_test name)
     TOLM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
+  # A test that hangs fails after five minutes instead of holding the whole run up.
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   if(ARG_X11)
-    set_tests_properties(${name} PROPERTIES LABELS x11)
+    # Tests on the shared X server take turns: one counting windows must not see another's.
+    set_tests_properties(${name} PROPERTIES LABELS x11 RESOURCE_LOCK xserver)
   else()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()

@@ -11,6 +11,8 @@ packages=(
   # siblings: GStreamer core with base, good and ugly only, and the codec libraries
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+  # the preview's sound output on desktops with plain ALSA (PulseAudio/PipeWire is in -good)
+  gstreamer1.0-alsa
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libflac-dev libvo-aacenc-dev
   libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev

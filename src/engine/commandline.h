@@ -22,4 +22,7 @@ struct CommandLine
 };
 
 // Wraps a path in double quotes the way the command text shows it.
-QString quoted(const QString &path);
+inline QString quoted(const QString &path)
+{
+    return QLatin1Char('"') + path + QLatin1Char('"');
+}

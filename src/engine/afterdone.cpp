@@ -1,0 +1,28 @@
+#include "engine/afterdone.h"
+
+#include "platform/powercontrol.h"
+
+void RunAfterDoneAction(int index, const AfterDoneHooks &hooks)
+{
+    switch (AfterDoneAction(index)) {
+    case AfterDoneAction::NoAction:
+        return;
+    case AfterDoneAction::BrowseOutput:
+        hooks.openOutputFolder();
+        return;
+    case AfterDoneAction::TurnOff:
+        hooks.closeMainWindow();
+        hooks.power->enableShutdownPrivilege();
+        hooks.power->request(PowerControl::Request::PowerOff);
+        return;
+    case AfterDoneAction::Hibernate:
+    case AfterDoneAction::StandBy: {
+        const bool hibernate = AfterDoneAction(index) == AfterDoneAction::Hibernate;
+        hooks.power->enableShutdownPrivilege();
+        hooks.closeMainWindow();
+        if (!hooks.power->request(hibernate ? PowerControl::Request::Hibernate : PowerControl::Request::Suspend))
+            hooks.showMessage((hibernate ? kHibernateFailed : kStandByFailed).toString());
+        return;
+    }
+    }
+}

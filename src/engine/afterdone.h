@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class PowerControl;
+
+// What happens once a batch has been worked through, by the index of the "After  Done :"
+// chooser's items, in their order.
+enum class AfterDoneAction { NoAction, BrowseOutput, TurnOff, Hibernate, StandBy };
+
+inline constexpr QStringView kHibernateFailed = u"Can't  Hiberate !";
+inline constexpr QStringView kStandByFailed = u"Can't  StandBy !";
+
+struct AfterDoneHooks
+{
+    std::function<void()> openOutputFolder;
+    std::function<void()> closeMainWindow;
+    std::function<void(const QString &)> showMessage;
+    PowerControl *power = nullptr;
+};
+
+// Runs the action. Turn Off closes the main window before it asks for the power-off;
+// Hibernate and Stand By make sure of the privilege first, then close the window, then
+// ask, and say so when the request was refused. A failed power-off is not reported.
+void RunAfterDoneAction(int index, const AfterDoneHooks &hooks);

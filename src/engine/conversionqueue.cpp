@@ -1,0 +1,154 @@
+#include "engine/conversionqueue.h"
+
+#include "engine/conversioncommand.h"
+#include "engine/logsink.h"
+#include "engine/queuerows.h"
+#include "engine/transcodertext.h"
+#include "platform/childprocess.h"
+#include "sources/conversionfailure.h"
+#include "sources/timecode.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kWaitStepMs = 100;
+
+// The row's length in whole seconds; 0 when its Length is not a time code (a probe that
+// printed nothing): the row still converts, only without a percentage.
+int lengthSeconds(const QString &length)
+{
+    try {
+        return qMax(0, TimeCodeToSeconds(length));
+    } catch (const ConversionFailure &) {
+        return 0;
+    }
+}
+
+} // namespace
+
+ConversionQueue::ConversionQueue(QueueRows &rows, LogSink &log, QTimer &timer1, QObject *parent)
+    : QObject(parent)
+    , m_rows(rows)
+    , m_log(log)
+    , m_timer1(timer1)
+{ }
+
+ConversionQueue::~ConversionQueue() = default;
+
+bool ConversionQueue::run()
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_abandoned = false;
+    Q_EMIT queueStarted();
+    const int count = m_rows.rowCount();
+    for (int row = 0; row < count && !m_abandoned; ++row) {
+        if (m_rows.status(row) == kStatusDone)
+            continue;
+        startRow(row);
+        waitForRowEnd();
+    }
+    m_running = false;
+    Q_EMIT queueFinished();
+    return !m_abandoned;
+}
+
+void ConversionQueue::startRow(int row)
+{
+    m_convFinished = false;
+    m_convRow = row;
+    TStartRecord &job = m_rows.job(row);
+    const CommandLine command
+        = BuildConversionCommand(job, [this, row](const QString &name) { m_rows.setDestination(row, name); });
+
+    auto child = std::make_unique<ChildProcess>();
+    if (!child->start(command)) {
+        // The row keeps its status; a later row's end sets convFinished again.
+        Q_EMIT startFailed(child->errorText());
+        return;
+    }
+    m_child = std::move(child);
+    m_timer1.start();
+    m_convSeconds = lengthSeconds(job.Length);
+    Q_EMIT rowStarted(row, m_convSeconds);
+    Q_EMIT progressChanged(0);
+    m_rows.setStatus(row, kStatusStarted.toString());
+}
+
+void ConversionQueue::waitForRowEnd()
+{
+    while (!m_convFinished && m_child) {
+        QEventLoop step;
+        QTimer::singleShot(kWaitStepMs, &step, &QEventLoop::quit);
+        // An event loop refuses to start (-1) once the application is quitting: stop here
+        // rather than spin, and take our transcoder down with us.
+        if (step.exec() != 0)
+            abandon();
+    }
+}
+
+void ConversionQueue::Timer1Timer()
+{
+    if (!m_child || m_convFinished)
+        return;
+    const QString text = m_child->readPipeText();
+    if (text.isEmpty()) {
+        // A transcoder that ended without its summary or an error word failed all the same.
+        if (m_child->isDrained()) {
+            m_log.append(u"\nThe transcoder ended without finishing the conversion.\n"_s, LogSink::View::Newest);
+            endRow(kStatusFailed.toString());
+        }
+        return;
+    }
+    m_log.append(text, LogSink::View::Newest);
+
+    if (const auto seconds = ProgressSeconds(text)) {
+        Q_EMIT progressChanged(*seconds);
+        const QString percent = PercentStatus(*seconds, m_convSeconds);
+        if (!percent.isEmpty())
+            m_rows.setStatus(m_convRow, percent);
+    }
+    // An error word wins over the summary in the same text.
+    const bool success = ReportsSuccess(text);
+    const bool failure = ReportsFailure(text);
+    if (success)
+        Q_EMIT progressChanged(100);
+    if (success || failure)
+        endRow((failure ? kStatusFailed : kStatusDone).toString());
+}
+
+void ConversionQueue::endRow(const QString &status)
+{
+    m_timer1.stop();
+    Q_EMIT progressChanged(0);
+    m_convFinished = true;
+    m_rows.setStatus(m_convRow, status);
+    if (m_child && m_child->isRunning()) {
+        // Not waited for and not ended: it ends by itself once it has said its last.
+        ChildProcess *finishing = m_child.get();
+        connect(
+            finishing, &ChildProcess::finished, this,
+            [this, finishing] {
+                std::erase_if(m_finishing, [finishing](const auto &c) { return c.get() == finishing; });
+            },
+            Qt::QueuedConnection);
+        m_finishing.push_back(std::move(m_child));
+    }
+    m_child.reset();
+    Q_EMIT rowEnded(m_convRow);
+}
+
+void ConversionQueue::abandon()
+{
+    m_abandoned = true;
+    if (m_child)
+        m_child->end();
+    m_child.reset();
+    m_timer1.stop();
+    m_convFinished = true;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What the conversion queue reads from the transcoder's text, and the row statuses it
+// writes. The words are the transcoder's fixed vocabulary; texts are searched as they
+// arrive, one read at a time, letter case as written.
+
+inline constexpr QStringView kStatusReady = u"ready";
+inline constexpr QStringView kStatusStarted = u"0%";
+inline constexpr QStringView kStatusDone = u"100%";
+inline constexpr QStringView kStatusFailed = u" -  -  -  ";
+
+// The whole seconds of the first progress report ("time=83.45 bitrate=" gives 83): the
+// text between "time=" and the last four characters before the first "bitrate". Nothing
+// when there is no "time=", when "bitrate" comes first or is missing, or when the position
+// is not written as seconds.
+std::optional<int> ProgressSeconds(const QString &text);
+
+// "N%" for a position of seconds out of total, rounded to the nearest whole percent with
+// ties to the even one, not capped at 100. Empty when the total is not known (0 or less).
+QString PercentStatus(int seconds, int total);
+
+// The transcoder's final summary: the conversion succeeded.
+bool ReportsSuccess(const QString &text);
+
+// One of the error words: the conversion failed. Checked after success, so a text holding
+// both counts as a failure.
+bool ReportsFailure(const QString &text);

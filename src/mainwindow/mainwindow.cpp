@@ -1,0 +1,237 @@
+#include "mainwindow/mainwindow.h"
+
+#include "engine/afterdone.h"
+#include "engine/conversionqueue.h"
+#include "engine/logwindow.h"
+#include "mainwindow/aboutbox.h"
+#include "mainwindow/filedroptarget.h"
+#include "mainwindow/helpcommand.h"
+#include "mainwindow/picturebutton.h"
+#include "mainwindow/queuecontrols.h"
+#include "mainwindow/sourcehost.h"
+#include "platform/desktopservices.h"
+#include "platform/dialogs.h"
+#include "platform/placement.h"
+#include "sources/filelist.h"
+#include "sources/sourceadder.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRegion>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr QStringView kAddFilesFilter = u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*";
+}
+
+// The log window is created after the main window; texts go to it once it is known.
+class TForm1::LogForwarder : public LogSink
+{
+public:
+    explicit LogForwarder(const TForm1 &form)
+        : m_form(form)
+    { }
+    void append(const QString &text, View view) override
+    {
+        if (m_form.m_logFrm)
+            m_form.m_logFrm->append(text, view);
+    }
+
+private:
+    const TForm1 &m_form;
+};
+
+TForm1::TForm1(const MainWindowServices &services, const StartupEnvironment &environment, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_services(services)
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(kTitle.toString());
+    setAccessibleName(kTitle.toString());
+    setFixedSize(kClientSize);
+    move(kDesignedPosition);
+    m_ui.build(this, environment.programFolder);
+
+    // Creation steps, in the order the rest of the program relies on.
+    registerDropTargets();
+    m_ui.appLabel->show();
+    // Child processes get their output channels when they start; nothing to prepare here.
+    m_ui.addButton->setEnabled(true);
+    shapeWindow();
+    putCaptionsOnButtons();
+    m_state = PrepareProgramState(environment, m_services.dialogs);
+    applyProgramState();
+    createConversionRoad();
+
+    connect(m_ui.minBtn, &QToolButton::clicked, this, &TForm1::minBtnClick);
+    connect(m_ui.closeBtn, &QToolButton::clicked, this, &TForm1::closeBtnClick);
+    connect(m_ui.helpBtn, &QToolButton::clicked, this, &TForm1::helpBtnClick);
+    connect(m_ui.aboutBtn, &QToolButton::clicked, this, &TForm1::aboutBtnClick);
+    connect(m_ui.logBtn, &QToolButton::clicked, this, &TForm1::logBtnClick);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createConversionRoad()
+{
+    m_log = std::make_unique<LogForwarder>(*this);
+    m_fileList = std::make_unique<FileList>(m_ui.listview);
+    m_sourceHost = std::make_unique<MainWindowSourceHost>(this, m_ui, *m_ui.Timer1);
+    SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
+        m_state.defaultOutputFolder, scratchPath() };
+    m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
+    m_queue = std::make_unique<ConversionQueue>(*m_fileList, *m_log, *m_ui.Timer1);
+    ConnectQueueToControls(*m_queue, m_ui, m_state.programFolder);
+    connect(m_queue.get(), &ConversionQueue::startFailed, this,
+        [this](const QString &error) { m_services.dialogs.showMessage(this, MessageRequest::plain(error)); });
+
+    connect(m_ui.addButton, &QToolButton::clicked, this, &TForm1::addButtonClick);
+    connect(this, &TForm1::filesDropped, this, &TForm1::dropFiles);
+    connect(m_ui.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
+    connect(m_ui.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(m_ui.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
+}
+
+QString TForm1::scratchPath() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + u"/tolm-audio-converter/inadd.wav"_s;
+}
+
+void TForm1::addButtonClick()
+{
+    m_ui.listview->show();
+    const QStringList files = m_services.dialogs.openFiles(this, { kAddFilesFilter.toString(), 0, {}, {} });
+    for (const QString &file : files)
+        m_adder->AddSourceFile(file);
+    hideListWhenEmpty();
+    QFile::remove(scratchPath());
+}
+
+void TForm1::dropFiles(const QStringList &paths)
+{
+    m_ui.listview->show();
+    for (const QString &path : paths)
+        m_adder->AddSourceFile(path);
+    hideListWhenEmpty();
+}
+
+void TForm1::hideListWhenEmpty()
+{
+    if (m_fileList->rowCount() == 0)
+        m_ui.listview->hide();
+}
+
+void TForm1::startButtonClick()
+{
+    if (!m_queue->run())
+        return;
+    AfterDoneHooks hooks;
+    hooks.openOutputFolder = [this] { OpenBtnClick(); };
+    hooks.closeMainWindow = [this] { close(); };
+    hooks.showMessage
+        = [this](const QString &text) { m_services.dialogs.showMessage(this, MessageRequest::plain(text)); };
+    hooks.power = &m_services.power;
+    RunAfterDoneAction(m_ui.afterDoneBox->currentIndex(), hooks);
+}
+
+void TForm1::Timer1Timer()
+{
+    m_queue->Timer1Timer();
+}
+
+void TForm1::OpenBtnClick()
+{
+    const QString folder = m_ui.pathdir->text();
+    if (QFileInfo(folder).isDir())
+        m_services.desktop.open(QUrl::fromLocalFile(folder));
+}
+
+void TForm1::registerDropTargets()
+{
+    m_dropTarget = new FileDropTarget(this);
+    m_dropTarget->watch(m_ui.listview);
+    m_dropTarget->watch(m_ui.listPanel);
+    connect(m_dropTarget, &FileDropTarget::filesDropped, this, &TForm1::filesDropped);
+}
+
+void TForm1::shapeWindow()
+{
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0, 0, width(), height()), kCornerDiameter / 2.0, kCornerDiameter / 2.0);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+}
+
+void TForm1::putCaptionsOnButtons()
+{
+    const std::pair<QLabel *, QToolButton *> captions[] = {
+        { m_ui.addLabel, m_ui.addButton },
+        { m_ui.trimLabel, m_ui.trimBtn },
+        { m_ui.effectLabel, m_ui.effectBtn },
+        { m_ui.aboutLabel, m_ui.aboutBtn },
+        { m_ui.helpLabel, m_ui.helpBtn },
+    };
+    for (const auto &[caption, button] : captions) {
+        caption->setParent(button);
+        caption->move(20, 42);
+        caption->show();
+        caption->raise();
+    }
+}
+
+void TForm1::applyProgramState()
+{
+    m_ui.profileBox->addItems(m_state.userProfileNames);
+    m_ui.profileBox->setCurrentIndex(0);
+    m_ui.pathdir->setText(m_state.initialDestination);
+}
+
+void TForm1::restoreRequest()
+{
+    if (isMinimized()) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void TForm1::minBtnClick()
+{
+    showMinimized();
+}
+
+void TForm1::closeBtnClick()
+{
+    close();
+}
+
+void TForm1::helpBtnClick()
+{
+    ShowHelp(this, m_state.programFolder, m_services.dialogs, m_services.desktop);
+}
+
+void TForm1::aboutBtnClick()
+{
+    if (!m_aboutFrm)
+        m_aboutFrm = new TaboutFrm(m_state.programFolder, m_services.desktop, this);
+    m_aboutFrm->move(Placement::modalTopLeft(frameGeometry(), m_aboutFrm->width()));
+    m_aboutFrm->exec();
+}
+
+void TForm1::logBtnClick()
+{
+    if (m_logFrm)
+        m_logFrm->toggle();
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "mainwindow/mainwindowcontrols.h"
+#include "profiles/programstartup.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class ConversionQueue;
+class DesktopServices;
+class Dialogs;
+class FileList;
+class MainWindowSourceHost;
+class PowerControl;
+class SourceAdder;
+class FileDropTarget;
+class TaboutFrm;
+class TlogFrm;
+
+// The platform services the main window works through.
+struct MainWindowServices
+{
+    Dialogs &dialogs;
+    DesktopServices &desktop;
+    PowerControl &power;
+};
+
+// The program's only permanent window: a frameless, rounded window that hosts every control
+// and owns every dialog. It wires the controls to the parts of the program that do the work
+// and keeps the program-wide values fixed at start-up.
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    TForm1(const MainWindowServices &services, const StartupEnvironment &environment, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    const MainWindowControls &controls() const { return m_ui; }
+    const ProgramState &programState() const { return m_state; }
+    FileList &fileList() const { return *m_fileList; }
+    ConversionQueue &queue() const { return *m_queue; }
+    // The probe's one-millisecond output, in the user's cache folder.
+    QString scratchPath() const;
+    // The log window is created after the main window; the log button works once it is known.
+    void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
+
+    static constexpr QStringView kTitle = u"TOLM Audio Converter";
+    static constexpr QPoint kDesignedPosition { 249, 113 };
+    static constexpr QSize kClientSize { 795, 562 };
+    static constexpr int kCornerDiameter = 15;
+
+public Q_SLOTS:
+    // A second copy of the program asked this one to come to the front.
+    void restoreRequest();
+
+    void minBtnClick();
+    void closeBtnClick();
+    void helpBtnClick();
+    void aboutBtnClick();
+    void logBtnClick();
+
+    void addButtonClick();
+    void dropFiles(const QStringList &paths);
+    void startButtonClick();
+    void Timer1Timer();
+    void OpenBtnClick();
+
+Q_SIGNALS:
+    // Local files dropped on the source list or the panel around it.
+    void filesDropped(const QStringList &paths);
+
+private:
+    void registerDropTargets();
+    void shapeWindow();
+    void putCaptionsOnButtons();
+    void applyProgramState();
+    void createConversionRoad();
+    void hideListWhenEmpty();
+
+    class LogForwarder;
+
+    MainWindowServices m_services;
+    MainWindowControls m_ui;
+    ProgramState m_state;
+    FileDropTarget *m_dropTarget = nullptr;
+    TaboutFrm *m_aboutFrm = nullptr;
+    TlogFrm *m_logFrm = nullptr;
+    std::unique_ptr<LogForwarder> m_log;
+    std::unique_ptr<FileList> m_fileList;
+    std::unique_ptr<MainWindowSourceHost> m_sourceHost;
+    std::unique_ptr<SourceAdder> m_adder;
+    std::unique_ptr<ConversionQueue> m_queue;
+};

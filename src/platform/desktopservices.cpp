@@ -1,0 +1,8 @@
+#include "platform/desktopservices.h"
+
+#include <QDesktopServices>
+
+bool QtDesktopServices::open(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}

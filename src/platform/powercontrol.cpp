@@ -1,0 +1,10 @@
+#include "platform/powercontrol.h"
+
+#include "platform/logindpowercontrol.h"
+
+#include <QDBusConnection>
+
+std::unique_ptr<PowerControl> createSystemPowerControl()
+{
+    return std::make_unique<LogindPowerControl>(QDBusConnection::systemBus());
+}

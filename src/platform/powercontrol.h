@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+
+// Turning the computer off, hibernating it or putting it on stand-by after a batch.
+// One interface, a real back-end (systemd-logind over D-Bus) and a recording fake, so no
+// test can ever power off or suspend the machine.
+class PowerControl
+{
+public:
+    enum class Request { PowerOff, Hibernate, Suspend };
+
+    virtual ~PowerControl() = default;
+
+    // Makes sure the program may ask for a power change. logind decides through polkit
+    // when the request is made, so there is nothing to acquire ahead of it there; the step
+    // is kept so the order of the after-done actions stays visible and testable.
+    virtual void enableShutdownPrivilege() = 0;
+
+    // Asks for the change; false when it was refused or could not be asked.
+    virtual bool request(Request request) = 0;
+};
+
+// The back-end for the running program.
+std::unique_ptr<PowerControl> createSystemPowerControl();

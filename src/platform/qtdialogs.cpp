@@ -1,0 +1,131 @@
+#include "platform/qtdialogs.h"
+
+#include "platform/placement.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Moves the box once its size is final, before it is mapped, so it never jumps.
+class PlacedMessageBox : public QMessageBox
+{
+public:
+    PlacedMessageBox(QWidget *owner, DialogPlacement placement)
+        : QMessageBox(owner)
+        , m_placement(placement)
+    { }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        if (m_placement == DialogPlacement::ConfirmOffset && owner) {
+            move(Placement::confirmTopLeft(owner->frameGeometry()));
+        } else if (m_placement == DialogPlacement::ScreenCentre || !owner) {
+            QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+            if (screen)
+                move(screen->availableGeometry().center() - rect().center());
+        }
+        // OverOwner: QDialog already centres a dialog over its parent.
+    }
+
+private:
+    DialogPlacement m_placement;
+};
+
+QMessageBox::Icon boxIcon(DialogIcon::Kind icon)
+{
+    switch (icon) {
+    case DialogIcon::None:
+        return QMessageBox::NoIcon;
+    case DialogIcon::Information:
+        return QMessageBox::Information;
+    case DialogIcon::Warning:
+        return QMessageBox::Warning;
+    case DialogIcon::Question:
+        return QMessageBox::Question;
+    case DialogIcon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons boxButtons(DialogButtons buttons)
+{
+    switch (buttons) {
+    case DialogButtons::Ok:
+        return QMessageBox::Ok;
+    case DialogButtons::Yes:
+        return QMessageBox::Yes;
+    case DialogButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case DialogButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case DialogButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+} // namespace
+
+DialogAnswer QtDialogs::showMessage(QWidget *owner, const MessageRequest &request)
+{
+    PlacedMessageBox box(owner, request.placement);
+    box.setWindowTitle(request.caption);
+    // The program's texts carry Windows line breaks; a label wants plain ones.
+    QString text = request.text;
+    text.replace(u"\r\n"_s, u"\n"_s);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setIcon(boxIcon(request.icon));
+    box.setStandardButtons(boxButtons(request.buttons));
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return DialogAnswer::Ok;
+    case QMessageBox::Yes:
+        return DialogAnswer::Yes;
+    case QMessageBox::No:
+        return DialogAnswer::No;
+    default:
+        return request.buttons == DialogButtons::YesNo ? DialogAnswer::No : DialogAnswer::Cancel;
+    }
+}
+
+QStringList QtDialogs::nameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts.at(i + 1);
+        pattern.replace(u"*.*"_s, u"*"_s);
+        pattern.replace(u';', u' ');
+        filters.append(parts.at(i) + u" ("_s + pattern + u')');
+    }
+    return filters;
+}
+
+QStringList QtDialogs::openFiles(QWidget *owner, const FileOpenRequest &request)
+{
+    QFileDialog dialog(owner, request.title, request.startFolder);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    const QStringList filters = nameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 0 && request.filterIndex < filters.size())
+        dialog.selectNameFilter(filters.at(request.filterIndex));
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+QString QtDialogs::chooseFolder(QWidget *owner, const QString &title, const QString &startFolder)
+{
+    return QFileDialog::getExistingDirectory(owner, title, startFolder, QFileDialog::ShowDirsOnly);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/powercontrol.h"
+
+#include <QStringList>
+
+// Test back-end: records each step ("privilege", "power-off", "hibernate", "suspend")
+// instead of touching the machine, and refuses when told to.
+class RecordingPowerControl final : public PowerControl
+{
+public:
+    void enableShutdownPrivilege() override { steps << QStringLiteral("privilege"); }
+    bool request(Request request) override
+    {
+        steps << (request == Request::PowerOff  ? QStringLiteral("power-off")
+                : request == Request::Hibernate ? QStringLiteral("hibernate")
+                                                : QStringLiteral("suspend"));
+        return !refuse;
+    }
+
+    QStringList steps;
+    bool refuse = false;
+};

@@ -1,0 +1,54 @@
+#include "sources/filelist.h"
+
+#include <QTreeWidget>
+
+FileList::FileList(QTreeWidget *listview, QObject *parent)
+    : QObject(parent)
+    , m_view(listview)
+{ }
+
+SourceRow *FileList::appendRow(const QString &caption, const QString &fileSize, const QString &duration,
+    const QString &destination, const TStartRecord &job)
+{
+    auto *item = new SourceRow;
+    item->setText(SourceColumn::Source, caption);
+    item->setText(SourceColumn::FileSize, fileSize);
+    item->setText(SourceColumn::Duration, duration);
+    item->setText(SourceColumn::Destination, destination);
+    item->setText(SourceColumn::Status, QStringLiteral("ready"));
+    item->setTextAlignment(SourceColumn::FileSize, Qt::AlignRight | Qt::AlignVCenter);
+    item->job = job;
+    m_view->addTopLevelItem(item);
+    Q_EMIT rowCountChanged(rowCount());
+    return item;
+}
+
+SourceRow *FileList::row(int index) const
+{
+    return static_cast<SourceRow *>(m_view->topLevelItem(index));
+}
+
+int FileList::rowCount() const
+{
+    return m_view->topLevelItemCount();
+}
+
+QString FileList::status(int index) const
+{
+    return row(index)->text(SourceColumn::Status);
+}
+
+void FileList::setStatus(int index, const QString &status)
+{
+    row(index)->setText(SourceColumn::Status, status);
+}
+
+TStartRecord &FileList::job(int index)
+{
+    return row(index)->job;
+}
+
+void FileList::setDestination(int index, const QString &fileName)
+{
+    row(index)->setText(SourceColumn::Destination, fileName);
+}

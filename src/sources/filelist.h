@@ -1,0 +1,53 @@
+#pragma once
+
+#include "engine/queuerows.h"
+#include "engine/startrecord.h"
+
+#include <QObject>
+#include <QTreeWidgetItem>
+
+class QTreeWidget;
+
+// Columns of the source list.
+namespace SourceColumn {
+enum { Source, FileSize, Duration, Destination, Status, Count };
+}
+
+// One row of the source list with the job record it owns: the record moves with its row
+// and goes with it.
+class SourceRow : public QTreeWidgetItem
+{
+public:
+    SourceRow() = default;
+    TStartRecord job;
+};
+
+// The rows of `listview` and their records, as the queue, the probe and the list's own
+// operations use them.
+class FileList : public QObject, public QueueRows
+{
+    Q_OBJECT
+
+public:
+    explicit FileList(QTreeWidget *listview, QObject *parent = nullptr);
+
+    QTreeWidget *view() const { return m_view; }
+
+    // Appends a row with its columns and record; the row is not selected.
+    SourceRow *appendRow(const QString &caption, const QString &fileSize, const QString &duration,
+        const QString &destination, const TStartRecord &job);
+    SourceRow *row(int index) const;
+
+    // QueueRows
+    int rowCount() const override;
+    QString status(int row) const override;
+    void setStatus(int row, const QString &status) override;
+    TStartRecord &job(int row) override;
+    void setDestination(int row, const QString &fileName) override;
+
+Q_SIGNALS:
+    void rowCountChanged(int count);
+
+private:
+    QTreeWidget *m_view;
+};

@@ -1,0 +1,57 @@
+#include "sources/mediaprobe.h"
+
+#include "engine/siblingcommands.h"
+#include "platform/childprocess.h"
+#include "sources/timecode.h"
+
+#include <QFileInfo>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+ProbeVerdict JudgeProbeText(const QString &text)
+{
+    ProbeVerdict verdict;
+    if (text.isEmpty()) {
+        verdict.accepted = true;
+        return verdict;
+    }
+    const qsizetype duration = text.indexOf(u"Duration:");
+    if (duration >= 0)
+        verdict.duration = text.mid(duration + 10, kTimeCodeLength);
+
+    static constexpr std::array<QStringView, 6> kRefusingWords
+        = { u"Unknown", u"no such file", u"Incorrect", u"no file", u"Unable", u"Unsupported" };
+    const bool refusingWord
+        = std::any_of(kRefusingWords.begin(), kRefusingWords.end(), [&](QStringView w) { return text.contains(w); });
+    verdict.accepted = verdict.duration != kDurationPlaceholder && verdict.duration != u"00:00:00" && !refusingWord;
+    return verdict;
+}
+
+ProbeRun RunProbe(const QString &absoluteSourcePath, const QString &scratchPath, int timeoutMs)
+{
+    ProbeRun run;
+    ChildProcess child;
+    if (!child.start(ProbeCommand(absoluteSourcePath, scratchPath))) {
+        run.errorText = child.errorText();
+        return run;
+    }
+    run.started = true;
+    if (!child.waitForFinished(timeoutMs)) {
+        run.timedOut = true;
+        child.end();
+    }
+    run.text = child.readPipeText();
+    return run;
+}
+
+QString ProbeStartFailedMessage(const QString &sourcePath)
+{
+    return u"Video or audio file: "_s + QFileInfo(sourcePath).fileName() + u"  is not valid and fails to load."_s;
+}
+
+QString ProbeRefusedMessage(const QString &absoluteSourcePath)
+{
+    return u"Video or audio file: \""_s + absoluteSourcePath + u"\"  is not valid and fails to load. "_s;
+}

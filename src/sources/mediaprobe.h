@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+class LogSink;
+
+// Asking the transcoder to open a source and convert one millisecond of it: what decides
+// whether a file can be added, and its duration.
+
+inline constexpr QStringView kDurationPlaceholder = u"--:--:--";
+
+struct ProbeVerdict
+{
+    QString duration = kDurationPlaceholder.toString(); // the 8 characters after "Duration: "
+    bool accepted = false;
+};
+
+// Judges the probe's text: the duration is taken after the first "Duration:" and one more
+// character, unchecked; the file is refused without a duration, with "00:00:00", or when the
+// text holds one of the refusing words. An empty text is accepted with the placeholder.
+ProbeVerdict JudgeProbeText(const QString &text);
+
+struct ProbeRun
+{
+    bool started = false;
+    QString errorText; // why the transcoder could not be started
+    QString text; // everything it wrote
+    bool timedOut = false;
+};
+
+// Runs the probe and waits for it, at most timeoutMs; a probe that takes longer is ended
+// and its file refused. The whole text is kept however long it is.
+inline constexpr int kProbeTimeoutMs = 60000;
+ProbeRun RunProbe(const QString &absoluteSourcePath, const QString &scratchPath, int timeoutMs = kProbeTimeoutMs);
+
+// Texts of the two refusals.
+QString ProbeStartFailedMessage(const QString &sourcePath); // no quotes, file name only
+QString ProbeRefusedMessage(const QString &absoluteSourcePath); // quoted full path, one blank at the end

@@ -1,0 +1,280 @@
+// End to end in the window: files added through the Add dialog and by dropping, probed and
+// converted by the real transcoder from the program folder, on media this test makes.
+
+#include "engine/conversionqueue.h"
+#include "engine/logwindow.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/mainwindowcontrols.h"
+#include "mainwindow/picturebutton.h"
+#include "platform/childprocess.h"
+#include "platform/recordingdesktopservices.h"
+#include "platform/recordingdialogs.h"
+#include "platform/recordingpowercontrol.h"
+#include "sources/filelist.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
+constexpr int kMp3 = 5;
+constexpr int kWma = 10;
+
+bool makeMedia(const QString &pipelineTail, const QString &path, int buffers)
+{
+    QStringList args = { u"-q"_s, u"audiotestsrc"_s, u"num-buffers=%1"_s.arg(buffers), u"!"_s,
+        u"audio/x-raw,rate=44100,channels=2"_s, u"!"_s };
+    args += pipelineTail.split(u' ');
+    args += { u"!"_s, u"filesink"_s, u"location=%1"_s.arg(path) };
+    return QProcess::execute(u"gst-launch-1.0"_s, args) == 0;
+}
+
+// What GStreamer's own discoverer says of a file: its caps and its duration in seconds.
+struct Discovered
+{
+    QString text;
+    double seconds = -1;
+};
+
+Discovered discover(const QString &path)
+{
+    QProcess p;
+    p.start(u"gst-discoverer-1.0"_s, { u"-v"_s, path });
+    p.waitForFinished(30000);
+    Discovered d;
+    d.text = QString::fromUtf8(p.readAllStandardOutput());
+    const qsizetype at = d.text.indexOf(u"Duration: "_s);
+    if (at >= 0) {
+        const QStringList hms = d.text.mid(at + 10, 14).trimmed().split(u':');
+        if (hms.size() == 3)
+            d.seconds = hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble();
+    }
+    return d;
+}
+
+} // namespace
+
+class TestConversionRoad : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QString m_media;
+    QString m_out;
+    RecordingDialogs m_dialogs;
+    RecordingDesktopServices m_desktop;
+    RecordingPowerControl m_power;
+    std::unique_ptr<TForm1> m_form;
+    TlogFrm *m_log = nullptr;
+
+    QString media(const QString &name) const { return m_media + u'/' + name; }
+    QStringList statuses() const
+    {
+        QStringList out;
+        for (int i = 0; i < m_form->fileList().rowCount(); ++i)
+            out << m_form->fileList().status(i);
+        return out;
+    }
+    QString logText() const { return m_log->findChild<QPlainTextEdit *>()->toPlainText(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        m_media = m_root.filePath(u"media"_s);
+        const QString home = m_root.filePath(u"home"_s);
+        QVERIFY(QDir().mkpath(m_media) && QDir().mkpath(home));
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
+        ChildProcess::setProgramFolder(kProgramDir);
+
+        // 100 buffers of 1024 samples: 2.32 s; 200: 4.64 s.
+        QVERIFY(makeMedia(u"wavenc"_s, media(u"tone one.wav"_s), 100));
+        QVERIFY(makeMedia(u"audioconvert ! vorbisenc ! oggmux"_s, media(u"tone-two.ogg"_s), 200));
+        QFile broken(media(u"broken.mp3"_s));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 4096; ++i)
+            broken.write(QByteArray::number(i * 7919 % 251));
+    }
+
+    void init()
+    {
+        m_dialogs = RecordingDialogs();
+        m_power = RecordingPowerControl();
+        StartupEnvironment environment = StartupEnvironment::fromSystem(kProgramDir);
+        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
+        m_log = new TlogFrm(m_form.get());
+        m_form->setLogWindow(m_log);
+        m_form->show();
+        m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
+        QVERIFY(QDir().mkpath(m_out));
+        m_form->controls().pathdir->setText(m_out);
+        m_form->controls().profileBox->setCurrentIndex(kMp3);
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void addedFilesConvertWithProgress()
+    {
+        m_dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
+        m_form->addButtonClick();
+
+        QCOMPARE(m_dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
+        const QStringList messages = m_dialogs.messageTexts();
+        QCOMPARE(messages,
+            QStringList(
+                { u"Video or audio file: \""_s + media(u"broken.mp3"_s) + u"\"  is not valid and fails to load. "_s }));
+        const MessageRequest refusal = m_dialogs.calls.last().message;
+        QCOMPARE(refusal.caption, u"Information"_s);
+        QCOMPARE(refusal.buttons, DialogButtons::Yes);
+        QCOMPARE(refusal.placement, DialogPlacement::ConfirmOffset);
+
+        QTreeWidget *list = m_form->controls().listview;
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Source), u"tone one.wav"_s);
+        QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Duration), u"00:00:02"_s);
+        QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Destination), u"tone one.mp3"_s);
+        QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Source), u"tone-two.ogg"_s);
+        QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
+        QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
+        QVERIFY(m_form->controls().startButton->isEnabled());
+        QVERIFY(!QFile::exists(m_form->scratchPath())); // the Add dialog removes the probe's scratch file
+
+        // While a row converts: the list's reordering buttons wait, the bar shows its caption.
+        const MainWindowControls &ui = m_form->controls();
+        QStringList during;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+            during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
+                          .arg(row)
+                          .arg(m_form->fileList().status(row))
+                          .arg(ui.startButton->isEnabled())
+                          .arg(ui.Timer1->isActive())
+                          .arg(ui.delBtn->isEnabled())
+                          .arg(ui.mUpBtn->isEnabled())
+                          .arg(ui.mDownBtn->isEnabled())
+                          .arg(ui.clearBtn->isEnabled())
+                          .arg(ui.ProgressBar1->isTextVisible())
+                          .arg(ui.progressEdit->isVisible());
+        });
+        m_form->startButtonClick();
+        QCOMPARE(during.size(), 2);
+        QCOMPARE(
+            during.first(), u"row0 status=ready start=0 timer=1 remove=0 up=0 down=0 clear=0 caption=1 prompt=0"_s);
+        QVERIFY(ui.startButton->isEnabled() && !ui.Timer1->isActive());
+        QVERIFY(
+            ui.delBtn->isEnabled() && ui.mUpBtn->isEnabled() && ui.mDownBtn->isEnabled() && ui.clearBtn->isEnabled());
+        QVERIFY(!ui.ProgressBar1->isTextVisible() && ui.progressEdit->isVisible());
+
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+        for (const QString &name : { u"tone one.mp3"_s, u"tone-two.mp3"_s }) {
+            const Discovered d = discover(m_out + u'/' + name);
+            QVERIFY2(d.text.contains(u"audio/mpeg"_s) && d.text.contains(u"layer=(int)3"_s), qPrintable(d.text));
+            // -t passes the whole seconds of the probed length
+            const double expected = name.startsWith(u"tone one") ? 2.0 : 4.0;
+            QVERIFY2(qAbs(d.seconds - expected) < 0.1, qPrintable(d.text));
+        }
+        const QString log = logText();
+        QVERIFY(log.startsWith(u"You are welcome!"_s));
+        QVERIFY(log.contains(u"Duration: 00:00:02"_s));
+        QVERIFY(log.contains(u"time="_s));
+        QCOMPARE(log.count(u"global"_s), 4); // two probes and two conversions
+        QVERIFY(m_power.steps.isEmpty());
+    }
+
+    void droppedFilesConvertLikeAddedOnes()
+    {
+        Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
+        QCOMPARE(m_form->fileList().rowCount(), 2);
+        QCOMPARE(m_form->controls().listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
+        QVERIFY(QFile::exists(m_form->scratchPath())); // a drop leaves the scratch file
+        m_form->startButtonClick();
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+        QVERIFY(QFile::exists(m_out + u"/tone-two.mp3"_s));
+        QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
+    }
+
+    void fileAddedDuringARunWaitsForTheNextStart()
+    {
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        bool startEnabledAfterAdd = true;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+            if (row != 0)
+                return;
+            Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s) });
+            startEnabledAfterAdd = m_form->controls().startButton->isEnabled();
+        });
+        m_form->startButtonClick();
+        QVERIFY(!startEnabledAfterAdd); // adding a file does not enable Start while a row converts
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"ready"_s }));
+        QVERIFY(!QFile::exists(m_out + u"/tone-two.mp3"_s));
+        m_form->startButtonClick(); // the next Start converts it, and only it
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+    }
+
+    void missingEncoderFailsItsRowAndTheNextStillConverts()
+    {
+        m_form->controls().profileBox->setCurrentIndex(kWma);
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        m_form->controls().profileBox->setCurrentIndex(kMp3);
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        m_form->startButtonClick();
+        QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u"100%"_s }));
+        QVERIFY(logText().contains(u"Unknown encoder"_s));
+        QVERIFY(!QFile::exists(m_out + u"/tone one.wma"_s));
+        QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
+    }
+
+    void afterDoneRunsWhenTheBatchIsThrough()
+    {
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        m_form->controls().afterDoneBox->setCurrentIndex(3); // Hibernate
+        m_power.refuse = true;
+        m_form->startButtonClick();
+        QCOMPARE(statuses(), QStringList({ u"100%"_s }));
+        QCOMPARE(m_power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
+        QCOMPARE(m_dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
+        QVERIFY(!m_form->isVisible()); // the window was closed before the request
+    }
+
+    void listStaysHiddenWhenNothingWasAdded()
+    {
+        m_dialogs.fileAnswers.enqueue({}); // cancelled
+        m_form->addButtonClick();
+        QVERIFY(!m_form->controls().listview->isVisible());
+        m_dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
+        m_form->addButtonClick();
+        QVERIFY(!m_form->controls().listview->isVisible());
+        QVERIFY(!m_form->controls().startButton->isEnabled());
+        Q_EMIT m_form->filesDropped({ media(u"broken.mp3"_s) });
+        QVERIFY(!m_form->controls().listview->isVisible());
+    }
+
+    void openShowsTheDestinationFolder()
+    {
+        m_form->OpenBtnClick();
+        QCOMPARE(m_desktop.opened.size(), 1);
+        QCOMPARE(m_desktop.opened.first(), QUrl::fromLocalFile(m_out));
+        m_form->controls().pathdir->setText(m_out + u"/missing"_s);
+        m_form->OpenBtnClick();
+        QCOMPARE(m_desktop.opened.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestConversionRoad)
+#include "tst_conversionroad.moc"

@@ -1,0 +1,110 @@
+#include "platform/childprocess.h"
+#include "sources/destinationname.h"
+#include "sources/mediaprobe.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestMediaProbe : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void judge_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("duration");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("fraction cut off")
+            << u"Input #0\n  Duration: 00:03:25.12, start: 0\n"_s << u"00:03:25"_s << true;
+        QTest::newRow("zero length refused") << u"Duration: 00:00:00.00\n"_s << u"00:00:00"_s << false;
+        QTest::newRow("no duration refused") << u"Input #0\nStream #0\n"_s << u"--:--:--"_s << false;
+        QTest::newRow("refusing word beside a duration")
+            << u"Duration: 00:01:00.00\nError: Unsupported codec\n"_s << u"00:01:00"_s << false;
+        QTest::newRow("letter case must match") << u"Duration: 00:01:00.00\nunsupported\n"_s << u"00:01:00"_s << true;
+        QTest::newRow("missing file") << u"Error: no such file\n"_s << u"--:--:--"_s << false;
+        QTest::newRow("taken unchecked") << u"Duration: N/A, bitrate"_s << u"N/A, bit"_s << true;
+        QTest::newRow("text ends early") << u"Duration: 00:0"_s << u"00:0"_s << true;
+        QTest::newRow("nothing printed: accepted with the placeholder") << QString() << u"--:--:--"_s << true;
+        QTest::newRow("Error alone does not refuse a probe")
+            << u"Duration: 00:00:05.00 Error"_s << u"00:00:05"_s << true;
+    }
+    void judge()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, duration);
+        QFETCH(bool, accepted);
+        const ProbeVerdict verdict = JudgeProbeText(text);
+        QCOMPARE(verdict.duration, duration);
+        QCOMPARE(verdict.accepted, accepted);
+    }
+
+    void messages()
+    {
+        QCOMPARE(ProbeStartFailedMessage(u"/music/a b.flac"_s),
+            u"Video or audio file: a b.flac  is not valid and fails to load."_s);
+        QCOMPARE(ProbeRefusedMessage(u"/music/a b.flac"_s),
+            u"Video or audio file: \"/music/a b.flac\"  is not valid and fails to load. "_s);
+    }
+
+    void destinationNames_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("extension replaced") << u"song.wav"_s << u"song.mp3"_s;
+        QTest::newRow("last dot only") << u"a.mp3.wav"_s << u"a.mp3.mp3"_s;
+        QTest::newRow("no dot") << u"README"_s << u"README.mp3"_s;
+        QTest::newRow("hidden file") << u".wav"_s << u".mp3"_s;
+    }
+    void destinationNames()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, name);
+        QCOMPARE(DestinationName(source, u".mp3"_s), name);
+    }
+
+    void freeNamesAddNewBeforeTheExtension()
+    {
+        QTemporaryDir dir;
+        for (const QString &taken : { u"song.mp3"_s, u"song(new).mp3"_s, u"a.mp3.mp3"_s }) {
+            QFile file(dir.filePath(taken));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(FreeDestinationName(dir.path(), u"song.mp3"_s, u".mp3"_s), u"song(new)(new).mp3"_s);
+        QCOMPARE(FreeDestinationName(dir.path() + u'/', u"a.mp3.mp3"_s, u".mp3"_s), u"a.mp3(new).mp3"_s);
+        QCOMPARE(FreeDestinationName(dir.path(), u"free.mp3"_s, u".mp3"_s), u"free.mp3"_s);
+        QCOMPARE(JoinFolder(u"/"_s, u"x.mp3"_s), u"/x.mp3"_s);
+        QCOMPARE(JoinFolder(u"/out"_s, u"x.mp3"_s), u"/out/x.mp3"_s);
+    }
+
+    void probeReadsTheWholeTextAndEndsASlowProbe()
+    {
+        ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/sources/standin"));
+        QTemporaryDir dir;
+        const ProbeRun chatty = RunProbe(u"/x/chatty.wav"_s, dir.filePath(u"inadd.wav"_s));
+        QVERIFY(chatty.started && !chatty.timedOut);
+        QVERIFY(chatty.text.size() > 200000);
+        QCOMPARE(JudgeProbeText(chatty.text).duration, u"00:03:25"_s);
+
+        QElapsedTimer clock;
+        clock.start();
+        const ProbeRun slow = RunProbe(u"/x/slow.wav"_s, dir.filePath(u"inadd.wav"_s), 500);
+        QVERIFY(slow.started && slow.timedOut);
+        QVERIFY(clock.elapsed() < 5000);
+
+        ChildProcess::setProgramFolder(dir.path());
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        const ProbeRun missing = RunProbe(u"/x/a.wav"_s, dir.filePath(u"inadd.wav"_s));
+        qputenv("PATH", path);
+        QVERIFY(!missing.started);
+        QVERIFY(!missing.errorText.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMediaProbe)
+#include "tst_mediaprobe.moc"

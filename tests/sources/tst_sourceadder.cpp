@@ -1,0 +1,236 @@
+// Adding a source: the probe's verdict, the row and its record, the choosers' states and the
+// destination folder, with a stand-in transcoder (tests/sources/standin) and the shipped
+// profile catalogue.
+
+#include "engine/logsink.h"
+#include "platform/childprocess.h"
+#include "platform/recordingdialogs.h"
+#include "profiles/privateprofile.h"
+#include "sources/filelist.h"
+#include "sources/sourceadder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FakeHost : public SourceAdderHost
+{
+public:
+    QString profile = u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s;
+    int position = 5;
+    int quality = 1;
+    QString folder;
+    QStringList events;
+
+    QWidget *ownerWindow() const override { return nullptr; }
+    QString profileName() const override { return profile; }
+    int profilePosition() const override { return position; }
+    int qualityIndex() const override { return quality; }
+    QString destinationFolder() const override { return folder; }
+    void setDestinationFolder(const QString &f) override
+    {
+        folder = f;
+        events << u"folder:"_s + f;
+    }
+    void applyProfileSwitches(bool lossless, bool bitrateNot) override
+    {
+        events << u"switches:%1%2"_s.arg(int(lossless)).arg(int(bitrateNot));
+    }
+    void rowAdded() override { events << u"row"_s; }
+};
+
+class Log : public LogSink
+{
+public:
+    QStringList appended;
+    void append(const QString &text, View view) override
+    {
+        appended << text + (view == View::Beginning ? u"@start"_s : u"@end"_s);
+    }
+};
+
+} // namespace
+
+class TestSourceAdder : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QTreeWidget m_view;
+    std::unique_ptr<FileList> m_list;
+    FakeHost m_host;
+    RecordingDialogs m_dialogs;
+    Log m_log;
+    std::unique_ptr<SourceAdder> m_adder;
+    QString m_source;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/sources/standin"));
+        m_source = path(u"song.wav"_s);
+        QFile source(m_source);
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write(QByteArray(3 * 1024 * 1024, 'x'));
+    }
+
+    void init()
+    {
+        m_view.clear();
+        m_list = std::make_unique<FileList>(&m_view);
+        m_host = FakeHost();
+        m_host.folder = path(u"out"_s);
+        QDir().mkpath(m_host.folder);
+        m_dialogs = RecordingDialogs();
+        m_log = Log();
+        const QString user = path(u"userprofile.ini"_s);
+        m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
+            SourcePaths { QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), user, path(u"TOLM"_s),
+                path(u"default"_s), path(u"cache/inadd.wav"_s) });
+    }
+
+    void acceptedFileGetsItsRowAndRecord()
+    {
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QCOMPARE(m_list->rowCount(), 1);
+        const SourceRow *row = m_list->row(0);
+        QCOMPARE(row->text(SourceColumn::Source), u"song.wav"_s);
+        QCOMPARE(row->text(SourceColumn::FileSize), u"3 MB"_s);
+        QCOMPARE(row->text(SourceColumn::Duration), u"00:00:01"_s);
+        QCOMPARE(row->text(SourceColumn::Destination), u"song.mp3"_s);
+        QCOMPARE(row->text(SourceColumn::Status), u"ready"_s);
+
+        const TStartRecord &job = row->job;
+        QCOMPARE(job.SourcePath, m_source);
+        QCOMPARE(job.Duration, u"00:00:01"_s);
+        QCOMPARE(job.StartTime, u"00:00:00"_s);
+        QCOMPARE(job.Length, u"00:00:01"_s);
+        QCOMPARE(QString(job.ProfileName), m_host.profile);
+        QCOMPARE(QString(job.Extension), u".mp3"_s);
+        QCOMPARE(QString(job.AudioCodec), u"mp3"_s);
+        QCOMPARE(QString(job.SampleRate), u"44100 Hz"_s);
+        QCOMPARE(QString(job.Channels), u"2 Channels Stereo"_s);
+        QCOMPARE(QString(job.Lossless), u"False"_s);
+        QCOMPARE(QString(job.VideoNot), u"True"_s);
+        QCOMPARE(QString(job.Bitrate), u"128 kbps"_s);
+        QCOMPARE(job.Volume, 100);
+        QCOMPARE(QString(job.OutputPath), m_host.folder + u"/song.mp3"_s);
+        QCOMPARE(m_host.events, QStringList({ u"switches:00"_s, u"row"_s }));
+        QCOMPARE(m_log.appended, QStringList({ u"Duration: 00:00:01.00\n@start"_s }));
+        QVERIFY(QFileInfo(path(u"cache"_s)).isDir()); // made for the probe's scratch file
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    void qualityPicksTheBitRateKey_data()
+    {
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<QString>("bitrate");
+        QTest::newRow("High") << 0 << u"192 kbps"_s;
+        QTest::newRow("Normal") << 1 << u"128 kbps"_s;
+        QTest::newRow("Low") << 2 << u"96 kbps"_s;
+    }
+    void qualityPicksTheBitRateKey()
+    {
+        QFETCH(int, quality);
+        QFETCH(QString, bitrate);
+        m_host.quality = quality;
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QCOMPARE(QString(m_list->job(0).Bitrate), bitrate);
+    }
+
+    void losslessAndBitRateFreeProfilesLeaveTheBitRateEmpty()
+    {
+        m_host.profile = u"FLAC - Free Lossless Audio Codec (*.flac)"_s;
+        m_host.position = 11;
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        m_host.profile = u"WAV - Waveform Audio (*.wav)"_s;
+        m_host.position = 9;
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QCOMPARE(QString(m_list->job(0).Bitrate), QString());
+        QCOMPARE(QString(m_list->job(0).Lossless), u"True"_s);
+        QCOMPARE(QString(m_list->job(1).Bitrate), QString());
+        QCOMPARE(m_host.events, QStringList({ u"switches:11"_s, u"row"_s, u"switches:01"_s, u"row"_s }));
+    }
+
+    void userProfilesComeFromTheUserFileByPosition()
+    {
+        const QString user = path(u"userprofile.ini"_s);
+        QVERIFY(PrivateProfile::writeString(user, u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s, u"AudioCodec"_s, u"mp2"_s));
+        m_host.position = 14;
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QCOMPARE(QString(m_list->job(0).AudioCodec), u"mp2"_s);
+        QCOMPARE(QString(m_list->job(0).SampleRate), u"44100 Hz"_s); // missing keys take the defaults
+        QFile::remove(user);
+    }
+
+    void takenNamesGetNewBeforeTheExtension()
+    {
+        for (const QString &taken : { u"song.mp3"_s, u"song(new).mp3"_s }) {
+            QFile file(m_host.folder + u'/' + taken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QVERIFY(m_adder->AddSourceFile(m_source)); // the same file twice: other rows do not count
+        QCOMPARE(m_list->row(0)->text(SourceColumn::Destination), u"song(new)(new).mp3"_s);
+        QCOMPARE(m_list->row(1)->text(SourceColumn::Destination), u"song(new)(new).mp3"_s);
+    }
+
+    void missingDestinationFolders()
+    {
+        // The start-up destination is created when it is missing ...
+        m_host.folder = path(u"TOLM"_s);
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QVERIFY(QFileInfo(path(u"TOLM"_s)).isDir());
+        QCOMPARE(QString(m_list->job(0).OutputPath), path(u"TOLM/song.mp3"_s));
+        // ... any other missing folder is replaced by the default output folder.
+        m_host.folder = path(u"gone/away"_s);
+        QVERIFY(m_adder->AddSourceFile(m_source));
+        QCOMPARE(m_host.folder, path(u"default"_s));
+        QCOMPARE(QString(m_list->job(1).OutputPath), path(u"default/song.mp3"_s));
+        QVERIFY(!QFileInfo::exists(path(u"gone"_s)));
+    }
+
+    void refusedFilesShowTheirMessageAndAddNothing()
+    {
+        const QString broken = path(u"refuse-me.wav"_s);
+        QVERIFY(!m_adder->AddSourceFile(broken));
+        QCOMPARE(m_list->rowCount(), 0);
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const MessageRequest &m = m_dialogs.calls.first().message;
+        QCOMPARE(m.text, u"Video or audio file: \""_s + broken + u"\"  is not valid and fails to load. "_s);
+        QCOMPARE(m.caption, u"Information"_s);
+        QCOMPARE(m.icon, DialogIcon::Information);
+        QCOMPARE(m.buttons, DialogButtons::Yes);
+        QCOMPARE(m.placement, DialogPlacement::ConfirmOffset);
+        QVERIFY(m_log.appended.first().contains(u"Unsupported"_s)); // the text still reaches the log
+        QVERIFY(m_host.events.isEmpty());
+    }
+
+    void missingTranscoderRefusesWithTheFileNameOnly()
+    {
+        ChildProcess::setProgramFolder(path(u"nowhere"_s));
+        const QByteArray pathVariable = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        const bool added = m_adder->AddSourceFile(m_source);
+        qputenv("PATH", pathVariable);
+        ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/sources/standin"));
+        QVERIFY(!added);
+        const MessageRequest &m = m_dialogs.calls.first().message;
+        QCOMPARE(m.text, u"Video or audio file: song.wav  is not valid and fails to load."_s);
+        QCOMPARE(m.caption, u"TOLM Audio Converter"_s);
+        QCOMPARE(m.icon, DialogIcon::None);
+        QCOMPARE(m.placement, DialogPlacement::ScreenCentre);
+        QVERIFY(m_log.appended.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSourceAdder)
+#include "tst_sourceadder.moc"
