@@ -165,29 +165,29 @@ std::optional<std::int64_t> parseTimeValue(std::string_view text)
     if (dot != std::string_view::npos && !allDigits(fraction))
         return std::nullopt;
 
-    std::vector<std::int64_t> parts;
+    std::vector<std::int64_t> fields;
     std::size_t begin = 0;
     while (true) {
         const auto colon = clock.find(':', begin);
-        const auto part = parseUnsigned(clock.substr(begin, colon - begin));
-        if (!part)
+        const auto field = parseUnsigned(clock.substr(begin, colon - begin));
+        if (!field)
             return std::nullopt;
-        parts.push_back(*part);
+        fields.push_back(*field);
         if (colon == std::string_view::npos)
             break;
         begin = colon + 1;
     }
-    if (parts.size() > 3)
+    if (fields.size() > 3)
         return std::nullopt;
-    if (parts.size() > 1) {
+    if (fields.size() > 1) {
         // Within a clock time, minutes and seconds stay below 60.
-        for (std::size_t i = 1; i < parts.size(); ++i)
-            if (parts[i] >= 60)
+        for (std::size_t i = 1; i < fields.size(); ++i)
+            if (fields[i] >= 60)
                 return std::nullopt;
     }
     std::int64_t seconds = 0;
-    for (std::int64_t part : parts)
-        seconds = seconds * 60 + part;
+    for (std::int64_t field : fields)
+        seconds = seconds * 60 + field;
     if (seconds > 1'000'000'000)
         return std::nullopt;
 
