@@ -182,12 +182,7 @@ private:
 SONMILL_MODULE_EXPORT Encoder *sonmill_create_encoder(
     const EncoderSettings *settings, const char *path, Failure *failure)
 {
-    auto encoder = std::make_unique<AacEncoder>();
-    if (auto opened = encoder->open(*settings, path)) {
-        *failure = *opened;
-        return nullptr;
-    }
-    return encoder.release();
+    return openEncoder<AacEncoder>(settings, path, failure);
 }
 
 } // namespace sonmill

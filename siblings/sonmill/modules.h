@@ -4,6 +4,8 @@
 #include "sonmill/failure.h"
 #include "sonmill/outputformat.h"
 
+#include <memory>
+
 namespace sonmill {
 
 // The codec libraries, the resampler and the tag library are linked into small modules
@@ -28,5 +30,18 @@ inline constexpr const char *kWriteTagsSymbol = "sonmill_write_tags";
 
 // The module's side of an entry point: C linkage and default visibility.
 #define SONMILL_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+
+// The body of every encoder module's entry point: the encoder opened on its output, or
+// nullptr with the reason in failure.
+template <typename EncoderType>
+Encoder *openEncoder(const EncoderSettings *settings, const char *path, Failure *failure)
+{
+    auto encoder = std::make_unique<EncoderType>();
+    if (auto opened = encoder->open(*settings, path)) {
+        *failure = *opened;
+        return nullptr;
+    }
+    return encoder.release();
+}
 
 } // namespace sonmill
