@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include "sonmill/failure.h"
 #include "sonmill/outputformat.h"
 
@@ -37,6 +39,23 @@ public:
     // Bytes of the output so far, for the progress line.
     virtual std::uint64_t bytesWritten() const = 0;
 };
+
+// Hands interleaved frames to encodeChunk(frames, n) at most chunkFrames frames at a time, as
+// the encoder libraries want them; stops at the first chunk that fails.
+template <typename EncodeChunk>
+bool writeInChunks(
+    const float *frames, std::size_t count, int channels, std::size_t chunkFrames, EncodeChunk encodeChunk)
+{
+    const auto samplesPerFrame = static_cast<std::size_t>(channels);
+    while (count > 0) {
+        const std::size_t n = std::min(count, chunkFrames);
+        if (!encodeChunk(frames, n))
+            return false;
+        frames += n * samplesPerFrame;
+        count -= n;
+    }
+    return true;
+}
 
 // Loads the encoder module for settings.format.codec and opens the encoder on path.
 std::variant<std::unique_ptr<Encoder>, Failure> createEncoder(const EncoderSettings &settings, const std::string &path);

@@ -72,15 +72,10 @@ public:
     bool write(const float *frames, std::size_t count) override
     {
         const auto channels = static_cast<std::size_t>(m_channels);
-        while (count > 0) {
-            const std::size_t n = std::min(count, kChunkFrames);
-            floatToInteger(frames, m_samples.data(), n * channels, m_bits);
-            if (!FLAC__stream_encoder_process_interleaved(m_encoder, m_samples.data(), static_cast<unsigned>(n)))
-                return false;
-            frames += n * channels;
-            count -= n;
-        }
-        return true;
+        return writeInChunks(frames, count, m_channels, kChunkFrames, [&](const float *chunk, std::size_t n) {
+            floatToInteger(chunk, m_samples.data(), n * channels, m_bits);
+            return FLAC__stream_encoder_process_interleaved(m_encoder, m_samples.data(), static_cast<unsigned>(n));
+        });
     }
 
     bool finish() override

@@ -111,16 +111,13 @@ public:
     bool write(const float *frames, std::size_t count) override
     {
         const auto channels = static_cast<std::size_t>(m_channels);
-        while (count > 0) {
-            const std::size_t n = std::min(count, kChunkFrames);
+        return writeInChunks(frames, count, m_channels, kChunkFrames, [&](const float *chunk, std::size_t n) {
             const std::size_t samples = n * channels;
-            pack(frames, samples);
+            pack(chunk, samples);
             m_file.write(m_bytes.data(), samples * m_bytesPerSample);
             m_frames += n;
-            frames += samples;
-            count -= n;
-        }
-        return true;
+            return true;
+        });
     }
 
     bool finish() override

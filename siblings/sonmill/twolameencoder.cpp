@@ -60,17 +60,14 @@ public:
 
     bool write(const float *frames, std::size_t count) override
     {
-        while (count > 0) {
-            const std::size_t n = std::min(count, kChunkFrames);
+        return writeInChunks(frames, count, m_channels, kChunkFrames, [this](const float *chunk, std::size_t n) {
             const int produced = twolame_encode_buffer_float32_interleaved(
-                m_options, frames, static_cast<int>(n), m_buffer.data(), static_cast<int>(m_buffer.size()));
+                m_options, chunk, static_cast<int>(n), m_buffer.data(), static_cast<int>(m_buffer.size()));
             if (produced < 0)
                 return false;
             m_file.write(m_buffer.data(), static_cast<std::size_t>(produced));
-            frames += n * static_cast<std::size_t>(m_channels);
-            count -= n;
-        }
-        return true;
+            return true;
+        });
     }
 
     bool finish() override
