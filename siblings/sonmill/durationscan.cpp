@@ -131,6 +131,31 @@ std::optional<Frame> adtsFrame(const unsigned char *h)
     return frame;
 }
 
+// AC-3 (A/52): 1536 samples a frame, its length from the rate and frmsizecod tables.
+std::optional<Frame> ac3Frame(const unsigned char *h)
+{
+    if (h[0] != 0x0B || h[1] != 0x77)
+        return std::nullopt;
+    const int fscod = h[4] >> 6;
+    const int frmsizecod = h[4] & 0x3F;
+    const int bsid = h[5] >> 3;
+    // bsid above 10 is Enhanced AC-3, whose frames are laid out otherwise.
+    if (fscod == 3 || frmsizecod >= 38 || bsid > 10)
+        return std::nullopt;
+    static constexpr int kBitRates[19]
+        = { 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640 };
+    static constexpr int kRates[3] = { 48000, 44100, 32000 };
+    const int kbps = kBitRates[frmsizecod / 2];
+    // 16-bit words a frame: at 44.1 kHz the rate does not divide evenly, and an odd code
+    // adds the padding word.
+    const int words = fscod == 0 ? 2 * kbps : fscod == 2 ? 3 * kbps : kbps * 320 / 147 + (frmsizecod & 1);
+    Frame frame;
+    frame.rate = static_cast<std::uint32_t>(kRates[fscod]);
+    frame.samples = 1536;
+    frame.length = static_cast<std::uint32_t>(2 * words);
+    return frame;
+}
+
 // Size of an ID3v2 tag at the start, 0 when there is none.
 std::uint64_t id3v2Size(Reader &reader)
 {
@@ -188,9 +213,11 @@ std::optional<StreamHeader> streamHeader(Reader &reader, std::uint64_t offset, c
     return std::nullopt;
 }
 
+// wholeFramesOnly: a decoder that needs a frame whole (AC-3's, whose check word ends it)
+// drops one cut off by the end of the file.
 template <typename ParseFrame>
-std::optional<std::int64_t> walkFrames(
-    Reader &reader, std::uint64_t offset, std::uint64_t fileSize, ParseFrame parse, bool useXing)
+std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, std::uint64_t fileSize, ParseFrame parse,
+    bool useXing, bool wholeFramesOnly = false)
 {
     constexpr std::size_t kHeader = 7;
     // While in step, a header right where the last frame ended counts. To get in step, a
@@ -243,7 +270,8 @@ std::optional<std::int64_t> walkFrames(
         inStep = true;
         rate = frame->rate;
         // A frame cut off by the end of the file is still decoded in part; count it whole.
-        samples += frame->samples;
+        if (!wholeFramesOnly || offset + frame->length <= fileSize)
+            samples += frame->samples;
         offset += frame->length;
     }
     if (rate == 0)
@@ -366,9 +394,15 @@ std::optional<std::int64_t> scanElementaryDuration(const std::string &path, Elem
     std::rewind(file.get());
     Reader reader(file.get());
     const std::uint64_t start = id3v2Size(reader);
-    if (kind == ElementaryStream::MpegAudio)
+    switch (kind) {
+    case ElementaryStream::MpegAudio:
         return walkFrames(reader, start, fileSize, mpegFrame, true);
-    return walkFrames(reader, start, fileSize, adtsFrame, false);
+    case ElementaryStream::Adts:
+        return walkFrames(reader, start, fileSize, adtsFrame, false);
+    case ElementaryStream::Ac3:
+        return walkFrames(reader, start, fileSize, ac3Frame, false, true);
+    }
+    return std::nullopt;
 }
 
 } // namespace sonmill

@@ -6,11 +6,11 @@
 
 namespace sonmill {
 
-// Bare MPEG audio (MP1/MP2/MP3) and ADTS AAC files carry no length: a decoder only
+// Bare MPEG audio (MP1/MP2/MP3), ADTS AAC and AC-3 files carry no length: a decoder only
 // estimates it from the first frames' bit rate. These walk the frame headers (no
 // decoding) and count the samples, unless an MP3's Xing, Info or VBRI header already
 // says how many frames follow. Reads in small blocks, so memory stays flat for any size.
-enum class ElementaryStream { MpegAudio, Adts };
+enum class ElementaryStream { MpegAudio, Adts, Ac3 };
 
 std::optional<std::int64_t> scanElementaryDuration(const std::string &path, ElementaryStream kind);
 

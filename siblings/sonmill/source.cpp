@@ -281,6 +281,8 @@ std::optional<Failure> Source::readInfo(const std::string &path)
             m_info.elementary = ElementaryStream::MpegAudio;
         else if (m_firstStreamFormat == "adts")
             m_info.elementary = ElementaryStream::Adts;
+    } else if (m_firstMediaType == "audio/x-ac3") {
+        m_info.elementary = ElementaryStream::Ac3;
     }
     if (m_info.elementary)
         m_info.durationNs = scanElementaryDuration(path, *m_info.elementary);

@@ -38,7 +38,7 @@ struct SourceInfo
     GstAudioFormat decodedFormat = GST_AUDIO_FORMAT_UNKNOWN; // what the decoder gives, before float
     CodedAudio coded;
     std::optional<std::int64_t> durationNs; // known only when the container says so
-    std::optional<ElementaryStream> elementary; // a bare MP3/MP2 or ADTS file
+    std::optional<ElementaryStream> elementary; // a bare MP3/MP2, ADTS or AC-3 file
     media::TagListPtr tags; // everything the demuxers and parsers found, merged
 };
 

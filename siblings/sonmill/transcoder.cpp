@@ -234,7 +234,7 @@ std::optional<Failure> Transcoder::convert()
         return *failure;
     m_encoder = std::move(std::get<std::unique_ptr<Encoder>>(encoder));
 
-    // Bare MP3 and ADTS streams have no index: a seek in them lands by an estimate of
+    // Bare MP3, ADTS and AC-3 streams have no index: a seek in them lands by an estimate of
     // the bit rate, and so do their timestamps. Reading them from the start and dropping
     // up to the start point is exact (and decoding them is fast).
     bool seeked = false;
