@@ -269,7 +269,8 @@ std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, std
         first = false;
         inStep = true;
         rate = frame->rate;
-        // A frame cut off by the end of the file is still decoded in part; count it whole.
+        // A frame cut off by the end of the file is still decoded in part (unless the
+        // decoder takes whole frames only); count it whole.
         if (!wholeFramesOnly || offset + frame->length <= fileSize)
             samples += frame->samples;
         offset += frame->length;

@@ -5,6 +5,8 @@
 #include "sonmill/outputfile.h"
 #include "sonmill/transcoder.h"
 
+#include <glib.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,13 @@ std::chrono::milliseconds stallLimit()
     return kDefaultStallLimit;
 }
 
+// GLib's own warnings (a library's assertion on a damaged stream, say) would put their
+// text among ours, which carries only fixed words; TOLM_GST_DEBUG lets them through.
+GLogWriterOutput dropLogLine(GLogLevelFlags, const GLogField *, gsize, gpointer)
+{
+    return G_LOG_WRITER_HANDLED;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -35,6 +44,8 @@ int main(int argc, char **argv)
     // Each of GStreamer's streaming threads would otherwise get a malloc arena of its
     // own; two are plenty for a decoding thread or two and the encoding one.
     mallopt(M_ARENA_MAX, 2);
+    if (!std::getenv("TOLM_GST_DEBUG"))
+        g_log_set_writer_func(dropLogLine, nullptr, nullptr);
     Console console;
     auto parsed = parseOptions(argc, argv);
     if (auto *failure = std::get_if<Failure>(&parsed)) {
