@@ -189,6 +189,19 @@ private Q_SLOTS:
         addAc3(u"full51.ac3"_s, { 48000, 7, true, 100, 448, { u"7"_s, u"8"_s, u"9"_s, u"10"_s, u"11"_s } });
         addAc3(u"centre51at44.ac3"_s, { 44100, 7, true, 110, 384, { u"x"_s, u"8"_s, u"x"_s, u"x"_s, u"x"_s } });
         addAc3(u"surround51.ac3"_s, { 48000, 7, true, 100, 0, { u"x"_s, u"x"_s, u"x"_s, u"8"_s, u"x"_s } });
+        // What the tests think the 5.1 file is, seen by the checker's own decoding: each
+        // exponent step is 6 dB, and the channels come in GStreamer's order (front left,
+        // front right, centre, LFE, rear left, rear right) from the stream's L C R Ls Rs.
+        const Media full = inspect(path(u"full51.ac3"_s));
+        QCOMPARE(full.channels, 6);
+        const QList<int> exponents = { 7, 9, 8, -1, 10, 11 };
+        for (int c = 0; c < 6; ++c) {
+            if (exponents.at(c) < 0)
+                QVERIFY(full.rms.at(c) < kSilentDb);
+            else
+                QVERIFY2(std::fabs(full.rms.at(c) - full.rms.at(0) + 6.02 * (exponents.at(c) - 7)) < 0.1,
+                    qPrintable(u"channel %1 at %2 dB"_s.arg(c).arg(full.rms.at(c))));
+        }
         addAvi(u"full51.avi"_s, u"full51.ac3"_s, false);
         addAvi(u"stereo48video.avi"_s, u"stereo48.ac3"_s, true);
 
