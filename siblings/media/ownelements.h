@@ -16,6 +16,6 @@ std::string ownPluginFolder();
 
 // The source package name our plugins declare, allowed next to GStreamer's own sets.
 inline constexpr const char *kOwnPluginSource = "tolm-audio-converter";
-inline constexpr const char *kOwnPluginNames[] = { "tolmaac", "tolmsndfile" };
+inline constexpr const char *kOwnPluginNames[] = { "tolmaac", "tolmsndfile", "tolmmp4" };
 
 } // namespace media
