@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace media {
@@ -84,14 +85,26 @@ bool skipsParserAfterMp4(GstPad *pad, GstElementFactory *factory)
     const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     if (!klass || !std::strstr(klass, "Parser"))
         return false;
-    // decodebin hands out its own ghost pads; the demuxer is behind the target.
-    PadPtr target(GST_IS_GHOST_PAD(pad) ? gst_ghost_pad_get_target(GST_GHOST_PAD(pad))
-                                        : GST_PAD(gst_object_ref(pad)));
-    if (!target)
-        return false;
-    ElementPtr parent(gst_pad_get_parent_element(target.get()));
-    const std::string_view name = factoryName(parent.get());
-    return name == kOwnMp4Demuxer || name == "qtdemux";
+    // decodebin hands out its own ghost pads, and may have put a multiqueue between the
+    // demuxer and this pad: the demuxer is behind them.
+    PadPtr current(GST_IS_GHOST_PAD(pad) ? gst_ghost_pad_get_target(GST_GHOST_PAD(pad)) : GST_PAD(gst_object_ref(pad)));
+    for (int hop = 0; current && hop < 2; ++hop) {
+        ElementPtr parent(gst_pad_get_parent_element(current.get()));
+        const std::string_view name = factoryName(parent.get());
+        if (name == kOwnMp4Demuxer || name == "qtdemux")
+            return true;
+        if (name != "multiqueue")
+            return false;
+        // The queue's src_N comes from its sink_N.
+        media::CharPtr padName(gst_pad_get_name(current.get()));
+        const std::string_view source = padName.get();
+        if (source.substr(0, 4) != "src_")
+            return false;
+        const std::string sinkName = "sink_" + std::string(source.substr(4));
+        PadPtr sink(gst_element_get_static_pad(parent.get(), sinkName.c_str()));
+        current.reset(sink ? gst_pad_get_peer(sink.get()) : nullptr);
+    }
+    return false;
 }
 
 void reportDemuxers(GstElement *bin)

@@ -155,8 +155,8 @@ struct BitReader
 // Sample rate and channel count from an AudioSpecificConfig; zeros where it does not say.
 void readAudioConfig(Mp4Track *track)
 {
-    static const gint kRates[] = { 96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000,
-        7350 };
+    static const gint kRates[]
+        = { 96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350 };
     BitReader reader { track->config, track->configSize, 0, FALSE };
     guint32 objectType = reader.bits(5);
     if (objectType == 31)
@@ -459,8 +459,8 @@ Mp4Verdict readMovieBox(Mp4Input *input, const Box &moov, Mp4Movie *movie, gbool
             // The first AAC track is ours; a broken one is not skipped for a later one.
             if (scan.sound && scan.aac) {
                 const guint all = kStts | kStsc | kStsz | kChunks | kMdhd;
-                if (read != Mp4Verdict::Ok || scan.found != all || scan.track.sampleCount == 0
-                    || scan.track.rate <= 0 || scan.track.channels <= 0)
+                if (read != Mp4Verdict::Ok || scan.found != all || scan.track.sampleCount == 0 || scan.track.rate <= 0
+                    || scan.track.channels <= 0)
                     return Mp4Verdict::Refused;
                 movie->audio = scan.track;
                 *haveAudio = TRUE;
