@@ -13,6 +13,7 @@ FLAC10="$WORK/ten-minutes.flac"
 M4A10="$WORK/ten-minutes.m4a"
 WAV48="$WORK/ten-minutes-48k.wav"
 WAV120="$WORK/two-hours.wav"
+M4A120="$WORK/two-hours.m4a"
 AACBARE="$WORK/aacbare"
 
 [ -x "$SONMILL" ] || { echo "build sonmill first (cmake --build build --target sonmill)" >&2; exit 1; }

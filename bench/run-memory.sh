@@ -21,6 +21,8 @@ peak "WAV to MP3, 10 min" "$SONMILL" qzv -y -i "$WAV10" $(mp3 00:10:00) "$OUT/s.
 peak "FLAC to MP3, 10 min" "$SONMILL" qzv -y -i "$FLAC10" $(mp3 00:10:00) "$OUT/s.mp3"
 peak "MP3 to MP3, 10 min" "$SONMILL" qzv -y -i "$MP310" $(mp3 00:10:00) "$OUT/s.mp3"
 peak "M4A to MP3, 10 min" "$SONMILL" qzv -y -i "$M4A10" $(mp3 00:10:00) "$OUT/s.mp3"
+# The same through GStreamer's MP4 reader instead of our own, for comparison.
+peak "M4A to MP3, 10 min, qtdemux" env TOLM_OWN_DEMUXERS=0 "$SONMILL" qzv -y -i "$M4A10" $(mp3 00:10:00) "$OUT/s.mp3"
 peak "WAV to MP3 at 48 kHz, 10 min" "$SONMILL" qzv -y -i "$WAV10" $(mp3 00:10:00 | sed 's/44100/48000/') "$OUT/s.mp3"
 peak "WAV to FLAC, 10 min" "$SONMILL" qzv -y -i "$WAV10" -acodec flac "$OUT/s.flac"
 peak "WAV to Vorbis, 10 min" "$SONMILL" qzv -y -i "$WAV10" -acodec vorbis -ab 128k "$OUT/s.ogg"
@@ -32,4 +34,7 @@ if [ "${1:-}" = "--long" ]; then
   peak "WAV to MP3, 2 h" "$SONMILL" qzv -y -i "$WAV120" $(mp3 02:00:00) "$OUT/s.mp3"
   peak "WAV to M4A, 2 h" "$SONMILL" qzv -y -i "$WAV120" -acodec aac -ab 128k "$OUT/s.m4a"
   peak "MP3 to MP3, 2 h" "$SONMILL" qzv -y -i "$OUT/s.mp3" $(mp3 02:00:00) "$OUT/s2.mp3"
+  peak "probe two-hours.m4a" "$SONMILL" qzv -y -i "$M4A120" -t 0.001 "$OUT/inadd.wav"
+  peak "M4A to MP3, 2 h" "$SONMILL" qzv -y -i "$M4A120" $(mp3 02:00:00) "$OUT/s.mp3"
+  peak "M4A to MP3, 2 h, qtdemux" env TOLM_OWN_DEMUXERS=0 "$SONMILL" qzv -y -i "$M4A120" $(mp3 02:00:00) "$OUT/s.mp3"
 fi

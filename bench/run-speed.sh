@@ -26,6 +26,9 @@ pair mp3-from-wav "$LAME_REF" "$(mp3_line "$WAV10" "$OUT/s.mp3")" -N
 pair mp3-from-flac "$LAME_REF" "$(mp3_line "$FLAC10" "$OUT/s.mp3")" -N
 pair mp3-from-mp3 "$LAME_REF" "$(mp3_line "$MP310" "$OUT/s.mp3")" -N
 pair mp3-from-flac-one-core "taskset -c 0 $LAME_REF" "taskset -c 0 $(mp3_line "$FLAC10" "$OUT/s.mp3")" -N
+# An M4A input through our own MP4 reader against GStreamer's (qtdemux).
+pair mp3-from-m4a-vs-qtdemux "env TOLM_OWN_DEMUXERS=0 $(mp3_line "$M4A10" "$OUT/ref.mp3")" \
+  "$(mp3_line "$M4A10" "$OUT/s.mp3")" -N
 pair mp3-from-mp3-one-core "taskset -c 0 $LAME_REF" "taskset -c 0 $(mp3_line "$MP310" "$OUT/s.mp3")" -N
 pair flac "flac --silent -5 -f -o $OUT/ref.flac $WAV10" "$SONMILL qzv -y -i $WAV10 -acodec flac $OUT/s.flac" -N
 pair vorbis "oggenc -Q -b 128 -o $OUT/ref.ogg $WAV10" \

@@ -1,5 +1,7 @@
 #include "sonmill/source.h"
 
+#include "media/demuxerchoice.h"
+
 #include <gst/app/gstappsink.h>
 
 #include <algorithm>
@@ -132,6 +134,7 @@ std::optional<Failure> Source::build(const std::string &path)
     g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
     g_signal_connect(decodebin.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), this);
     g_signal_connect(decodebin.get(), "autoplug-query", G_CALLBACK(onAutoplugQuery), this);
+    media::preferOwnDemuxers(decodebin.get());
     m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
     return std::nullopt;
 }
@@ -174,9 +177,11 @@ gboolean Source::onAutoplugContinue(GstElement *, GstPad *, GstCaps *caps, gpoin
 // Runs on a streaming thread. Video, pictures and subtitles are left undecoded: the
 // output never holds them, so decoding them would only cost time and memory. Demuxers
 // are always tried, whatever their type says, since audio may lie inside.
-int Source::onAutoplugSelect(GstElement *, GstPad *, GstCaps *caps, GstElementFactory *factory, gpointer data)
+int Source::onAutoplugSelect(GstElement *, GstPad *pad, GstCaps *caps, GstElementFactory *factory, gpointer data)
 {
-    enum { kTry = 0, kExpose = 1 }; // decodebin's GstAutoplugSelectResult
+    enum { kTry = 0, kExpose = 1, kSkip = 2 }; // decodebin's GstAutoplugSelectResult
+    if (media::skipsParserAfterMp4(pad, factory))
+        return kSkip;
     const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     const std::string_view kind = klass ? klass : "";
     if (kind.find("Decoder") != std::string_view::npos && kind.find("Audio") != std::string_view::npos) {
@@ -269,6 +274,7 @@ std::optional<Failure> Source::readInfo(const std::string &path)
     m_info.channels = GST_AUDIO_INFO_CHANNELS(&audio);
     m_info.positions = positionsOf(audio);
     m_info.coded = m_coded;
+    media::reportDemuxers(m_pipeline.get());
     media::PadPtr decoded(gst_element_get_static_pad(m_convert, "sink"));
     if (media::CapsPtr decodedCaps { gst_pad_get_current_caps(decoded.get()) }) {
         GstAudioInfo original;
