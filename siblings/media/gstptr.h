@@ -44,4 +44,14 @@ using TagListPtr = std::unique_ptr<GstTagList, GstMiniObjectUnref>;
 using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
 using CharPtr = std::unique_ptr<gchar, GFree>;
 
+// A new element we own outright (its floating reference sunk); empty when the factory is
+// missing or filtered out of the registry.
+inline ElementPtr makeElement(const char *factory)
+{
+    GstElement *element = gst_element_factory_make(factory, nullptr);
+    if (!element)
+        return {};
+    return ElementPtr(GST_ELEMENT(gst_object_ref_sink(element)));
+}
+
 } // namespace media

@@ -16,14 +16,6 @@ namespace {
 
 constexpr GstClockTime kPollInterval = 100 * GST_MSECOND;
 
-media::ElementPtr makeElement(const char *factory)
-{
-    GstElement *element = gst_element_factory_make(factory, nullptr);
-    if (!element)
-        return {};
-    return media::ElementPtr(GST_ELEMENT(gst_object_ref_sink(element)));
-}
-
 bool startsWith(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;
@@ -97,14 +89,14 @@ std::variant<std::unique_ptr<Source>, Failure> Source::open(
 std::optional<Failure> Source::build(const std::string &path)
 {
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-    media::ElementPtr fileSource = makeElement("filesrc");
-    media::ElementPtr decodebin = makeElement("decodebin");
-    media::ElementPtr convert = makeElement("audioconvert");
+    media::ElementPtr fileSource = media::makeElement("filesrc");
+    media::ElementPtr decodebin = media::makeElement("decodebin");
+    media::ElementPtr convert = media::makeElement("audioconvert");
     // audioresample only matters should the rate change within the stream; a probe's
     // millisecond does without it (and without loading it).
-    media::ElementPtr resample = m_shortRun ? makeElement("identity") : makeElement("audioresample");
-    media::ElementPtr filter = makeElement("capsfilter");
-    media::ElementPtr sink = makeElement("appsink");
+    media::ElementPtr resample = m_shortRun ? media::makeElement("identity") : media::makeElement("audioresample");
+    media::ElementPtr filter = media::makeElement("capsfilter");
+    media::ElementPtr sink = media::makeElement("appsink");
     if (!m_pipeline || !fileSource || !decodebin || !convert || !resample || !filter || !sink)
         return Failures::kGStreamer;
 

@@ -9,14 +9,6 @@ namespace {
 
 constexpr GstClockTime kPollInterval = 100 * GST_MSECOND;
 
-media::ElementPtr makeElement(const char *factory)
-{
-    GstElement *element = gst_element_factory_make(factory, nullptr);
-    if (!element)
-        return {};
-    return media::ElementPtr(GST_ELEMENT(gst_object_ref_sink(element)));
-}
-
 bool isAac(const CodedAudio &coded)
 {
     return coded.mediaType == "audio/mpeg" && (coded.mpegVersion == 2 || coded.mpegVersion == 4);
@@ -69,24 +61,24 @@ std::optional<Failure> StreamCopy::run(const std::string &input, const std::stri
     // decodebin stops at the coded stream; our chain parses it into whole frames and
     // puts them into the output's layout.
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-    media::ElementPtr source = makeElement("filesrc");
-    media::ElementPtr decodebin = makeElement("decodebin");
-    media::ElementPtr sink = makeElement("filesink");
+    media::ElementPtr source = media::makeElement("filesrc");
+    media::ElementPtr decodebin = media::makeElement("decodebin");
+    media::ElementPtr sink = media::makeElement("filesink");
     std::vector<media::ElementPtr> chain;
     const char *parser = isAac(coded)         ? "aacparse"
         : coded.mediaType == "audio/x-vorbis" ? "vorbisparse"
                                               : "mpegaudioparse";
-    chain.push_back(makeElement(parser));
+    chain.push_back(media::makeElement(parser));
     if (isAac(coded)) {
-        chain.push_back(makeElement("capsfilter"));
+        chain.push_back(media::makeElement("capsfilter"));
         media::CapsPtr caps(gst_caps_new_simple(
             "audio/mpeg", "stream-format", G_TYPE_STRING, container == Container::Mp4 ? "raw" : "adts", nullptr));
         g_object_set(chain.back().get(), "caps", caps.get(), nullptr);
     }
     if (container == Container::Mp4)
-        chain.push_back(makeElement("mp4mux"));
+        chain.push_back(media::makeElement("mp4mux"));
     else if (container == Container::Ogg)
-        chain.push_back(makeElement("oggmux"));
+        chain.push_back(media::makeElement("oggmux"));
     for (const media::ElementPtr &element : chain)
         if (!element)
             return Failures::kGStreamer;
