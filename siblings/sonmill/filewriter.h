@@ -39,6 +39,16 @@ public:
             m_size = m_position;
     }
 
+    // What an encoder library call left in its buffer: its byte count, or a negative
+    // value for an error, which is passed on as false.
+    bool writeEncoded(const unsigned char *data, int produced)
+    {
+        if (produced < 0)
+            return false;
+        write(data, static_cast<std::size_t>(produced));
+        return true;
+    }
+
     // Overwrites bytes already written (headers that are known only at the end).
     void writeAt(std::uint64_t offset, const void *data, std::size_t size)
     {

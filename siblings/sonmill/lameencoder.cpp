@@ -58,19 +58,15 @@ public:
                     m_lame, chunk, chunk, static_cast<int>(n), m_buffer.data(), static_cast<int>(m_buffer.size()))
                 : lame_encode_buffer_interleaved_ieee_float(
                     m_lame, chunk, static_cast<int>(n), m_buffer.data(), static_cast<int>(m_buffer.size()));
-            if (produced < 0)
-                return false;
-            m_file.write(m_buffer.data(), static_cast<std::size_t>(produced));
-            return true;
+            return m_file.writeEncoded(m_buffer.data(), produced);
         });
     }
 
     bool finish() override
     {
         const int produced = lame_encode_flush(m_lame, m_buffer.data(), static_cast<int>(m_buffer.size()));
-        if (produced < 0)
+        if (!m_file.writeEncoded(m_buffer.data(), produced))
             return false;
-        m_file.write(m_buffer.data(), static_cast<std::size_t>(produced));
         // LAME left an empty first frame for the Info tag; it sits at the start of the file.
         const std::size_t tagSize = lame_get_lametag_frame(m_lame, m_buffer.data(), m_buffer.size());
         if (tagSize > 0 && tagSize <= m_buffer.size())

@@ -63,20 +63,14 @@ public:
         return writeInChunks(frames, count, m_channels, kChunkFrames, [this](const float *chunk, std::size_t n) {
             const int produced = twolame_encode_buffer_float32_interleaved(
                 m_options, chunk, static_cast<int>(n), m_buffer.data(), static_cast<int>(m_buffer.size()));
-            if (produced < 0)
-                return false;
-            m_file.write(m_buffer.data(), static_cast<std::size_t>(produced));
-            return true;
+            return m_file.writeEncoded(m_buffer.data(), produced);
         });
     }
 
     bool finish() override
     {
         const int produced = twolame_encode_flush(m_options, m_buffer.data(), static_cast<int>(m_buffer.size()));
-        if (produced < 0)
-            return false;
-        m_file.write(m_buffer.data(), static_cast<std::size_t>(produced));
-        return m_file.close();
+        return m_file.writeEncoded(m_buffer.data(), produced) && m_file.close();
     }
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
