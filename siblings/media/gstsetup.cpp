@@ -5,6 +5,9 @@
 #include <glib/gstdio.h>
 #include <gst/gst.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -45,6 +48,38 @@ std::string registryKey(const std::string &pluginFolder)
     return key;
 }
 
+constexpr const char *kRegistryPrefix = "gst-registry-1.0-";
+constexpr const char *kRegistrySuffix = ".bin";
+// A registry no copy of the program has used for this long belongs to one that is gone.
+constexpr gint64 kUnusedRegistryAge = G_GINT64_CONSTANT(30) * 24 * 3600;
+
+// Each new set of plugin files (an update) gets a registry of its own. When one is made,
+// the ones no copy has used for a month go, so updates do not pile them up in the cache.
+// Registries in use stay: every run marks its own as used (see keepRegistryFresh).
+void removeUnusedRegistries(const std::string &folder, const std::string &keep)
+{
+    GDir *dir = g_dir_open(folder.c_str(), 0, nullptr);
+    if (!dir)
+        return;
+    const gint64 now = g_get_real_time() / G_USEC_PER_SEC;
+    while (const char *name = g_dir_read_name(dir)) {
+        if (!g_str_has_prefix(name, kRegistryPrefix) || !g_str_has_suffix(name, kRegistrySuffix))
+            continue;
+        const std::string path = folder + "/" + name;
+        GStatBuf st;
+        if (path != keep && g_lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)
+            && now - st.st_mtime > kUnusedRegistryAge)
+            g_unlink(path.c_str());
+    }
+    g_dir_close(dir);
+}
+
+// GStreamer only reads a registry that is up to date, which leaves its time alone.
+void keepRegistryFresh(const std::string &registry)
+{
+    utimensat(AT_FDCWD, registry.c_str(), nullptr, 0);
+}
+
 } // namespace
 
 void initialiseGStreamer(int *argc, char ***argv)
@@ -61,7 +96,11 @@ void initialiseGStreamer(int *argc, char ***argv)
         // One registry per copy of the program: two copies sharing one would rescan all
         // plugins each time the other had run.
         const std::string registry
-            = folder + "/gst-registry-1.0-" TOLM_HOST_ARCH "-" + registryKey(ownPluginFolder()) + ".bin";
+            = folder + "/" + kRegistryPrefix + TOLM_HOST_ARCH "-" + registryKey(ownPluginFolder()) + kRegistrySuffix;
+        if (g_file_test(registry.c_str(), G_FILE_TEST_EXISTS))
+            keepRegistryFresh(registry);
+        else
+            removeUnusedRegistries(folder, registry);
         setenv("GST_REGISTRY_1_0", registry.c_str(), 1);
     }
     if (!std::getenv("TOLM_GST_DEBUG") && !std::getenv("GST_DEBUG"))
