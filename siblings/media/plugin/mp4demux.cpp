@@ -3,6 +3,7 @@
 #include "mp4movie.h"
 #include "mp4samples.h"
 #include "mp4tags.h"
+#include "pullmode.h"
 
 // Plain GObject code: this plugin uses no C++ library, so loading it maps no C++ runtime.
 // Threads: the file is read when the sink pad activates (on the thread changing the state)
@@ -216,24 +217,12 @@ gboolean performSeek(TolmMp4Demux *demux, GstEvent *event)
 
     const gboolean flushing = flags & GST_SEEK_FLAG_FLUSH;
     const guint32 seqnum = gst_event_get_seqnum(event);
-    if (flushing) {
-        GstEvent *flushStart = gst_event_new_flush_start();
-        gst_event_set_seqnum(flushStart, seqnum);
-        gst_pad_push_event(demux->srcPad, gst_event_ref(flushStart));
-        gst_pad_push_event(demux->sinkPad, flushStart);
-    } else {
-        gst_pad_pause_task(demux->sinkPad);
-    }
-    GST_PAD_STREAM_LOCK(demux->sinkPad);
+    beginSeek(demux->sinkPad, demux->srcPad, flushing, seqnum);
 
     gboolean update;
     gst_segment_do_seek(&demux->segment, rate, format, flags, startType, start, stopType, stop, &update);
-    if (flushing) {
-        GstEvent *flushStop = gst_event_new_flush_stop(TRUE);
-        gst_event_set_seqnum(flushStop, seqnum);
-        gst_pad_push_event(demux->srcPad, gst_event_ref(flushStop));
-        gst_pad_push_event(demux->sinkPad, flushStop);
-    }
+    if (flushing)
+        endFlush(demux->sinkPad, demux->srcPad, seqnum);
     placeOutput(demux);
     demux->seqnum = seqnum;
     gst_pad_start_task(demux->sinkPad, loop, demux, nullptr);
@@ -397,13 +386,9 @@ void loop(gpointer data)
 
 gboolean sinkActivate(GstPad *pad, GstObject *)
 {
-    GstQuery *query = gst_query_new_scheduling();
-    const gboolean pull = gst_pad_peer_query(pad, query)
-        && gst_query_has_scheduling_mode_with_flags(query, GST_PAD_MODE_PULL, GST_SCHEDULING_FLAG_SEEKABLE);
-    gst_query_unref(query);
     // The tables and the samples lie anywhere in the file: without random access, leave
     // the stream to a demuxer that reads in order.
-    return pull && gst_pad_activate_mode(pad, GST_PAD_MODE_PULL, TRUE);
+    return activatePullMode(pad);
 }
 
 gboolean sinkActivateMode(GstPad *pad, GstObject *parent, GstPadMode mode, gboolean active)

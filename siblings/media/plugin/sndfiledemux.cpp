@@ -1,5 +1,7 @@
 #include "sndfiledemux.h"
 
+#include "pullmode.h"
+
 #include <gst/audio/audio.h>
 #include <gst/tag/tag.h>
 #include <sndfile.h>
@@ -238,26 +240,14 @@ gboolean performSeek(TolmSndfileDemux *demux, GstEvent *event)
 
     const gboolean flushing = flags & GST_SEEK_FLAG_FLUSH;
     const guint32 seqnum = gst_event_get_seqnum(event);
-    if (flushing) {
-        GstEvent *flushStart = gst_event_new_flush_start();
-        gst_event_set_seqnum(flushStart, seqnum);
-        gst_pad_push_event(demux->srcPad, gst_event_ref(flushStart));
-        gst_pad_push_event(demux->sinkPad, flushStart);
-    } else {
-        gst_pad_pause_task(demux->sinkPad);
-    }
-    GST_PAD_STREAM_LOCK(demux->sinkPad);
+    beginSeek(demux->sinkPad, demux->srcPad, flushing, seqnum);
 
     gboolean update;
     gst_segment_do_seek(&demux->segment, rate, format, flags, startType, start, stopType, stop, &update);
     const sf_count_t frame
         = static_cast<sf_count_t>(gst_util_uint64_scale(demux->segment.start, demux->info.samplerate, GST_SECOND));
-    if (flushing) {
-        GstEvent *flushStop = gst_event_new_flush_stop(TRUE);
-        gst_event_set_seqnum(flushStop, seqnum);
-        gst_pad_push_event(demux->srcPad, gst_event_ref(flushStop));
-        gst_pad_push_event(demux->sinkPad, flushStop);
-    }
+    if (flushing)
+        endFlush(demux->sinkPad, demux->srcPad, seqnum);
     const sf_count_t landed = sf_seek(demux->file, frame < demux->info.frames ? frame : demux->info.frames, SEEK_SET);
     demux->position = landed >= 0 ? landed : 0;
     demux->segment.position = demux->segment.start;
@@ -408,12 +398,8 @@ void loop(gpointer data)
 
 gboolean sinkActivate(GstPad *pad, GstObject *)
 {
-    GstQuery *query = gst_query_new_scheduling();
-    const gboolean pull = gst_pad_peer_query(pad, query)
-        && gst_query_has_scheduling_mode_with_flags(query, GST_PAD_MODE_PULL, GST_SCHEDULING_FLAG_SEEKABLE);
-    gst_query_unref(query);
     // libsndfile must seek in its input; without pull mode there is nothing we can do.
-    return pull && gst_pad_activate_mode(pad, GST_PAD_MODE_PULL, TRUE);
+    return activatePullMode(pad);
 }
 
 gboolean sinkActivateMode(GstPad *pad, GstObject *parent, GstPadMode mode, gboolean active)
