@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +23,21 @@ namespace SonmillRun {
 QString sonmillPath()
 {
     return QStringLiteral(TOLM_PROGRAM_DIR "/sonmill");
+}
+
+double durationLine(const QString &output)
+{
+    static const QRegularExpression pattern(uR"(Duration: (\d\d):(\d\d):(\d\d)\.(\d\d))"_s);
+    const QRegularExpressionMatch m = pattern.match(output);
+    if (!m.hasMatch())
+        return -1;
+    return m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt()
+        + m.captured(4).toInt() / 100.0;
+}
+
+bool noLeftovers(const QString &folder)
+{
+    return QDir(folder).entryList({ u".sonmill-*"_s }, QDir::Files | QDir::Hidden).isEmpty();
 }
 
 QProcessEnvironment environment()

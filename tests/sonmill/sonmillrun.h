@@ -39,6 +39,11 @@ struct Media
 };
 
 QString sonmillPath();
+
+// The length a run's Duration line gives, in seconds; -1 without one.
+double durationLine(const QString &output);
+// True when no temporary file of a run is left in the folder.
+bool noLeftovers(const QString &folder);
 QProcessEnvironment environment();
 
 Result run(const QStringList &arguments, int timeoutMs = 60000, const QProcessEnvironment &env = environment());

@@ -60,17 +60,6 @@ bool writeAc3(const QString &path, const Ac3 &stream)
     return maker.waitForFinished(30000) && maker.exitCode() == 0;
 }
 
-// The length the Duration line gives, in seconds; -1 without one.
-double durationLine(const QString &output)
-{
-    static const QRegularExpression pattern(uR"(Duration: (\d\d):(\d\d):(\d\d)\.(\d\d))"_s);
-    const QRegularExpressionMatch m = pattern.match(output);
-    if (!m.hasMatch())
-        return -1;
-    return m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt()
-        + m.captured(4).toInt() / 100.0;
-}
-
 // What is wrong with a run's text, empty when nothing: only the fixed lines, Duration at
 // most once and before any progress, progress never going back, the summary with
 // "global" once and last on success, an error line last and no "global" on failure.
@@ -111,11 +100,6 @@ QString textFault(const Result &result)
     if (result.exitCode == 0)
         return globals == 1 && lines.last().contains(u"global"_s) ? QString() : u"no single closing summary"_s;
     return globals == 0 && lines.last().startsWith(u"Error: "_s) ? QString() : u"failure without its error line"_s;
-}
-
-bool noLeftovers(const QString &folder)
-{
-    return QDir(folder).entryList({ u".sonmill-*"_s }, QDir::Files | QDir::Hidden).isEmpty();
 }
 
 } // namespace

@@ -28,17 +28,6 @@ double toneAt(qint64 frame, double frequency, double amplitude = kToneAmplitude)
     return amplitude * std::sin(2 * M_PI * frequency * double(frame) / kRate);
 }
 
-// The length the Duration line gives, in seconds.
-double durationLine(const QString &output)
-{
-    static const QRegularExpression pattern(uR"(Duration: (\d\d):(\d\d):(\d\d)\.(\d\d))"_s);
-    const QRegularExpressionMatch m = pattern.match(output);
-    if (!m.hasMatch())
-        return -1;
-    return m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt()
-        + m.captured(4).toInt() / 100.0;
-}
-
 } // namespace
 
 class TestSonmillFormats : public QObject

@@ -76,12 +76,6 @@ private:
     std::thread m_thread;
 };
 
-// No file of a run's own under the final name, and no temporary file left beside it.
-bool folderHoldsNoLeftovers(const QString &folder)
-{
-    return QDir(folder).entryList({ u".sonmill-*"_s }, QDir::Files | QDir::Hidden).isEmpty();
-}
-
 } // namespace
 
 class TestSonmillText : public QObject
@@ -283,7 +277,7 @@ private Q_SLOTS:
             QVERIFY(!result.output.contains(u"global"_s));
             QVERIFY(!QFileInfo::exists(output));
         }
-        QVERIFY(folderHoldsNoLeftovers(m_dir.path()));
+        QVERIFY(noLeftovers(m_dir.path()));
     }
 
     // Cut-off MP3 and FLAC files: converted as far as they go, with their real length.
@@ -385,7 +379,7 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 2);
         QVERIFY(result.output.contains(u"Error: Incorrect"_s));
         QVERIFY(!QFileInfo::exists(path(u"late.mp3"_s)));
-        QVERIFY(folderHoldsNoLeftovers(m_dir.path()));
+        QVERIFY(noLeftovers(m_dir.path()));
     }
 
     void unknownEncoders_data()
@@ -429,7 +423,7 @@ private Q_SLOTS:
         QVERIFY(result.exitCode != 0);
         QVERIFY(result.milliseconds < 8000);
         QVERIFY(!QFileInfo::exists(output));
-        QVERIFY(folderHoldsNoLeftovers(m_dir.path()));
+        QVERIFY(noLeftovers(m_dir.path()));
     }
 
     // Stopped while converting: nothing under the final name, no temporary file left.
@@ -462,7 +456,7 @@ private Q_SLOTS:
         QVERIFY2(text.contains(u"Error: Could not finish"_s), qPrintable(text));
         QVERIFY(!text.contains(u"global"_s));
         QVERIFY(!QFileInfo::exists(output));
-        QVERIFY(folderHoldsNoLeftovers(m_dir.path()));
+        QVERIFY(noLeftovers(m_dir.path()));
     }
 
     void helpText()
