@@ -333,7 +333,9 @@ Mp4Verdict readSampleTables(Mp4Input *input, const Box &stbl, TrackScan *scan)
     });
 }
 
-Mp4Verdict readMediaHeader(Mp4Input *input, const Box &box, Mp4Track *track)
+// The timescale and duration of an 'mvhd' or 'mdhd', which lay them out alike: 32-bit
+// times in version 0, 64-bit ones in version 1.
+Mp4Verdict readTimescaleAndDuration(Mp4Input *input, const Box &box, guint32 *timescale, guint64 *duration)
 {
     guint8 head[32];
     Mp4Verdict verdict = readPayload(input, box, 4, head);
@@ -343,8 +345,16 @@ Mp4Verdict readMediaHeader(Mp4Input *input, const Box &box, Mp4Track *track)
     verdict = readPayload(input, box, wide ? 32 : 20, head);
     if (verdict != Mp4Verdict::Ok)
         return verdict;
-    track->timescale = be32(head + (wide ? 20 : 12));
-    track->mediaDuration = wide ? be64(head + 24) : be32(head + 16);
+    *timescale = be32(head + (wide ? 20 : 12));
+    *duration = wide ? be64(head + 24) : be32(head + 16);
+    return Mp4Verdict::Ok;
+}
+
+Mp4Verdict readMediaHeader(Mp4Input *input, const Box &box, Mp4Track *track)
+{
+    const Mp4Verdict verdict = readTimescaleAndDuration(input, box, &track->timescale, &track->mediaDuration);
+    if (verdict != Mp4Verdict::Ok)
+        return verdict;
     return track->timescale > 0 ? Mp4Verdict::Ok : Mp4Verdict::Refused;
 }
 
@@ -435,19 +445,8 @@ Mp4Verdict readMovieBox(Mp4Input *input, const Box &moov, Mp4Movie *movie, gbool
     guint64 movieDuration = 0;
     const Mp4Verdict verdict = eachChild(input, moov.payload, moov.end, [&](const Box &box) {
         switch (box.type) {
-        case fourcc("mvhd"): {
-            guint8 head[32];
-            Mp4Verdict read = readPayload(input, box, 4, head);
-            if (read != Mp4Verdict::Ok)
-                return read;
-            const gboolean wide = head[0] == 1;
-            read = readPayload(input, box, wide ? 32 : 20, head);
-            if (read != Mp4Verdict::Ok)
-                return read;
-            movieTimescale = be32(head + (wide ? 20 : 12));
-            movieDuration = wide ? be64(head + 24) : be32(head + 16);
-            return Mp4Verdict::Ok;
-        }
+        case fourcc("mvhd"):
+            return readTimescaleAndDuration(input, box, &movieTimescale, &movieDuration);
         case fourcc("trak"): {
             if (*haveAudio)
                 return Mp4Verdict::Ok;
