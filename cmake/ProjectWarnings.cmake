@@ -14,7 +14,7 @@ target_compile_definitions(tolm_project_options INTERFACE
 function(tolm_add_test name)
   cmake_parse_arguments(ARG "X11" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test tolm_project_options ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE Qt6::Test tolm_project_options tolm_testsupport ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE
     TOLM_PROGRAM_DIR="${TOLM_PROGRAM_DIR}"
     TOLM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

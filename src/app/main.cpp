@@ -20,12 +20,12 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(TForm1::kTitle.toString());
+    QApplication::setApplicationName(kApplicationTitle.toString());
     const TestHooks hooks = TestHooks::fromEnvironment();
 
     // One copy per user: a second one hands the restore request to the first and ends
     // before it creates any window.
-    SingleInstance instance(TForm1::kTitle.toString());
+    SingleInstance instance(kApplicationTitle.toString());
     if (instance.claim() == SingleInstance::Role::Secondary) {
         hooks.print(u"second-copy restore-sent windows=%1"_s.arg(QApplication::topLevelWidgets().size()));
         return 0;
@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(Skin::icon(programFolder, u"logo"));
     QtDialogs dialogs;
     QtDesktopServices desktop;
-    const std::unique_ptr<PowerControl> power = createSystemPowerControl();
+    const std::unique_ptr<PowerControl> power = CreateSystemPowerControl();
     TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
     auto *logFrm = new TlogFrm(&form);
     form.setLogWindow(logFrm);

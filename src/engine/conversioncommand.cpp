@@ -1,7 +1,7 @@
 #include "engine/conversioncommand.h"
 
-#include "engine/siblingcommands.h"
-#include "sources/timecode.h"
+#include "core/siblingcommands.h"
+#include "core/timecode.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -69,7 +69,7 @@ CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &
 
     cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
         { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
-    cmd.append(quoted(job.SourcePath), { job.SourcePath });
+    cmd.append(QuotedPath(job.SourcePath), { job.SourcePath });
     cmd.append(u"  -ss  "_s + job.StartTime, { Opt::Start.toString(), job.StartTime });
     const QString length = job.Length.left(kTimeCodeLength);
     cmd.append(u"  -t  "_s + length, { Opt::Length.toString(), length });
@@ -103,6 +103,6 @@ CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &
         cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
 
     makeOutputNameFree(job, onDestinationChanged);
-    cmd.append(u"   "_s + quoted(job.OutputPath), { job.OutputPath });
+    cmd.append(u"   "_s + QuotedPath(job.OutputPath), { job.OutputPath });
     return cmd;
 }

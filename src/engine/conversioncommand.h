@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/commandline.h"
-#include "engine/startrecord.h"
+#include "core/commandline.h"
+#include "core/startrecord.h"
 
 #include <functional>
 

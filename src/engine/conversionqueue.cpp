@@ -1,12 +1,11 @@
 #include "engine/conversionqueue.h"
 
+#include "core/conversionfailure.h"
+#include "core/logsink.h"
+#include "core/timecode.h"
 #include "engine/conversioncommand.h"
-#include "engine/logsink.h"
-#include "engine/queuerows.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
-#include "sources/conversionfailure.h"
-#include "sources/timecode.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -46,11 +45,18 @@ bool ConversionQueue::run()
     m_running = true;
     m_abandoned = false;
     Q_EMIT queueStarted();
-    const int count = m_rows.rowCount();
-    for (int row = 0; row < count && !m_abandoned; ++row) {
-        if (m_rows.status(row) == kStatusDone)
+    // The rows present now, held by identity: a row added meanwhile waits for the next run,
+    // and one renamed or moved meanwhile is still found.
+    std::vector<QueueRows::RowId> batch;
+    for (int row = 0; row < m_rows.rowCount(); ++row)
+        batch.push_back(m_rows.rowId(row));
+    for (const QueueRows::RowId id : batch) {
+        if (m_abandoned)
+            break;
+        const int row = m_rows.rowOfId(id);
+        if (row < 0 || m_rows.status(row) == kStatusDone)
             continue;
-        startRow(row);
+        startRow(id);
         waitForRowEnd();
     }
     m_running = false;
@@ -58,10 +64,16 @@ bool ConversionQueue::run()
     return !m_abandoned;
 }
 
-void ConversionQueue::startRow(int row)
+int ConversionQueue::convRow() const
+{
+    return m_convRowId ? m_rows.rowOfId(*m_convRowId) : -1;
+}
+
+void ConversionQueue::startRow(QueueRows::RowId id)
 {
     m_convFinished = false;
-    m_convRow = row;
+    m_convRowId = id;
+    const int row = m_rows.rowOfId(id);
     TStartRecord &job = m_rows.job(row);
     const CommandLine command
         = BuildConversionCommand(job, [this, row](const QString &name) { m_rows.setDestination(row, name); });
@@ -78,6 +90,12 @@ void ConversionQueue::startRow(int row)
     Q_EMIT rowStarted(row, m_convSeconds);
     Q_EMIT progressChanged(0);
     m_rows.setStatus(row, kStatusStarted.toString());
+}
+
+void ConversionQueue::setCurrentStatus(const QString &status)
+{
+    if (const int row = convRow(); row >= 0)
+        m_rows.setStatus(row, status);
 }
 
 void ConversionQueue::waitForRowEnd()
@@ -111,7 +129,7 @@ void ConversionQueue::Timer1Timer()
         Q_EMIT progressChanged(*seconds);
         const QString percent = PercentStatus(*seconds, m_convSeconds);
         if (!percent.isEmpty())
-            m_rows.setStatus(m_convRow, percent);
+            setCurrentStatus(percent);
     }
     // An error word wins over the summary in the same text.
     const bool success = ReportsSuccess(text);
@@ -127,7 +145,7 @@ void ConversionQueue::endRow(const QString &status)
     m_timer1.stop();
     Q_EMIT progressChanged(0);
     m_convFinished = true;
-    m_rows.setStatus(m_convRow, status);
+    setCurrentStatus(status);
     if (m_child && m_child->isRunning()) {
         // Not waited for and not ended: it ends by itself once it has said its last.
         ChildProcess *finishing = m_child.get();
@@ -140,7 +158,7 @@ void ConversionQueue::endRow(const QString &status)
         m_finishing.push_back(std::move(m_child));
     }
     m_child.reset();
-    Q_EMIT rowEnded(m_convRow);
+    Q_EMIT rowEnded(convRow());
 }
 
 void ConversionQueue::abandon()

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "core/queuerows.h"
+
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ChildProcess;
 class LogSink;
 class QTimer;
-class QueueRows;
 
 // Converts every row that is not done yet, one after another, each by one transcoder child,
 // and follows each child's text from the 100 ms timer. Runs on the UI thread: run() waits
@@ -32,7 +34,8 @@ public:
     void Timer1Timer();
 
     bool convFinished() const { return m_convFinished; }
-    int convRow() const { return m_convRow; }
+    // The index of the row converting now or last; -1 when there is none (or it was removed).
+    int convRow() const;
     int convSeconds() const { return m_convSeconds; }
     bool isRunning() const { return m_running; }
 
@@ -50,7 +53,8 @@ Q_SIGNALS:
     void queueFinished();
 
 private:
-    void startRow(int row);
+    void startRow(QueueRows::RowId id);
+    void setCurrentStatus(const QString &status);
     void endRow(const QString &status);
     void waitForRowEnd();
 
@@ -64,6 +68,6 @@ private:
     bool m_convFinished = true;
     bool m_running = false;
     bool m_abandoned = false;
-    int m_convRow = -1;
+    std::optional<QueueRows::RowId> m_convRowId;
     int m_convSeconds = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/logsink.h"
+#include "core/logsink.h"
 
 #include <QWidget>
 

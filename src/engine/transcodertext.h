@@ -1,17 +1,14 @@
 #pragma once
 
+#include "core/programtexts.h"
+
 #include <QString>
 
 #include <optional>
 
-// What the conversion queue reads from the transcoder's text, and the row statuses it
-// writes. The words are the transcoder's fixed vocabulary; texts are searched as they
-// arrive, one read at a time, letter case as written.
-
-inline constexpr QStringView kStatusReady = u"ready";
-inline constexpr QStringView kStatusStarted = u"0%";
-inline constexpr QStringView kStatusDone = u"100%";
-inline constexpr QStringView kStatusFailed = u" -  -  -  ";
+// What the conversion queue reads from the transcoder's text. The words are the
+// transcoder's fixed vocabulary; texts are searched as they arrive, one read at a time,
+// letter case as written. The row statuses it writes are in core/programtexts.h.
 
 // The whole seconds of the first progress report ("time=83.45 bitrate=" gives 83): the
 // text between "time=" and the last four characters before the first "bitrate". Nothing

@@ -57,8 +57,8 @@ TForm1::TForm1(const MainWindowServices &services, const StartupEnvironment &env
     , m_services(services)
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(kTitle.toString());
-    setAccessibleName(kTitle.toString());
+    setWindowTitle(kApplicationTitle.toString());
+    setAccessibleName(kApplicationTitle.toString());
     setFixedSize(kClientSize);
     move(kDesignedPosition);
     m_ui.build(this, environment.programFolder);
@@ -67,18 +67,18 @@ TForm1::TForm1(const MainWindowServices &services, const StartupEnvironment &env
     registerDropTargets();
     m_ui.appLabel->show();
     // Child processes get their output channels when they start; nothing to prepare here.
-    m_ui.addButton->setEnabled(true);
+    m_ui.tools.addButton->setEnabled(true);
     shapeWindow();
-    putCaptionsOnButtons();
+    m_ui.tools.putCaptionsOnButtons();
     m_state = PrepareProgramState(environment, m_services.dialogs);
     applyProgramState();
     createConversionRoad();
 
     connect(m_ui.minBtn, &QToolButton::clicked, this, &TForm1::minBtnClick);
     connect(m_ui.closeBtn, &QToolButton::clicked, this, &TForm1::closeBtnClick);
-    connect(m_ui.helpBtn, &QToolButton::clicked, this, &TForm1::helpBtnClick);
-    connect(m_ui.aboutBtn, &QToolButton::clicked, this, &TForm1::aboutBtnClick);
-    connect(m_ui.logBtn, &QToolButton::clicked, this, &TForm1::logBtnClick);
+    connect(m_ui.tools.helpBtn, &QToolButton::clicked, this, &TForm1::helpBtnClick);
+    connect(m_ui.tools.aboutBtn, &QToolButton::clicked, this, &TForm1::aboutBtnClick);
+    connect(m_ui.output.logBtn, &QToolButton::clicked, this, &TForm1::logBtnClick);
 }
 
 TForm1::~TForm1() = default;
@@ -86,21 +86,23 @@ TForm1::~TForm1() = default;
 void TForm1::createConversionRoad()
 {
     m_log = std::make_unique<LogForwarder>(*this);
-    m_fileList = std::make_unique<FileList>(m_ui.listview);
-    m_sourceHost = std::make_unique<MainWindowSourceHost>(this, m_ui, *m_ui.Timer1);
+    m_fileList = std::make_unique<FileList>(m_ui.list.listview);
+    m_sourceHost = std::make_unique<MainWindowSourceHost>(this, m_ui.output, [this] { enableRowCommands(); });
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder, scratchPath() };
     m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
-    m_queue = std::make_unique<ConversionQueue>(*m_fileList, *m_log, *m_ui.Timer1);
-    ConnectQueueToControls(*m_queue, m_ui, m_state.programFolder);
+    m_queue = std::make_unique<ConversionQueue>(*m_fileList, *m_log, *m_ui.output.Timer1);
+    ConnectQueueToControls(*m_queue, m_ui.output, m_state.programFolder);
+    connect(m_queue.get(), &ConversionQueue::queueStarted, this, [this] { m_ui.list.setListButtonsEnabled(false); });
+    connect(m_queue.get(), &ConversionQueue::queueFinished, this, [this] { m_ui.list.setListButtonsEnabled(true); });
     connect(m_queue.get(), &ConversionQueue::startFailed, this,
         [this](const QString &error) { m_services.dialogs.showMessage(this, MessageRequest::plain(error)); });
 
-    connect(m_ui.addButton, &QToolButton::clicked, this, &TForm1::addButtonClick);
+    connect(m_ui.tools.addButton, &QToolButton::clicked, this, &TForm1::addButtonClick);
     connect(this, &TForm1::filesDropped, this, &TForm1::dropFiles);
-    connect(m_ui.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
-    connect(m_ui.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(m_ui.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
+    connect(m_ui.output.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
+    connect(m_ui.output.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
 }
 
 QString TForm1::scratchPath() const
@@ -111,7 +113,7 @@ QString TForm1::scratchPath() const
 
 void TForm1::addButtonClick()
 {
-    m_ui.listview->show();
+    m_ui.list.listview->show();
     const QStringList files = m_services.dialogs.openFiles(this, { kAddFilesFilter.toString(), 0, {}, {} });
     for (const QString &file : files)
         m_adder->AddSourceFile(file);
@@ -121,7 +123,7 @@ void TForm1::addButtonClick()
 
 void TForm1::dropFiles(const QStringList &paths)
 {
-    m_ui.listview->show();
+    m_ui.list.listview->show();
     for (const QString &path : paths)
         m_adder->AddSourceFile(path);
     hideListWhenEmpty();
@@ -130,7 +132,7 @@ void TForm1::dropFiles(const QStringList &paths)
 void TForm1::hideListWhenEmpty()
 {
     if (m_fileList->rowCount() == 0)
-        m_ui.listview->hide();
+        m_ui.list.listview->hide();
 }
 
 void TForm1::startButtonClick()
@@ -143,7 +145,7 @@ void TForm1::startButtonClick()
     hooks.showMessage
         = [this](const QString &text) { m_services.dialogs.showMessage(this, MessageRequest::plain(text)); };
     hooks.power = &m_services.power;
-    RunAfterDoneAction(m_ui.afterDoneBox->currentIndex(), hooks);
+    RunAfterDoneAction(m_ui.output.afterDoneBox->currentIndex(), hooks);
 }
 
 void TForm1::Timer1Timer()
@@ -153,7 +155,7 @@ void TForm1::Timer1Timer()
 
 void TForm1::OpenBtnClick()
 {
-    const QString folder = m_ui.pathdir->text();
+    const QString folder = m_ui.output.pathdir->text();
     if (QFileInfo(folder).isDir())
         m_services.desktop.open(QUrl::fromLocalFile(folder));
 }
@@ -161,8 +163,8 @@ void TForm1::OpenBtnClick()
 void TForm1::registerDropTargets()
 {
     m_dropTarget = new FileDropTarget(this);
-    m_dropTarget->watch(m_ui.listview);
-    m_dropTarget->watch(m_ui.listPanel);
+    m_dropTarget->watch(m_ui.list.listview);
+    m_dropTarget->watch(m_ui.list.listPanel);
     connect(m_dropTarget, &FileDropTarget::filesDropped, this, &TForm1::filesDropped);
 }
 
@@ -173,28 +175,23 @@ void TForm1::shapeWindow()
     setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
-void TForm1::putCaptionsOnButtons()
+// The first row of an empty list makes the commands that work on rows usable.
+void TForm1::enableRowCommands()
 {
-    const std::pair<QLabel *, QToolButton *> captions[] = {
-        { m_ui.addLabel, m_ui.addButton },
-        { m_ui.trimLabel, m_ui.trimBtn },
-        { m_ui.effectLabel, m_ui.effectBtn },
-        { m_ui.aboutLabel, m_ui.aboutBtn },
-        { m_ui.helpLabel, m_ui.helpBtn },
-    };
-    for (const auto &[caption, button] : captions) {
-        caption->setParent(button);
-        caption->move(20, 42);
-        caption->show();
-        caption->raise();
-    }
+    if (m_ui.tools.trimBtn->isEnabled())
+        return;
+    m_ui.list.listview->viewport()->update();
+    m_ui.tools.setRowToolsEnabled(true);
+    if (!m_ui.output.Timer1->isActive())
+        m_ui.output.startButton->setEnabled(true);
+    m_ui.preview.previewBtn->setEnabled(true);
 }
 
 void TForm1::applyProgramState()
 {
-    m_ui.profileBox->addItems(m_state.userProfileNames);
-    m_ui.profileBox->setCurrentIndex(0);
-    m_ui.pathdir->setText(m_state.initialDestination);
+    m_ui.output.profileBox->addItems(m_state.userProfileNames);
+    m_ui.output.profileBox->setCurrentIndex(0);
+    m_ui.output.pathdir->setText(m_state.initialDestination);
 }
 
 void TForm1::restoreRequest()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/programtexts.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "profiles/programstartup.h"
 
@@ -47,7 +48,6 @@ public:
     // The log window is created after the main window; the log button works once it is known.
     void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
 
-    static constexpr QStringView kTitle = u"TOLM Audio Converter";
     static constexpr QPoint kDesignedPosition { 249, 113 };
     static constexpr QSize kClientSize { 795, 562 };
     static constexpr int kCornerDiameter = 15;
@@ -75,7 +75,7 @@ Q_SIGNALS:
 private:
     void registerDropTargets();
     void shapeWindow();
-    void putCaptionsOnButtons();
+    void enableRowCommands();
     void applyProgramState();
     void createConversionRoad();
     void hideListWhenEmpty();

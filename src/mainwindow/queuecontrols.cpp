@@ -1,35 +1,22 @@
 #include "mainwindow/queuecontrols.h"
 
 #include "engine/conversionqueue.h"
-#include "mainwindow/mainwindowcontrols.h"
+#include "mainwindow/outputcontrols.h"
 #include "mainwindow/picturebutton.h"
+#include "mainwindow/skin.h"
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QToolButton>
 
-using namespace Qt::StringLiterals;
-
-namespace {
-
-void setListButtonsEnabled(const MainWindowControls &ui, bool enabled)
-{
-    for (QPushButton *button : { ui.delBtn, ui.mUpBtn, ui.mDownBtn, ui.clearBtn })
-        button->setEnabled(enabled);
-}
-
-} // namespace
-
-void ConnectQueueToControls(ConversionQueue &queue, const MainWindowControls &ui, const QString &programFolder)
+void ConnectQueueToControls(ConversionQueue &queue, const OutputControls &ui, const QString &programFolder)
 {
     QObject::connect(&queue, &ConversionQueue::queueStarted, ui.ProgressBar1, [ui] {
         ui.ProgressBar1->setTextVisible(true);
-        setListButtonsEnabled(ui, false);
         ui.progressEdit->hide();
     });
     QObject::connect(&queue, &ConversionQueue::rowStarted, ui.ProgressBar1, [ui, programFolder](int, int total) {
-        ui.startButton->loadDisabledPicture(programFolder + u"/skin/start-e.bmp"_s);
+        ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartBusyPicture));
         ui.startButton->setEnabled(false);
         ui.ProgressBar1->show();
         // Without a known length the bar shows that work goes on, but no percentage.
@@ -48,8 +35,7 @@ void ConnectQueueToControls(ConversionQueue &queue, const MainWindowControls &ui
         ui.ProgressBar1->setValue(0);
     });
     QObject::connect(&queue, &ConversionQueue::queueFinished, ui.ProgressBar1, [ui, programFolder] {
-        ui.startButton->loadDisabledPicture(programFolder + u"/skin/start-a.bmp"_s);
-        setListButtonsEnabled(ui, true);
+        ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartIdlePicture));
         ui.progressEdit->show();
         ui.ProgressBar1->setTextVisible(false);
     });

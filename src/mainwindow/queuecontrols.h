@@ -3,8 +3,8 @@
 #include <QString>
 
 class ConversionQueue;
-struct MainWindowControls;
+struct OutputControls;
 
-// Shows the conversion queue's progress on the main window's controls: the buttons that
-// must wait for the batch, the progress bar and the Start button's picture.
-void ConnectQueueToControls(ConversionQueue &queue, const MainWindowControls &ui, const QString &programFolder);
+// Shows the conversion queue's progress on the output card: the Start button's state and
+// picture, the progress bar and its caption, the log button.
+void ConnectQueueToControls(ConversionQueue &queue, const OutputControls &ui, const QString &programFolder);

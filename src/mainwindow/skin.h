@@ -18,6 +18,14 @@ inline constexpr QRgb kCard = 0xffffffff;
 inline constexpr QRgb kCardBorder = 0xffd6dee8;
 
 QIcon icon(const QString &programFolder, QStringView name);
+
+// The Start button's pictures below the program folder: idle, and while a batch converts.
+inline constexpr QStringView kStartIdlePicture = u"/skin/start-a.bmp";
+inline constexpr QStringView kStartBusyPicture = u"/skin/start-e.bmp";
+inline QString picturePath(const QString &programFolder, QStringView picture)
+{
+    return programFolder + picture;
+}
 QString styleSheet();
 // Fusion as the base style, the program's font and the style sheet, for every window.
 void apply(QApplication &application);

@@ -2,15 +2,17 @@
 
 #include "sources/sourceadder.h"
 
-class QTimer;
-class QWidget;
-struct MainWindowControls;
+#include <functional>
 
-// The main window's controls as adding a source reads and changes them.
+class QWidget;
+struct OutputControls;
+
+// The output card as adding a source reads and changes it; what a new row enables elsewhere
+// in the window is the window's own step, handed in.
 class MainWindowSourceHost : public SourceAdderHost
 {
 public:
-    MainWindowSourceHost(QWidget *form, const MainWindowControls &ui, const QTimer &timer1);
+    MainWindowSourceHost(QWidget *form, const OutputControls &ui, std::function<void()> rowAdded);
 
     QWidget *ownerWindow() const override { return m_form; }
     QString profileName() const override;
@@ -19,14 +21,10 @@ public:
     QString destinationFolder() const override;
     void setDestinationFolder(const QString &folder) override;
     void applyProfileSwitches(bool lossless, bool bitrateNot) override;
-    void rowAdded() override;
+    void rowAdded() override { m_rowAdded(); }
 
 private:
     QWidget *m_form;
-    const MainWindowControls &m_ui;
-    const QTimer &m_timer1;
+    const OutputControls &m_ui;
+    std::function<void()> m_rowAdded;
 };
-
-// The quality chooser's two looks: a drop-down list to choose from, or a plain text that
-// shows what the profile allows.
-void SetQualityChooserPlain(const MainWindowControls &ui, bool plain);

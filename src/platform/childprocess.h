@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/commandline.h"
+#include "core/commandline.h"
 
 #include <QObject>
 #include <QProcess>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/programtexts.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -64,6 +66,3 @@ public:
     // The chosen folder; empty when cancelled. A root folder keeps its trailing '/'.
     virtual QString chooseFolder(QWidget *owner, const QString &title, const QString &startFolder) = 0;
 };
-
-// The application title shown by plain messages and by the taskbar.
-inline constexpr QStringView kApplicationTitle = u"TOLM Audio Converter";

@@ -4,7 +4,7 @@
 
 #include <QDBusConnection>
 
-std::unique_ptr<PowerControl> createSystemPowerControl()
+std::unique_ptr<PowerControl> CreateSystemPowerControl()
 {
     return std::make_unique<LogindPowerControl>(QDBusConnection::systemBus());
 }

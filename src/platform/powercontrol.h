@@ -22,4 +22,4 @@ public:
 };
 
 // The back-end for the running program.
-std::unique_ptr<PowerControl> createSystemPowerControl();
+std::unique_ptr<PowerControl> CreateSystemPowerControl();

@@ -1,5 +1,7 @@
 #include "sources/filelist.h"
 
+#include "core/programtexts.h"
+
 #include <QTreeWidget>
 
 FileList::FileList(QTreeWidget *listview, QObject *parent)
@@ -10,12 +12,12 @@ FileList::FileList(QTreeWidget *listview, QObject *parent)
 SourceRow *FileList::appendRow(const QString &caption, const QString &fileSize, const QString &duration,
     const QString &destination, const TStartRecord &job)
 {
-    auto *item = new SourceRow;
+    auto *item = new SourceRow(m_nextRowId++);
     item->setText(SourceColumn::Source, caption);
     item->setText(SourceColumn::FileSize, fileSize);
     item->setText(SourceColumn::Duration, duration);
     item->setText(SourceColumn::Destination, destination);
-    item->setText(SourceColumn::Status, QStringLiteral("ready"));
+    item->setText(SourceColumn::Status, kStatusReady.toString());
     item->setTextAlignment(SourceColumn::FileSize, Qt::AlignRight | Qt::AlignVCenter);
     item->job = job;
     m_view->addTopLevelItem(item);
@@ -31,6 +33,19 @@ SourceRow *FileList::row(int index) const
 int FileList::rowCount() const
 {
     return m_view->topLevelItemCount();
+}
+
+QueueRows::RowId FileList::rowId(int index) const
+{
+    return row(index)->id;
+}
+
+int FileList::rowOfId(RowId id) const
+{
+    for (int index = 0; index < rowCount(); ++index)
+        if (row(index)->id == id)
+            return index;
+    return -1;
 }
 
 QString FileList::status(int index) const

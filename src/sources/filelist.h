@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/queuerows.h"
-#include "engine/startrecord.h"
+#include "core/queuerows.h"
+#include "core/startrecord.h"
 
 #include <QObject>
 #include <QTreeWidgetItem>
@@ -18,7 +18,10 @@ enum { Source, FileSize, Duration, Destination, Status, Count };
 class SourceRow : public QTreeWidgetItem
 {
 public:
-    SourceRow() = default;
+    explicit SourceRow(QueueRows::RowId rowId)
+        : id(rowId)
+    { }
+    const QueueRows::RowId id; // given once, never reused while the program runs
     TStartRecord job;
 };
 
@@ -40,6 +43,8 @@ public:
 
     // QueueRows
     int rowCount() const override;
+    RowId rowId(int row) const override;
+    int rowOfId(RowId id) const override;
     QString status(int row) const override;
     void setStatus(int row, const QString &status) override;
     TStartRecord &job(int row) override;
@@ -50,4 +55,5 @@ Q_SIGNALS:
 
 private:
     QTreeWidget *m_view;
+    RowId m_nextRowId = 1;
 };

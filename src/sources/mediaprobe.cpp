@@ -1,8 +1,8 @@
 #include "sources/mediaprobe.h"
 
-#include "engine/siblingcommands.h"
+#include "core/siblingcommands.h"
+#include "core/timecode.h"
 #include "platform/childprocess.h"
-#include "sources/timecode.h"
 
 #include <QFileInfo>
 

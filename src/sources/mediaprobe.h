@@ -1,13 +1,13 @@
 #pragma once
 
+#include "core/timecode.h"
+
 #include <QString>
 
 class LogSink;
 
 // Asking the transcoder to open a source and convert one millisecond of it: what decides
 // whether a file can be added, and its duration.
-
-inline constexpr QStringView kDurationPlaceholder = u"--:--:--";
 
 struct ProbeVerdict
 {

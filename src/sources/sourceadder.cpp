@@ -1,9 +1,9 @@
 #include "sources/sourceadder.h"
 
-#include "engine/logsink.h"
-#include "engine/startrecord.h"
+#include "core/logsink.h"
+#include "core/startrecord.h"
 #include "platform/dialogs.h"
-#include "profiles/profilecatalogue.h"
+#include "profiles/profilejob.h"
 #include "sources/destinationname.h"
 #include "sources/filelist.h"
 #include "sources/filesize.h"
@@ -57,21 +57,8 @@ bool SourceAdder::AddSourceFile(const QString &sourcePath)
     job.Length = verdict.duration;
     const ProfileSettings settings = ReadProfileSettings(
         ProfileFileForPosition(m_host.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath), profile);
-    job.SampleRate = settings.sampleRate;
-    job.Channels = settings.channels;
-    job.AudioCodec = settings.audioCodec;
-    job.VideoNot = settings.videoNot;
-    job.Lossless = settings.lossless;
-    job.BitrateNot = settings.bitrateNot;
-    const bool lossless = job.Lossless == kTrue;
-    const bool bitrateNot = job.BitrateNot == kTrue;
-    m_host.applyProfileSwitches(lossless, bitrateNot);
-    if (!lossless && !bitrateNot) {
-        const int quality = m_host.qualityIndex();
-        job.Bitrate = quality == 0 ? settings.bitrateHigh : quality == 1 ? settings.bitrateNormal : settings.bitrateLow;
-    }
-    job.ProfileName = profile;
-    job.Extension = extension;
+    ApplyProfileToJob(job, profile, settings, m_host.qualityIndex());
+    m_host.applyProfileSwitches(job.Lossless == kTrue, job.BitrateNot == kTrue);
     job.OutputPath = JoinFolder(checkedDestinationFolder(), name);
     job.Volume = kUnchangedVolume;
 

@@ -1,4 +1,5 @@
 #include "engine/conversioncommand.h"
+#include "testjobs.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,21 +13,7 @@ namespace {
 // The job of the worked example: an MP3 at 128 kbps from a WAV, video dropped.
 TStartRecord exampleJob()
 {
-    TStartRecord job;
-    job.SourcePath = u"C:\\in\\song.wav"_s;
-    job.StartTime = u"00:00:00"_s;
-    job.Length = u"00:03:25"_s;
-    job.Lossless = u"False"_s;
-    job.Volume = 100;
-    job.SampleRate = u"44100 Hz"_s;
-    job.AudioCodec = u"mp3"_s;
-    job.BitrateNot = u"False"_s;
-    job.Bitrate = u"128 kbps"_s;
-    job.Channels = u"2 Channels Stereo"_s;
-    job.VideoNot = u"True"_s;
-    job.Extension = u".mp3"_s;
-    job.OutputPath = u"D:\\out\\song.mp3"_s;
-    return job;
+    return TestJobs::mp3(u"C:\\in\\song.wav"_s, u"D:\\out\\song.mp3"_s, u"00:03:25"_s);
 }
 
 void touch(const QString &path)

@@ -2,9 +2,9 @@
 // transcoder (tests/engine/standin/sonmill) whose behaviour each row picks by its input name.
 // Conversions with the real transcoder are tested end to end elsewhere.
 
+#include "core/logsink.h"
+#include "core/queuerows.h"
 #include "engine/conversionqueue.h"
-#include "engine/logsink.h"
-#include "engine/queuerows.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
 
@@ -20,6 +20,7 @@ namespace {
 
 struct Row
 {
+    QueueRows::RowId id = 0;
     TStartRecord job;
     QStringList statuses; // every status written, in order
     QString destination;
@@ -32,6 +33,12 @@ public:
     std::function<void(int)> onStatus; // lets a test act in the middle of a run
 
     int rowCount() const override { return int(rows.size()); }
+    RowId rowId(int row) const override { return rows[row].id; }
+    int rowOfId(RowId id) const override
+    {
+        const auto at = std::find_if(rows.begin(), rows.end(), [id](const Row &r) { return r.id == id; });
+        return at == rows.end() ? -1 : int(at - rows.begin());
+    }
     QString status(int row) const override { return rows[row].statuses.value(rows[row].statuses.size() - 1); }
     void setStatus(int row, const QString &status) override
     {
@@ -62,10 +69,12 @@ class TestConversionQueue : public QObject
     QTimer m_timer1;
     std::unique_ptr<ConversionQueue> m_queue;
     QList<int> m_progress;
+    QueueRows::RowId m_lastId = 0;
 
     void addRow(const QString &inputName, const QString &length = u"00:00:08"_s, const QString &status = u"ready"_s)
     {
         Row row;
+        row.id = ++m_lastId;
         row.job.SourcePath = u"/scripted/"_s + inputName;
         row.job.StartTime = u"00:00:00"_s;
         row.job.Length = length;
@@ -200,6 +209,34 @@ private Q_SLOTS:
         m_rows.onStatus = {};
         QCOMPARE(m_rows.rows.size(), size_t(2));
         QCOMPARE(statuses(1), QStringList());
+    }
+
+    // The row being converted is followed by its identity: when a row before it leaves the
+    // list meanwhile, the progress and the end still go to the converting row, and the next
+    // row to start is the one that followed it, wherever it now stands.
+    void rowsFollowedByIdentityWhenIndexesChange()
+    {
+        addRow(u"ok-done-before"_s, u"00:00:08"_s, u"100%"_s);
+        addRow(u"ok-converting"_s);
+        addRow(u"ok-next"_s);
+        bool removed = false;
+        m_rows.onStatus = [this, &removed](int row) {
+            if (!removed && row == 1 && m_rows.rows[1].statuses.last() == u"0%"_s) {
+                removed = true;
+                m_rows.rows.erase(m_rows.rows.begin());
+            }
+        };
+        QList<int> started;
+        connect(m_queue.get(), &ConversionQueue::rowStarted, this, [&started](int row) { started << row; });
+        m_queue->run();
+        m_rows.onStatus = {};
+        QVERIFY(removed);
+        QCOMPARE(m_rows.rows[0].job.SourcePath, u"/scripted/ok-converting"_s);
+        QCOMPARE(statuses(0).last(), u"100%"_s);
+        QVERIFY(statuses(0).contains(u"38%"_s)); // time=3.00 of 8 s, written after the removal
+        QCOMPARE(statuses(1).last(), u"100%"_s);
+        QCOMPARE(started, QList<int>({ 1, 1 }));
+        QCOMPARE(m_queue->convRow(), 1);
     }
 
     // A modal dialog runs its own event loop inside the queue's wait: the running row is still

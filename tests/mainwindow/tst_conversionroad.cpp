@@ -11,6 +11,7 @@
 #include "platform/recordingdialogs.h"
 #include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
+#include "testmedia.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -36,11 +37,8 @@ constexpr int kWma = 10;
 
 bool makeMedia(const QString &pipelineTail, const QString &path, int buffers)
 {
-    QStringList args = { u"-q"_s, u"audiotestsrc"_s, u"num-buffers=%1"_s.arg(buffers), u"!"_s,
-        u"audio/x-raw,rate=44100,channels=2"_s, u"!"_s };
-    args += pipelineTail.split(u' ');
-    args += { u"!"_s, u"filesink"_s, u"location=%1"_s.arg(path) };
-    return QProcess::execute(u"gst-launch-1.0"_s, args) == 0;
+    return TestMedia::launchInto(
+        u"audiotestsrc num-buffers=%1 ! audio/x-raw,rate=44100,channels=2 ! "_s.arg(buffers) + pipelineTail, path);
 }
 
 // What GStreamer's own discoverer says of a file: its caps and its duration in seconds.
@@ -123,8 +121,8 @@ private Q_SLOTS:
         m_form->show();
         m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
         QVERIFY(QDir().mkpath(m_out));
-        m_form->controls().pathdir->setText(m_out);
-        m_form->controls().profileBox->setCurrentIndex(kMp3);
+        m_form->controls().output.pathdir->setText(m_out);
+        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
     }
 
     void cleanup() { m_form.reset(); }
@@ -144,7 +142,7 @@ private Q_SLOTS:
         QCOMPARE(refusal.buttons, DialogButtons::Yes);
         QCOMPARE(refusal.placement, DialogPlacement::ConfirmOffset);
 
-        QTreeWidget *list = m_form->controls().listview;
+        QTreeWidget *list = m_form->controls().list.listview;
         QCOMPARE(list->topLevelItemCount(), 2);
         QVERIFY(list->isVisible());
         QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Source), u"tone one.wav"_s);
@@ -153,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Source), u"tone-two.ogg"_s);
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
-        QVERIFY(m_form->controls().startButton->isEnabled());
+        QVERIFY(m_form->controls().output.startButton->isEnabled());
         QVERIFY(!QFile::exists(m_form->scratchPath())); // the Add dialog removes the probe's scratch file
 
         // While a row converts: the list's reordering buttons wait, the bar shows its caption.
@@ -163,23 +161,23 @@ private Q_SLOTS:
             during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
                           .arg(row)
                           .arg(m_form->fileList().status(row))
-                          .arg(ui.startButton->isEnabled())
-                          .arg(ui.Timer1->isActive())
-                          .arg(ui.delBtn->isEnabled())
-                          .arg(ui.mUpBtn->isEnabled())
-                          .arg(ui.mDownBtn->isEnabled())
-                          .arg(ui.clearBtn->isEnabled())
-                          .arg(ui.ProgressBar1->isTextVisible())
-                          .arg(ui.progressEdit->isVisible());
+                          .arg(ui.output.startButton->isEnabled())
+                          .arg(ui.output.Timer1->isActive())
+                          .arg(ui.list.delBtn->isEnabled())
+                          .arg(ui.list.mUpBtn->isEnabled())
+                          .arg(ui.list.mDownBtn->isEnabled())
+                          .arg(ui.list.clearBtn->isEnabled())
+                          .arg(ui.output.ProgressBar1->isTextVisible())
+                          .arg(ui.output.progressEdit->isVisible());
         });
         m_form->startButtonClick();
         QCOMPARE(during.size(), 2);
         QCOMPARE(
             during.first(), u"row0 status=ready start=0 timer=1 remove=0 up=0 down=0 clear=0 caption=1 prompt=0"_s);
-        QVERIFY(ui.startButton->isEnabled() && !ui.Timer1->isActive());
-        QVERIFY(
-            ui.delBtn->isEnabled() && ui.mUpBtn->isEnabled() && ui.mDownBtn->isEnabled() && ui.clearBtn->isEnabled());
-        QVERIFY(!ui.ProgressBar1->isTextVisible() && ui.progressEdit->isVisible());
+        QVERIFY(ui.output.startButton->isEnabled() && !ui.output.Timer1->isActive());
+        QVERIFY(ui.list.delBtn->isEnabled() && ui.list.mUpBtn->isEnabled() && ui.list.mDownBtn->isEnabled()
+            && ui.list.clearBtn->isEnabled());
+        QVERIFY(!ui.output.ProgressBar1->isTextVisible() && ui.output.progressEdit->isVisible());
 
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         for (const QString &name : { u"tone one.mp3"_s, u"tone-two.mp3"_s }) {
@@ -201,7 +199,7 @@ private Q_SLOTS:
     {
         Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
         QCOMPARE(m_form->fileList().rowCount(), 2);
-        QCOMPARE(m_form->controls().listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
+        QCOMPARE(m_form->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
         QVERIFY(QFile::exists(m_form->scratchPath())); // a drop leaves the scratch file
         m_form->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
@@ -217,7 +215,7 @@ private Q_SLOTS:
             if (row != 0)
                 return;
             Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s) });
-            startEnabledAfterAdd = m_form->controls().startButton->isEnabled();
+            startEnabledAfterAdd = m_form->controls().output.startButton->isEnabled();
         });
         m_form->startButtonClick();
         QVERIFY(!startEnabledAfterAdd); // adding a file does not enable Start while a row converts
@@ -229,9 +227,9 @@ private Q_SLOTS:
 
     void missingEncoderFailsItsRowAndTheNextStillConverts()
     {
-        m_form->controls().profileBox->setCurrentIndex(kWma);
+        m_form->controls().output.profileBox->setCurrentIndex(kWma);
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        m_form->controls().profileBox->setCurrentIndex(kMp3);
+        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
         m_form->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u"100%"_s }));
@@ -243,7 +241,7 @@ private Q_SLOTS:
     void afterDoneRunsWhenTheBatchIsThrough()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        m_form->controls().afterDoneBox->setCurrentIndex(3); // Hibernate
+        m_form->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
         m_power.refuse = true;
         m_form->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u"100%"_s }));
@@ -256,13 +254,13 @@ private Q_SLOTS:
     {
         m_dialogs.fileAnswers.enqueue({}); // cancelled
         m_form->addButtonClick();
-        QVERIFY(!m_form->controls().listview->isVisible());
+        QVERIFY(!m_form->controls().list.listview->isVisible());
         m_dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
         m_form->addButtonClick();
-        QVERIFY(!m_form->controls().listview->isVisible());
-        QVERIFY(!m_form->controls().startButton->isEnabled());
+        QVERIFY(!m_form->controls().list.listview->isVisible());
+        QVERIFY(!m_form->controls().output.startButton->isEnabled());
         Q_EMIT m_form->filesDropped({ media(u"broken.mp3"_s) });
-        QVERIFY(!m_form->controls().listview->isVisible());
+        QVERIFY(!m_form->controls().list.listview->isVisible());
     }
 
     void openShowsTheDestinationFolder()
@@ -270,7 +268,7 @@ private Q_SLOTS:
         m_form->OpenBtnClick();
         QCOMPARE(m_desktop.opened.size(), 1);
         QCOMPARE(m_desktop.opened.first(), QUrl::fromLocalFile(m_out));
-        m_form->controls().pathdir->setText(m_out + u"/missing"_s);
+        m_form->controls().output.pathdir->setText(m_out + u"/missing"_s);
         m_form->OpenBtnClick();
         QCOMPARE(m_desktop.opened.size(), 1);
     }

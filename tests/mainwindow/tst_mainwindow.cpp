@@ -6,9 +6,10 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/recordingdesktopservices.h"
-#include "platform/recordingpowercontrol.h"
 #include "platform/recordingdialogs.h"
+#include "platform/recordingpowercontrol.h"
 #include "profiles/profilecatalogue.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -34,14 +35,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 QString controlText(QWidget *widget)
 {
@@ -99,8 +92,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(m_home));
         qputenv("HOME", QFile::encodeName(m_home));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
-        writeFile(m_home + u"/Documents/TOLM/TOLM Audio Converter/profile/userprofile.ini"_s,
-            "[Voice (*.mp3)]\nAudioCodec=mp3\n[Archive (*.flac)]\nLossless=True\n[Car (*.aac)]\nABR=96 kbps\n");
+        QVERIFY(TestFiles::write(m_home + u"/Documents/TOLM/TOLM Audio Converter/profile/userprofile.ini"_s,
+            "[Voice (*.mp3)]\nAudioCodec=mp3\n[Archive (*.flac)]\nLossless=True\n[Car (*.aac)]\nABR=96 kbps\n"));
     }
 
     void init()
@@ -364,7 +357,7 @@ private Q_SLOTS:
         QFETCH(QString, opened);
         QFETCH(QString, message);
         for (const QString &name : files)
-            writeFile(m_program + u'/' + name, "help");
+            QVERIFY(TestFiles::write(m_program + u'/' + name, "help"));
         m_desktop.succeed = desktopSucceeds;
         control<QToolButton>(u"helpBtn"_s)->click();
         for (const QString &name : files)

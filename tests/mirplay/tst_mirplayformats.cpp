@@ -40,10 +40,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        const QString failure
-            = makeTestMedia(u"audiotestsrc wave=sine samplesperbuffer=4410 num-buffers=100 ! audioconvert ! wavenc"_s,
-                m_folder.filePath(u"source.wav"_s));
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY(TestMedia::launchInto(
+            u"audiotestsrc wave=sine samplesperbuffer=4410 num-buffers=100 ! audioconvert ! wavenc"_s,
+            m_folder.filePath(u"source.wav"_s)));
     }
 
     void playsWhatTheTranscoderReads_data()

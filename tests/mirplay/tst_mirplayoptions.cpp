@@ -3,7 +3,7 @@
 
 #include "playeroptions.h"
 
-#include "engine/siblingcommands.h"
+#include "core/siblingcommands.h"
 
 #include <QDir>
 #include <QFile>

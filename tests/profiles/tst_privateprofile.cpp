@@ -1,4 +1,5 @@
 #include "profiles/privateprofile.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,15 +12,7 @@ namespace {
 
 QString readAll(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-void writeAll(const QString &path, const QString &text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text.toUtf8());
+    return QString::fromUtf8(TestFiles::read(path));
 }
 
 } // namespace
@@ -36,15 +29,16 @@ private Q_SLOTS:
     {
         m_path = m_dir.filePath(u"profile.ini"_s);
         QFile::remove(m_path);
-        writeAll(m_path,
-            u"; shipped profiles\r\n"
-            u"[MP3 - MPEG Layer-3 Audio (*.mp3)]\r\n"
-            u"AudioCodec=mp3\r\n"
-            u"  ASR = 44100 Hz  \r\n"
-            u"quoted=\"two  blanks \"\r\n"
-            u"\r\n"
-            u"[Other]\r\n"
-            u"AudioCodec=vorbis\r\n"_s);
+        QVERIFY(TestFiles::write(m_path,
+            (u"; shipped profiles\r\n"
+             u"[MP3 - MPEG Layer-3 Audio (*.mp3)]\r\n"
+             u"AudioCodec=mp3\r\n"
+             u"  ASR = 44100 Hz  \r\n"
+             u"quoted=\"two  blanks \"\r\n"
+             u"\r\n"
+             u"[Other]\r\n"
+             u"AudioCodec=vorbis\r\n"_s)
+                .toUtf8()));
     }
 
     void lookupIgnoresLetterCase()
@@ -132,7 +126,7 @@ private Q_SLOTS:
         QString text;
         for (int i = 0; i < 1000; ++i)
             text += u"[Section number %1]\n"_s.arg(i, 4, 10, QLatin1Char('0'));
-        writeAll(m_path, text);
+        QVERIFY(TestFiles::write(m_path, text.toUtf8()));
         const QStringList names = PP::sectionNames(m_path);
         QCOMPARE(names.size(), 819);
         QCOMPARE(names.first(), u"Section number 0000"_s);

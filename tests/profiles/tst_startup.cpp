@@ -2,6 +2,7 @@
 #include "profiles/destinationhistory.h"
 #include "profiles/programstartup.h"
 #include "profiles/workingfolders.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,14 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 QString systemUserName()
 {
@@ -61,7 +54,7 @@ private Q_SLOTS:
         m_root = std::make_unique<QTemporaryDir>();
         QVERIFY(m_root->isValid());
         const QString config = m_root->filePath(u"config"_s);
-        writeFile(config + u"/user-dirs.dirs"_s, "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+        QVERIFY(TestFiles::write(config + u"/user-dirs.dirs"_s, "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
         useHome(m_root->filePath(u"home"_s));
         QVERIFY(QDir().mkdir(m_home));
@@ -92,7 +85,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(m_home + u"/TOLM"_s));
 
         // A second start finds everything in place and changes nothing.
-        writeFile(state.destinationHistoryPath, "/srv/out\n");
+        QVERIFY(TestFiles::write(state.destinationHistoryPath, "/srv/out\n"));
         RecordingDialogs again;
         const ProgramState second = start(again);
         QCOMPARE(again.calls.size(), 0);
@@ -134,7 +127,7 @@ private Q_SLOTS:
 
         const QString blockerPath = m_root->filePath(blocker);
         QDir(blockerPath).removeRecursively();
-        writeFile(blockerPath, "in the way");
+        QVERIFY(TestFiles::write(blockerPath, "in the way"));
 
         RecordingDialogs dialogs;
         const ProgramState state = start(dialogs);
@@ -189,9 +182,9 @@ private Q_SLOTS:
     void userProfileSections()
     {
         const QString profileFolder = m_docs + u"/TOLM/TOLM Audio Converter/profile"_s;
-        writeFile(profileFolder + u"/userprofile.ini"_s,
+        QVERIFY(TestFiles::write(profileFolder + u"/userprofile.ini"_s,
             "[Voice (*.mp3)]\r\nAudioCodec=mp3\r\n[Archive (*.flac)]\r\nLossless=True\r\n[Car (*.aac)]\r\nABR=96 "
-            "kbps\r\n");
+            "kbps\r\n"));
         RecordingDialogs dialogs;
         const ProgramState state = start(dialogs);
         QCOMPARE(dialogs.calls.size(), 0);
@@ -201,8 +194,9 @@ private Q_SLOTS:
     void historyFile()
     {
         const QString profileFolder = m_docs + u"/TOLM/TOLM Audio Converter/profile"_s;
-        writeFile(profileFolder + u"/destination.ini"_s,
-            "/data/Music\r\n/srv/zeta\n/DATA/music\n\n/data/alpha\n" + QFile::encodeName(m_home.toUpper()) + "/tolm\n");
+        QVERIFY(TestFiles::write(profileFolder + u"/destination.ini"_s,
+            "/data/Music\r\n/srv/zeta\n/DATA/music\n\n/data/alpha\n" + QFile::encodeName(m_home.toUpper())
+                + "/tolm\n"));
         RecordingDialogs dialogs;
         const ProgramState state = start(dialogs);
         const QStringList entries = state.destinationHistory.entries();

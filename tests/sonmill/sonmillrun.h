@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testmedia.h"
+
 #include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
@@ -56,14 +58,10 @@ Result runRaw(const std::vector<std::string> &arguments, int timeoutMs = 60000);
 
 Media inspect(const QString &path);
 
-// gst-launch-1.0 -q DESCRIPTION, where %1 stands for file (any characters); true when it
-// succeeded and wrote the file. Blanks inside double quotes stay in their token.
+// TestMedia::launch with this environment.
 bool make(const QString &description, const QString &file);
 
-// Writes a 16-bit PCM WAV (the extensible header with channelMask when it is not 0);
-// sample(frame, channel) gives each value in [-1, 1].
-bool writeWav(const QString &path, int rate, int channels, qint64 frames,
-    const std::function<double(qint64 frame, int channel)> &sample, quint32 channelMask = 0);
+using TestMedia::writeWav;
 
 // Every name a text contract forbids on a run's console (the failure words).
 const QStringList &failureWords();

@@ -5,9 +5,9 @@
 
 #include "sonmillrun.h"
 
+#include "core/siblingcommands.h"
+#include "core/startrecord.h"
 #include "engine/conversioncommand.h"
-#include "engine/siblingcommands.h"
-#include "engine/startrecord.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -146,7 +146,7 @@ class TestSonmillAc3 : public QObject
         const qsizetype at = probe.output.indexOf(u"Duration: "_s);
         TStartRecord job;
         job.SourcePath = input;
-        job.Duration = at >= 0 ? probe.output.mid(at + 10, 8) : kUnknownDuration.toString();
+        job.Duration = at >= 0 ? probe.output.mid(at + 10, 8) : kDurationPlaceholder.toString();
         job.StartTime = kStartOfFile.toString();
         job.Length = job.Duration;
         job.SampleRate = QString::fromLatin1(rate);

@@ -1,11 +1,12 @@
 // sonmill's command line, output format choice and channel mixing, without running it.
 
+#include "core/siblingcommands.h"
 #include "engine/conversioncommand.h"
-#include "engine/siblingcommands.h"
 #include "media/encodernames.h"
 #include "sonmill/channelmixer.h"
 #include "sonmill/options.h"
 #include "sonmill/outputformat.h"
+#include "testjobs.h"
 
 #include <QTest>
 
@@ -32,20 +33,13 @@ std::variant<Options, Failure> parse(const QStringList &arguments)
 
 TStartRecord mp3Job()
 {
-    TStartRecord job;
-    job.SourcePath = u"/music/-my \"song\" #1?.wav"_s;
+    TStartRecord job
+        = TestJobs::mp3(u"/music/-my \"song\" #1?.wav"_s, u"/nonexistent-folder/-out put.mp3"_s, u"00:03:25.40"_s);
     job.StartTime = u"00:01:02"_s;
-    job.Length = u"00:03:25.40"_s;
-    job.Lossless = u"False"_s;
     job.Volume = 250;
     job.SampleRate = u"48000 Hz"_s;
-    job.AudioCodec = u"mp3"_s;
-    job.BitrateNot = u"False"_s;
     job.Bitrate = u"192 kbps"_s;
     job.Channels = u"1 Channel Mono"_s;
-    job.VideoNot = u"True"_s;
-    job.Extension = u".mp3"_s;
-    job.OutputPath = u"/nonexistent-folder/-out put.mp3"_s;
     return job;
 }
 

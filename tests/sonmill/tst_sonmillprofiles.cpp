@@ -3,10 +3,11 @@
 // sonmill. Profiles without an encoder here fail with "Unknown encoder"; the others give
 // the format, rate and channels the profile asks for.
 
+#include "core/siblingcommands.h"
 #include "engine/conversioncommand.h"
-#include "engine/siblingcommands.h"
-#include "profiles/profilecatalogue.h"
+#include "profiles/profilejob.h"
 #include "sonmillrun.h"
+#include "testjobs.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -60,16 +61,7 @@ private Q_SLOTS:
         job.Duration = duration;
         job.StartTime = kStartOfFile.toString();
         job.Length = duration;
-        job.SampleRate = settings.sampleRate;
-        job.Channels = settings.channels;
-        job.AudioCodec = settings.audioCodec;
-        job.VideoNot = settings.videoNot;
-        job.Lossless = settings.lossless;
-        job.BitrateNot = settings.bitrateNot;
-        if (settings.lossless != kTrue && settings.bitrateNot != kTrue)
-            job.Bitrate = settings.bitrateNormal;
-        job.ProfileName = profile;
-        job.Extension = ProfileExtension(profile);
+        ApplyProfileToJob(job, profile, settings, QualityPosition::Normal);
         job.Volume = 100;
         job.OutputPath = m_dir.filePath(u"source file"_s + job.Extension.text());
 
@@ -99,20 +91,11 @@ private Q_SLOTS:
     // The same line typed by hand: a shell splits it into the same arguments.
     void typedInAShell()
     {
-        TStartRecord job;
-        job.SourcePath = m_source;
-        job.StartTime = u"00:00:00"_s;
-        job.Length = u"00:00:01"_s;
-        job.Lossless = u"False"_s;
+        TStartRecord job = TestJobs::mp3(m_source, m_dir.filePath(u"typed by hand.mp3"_s), u"00:00:01"_s);
         job.Volume = 50;
         job.SampleRate = u"22050 Hz"_s;
-        job.AudioCodec = u"mp3"_s;
-        job.BitrateNot = u"False"_s;
         job.Bitrate = u"96 kbps"_s;
         job.Channels = u"1 Channel Mono"_s;
-        job.VideoNot = u"True"_s;
-        job.Extension = u".mp3"_s;
-        job.OutputPath = m_dir.filePath(u"typed by hand.mp3"_s);
         const CommandLine cmd = BuildConversionCommand(job);
         QString text = cmd.text;
         text.replace(0, cmd.program.size(), sonmillPath());

@@ -3,6 +3,7 @@
 // anything else in the folder, stay.
 
 #include "sonmillrun.h"
+#include "testfiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -29,11 +30,7 @@ bool age(const QString &path, int daysOld)
 
 bool writeAged(const QString &path, int daysOld)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write("old registry") < 0)
-        return false;
-    file.close();
-    return age(path, daysOld);
+    return TestFiles::write(path, "old registry") && age(path, daysOld);
 }
 
 qint64 daysSinceModified(const QString &path)

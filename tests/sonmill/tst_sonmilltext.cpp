@@ -1,7 +1,7 @@
 // sonmill's console text, its probe, and what it does with bad inputs, odd names,
 // a stalled input and a stop signal.
 
-#include "engine/siblingcommands.h"
+#include "core/siblingcommands.h"
 #include "sonmillrun.h"
 
 #include <QDir>

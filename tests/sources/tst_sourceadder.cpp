@@ -2,7 +2,7 @@
 // destination folder, with a stand-in transcoder (tests/sources/standin) and the shipped
 // profile catalogue.
 
-#include "engine/logsink.h"
+#include "core/logsink.h"
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
 #include "profiles/privateprofile.h"

@@ -1,5 +1,5 @@
-#include "sources/conversionfailure.h"
-#include "sources/timecode.h"
+#include "core/conversionfailure.h"
+#include "core/timecode.h"
 
 #include <QTest>
 

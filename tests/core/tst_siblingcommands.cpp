@@ -1,4 +1,4 @@
-#include "engine/siblingcommands.h"
+#include "core/siblingcommands.h"
 
 #include <QTest>
 

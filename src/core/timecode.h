@@ -6,6 +6,9 @@
 // and position is held.
 inline constexpr int kTimeCodeLength = 8;
 
+// The Duration shown, and kept in the job record, when the length is not known.
+inline constexpr QStringView kDurationPlaceholder = u"--:--:--";
+
 // Whole seconds of a time code. Fields are taken by position (characters 1-2, 4-5, 7-8);
 // the separators and anything after the eighth character are not examined, so
 // "00:03:25.12" gives 205. An empty text gives 0.

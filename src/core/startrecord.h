@@ -1,6 +1,7 @@
 #pragma once
 
-#include "engine/fixedtext.h"
+#include "core/fixedtext.h"
+#include "core/timecode.h"
 
 #include <QString>
 
@@ -36,6 +37,5 @@ inline constexpr QStringView kFalse = u"False";
 inline constexpr QStringView kDefaultSampleRate = u"44100 Hz";
 inline constexpr QStringView kDefaultChannels = u"2 Channels Stereo";
 inline constexpr QStringView kDefaultBitrate = u"128 kbps";
-inline constexpr QStringView kUnknownDuration = u"--:--:--";
 inline constexpr QStringView kStartOfFile = u"00:00:00";
 inline constexpr qint32 kUnchangedVolume = 100;

@@ -1,4 +1,4 @@
-#include "engine/siblingcommands.h"
+#include "core/siblingcommands.h"
 
 using namespace Qt::StringLiterals;
 namespace Opt = TranscoderOption;
@@ -9,9 +9,9 @@ CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath)
     cmd.program = kTranscoderName.toString();
     cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
         { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
-    cmd.append(quoted(sourcePath), { sourcePath });
+    cmd.append(QuotedPath(sourcePath), { sourcePath });
     cmd.append(u" -t "_s + kProbeLength + u"  "_s, { Opt::Length.toString(), kProbeLength.toString() });
-    cmd.append(quoted(scratchPath), { scratchPath });
+    cmd.append(QuotedPath(scratchPath), { scratchPath });
     return cmd;
 }
 
@@ -26,7 +26,7 @@ CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool traili
     cmd.append(
         kPlayerName + u" "_s + kSiblingKey + u"  -ss  "_s + seconds, { kSiblingKey.toString(), u"-ss"_s, seconds });
     cmd.append(u" -x "_s + width + u" -y "_s + height + u"  "_s, { u"-x"_s, width, u"-y"_s, height });
-    cmd.append(quoted(filePath), { filePath });
+    cmd.append(QuotedPath(filePath), { filePath });
     if (trailingBlank)
         cmd.append(u" "_s);
     return cmd;

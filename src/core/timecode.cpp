@@ -1,6 +1,6 @@
-#include "sources/timecode.h"
+#include "core/timecode.h"
 
-#include "sources/conversionfailure.h"
+#include "core/conversionfailure.h"
 
 using namespace Qt::StringLiterals;
 

@@ -22,7 +22,7 @@ struct CommandLine
 };
 
 // Wraps a path in double quotes the way the command text shows it.
-inline QString quoted(const QString &path)
+inline QString QuotedPath(const QString &path)
 {
     return QLatin1Char('"') + path + QLatin1Char('"');
 }

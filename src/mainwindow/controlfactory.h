@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QIcon>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+// How every control of the main window is made: named, with the name assistive tools read
+// (its caption, or its hint when it has none), at its fixed place.
+namespace ControlFactory {
+
+template <typename Widget>
+Widget *named(Widget *widget, const QString &objectName, const QString &hint = {}, const QString &spokenName = {})
+{
+    widget->setObjectName(objectName);
+    if (!hint.isEmpty())
+        widget->setToolTip(hint);
+    widget->setAccessibleName(spokenName.isEmpty() ? hint : spokenName);
+    if (!hint.isEmpty() && !spokenName.isEmpty())
+        widget->setAccessibleDescription(hint);
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry);
+QPushButton *button(QWidget *parent, const QString &objectName, const QString &caption, const QRect &geometry,
+    const QIcon &icon, const QString &hint = {});
+QToolButton *imageButton(
+    QWidget *parent, const QString &objectName, const QString &hint, const QRect &geometry, const QIcon &icon);
+// A drop-down list named after its caption label, which becomes its buddy.
+QComboBox *chooser(QWidget *parent, const QString &objectName, const QStringList &items, int selected,
+    const QRect &geometry, QLabel *caption);
+
+} // namespace ControlFactory
