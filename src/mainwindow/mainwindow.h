@@ -15,6 +15,7 @@ class Dialogs;
 class FileList;
 class MainWindowSourceHost;
 class PowerControl;
+class PreviewArea;
 class SourceAdder;
 class FileDropTarget;
 class TaboutFrm;
@@ -93,4 +94,6 @@ private:
     std::unique_ptr<MainWindowSourceHost> m_sourceHost;
     std::unique_ptr<SourceAdder> m_adder;
     std::unique_ptr<ConversionQueue> m_queue;
+    // The preview beside the list, as the list's operations see it.
+    std::unique_ptr<PreviewArea> m_preview;
 };

@@ -30,6 +30,25 @@ SourceRow *FileList::row(int index) const
     return static_cast<SourceRow *>(m_view->topLevelItem(index));
 }
 
+QList<int> FileList::selectedRows() const
+{
+    QList<int> rows;
+    for (int index = 0; index < rowCount(); ++index)
+        if (row(index)->isSelected())
+            rows << index;
+    return rows;
+}
+
+QList<int> FileList::targetRows()
+{
+    QList<int> rows = selectedRows();
+    if (rows.isEmpty() && rowCount() == 1) {
+        row(0)->setSelected(true);
+        rows << 0;
+    }
+    return rows;
+}
+
 int FileList::rowCount() const
 {
     return m_view->topLevelItemCount();

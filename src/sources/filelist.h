@@ -41,6 +41,12 @@ public:
         const QString &destination, const TStartRecord &job);
     SourceRow *row(int index) const;
 
+    // The selected rows' indexes, in list order.
+    QList<int> selectedRows() const;
+    // The rows an operation works on: the selected ones; when none is selected and the list
+    // holds exactly one row, that row is selected first. Empty when there is no target.
+    QList<int> targetRows();
+
     // QueueRows
     int rowCount() const override;
     RowId rowId(int row) const override;
