@@ -64,6 +64,14 @@ QString NumberBeforeUnit(const QString &text, QStringView unit)
 
 CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged)
 {
+    // The pieces before the output do not depend on its name, so settling the name first
+    // gives the same text.
+    makeOutputNameFree(job, onDestinationChanged);
+    return ComposeConversionCommand(job);
+}
+
+CommandLine ComposeConversionCommand(const TStartRecord &job)
+{
     CommandLine cmd;
     cmd.program = kTranscoderName.toString();
 
@@ -102,7 +110,6 @@ CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &
     if (job.VideoNot == kTrue)
         cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
 
-    makeOutputNameFree(job, onDestinationChanged);
     cmd.append(u"   "_s + QuotedPath(job.OutputPath), { job.OutputPath });
     return cmd;
 }

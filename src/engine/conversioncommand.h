@@ -22,6 +22,10 @@ using DestinationChanged = std::function<void(const QString &fileName)>;
 // transcoder's reaction decides the row's outcome.
 CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged = {});
 
+// The same command for the job's OutputPath as it stands, taken or not: for callers that
+// settled the name themselves (a replacement the user asked for).
+CommandLine ComposeConversionCommand(const TStartRecord &job);
+
 // The number text in front of a unit ("44100 Hz" -> "44100", "128 kbps" -> "128"): the
 // text up to two characters before the unit's first occurrence, empty when the unit is
 // missing or nothing stands before it.
