@@ -45,7 +45,8 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
         while (!folders.isEmpty()) {
             const QString folder = folders.takeFirst();
             const QString canonical = QFileInfo(folder).canonicalFilePath();
-            if (seen.contains(canonical) || (!outputCanonical.isEmpty() && canonical == outputCanonical))
+            const bool outputBelow = folder != root.absolutePath() && canonical == outputCanonical;
+            if (seen.contains(canonical) || (!outputCanonical.isEmpty() && outputBelow))
                 continue;
             seen.insert(canonical);
             const QFileInfoList entries

@@ -25,8 +25,9 @@ struct GatheredSources
 bool IsMediaFileName(const QString &fileName);
 
 // The files of the arguments, in argument order; each folder's files sorted by path. A folder
-// gives its media files, with -r those of every sub-folder too (the output folder excepted,
-// so a run never takes its own outputs); hidden files and folders are left out.
+// gives its media files, with -r those of every sub-folder too, except a sub-folder that is the
+// output folder, so a run never takes the outputs of an earlier one; hidden files and folders
+// are left out.
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder);
 
 // Settles each output name once for the whole run, so two files of the run never write one
