@@ -149,6 +149,7 @@ void BatchRunner::followProbe(BatchItem &item)
         item.child.reset();
         QFile::remove(item.scratchPath);
         judgeProbe(item);
+        item.probeText.clear();
     } else if (item.clock.elapsed() > kProbeTimeoutMs) {
         item.child.reset(); // ends it
         endItem(item, BatchItem::State::Failed, u"the transcoder took too long to examine the file"_s);

@@ -39,6 +39,9 @@ InterruptWatch::InterruptWatch(QObject *parent)
     action.sa_flags = SA_RESTART;
     for (int signal : { SIGINT, SIGTERM, SIGHUP })
         ::sigaction(signal, &action, nullptr);
+    // Output into a closed pipe (tolm-convert ... | head) must not end us with our children
+    // left running untracked; the write fails and the run goes on.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 InterruptWatch::~InterruptWatch()

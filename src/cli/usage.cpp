@@ -36,8 +36,8 @@ QList<Option> options()
     return {
         { u"-p, --profile"_s, u"NAME"_s,
             u"The output profile: a profile of the window's list (the catalogue's, then the user profiles saved "
-            u"in the window), by its full name, an unambiguous beginning of it, or its file extension (mp3, "
-            u"flac, Voice). Default: the first profile of the list, \"AAC - Advanced Audio Coding (*.aac)\"."_s },
+            u"in the window), by its full name, an unambiguous beginning of it (flac, Voice) or its file "
+            u"extension (mp3, .au). Default: the first profile of the list, \"AAC - Advanced Audio Coding (*.aac)\"."_s },
         { u"-q, --quality"_s, u"high|normal|low"_s,
             u"The audio quality, which picks the profile's bit rate. Default: normal."_s },
         { u"--rate"_s, u"HZ"_s, u"Sample rate, one of those the profile's advanced settings offer (e.g. 44100)."_s },
@@ -68,7 +68,7 @@ QList<Option> options()
         { u"--quiet"_s, QString(), u"Print nothing but failures."_s },
         { u"--dry-run"_s, QString(),
             u"Examine the files and print the transcoder command lines that would run; convert nothing and "
-            u"create no folder."_s },
+            u"create no output folder."_s },
         { u"--list-profiles"_s, QString(), u"Print the profiles with their settings and end."_s },
         { u"-h, --help"_s, QString(), u"Print this help and end."_s },
         { u"--version"_s, QString(), u"Print the version and end."_s },
