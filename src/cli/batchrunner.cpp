@@ -76,6 +76,14 @@ void BatchRunner::start()
     QTimer::singleShot(0, this, &BatchRunner::tick); // inside the event loop, which finish() ends
 }
 
+std::unique_ptr<ChildProcess> BatchRunner::startedChild()
+{
+    auto child = std::make_unique<ChildProcess>();
+    // A child's end is acted on at once rather than at the next tick, so no slot stands idle.
+    connect(child.get(), &ChildProcess::finished, this, [this] { QTimer::singleShot(0, this, &BatchRunner::tick); });
+    return child;
+}
+
 int BatchRunner::running() const
 {
     int count = 0;
@@ -128,7 +136,7 @@ bool BatchRunner::startNextProbe()
         if (item.state != BatchItem::State::Waiting)
             continue;
         item.state = BatchItem::State::Probing;
-        item.child = std::make_unique<ChildProcess>();
+        item.child = startedChild();
         // Every probe writes its own scratch file, so probes can run side by side.
         item.scratchPath = m_scratchFolder + u"/probe-%1.wav"_s.arg(++m_probeCount);
         if (!item.child->start(ProbeCommand(item.source.path, item.scratchPath))) {
@@ -241,7 +249,7 @@ bool BatchRunner::startNextConversion()
         // gets the conversion's own "-1" name, as in the window.
         const CommandLine command = m_options.clash == ClashRule::Overwrite ? ComposeConversionCommand(item.job)
                                                                             : BuildConversionCommand(item.job);
-        item.child = std::make_unique<ChildProcess>();
+        item.child = startedChild();
         if (!item.child->start(command)) {
             const QString why = item.child->errorText();
             item.child.reset();

@@ -48,6 +48,7 @@ private:
     void endItem(BatchItem &item, BatchItem::State state, const QString &reason = {});
     void finish(int exitStatus);
     int running() const;
+    std::unique_ptr<ChildProcess> startedChild();
 
     ConvertOptions m_options;
     TStartRecord m_job;
