@@ -2,9 +2,11 @@
 # tolm-convert's parallel jobs: eight ten-minute WAV files to MP3 with -j 2 against -j 1, and
 # -j 1 against the same sonmill commands run one after another by a shell script (what the
 # front end adds: probes, its event loop, the progress). Runs bench/make-inputs.sh when the
-# ten-minute WAV is missing. RUNS=n sets the runs per command (default 3).
+# ten-minute WAV is missing. RUNS=n sets the runs per command (default 3), WARMUP=n the runs
+# not counted (default 1).
 source "$(dirname "$0")/common.sh"
 RUNS="${RUNS:-3}"
+WARMUP="${WARMUP:-1}"
 CONVERT="${CONVERT:-$REPO_DIR/build/program/tolm-convert}"
 [ -x "$CONVERT" ] || { echo "build tolm-convert first (cmake --build build --target tolm-convert)" >&2; exit 1; }
 [ -s "$WAV10" ] || "$BENCH_DIR/make-inputs.sh"
@@ -31,7 +33,7 @@ SEQUENTIAL="$WORK/cli-sequential.sh"
 compare() { # name, then hyperfine's -n NAME COMMAND pairs
   local name="$1"
   shift
-  hyperfine --warmup 1 --runs "$RUNS" --export-json "$RESULTS/$name.json" "$@" >/dev/null
+  hyperfine --warmup "$WARMUP" --runs "$RUNS" --export-json "$RESULTS/$name.json" "$@" >/dev/null
   medians "$RESULTS/$name.json"
   printf '%s: second / first = %s\n' "$name" "$(ratio "$RESULTS/$name.json")"
 }

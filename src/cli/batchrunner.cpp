@@ -102,6 +102,7 @@ void BatchRunner::tick()
         interrupt(signal);
         return;
     }
+    bool phaseChanged = false;
     for (BatchItem &item : m_items) {
         if (item.state == BatchItem::State::Probing)
             followProbe(item);
@@ -118,6 +119,7 @@ void BatchRunner::tick()
                 return;
             }
             m_phase = Phase::Converting;
+            phaseChanged = true;
         }
     }
     if (m_phase == Phase::Converting) {
@@ -127,7 +129,8 @@ void BatchRunner::tick()
             return;
         }
     }
-    m_view.refresh(m_items, m_phase == Phase::Probing);
+    // The totals replace the examination's line at once, however soon the last redraw was.
+    m_view.refresh(m_items, m_phase == Phase::Probing, phaseChanged);
 }
 
 bool BatchRunner::startNextProbe()

@@ -101,6 +101,7 @@ int main(int argc, char *argv[])
     }
 
     const int jobs = options.jobs > 0 ? options.jobs : qMax(1, QThread::idealThreadCount());
+    view.setJobs(jobs);
     BatchRunner runner(gathered.sources, job, options, jobs, scratch.path(), view);
     int status = ExitStatus::Converted;
     QObject::connect(&runner, &BatchRunner::finished, &app, [&](int exitStatus) {

@@ -88,19 +88,28 @@ void ProgressView::message(const QString &text)
     write(m_err, u"tolm-convert: "_s + text + u'\n');
 }
 
-QString ProgressView::remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 elapsedMs)
+QString ProgressView::remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 transcoderMs, int sideBySide)
 {
-    if (doneSeconds <= 0 || elapsedMs < 1000 || totalSeconds <= 0)
+    if (doneSeconds <= 0 || transcoderMs < 1000 || totalSeconds <= 0 || sideBySide <= 0)
         return {};
-    const double perSecond = double(doneSeconds) / (double(elapsedMs) / 1000.0);
+    const double perTranscoder = double(doneSeconds) / (double(transcoderMs) / 1000.0);
     const qint64 left = qMax<qint64>(0, totalSeconds - doneSeconds);
-    return SecondsToTimeCode(int(double(left) / perSecond + 0.5));
+    return SecondsToTimeCode(int(double(left) / (perTranscoder * sideBySide) + 0.5));
 }
 
 void ProgressView::refresh(const std::deque<BatchItem> &items, bool probing, bool force)
 {
     if (m_mode != Mode::Live)
         return;
+    int converting = 0;
+    int waiting = 0;
+    for (const BatchItem &item : items) {
+        converting += item.state == BatchItem::State::Converting ? 1 : 0;
+        waiting += item.state == BatchItem::State::Probed ? 1 : 0;
+    }
+    if (m_sinceRefresh.isValid())
+        m_transcoderMs += converting * m_sinceRefresh.elapsed();
+    m_sinceRefresh.start();
     if (!force && m_sinceDraw.isValid() && m_sinceDraw.elapsed() < kRedrawMs)
         return;
     m_sinceDraw.start();
@@ -131,9 +140,7 @@ void ProgressView::refresh(const std::deque<BatchItem> &items, bool probing, boo
     if (probing) {
         lines << u"examining files: %1 of %2"_s.arg(probed).arg(items.size());
     } else {
-        if (!m_sinceConversions.isValid())
-            m_sinceConversions.start();
-        const QString remaining = remainingTime(done, total, m_sinceConversions.elapsed());
+        const QString remaining = remainingTime(done, total, m_transcoderMs, qMin(m_jobs, converting + waiting));
         QString totalLine = u"total %1  %2 of %3 files ended"_s.arg(PercentStatus(int(done), int(total)))
                                 .arg(ended)
                                 .arg(items.size());

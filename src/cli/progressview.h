@@ -31,9 +31,12 @@ public:
     void refresh(const std::deque<BatchItem> &items, bool probing, bool force = false);
     void summary(int converted, int skipped, int failed);
 
-    // "hh:mm:ss" still to go, from what the run has done so far in the time it took; empty when
-    // too little is known.
-    static QString remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 elapsedMs);
+    // "hh:mm:ss" still to go: the media seconds left, at the speed one transcoder has shown so
+    // far (done over the time transcoders ran, added up), times the transcoders that will still
+    // run side by side. Empty when too little is known.
+    static QString remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 transcoderMs, int sideBySide);
+
+    void setJobs(int jobs) { m_jobs = jobs; }
 
 private:
     void clearLive();
@@ -45,5 +48,7 @@ private:
     std::FILE *m_err;
     int m_liveLines = 0;
     QElapsedTimer m_sinceDraw;
-    QElapsedTimer m_sinceConversions;
+    QElapsedTimer m_sinceRefresh;
+    qint64 m_transcoderMs = 0; // time transcoders ran, added up over those running at once
+    int m_jobs = 1;
 };

@@ -4,6 +4,7 @@
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
 #include "cli/profilechoice.h"
+#include "cli/progressview.h"
 #include "cli/usage.h"
 #include "core/startrecord.h"
 #include "testfiles.h"
@@ -262,6 +263,31 @@ private Q_SLOTS:
         for (const QString &name : names)
             got << QFileInfo(reserved.reserve(folder, name, u".mp3"_s)).fileName();
         QCOMPARE(got, expected);
+    }
+
+    void remainingTime_data()
+    {
+        QTest::addColumn<int>("done");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("transcoderMs");
+        QTest::addColumn<int>("sideBySide");
+        QTest::addColumn<QString>("remaining");
+        // 100 media seconds in 10 s of one transcoder's time: 10 per second each.
+        QTest::newRow("two at once") << 100 << 400 << 10000 << 2 << u"00:00:15"_s;
+        QTest::newRow("one left running") << 100 << 400 << 10000 << 1 << u"00:00:30"_s;
+        QTest::newRow("done") << 400 << 400 << 40000 << 0 << QString();
+        QTest::newRow("nothing done yet") << 0 << 400 << 5000 << 2 << QString();
+        QTest::newRow("too early to say") << 5 << 400 << 500 << 2 << QString();
+        QTest::newRow("an hour and more") << 10 << 7210 << 10000 << 1 << u"02:00:00"_s;
+    }
+
+    void remainingTime()
+    {
+        QFETCH(int, done);
+        QFETCH(int, total);
+        QFETCH(int, transcoderMs);
+        QFETCH(int, sideBySide);
+        QTEST(ProgressView::remainingTime(done, total, transcoderMs, sideBySide), "remaining");
     }
 
     // --help and the manual page are one text.
