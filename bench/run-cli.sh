@@ -40,6 +40,6 @@ compare() { # name, then hyperfine's -n NAME COMMAND pairs
 
 echo "medians of $RUNS runs, seconds"
 # Target: -j 1 takes at least 1.7 times as long as -j 2 on two free cores.
-compare cli-jobs -N -n "-j 2" "$(run_cli 2)" -n "-j 1" "$(run_cli 1)"
+compare cli-jobs -N -n "jobs 2" "$(run_cli 2)" -n "jobs 1" "$(run_cli 1)"
 # Target: -j 1 within 3 % of the bare sonmill commands (ratio at most 1.03).
-compare cli-overhead -N -n "sonmill one after another" "bash $SEQUENTIAL" -n "-j 1" "$(run_cli 1)"
+compare cli-overhead -N -n "sonmill one after another" "bash $SEQUENTIAL" -n "jobs 1" "$(run_cli 1)"
