@@ -1,0 +1,80 @@
+#pragma once
+
+#include "sonmill/ac3bitalloc.h"
+#include "sonmill/ac3exponents.h"
+#include "sonmill/ac3transform.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace sonmill::ac3 {
+
+// The audio coding modes we write: 1/0, 2/0 and 3/2 with the LFE.
+struct StreamLayout
+{
+    int acmod;
+    int fullChannels;
+    bool lfe;
+};
+StreamLayout layoutFor(int channels);
+
+// The first bin above the coded band: the band is chosen by the bit rate each full-band
+// channel gets, so that the frame's bits go where they are heard.
+int bandwidthCodeFor(int rate, int kbpsPerChannel);
+
+// Encodes one frame (1536 samples a channel) at a time. Keeps what crosses frames: the
+// last 256 samples of each channel (the transforms overlap by half) and the transient
+// detectors' state.
+class FrameEncoder
+{
+public:
+    FrameEncoder(int rate, int channels, int kbps);
+
+    // input[c] holds 1536 new samples of channel c in the stream's order (L C R Ls Rs,
+    // then the LFE). Appends a frame of `words` 16-bit words to frame.
+    void encode(const std::array<const float *, kMaxChannels> &input, int words, int frameSizeCode,
+        std::vector<std::uint8_t> &frame);
+
+    int endBin() const { return m_end; }
+
+private:
+    void analyse(const std::array<const float *, kMaxChannels> &input);
+    void rematrix(int block);
+    void planExponents(int coarseness);
+    int channelEnd(int channel) const { return isLfe(channel) ? kLfeEndBin : m_end; }
+    bool isLfe(int channel) const { return m_layout.lfe && channel == m_layout.fullChannels; }
+    void writeBsi(BitWriter &out) const;
+    void writeSideInfo(BitWriter &out, int block, int snr) const;
+    // Mantissa bits of each block at an SNR offset.
+    std::array<int, kBlocksPerFrame> mantissaBitsAt(int snr) const;
+    int findSnr(int available, int firstBlocksRoom, const std::array<int, kBlocksPerFrame> &side) const;
+    void writeMantissas(BitWriter &out, int block) const;
+
+    int m_rate;
+    int m_rateCode;
+    StreamLayout m_layout;
+    int m_channels;
+    int m_bandwidthCode;
+    int m_end;
+    bool m_generous;
+
+    Transform m_transform;
+    std::vector<TransientDetector> m_detectors;
+    std::array<std::array<float, kBlockSamples + kFrameSamples>, kMaxChannels> m_samples {};
+
+    using BlockCoefficients = std::array<float, kCoefficients>;
+    std::array<std::array<BlockCoefficients, kBlocksPerFrame>, kMaxChannels> m_coefficients {};
+    std::array<std::array<bool, kBlocksPerFrame>, kMaxChannels> m_shortBlocks {};
+    std::array<std::array<bool, 4>, kBlocksPerFrame> m_rematrixFlags {};
+    std::array<FrameExponents, kMaxChannels> m_raw {};
+    std::array<FrameExponents, kMaxChannels> m_coded {};
+    std::array<FrameStrategies, kMaxChannels> m_strategies {};
+    // The block whose exponents (and so masking curve and pointers) each block uses.
+    std::array<std::array<int, kBlocksPerFrame>, kMaxChannels> m_exponentBlock {};
+    std::array<std::array<MaskingCurve, kBlocksPerFrame>, kMaxChannels> m_curves {};
+    std::array<std::array<std::array<std::uint8_t, kCoefficients>, kBlocksPerFrame>, kMaxChannels> m_pointers {};
+    int m_snr = 0;
+};
+
+} // namespace sonmill::ac3

@@ -1,0 +1,191 @@
+#include "sonmill/ac3transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace sonmill::ac3 {
+namespace {
+
+constexpr double kWindowAlpha = 5.0;
+constexpr int kLongSize = kCoefficients; // DCT-IV sizes
+constexpr int kShortSize = kCoefficients / 2;
+
+double besselI0(double x)
+{
+    double sum = 1.0;
+    double term = 1.0;
+    for (int k = 1; k < 50; ++k) {
+        term *= (x / (2.0 * k)) * (x / (2.0 * k));
+        sum += term;
+        if (term < sum * 1e-17)
+            break;
+    }
+    return sum;
+}
+
+int sizeIndex(int size)
+{
+    return size == kLongSize ? 0 : 1;
+}
+
+} // namespace
+
+Transform::Transform()
+{
+    // Kaiser-Bessel-derived: the running sum of a Kaiser kernel, square-rooted.
+    constexpr int half = kWindowLength / 2;
+    std::array<double, half + 1> kernel {};
+    double total = 0;
+    for (int n = 0; n <= half; ++n) {
+        const double r = (n - half / 2.0) / (half / 2.0);
+        kernel[static_cast<std::size_t>(n)] = besselI0(std::numbers::pi * kWindowAlpha * std::sqrt(1.0 - r * r));
+        total += kernel[static_cast<std::size_t>(n)];
+    }
+    double running = 0;
+    for (int n = 0; n < half; ++n) {
+        running += kernel[static_cast<std::size_t>(n)];
+        const auto value = static_cast<float>(std::sqrt(running / total));
+        m_window[static_cast<std::size_t>(n)] = value;
+        m_window[static_cast<std::size_t>(kWindowLength - 1 - n)] = value;
+    }
+
+    constexpr int largestFft = kLongSize / 2;
+    for (int k = 0; k < largestFft / 2; ++k)
+        m_roots.push_back(std::polar(1.0f, static_cast<float>(-2.0 * std::numbers::pi * k / largestFft)));
+    for (int size : { kLongSize, kShortSize }) {
+        auto &twiddles = m_twiddles[static_cast<std::size_t>(sizeIndex(size))];
+        for (int n = 0; n < size / 2; ++n)
+            twiddles.push_back(std::polar(1.0f, static_cast<float>(-std::numbers::pi * (n + 0.125) / size)));
+        auto &reverse = m_bitReverse[static_cast<std::size_t>(sizeIndex(size))];
+        const int points = size / 2;
+        int bits = 0;
+        while ((1 << bits) < points)
+            ++bits;
+        for (int i = 0; i < points; ++i) {
+            int r = 0;
+            for (int b = 0; b < bits; ++b)
+                r |= ((i >> b) & 1) << (bits - 1 - b);
+            reverse.push_back(r);
+        }
+    }
+}
+
+void Transform::fft(std::complex<float> *data, int size) const
+{
+    const auto &reverse = m_bitReverse[static_cast<std::size_t>(sizeIndex(size * 2))];
+    for (int i = 0; i < size; ++i)
+        if (i < reverse[static_cast<std::size_t>(i)])
+            std::swap(data[i], data[reverse[static_cast<std::size_t>(i)]]);
+    const int largestFft = kLongSize / 2;
+    for (int length = 2; length <= size; length <<= 1) {
+        const int step = largestFft / length;
+        const int halfLength = length / 2;
+        for (int start = 0; start < size; start += length)
+            for (int k = 0; k < halfLength; ++k) {
+                const std::complex<float> t
+                    = data[start + k + halfLength] * m_roots[static_cast<std::size_t>(k * step)];
+                data[start + k + halfLength] = data[start + k] - t;
+                data[start + k] += t;
+            }
+    }
+}
+
+// A DCT-IV of size M through a complex FFT of M / 2 points: even inputs pair with the
+// reversed odd ones, and the twiddles before and after split the phase.
+void Transform::dct4(const float *input, int size, float scale, float *output)
+{
+    const auto &twiddles = m_twiddles[static_cast<std::size_t>(sizeIndex(size))];
+    const int points = size / 2;
+    for (int n = 0; n < points; ++n)
+        m_work[static_cast<std::size_t>(n)]
+            = std::complex<float>(input[2 * n], input[size - 1 - 2 * n]) * twiddles[static_cast<std::size_t>(n)];
+    fft(m_work.data(), points);
+    for (int k = 0; k < points; ++k) {
+        const std::complex<float> c = m_work[static_cast<std::size_t>(k)] * twiddles[static_cast<std::size_t>(k)];
+        output[2 * k] = scale * c.real();
+        output[size - 1 - 2 * k] = -scale * c.imag();
+    }
+}
+
+void Transform::longBlock(const float *samples, float *coefficients)
+{
+    for (int n = 0; n < kWindowLength; ++n)
+        m_windowed[static_cast<std::size_t>(n)] = samples[n] * m_window[static_cast<std::size_t>(n)];
+    // Time-domain aliasing folds the 512 windowed samples to 256.
+    const float *x = m_windowed.data();
+    constexpr int m = kLongSize;
+    for (int i = 0; i < m / 2; ++i)
+        m_folded[static_cast<std::size_t>(i)] = -x[3 * m / 2 - 1 - i] - x[3 * m / 2 + i];
+    for (int i = m / 2; i < m; ++i)
+        m_folded[static_cast<std::size_t>(i)] = x[i - m / 2] - x[3 * m / 2 - 1 - i];
+    dct4(m_folded.data(), m, -2.0f / kWindowLength, coefficients);
+}
+
+void Transform::shortBlocks(const float *samples, float *coefficients)
+{
+    for (int n = 0; n < kWindowLength; ++n)
+        m_windowed[static_cast<std::size_t>(n)] = samples[n] * m_window[static_cast<std::size_t>(n)];
+    const float *first = m_windowed.data();
+    const float *second = first + kWindowLength / 2;
+    constexpr int m = kShortSize;
+    std::array<float, kShortSize> folded {};
+    std::array<float, kShortSize> out {};
+    const float scale = -2.0f / (kWindowLength / 2);
+    for (int i = 0; i < m; ++i)
+        folded[static_cast<std::size_t>(i)] = first[i] - first[2 * m - 1 - i];
+    dct4(folded.data(), m, scale, out.data());
+    for (int k = 0; k < m; ++k)
+        coefficients[2 * k] = out[static_cast<std::size_t>(k)];
+    for (int i = 0; i < m; ++i)
+        folded[static_cast<std::size_t>(i)] = -second[m - 1 - i] - second[m + i];
+    dct4(folded.data(), m, scale, out.data());
+    for (int k = 0; k < m; ++k)
+        coefficients[2 * k + 1] = out[static_cast<std::size_t>(k)];
+}
+
+TransientDetector::TransientDetector(int rate)
+{
+    // Two second-order Butterworth high-passes at 8 kHz (a fourth-order slope).
+    constexpr double cutoff = 8000.0;
+    const double k = std::tan(std::numbers::pi * cutoff / rate);
+    const double q = 1.0 / std::sqrt(2.0);
+    const double norm = 1.0 / (1.0 + k / q + k * k);
+    for (Biquad &filter : m_filters) {
+        filter.b0 = static_cast<float>(norm);
+        filter.b1 = static_cast<float>(-2.0 * norm);
+        filter.b2 = static_cast<float>(norm);
+        filter.a1 = static_cast<float>(2.0 * (k * k - 1.0) * norm);
+        filter.a2 = static_cast<float>((1.0 - k / q + k * k) * norm);
+    }
+}
+
+bool TransientDetector::isTransient(const float *samples)
+{
+    for (int n = 0; n < kBlockSamples; ++n)
+        m_filtered[static_cast<std::size_t>(n)] = m_filters[1].run(m_filters[0].run(samples[n]));
+
+    constexpr std::array<float, 3> threshold = { 0.1f, 0.075f, 0.05f };
+    constexpr float silence = 100.0f / 32768.0f;
+    bool transient = false;
+    bool loud = false;
+    for (int level = 0; level < 3; ++level) {
+        const int segments = 1 << level;
+        const int length = kBlockSamples / segments;
+        float previous = m_lastPeak[static_cast<std::size_t>(level)];
+        for (int s = 0; s < segments; ++s) {
+            float peak = 0;
+            for (int n = s * length; n < (s + 1) * length; ++n)
+                peak = std::max(peak, std::fabs(m_filtered[static_cast<std::size_t>(n)]));
+            if (level == 0)
+                loud = peak >= silence;
+            if (loud && peak * threshold[static_cast<std::size_t>(level)] > previous)
+                transient = true;
+            previous = peak;
+        }
+        m_lastPeak[static_cast<std::size_t>(level)] = previous;
+    }
+    return transient;
+}
+
+} // namespace sonmill::ac3
