@@ -79,8 +79,16 @@ template <typename PerBin> void forEachPointer(const MaskingCurve &curve, int sn
 void computeMaskingCurve(const std::uint8_t *exponents, int end, int rateCode, MaskingCurve &curve)
 {
     curve.end = end;
-    for (int bin = 0; bin < end; ++bin)
+    curve.runCount = 0;
+    for (int bin = 0; bin < end; ++bin) {
         curve.psd[static_cast<std::size_t>(bin)] = static_cast<std::int16_t>(3072 - (exponents[bin] << 7));
+        const std::uint8_t band = kBandOfBin[static_cast<std::size_t>(bin)];
+        MaskingCurve::Run *last = curve.runCount ? &curve.runs[static_cast<std::size_t>(curve.runCount - 1)] : nullptr;
+        if (last && last->band == band && last->exponent == exponents[bin])
+            ++last->bins;
+        else
+            curve.runs[static_cast<std::size_t>(curve.runCount++)] = { band, exponents[bin], 1 };
+    }
 
     // Power in each band.
     std::array<int, kBands> bandPsd {};
@@ -154,7 +162,18 @@ void computePointers(const MaskingCurve &curve, int snr, std::uint8_t *pointers)
 
 void countPointers(const MaskingCurve &curve, int snr, std::array<int, 16> &counts)
 {
-    forEachPointer(curve, snr, [&counts](int, std::uint8_t pointer) { ++counts[pointer]; });
+    // (psd - mask) >> 5 is ((3072 - mask) >> 5) - 4 * exponent: psd steps by 128 per exponent.
+    const int offset = offsetOf(snr);
+    std::array<int, kBands> base {};
+    const int bands = kBandOfBin[static_cast<std::size_t>(curve.end - 1)] + 1;
+    for (int band = 0; band < bands; ++band)
+        base[static_cast<std::size_t>(band)]
+            = (3072 - offsetMask(curve.mask[static_cast<std::size_t>(band)], offset)) >> 5;
+    for (int i = 0; i < curve.runCount; ++i) {
+        const MaskingCurve::Run &run = curve.runs[static_cast<std::size_t>(i)];
+        const int address = std::clamp(base[run.band] - 4 * run.exponent, 0, 63);
+        counts[kBapTable[static_cast<std::size_t>(address)]] += run.bins;
+    }
 }
 
 int mantissaBits(const std::array<int, 16> &counts)

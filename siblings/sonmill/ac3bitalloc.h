@@ -16,6 +16,15 @@ struct MaskingCurve
     int end = 0; // bins 0..end-1 carry mantissas
     std::array<std::int16_t, kCoefficients> psd {};
     std::array<std::int16_t, kBands> mask {};
+    // Runs of equal exponents within a band: the pointer search counts runs, not bins.
+    struct Run
+    {
+        std::uint8_t band;
+        std::uint8_t exponent;
+        std::uint16_t bins;
+    };
+    std::array<Run, kCoefficients> runs {};
+    int runCount = 0;
 };
 
 // snr is csnroffst * 16 + fsnroffst (0 to 1023); a larger value gives every bin as many

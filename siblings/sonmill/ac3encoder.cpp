@@ -16,8 +16,9 @@ using ac3::kMaxChannels;
 
 // Our 5.1 order is L R C LFE Ls Rs; an AC-3 stream carries L C R Ls Rs, then the LFE.
 constexpr std::array<int, kMaxChannels> kStreamOrderOf51 = { 0, 2, 1, 4, 5, 3 };
-// Below about 32 kbps per full-band channel a frame holds little more than exponents.
-constexpr int kMinKbpsPerChannel = 32;
+// Below about 24 kbps per full-band channel a frame holds little more than exponents
+// (stereo needs 48 kbps, 5.1 128 kbps, the lowest the AC3 profile offers for it).
+constexpr int kMinKbpsPerChannel = 24;
 
 int defaultKbps(int channels)
 {

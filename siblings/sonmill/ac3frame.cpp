@@ -40,9 +40,21 @@ std::size_t index(int i)
 }
 
 // A coefficient scaled by its exponent, quantised as pointer `bap` asks.
+constexpr std::array<float, kMaxExponent + 1> makePowersOfTwo()
+{
+    std::array<float, kMaxExponent + 1> powers {};
+    float value = 1.0f;
+    for (float &power : powers) {
+        power = value;
+        value *= 2.0f;
+    }
+    return powers;
+}
+constexpr std::array<float, kMaxExponent + 1> kPowersOfTwo = makePowersOfTwo();
+
 int quantise(float coefficient, int exponent, int bap)
 {
-    const float m = std::ldexp(coefficient, exponent);
+    const float m = coefficient * kPowersOfTwo[index(exponent)];
     if (bap <= 5) {
         const int levels = kQuantiserLevels[index(bap)];
         const auto level = static_cast<int>(std::floor((m + 1.0f) * static_cast<float>(levels) * 0.5f));
@@ -277,8 +289,30 @@ int FrameEncoder::findSnr(int available, int firstBlocksRoom, const std::array<i
     };
     if (!fits(0))
         return -1;
+    // Neighbouring frames need much the same offset: gallop out from the last one to
+    // bracket the answer, then halve.
     int low = 0;
     int high = kMaxSnr + 1; // fits(low), and high does not or is out of range
+    const int guess = std::clamp(m_snr, 0, kMaxSnr);
+    if (fits(guess)) {
+        low = guess;
+        for (int step = 1; low + step <= kMaxSnr; step *= 2) {
+            if (!fits(low + step)) {
+                high = low + step;
+                break;
+            }
+            low += step;
+        }
+    } else {
+        high = guess;
+        for (int step = 1; high - step > 0; step *= 2) {
+            if (fits(high - step)) {
+                low = high - step;
+                break;
+            }
+            high -= step;
+        }
+    }
     while (high - low > 1) {
         const int middle = (low + high) / 2;
         if (fits(middle))
@@ -343,58 +377,48 @@ void FrameEncoder::encode(const std::array<const float *, kMaxChannels> &input, 
     setFrameChecks(frame.data() + start, static_cast<std::size_t>(words));
 }
 
-void FrameEncoder::writeMantissas(BitWriter &out, int block) const
+void FrameEncoder::writeMantissas(BitWriter &out, int block)
 {
     // Pointers 1, 2 and 4 pack three, three and two values into one code, sent where the
-    // group's first value falls; the block's values of each are gathered first.
-    struct Group
-    {
-        std::array<int, kMaxChannels * kCoefficients> values;
-        int count = 0;
-        int sent = 0;
-    };
-    static thread_local std::array<Group, 3> groups;
-    for (Group &group : groups)
-        group.count = group.sent = 0;
-    const auto groupOf = [](int bap) { return bap == 1 ? 0 : (bap == 2 ? 1 : 2); };
-
-    const auto forEachMantissa = [&](auto visit) {
-        for (int c = 0; c < m_channels; ++c) {
-            const int source = m_exponentBlock[index(c)][index(block)];
-            const auto &pointers = m_pointers[index(c)][index(source)];
-            const auto &exponents = m_coded[index(c)][index(block)];
-            const auto &coefficients = m_coefficients[index(c)][index(block)];
-            for (int bin = 0; bin < channelEnd(c); ++bin) {
-                const int bap = pointers[index(bin)];
-                if (bap != 0)
-                    visit(bap, quantise(coefficients[index(bin)], exponents[index(bin)], bap));
-            }
+    // group's first value falls: the block's values are quantised first, then written.
+    std::array<int, 3> groupCount {};
+    std::array<int, 3> groupSent {};
+    const auto groupOf = [](int bap) { return bap == 1 ? 0 : (bap == 2 ? 1 : (bap == 4 ? 2 : -1)); };
+    int count = 0;
+    for (int c = 0; c < m_channels; ++c) {
+        const auto &pointers = m_pointers[index(c)][index(m_exponentBlock[index(c)][index(block)])];
+        const auto &exponents = m_coded[index(c)][index(block)];
+        const auto &coefficients = m_coefficients[index(c)][index(block)];
+        for (int bin = 0; bin < channelEnd(c); ++bin) {
+            const int bap = pointers[index(bin)];
+            if (bap == 0)
+                continue;
+            const int value = quantise(coefficients[index(bin)], exponents[index(bin)], bap);
+            m_mantissas[index(count++)] = { static_cast<std::uint8_t>(bap), static_cast<std::int16_t>(value) };
+            if (const int group = groupOf(bap); group >= 0)
+                m_groupValues[index(group)][index(groupCount[index(group)]++)] = static_cast<std::int16_t>(value);
         }
-    };
-    forEachMantissa([&](int bap, int value) {
-        if (bap == 1 || bap == 2 || bap == 4) {
-            Group &group = groups[index(groupOf(bap))];
-            group.values[index(group.count++)] = value;
+    }
+    for (int i = 0; i < count; ++i) {
+        const Mantissa &mantissa = m_mantissas[index(i)];
+        const int group = groupOf(mantissa.bap);
+        if (group < 0) {
+            out.put(static_cast<std::uint32_t>(mantissa.value), kMantissaBits[mantissa.bap]);
+            continue;
         }
-    });
-    forEachMantissa([&](int bap, int value) {
-        if (bap != 1 && bap != 2 && bap != 4) {
-            out.put(static_cast<std::uint32_t>(value), kMantissaBits[index(bap)]);
-            return;
-        }
-        Group &group = groups[index(groupOf(bap))];
-        const int members = bap == 4 ? 2 : 3;
-        if (group.sent % members == 0) {
-            const int levels = kQuantiserLevels[index(bap)];
+        const int members = mantissa.bap == 4 ? 2 : 3;
+        int &sent = groupSent[index(group)];
+        if (sent % members == 0) {
+            const int levels = kQuantiserLevels[mantissa.bap];
             int code = 0;
-            for (int i = 0; i < members; ++i) {
-                const int at = group.sent + i;
-                code = code * levels + (at < group.count ? group.values[index(at)] : 0);
+            for (int m = 0; m < members; ++m) {
+                const int at = sent + m;
+                code = code * levels + (at < groupCount[index(group)] ? m_groupValues[index(group)][index(at)] : 0);
             }
-            out.put(static_cast<std::uint32_t>(code), bap == 1 ? 5 : 7);
+            out.put(static_cast<std::uint32_t>(code), mantissa.bap == 1 ? 5 : 7);
         }
-        ++group.sent;
-    });
+        ++sent;
+    }
 }
 
 } // namespace sonmill::ac3

@@ -49,7 +49,7 @@ private:
     // Mantissa bits of each block at an SNR offset.
     std::array<int, kBlocksPerFrame> mantissaBitsAt(int snr) const;
     int findSnr(int available, int firstBlocksRoom, const std::array<int, kBlocksPerFrame> &side) const;
-    void writeMantissas(BitWriter &out, int block) const;
+    void writeMantissas(BitWriter &out, int block);
 
     int m_rate;
     int m_rateCode;
@@ -75,6 +75,15 @@ private:
     std::array<std::array<MaskingCurve, kBlocksPerFrame>, kMaxChannels> m_curves {};
     std::array<std::array<std::array<std::uint8_t, kCoefficients>, kBlocksPerFrame>, kMaxChannels> m_pointers {};
     int m_snr = 0;
+
+    // One block's quantised mantissas, in the order they are sent.
+    struct Mantissa
+    {
+        std::uint8_t bap;
+        std::int16_t value;
+    };
+    std::array<Mantissa, kMaxChannels * kCoefficients> m_mantissas {};
+    std::array<std::array<std::int16_t, kMaxChannels * kCoefficients>, 3> m_groupValues {};
 };
 
 } // namespace sonmill::ac3

@@ -162,28 +162,33 @@ TransientDetector::TransientDetector(int rate)
 
 bool TransientDetector::isTransient(const float *samples)
 {
-    for (int n = 0; n < kBlockSamples; ++n)
-        m_filtered[static_cast<std::size_t>(n)] = m_filters[1].run(m_filters[0].run(samples[n]));
+    // Peaks of the four shortest segments; the longer segments' peaks follow from them.
+    std::array<float, 4> quarters {};
+    for (int q = 0; q < 4; ++q) {
+        float peak = 0;
+        for (int n = q * kBlockSamples / 4; n < (q + 1) * kBlockSamples / 4; ++n)
+            peak = std::max(peak, std::fabs(m_filters[1].run(m_filters[0].run(samples[n]))));
+        quarters[static_cast<std::size_t>(q)] = peak;
+    }
+    const std::array<std::array<float, 4>, 3> peaks = { {
+        { std::max(std::max(quarters[0], quarters[1]), std::max(quarters[2], quarters[3])) },
+        { std::max(quarters[0], quarters[1]), std::max(quarters[2], quarters[3]) },
+        quarters,
+    } };
 
     constexpr std::array<float, 3> threshold = { 0.1f, 0.075f, 0.05f };
     constexpr float silence = 100.0f / 32768.0f;
+    const bool loud = peaks[0][0] >= silence;
     bool transient = false;
-    bool loud = false;
-    for (int level = 0; level < 3; ++level) {
-        const int segments = 1 << level;
-        const int length = kBlockSamples / segments;
-        float previous = m_lastPeak[static_cast<std::size_t>(level)];
-        for (int s = 0; s < segments; ++s) {
-            float peak = 0;
-            for (int n = s * length; n < (s + 1) * length; ++n)
-                peak = std::max(peak, std::fabs(m_filtered[static_cast<std::size_t>(n)]));
-            if (level == 0)
-                loud = peak >= silence;
-            if (loud && peak * threshold[static_cast<std::size_t>(level)] > previous)
+    for (std::size_t level = 0; level < 3; ++level) {
+        const std::size_t segments = std::size_t(1) << level;
+        float previous = m_lastPeak[level];
+        for (std::size_t s = 0; s < segments; ++s) {
+            if (loud && peaks[level][s] * threshold[level] > previous)
                 transient = true;
-            previous = peak;
+            previous = peaks[level][s];
         }
-        m_lastPeak[static_cast<std::size_t>(level)] = previous;
+        m_lastPeak[level] = previous;
     }
     return transient;
 }

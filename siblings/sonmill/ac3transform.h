@@ -60,7 +60,6 @@ private:
     };
     std::array<Biquad, 2> m_filters;
     std::array<float, 3> m_lastPeak {}; // the previous block's last segment, per level
-    std::array<float, kBlockSamples> m_filtered {};
 };
 
 } // namespace sonmill::ac3
