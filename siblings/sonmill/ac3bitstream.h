@@ -3,30 +3,32 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace sonmill::ac3 {
 
-// Writes fields most significant bit first into a frame buffer; without a buffer it only
-// counts, so the side information is measured by the same code that writes it.
+// Writes fields most significant bit first into a frame's bytes; without them it only
+// counts, so the side information is measured by the same code that writes it. Bits past
+// the end are dropped (the frame was planned to fit; this only keeps memory safe).
 class BitWriter
 {
 public:
     BitWriter() = default;
-    explicit BitWriter(std::vector<std::uint8_t> *buffer)
-        : m_buffer(buffer)
+    BitWriter(std::uint8_t *data, std::size_t size)
+        : m_data(data)
+        , m_size(size)
     { }
 
     void put(std::uint32_t value, int bits)
     {
         m_bits += static_cast<std::size_t>(bits);
-        if (!m_buffer)
+        if (!m_data)
             return;
         m_accumulator = (m_accumulator << bits) | (value & ((1u << bits) - 1u));
         m_pending += bits;
         while (m_pending >= 8) {
             m_pending -= 8;
-            m_buffer->push_back(static_cast<std::uint8_t>(m_accumulator >> m_pending));
+            if (m_written < m_size)
+                m_data[m_written++] = static_cast<std::uint8_t>(m_accumulator >> m_pending);
         }
     }
     // Pads with zero bits up to a bit position.
@@ -38,7 +40,9 @@ public:
     std::size_t bits() const { return m_bits; }
 
 private:
-    std::vector<std::uint8_t> *m_buffer = nullptr;
+    std::uint8_t *m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_written = 0;
     std::uint64_t m_accumulator = 0;
     int m_pending = 0;
     std::size_t m_bits = 0;

@@ -57,7 +57,8 @@ int quantise(float coefficient, int exponent, int bap)
     const float m = coefficient * kPowersOfTwo[index(exponent)];
     if (bap <= 5) {
         const int levels = kQuantiserLevels[index(bap)];
-        const auto level = static_cast<int>(std::floor((m + 1.0f) * static_cast<float>(levels) * 0.5f));
+        // m + 1 is not negative, so truncation rounds down.
+        const auto level = static_cast<int>((m + 1.0f) * static_cast<float>(levels) * 0.5f);
         return std::clamp(level, 0, levels - 1);
     }
     const int bits = kMantissaBits[index(bap)];
@@ -100,7 +101,7 @@ FrameEncoder::FrameEncoder(int rate, int channels, int kbps)
     m_end = 73 + 3 * m_bandwidthCode;
     m_generous = perChannel >= 96;
     for (int c = 0; c < m_layout.fullChannels; ++c)
-        m_detectors.emplace_back(rate);
+        m_detectors.emplace_back();
 }
 
 void FrameEncoder::analyse(const std::array<const float *, kMaxChannels> &input)
@@ -360,7 +361,8 @@ void FrameEncoder::encode(const std::array<const float *, kMaxChannels> &input, 
                 computePointers(m_curves[index(c)][index(block)], m_snr, m_pointers[index(c)][index(block)].data());
 
     const std::size_t start = frame.size();
-    BitWriter out(&frame);
+    frame.resize(start + 2 * static_cast<std::size_t>(words));
+    BitWriter out(frame.data() + start, 2 * static_cast<std::size_t>(words));
     out.put(kSyncWord, 16);
     out.put(0, 16); // crc1, set when the frame is complete
     out.put(static_cast<std::uint32_t>(m_rateCode), 2);

@@ -24,6 +24,13 @@ double besselI0(double x)
     return sum;
 }
 
+// A complex product without the library's infinity and NaN handling, which costs a call
+// per product and is never needed here (every value is finite).
+std::complex<float> times(std::complex<float> a, std::complex<float> b)
+{
+    return { a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real() };
+}
+
 int sizeIndex(int size)
 {
     return size == kLongSize ? 0 : 1;
@@ -84,7 +91,7 @@ void Transform::fft(std::complex<float> *data, int size) const
         for (int start = 0; start < size; start += length)
             for (int k = 0; k < halfLength; ++k) {
                 const std::complex<float> t
-                    = data[start + k + halfLength] * m_roots[static_cast<std::size_t>(k * step)];
+                    = times(data[start + k + halfLength], m_roots[static_cast<std::size_t>(k * step)]);
                 data[start + k + halfLength] = data[start + k] - t;
                 data[start + k] += t;
             }
@@ -99,10 +106,10 @@ void Transform::dct4(const float *input, int size, float scale, float *output)
     const int points = size / 2;
     for (int n = 0; n < points; ++n)
         m_work[static_cast<std::size_t>(n)]
-            = std::complex<float>(input[2 * n], input[size - 1 - 2 * n]) * twiddles[static_cast<std::size_t>(n)];
+            = times(std::complex<float>(input[2 * n], input[size - 1 - 2 * n]), twiddles[static_cast<std::size_t>(n)]);
     fft(m_work.data(), points);
     for (int k = 0; k < points; ++k) {
-        const std::complex<float> c = m_work[static_cast<std::size_t>(k)] * twiddles[static_cast<std::size_t>(k)];
+        const std::complex<float> c = times(m_work[static_cast<std::size_t>(k)], twiddles[static_cast<std::size_t>(k)]);
         output[2 * k] = scale * c.real();
         output[size - 1 - 2 * k] = -scale * c.imag();
     }
@@ -144,30 +151,23 @@ void Transform::shortBlocks(const float *samples, float *coefficients)
         coefficients[2 * k + 1] = out[static_cast<std::size_t>(k)];
 }
 
-TransientDetector::TransientDetector(int rate)
-{
-    // Two second-order Butterworth high-passes at 8 kHz (a fourth-order slope).
-    constexpr double cutoff = 8000.0;
-    const double k = std::tan(std::numbers::pi * cutoff / rate);
-    const double q = 1.0 / std::sqrt(2.0);
-    const double norm = 1.0 / (1.0 + k / q + k * k);
-    for (Biquad &filter : m_filters) {
-        filter.b0 = static_cast<float>(norm);
-        filter.b1 = static_cast<float>(-2.0 * norm);
-        filter.b2 = static_cast<float>(norm);
-        filter.a1 = static_cast<float>(2.0 * (k * k - 1.0) * norm);
-        filter.a2 = static_cast<float>((1.0 - k / q + k * k) * norm);
-    }
-}
-
 bool TransientDetector::isTransient(const float *samples)
 {
+    // The second difference is the high-pass: it passes 8 kHz at 48 kHz unchanged and
+    // takes 24 dB off 2 kHz, as a second-order filter there would, and needs no feedback.
+    std::array<float, kBlockSamples + 2> x;
+    x[0] = m_history[0];
+    x[1] = m_history[1];
+    std::copy(samples, samples + kBlockSamples, x.begin() + 2);
+    m_history = { x[kBlockSamples], x[kBlockSamples + 1] };
     // Peaks of the four shortest segments; the longer segments' peaks follow from them.
     std::array<float, 4> quarters {};
     for (int q = 0; q < 4; ++q) {
         float peak = 0;
         for (int n = q * kBlockSamples / 4; n < (q + 1) * kBlockSamples / 4; ++n)
-            peak = std::max(peak, std::fabs(m_filters[1].run(m_filters[0].run(samples[n]))));
+            peak = std::max(peak,
+                std::fabs(x[static_cast<std::size_t>(n + 2)] - 2 * x[static_cast<std::size_t>(n + 1)]
+                    + x[static_cast<std::size_t>(n)]));
         quarters[static_cast<std::size_t>(q)] = peak;
     }
     const std::array<std::array<float, 4>, 3> peaks = { {

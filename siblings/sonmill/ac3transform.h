@@ -37,28 +37,15 @@ private:
 };
 
 // Decides, from the new 256 samples of a full-band channel, whether the block holds a
-// transient that calls for the short transforms: the samples are high-passed at 8 kHz and
-// the peaks of ever shorter segments are compared with the segment before.
+// transient that calls for the short transforms: the samples are high-passed and the peaks
+// of ever shorter segments are compared with the segment before.
 class TransientDetector
 {
 public:
-    explicit TransientDetector(int rate);
     bool isTransient(const float *samples);
 
 private:
-    struct Biquad
-    {
-        float b0, b1, b2, a1, a2;
-        float z1 = 0, z2 = 0;
-        float run(float x)
-        {
-            const float y = b0 * x + z1;
-            z1 = b1 * x - a1 * y + z2;
-            z2 = b2 * x - a2 * y;
-            return y;
-        }
-    };
-    std::array<Biquad, 2> m_filters;
+    std::array<float, 2> m_history {}; // the previous block's last two samples
     std::array<float, 3> m_lastPeak {}; // the previous block's last segment, per level
 };
 
