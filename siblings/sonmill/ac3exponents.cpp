@@ -8,8 +8,10 @@ namespace sonmill::ac3 {
 namespace {
 
 constexpr int kFirstExponentMax = 15; // the absolute first exponent has 4 bits
-// Mean exponent change per bin above which a block sends new exponents.
-constexpr int kReuseLimitPerBin = 1;
+// Mean exponent change per bin above which a block sends new exponents. A steady tone's
+// coefficients swing from block to block with the transform's phase; sharing the smallest
+// exponents costs them less than sending new ones.
+constexpr int kReuseLimitPerBin = 2;
 
 int groupSize(ExponentStrategy strategy)
 {
