@@ -207,7 +207,7 @@ void FrameEncoder::writeBsi(BitWriter &out) const
     out.put(0, 1); // addbsie
 }
 
-void FrameEncoder::writeSideInfo(BitWriter &out, int block, int snr) const
+void FrameEncoder::writeSideInfo(BitWriter &out, int block) const
 {
     const bool first = block == 0;
     const int full = m_layout.fullChannels;
@@ -248,9 +248,9 @@ void FrameEncoder::writeSideInfo(BitWriter &out, int block, int snr) const
     }
     out.put(first ? 1 : 0, 1); // snroffste
     if (first) {
-        out.put(static_cast<std::uint32_t>(snr >> 4), 6); // csnroffst
+        out.put(static_cast<std::uint32_t>(m_snr >> 4), 6); // csnroffst
         for (int c = 0; c < m_channels; ++c) {
-            out.put(static_cast<std::uint32_t>(snr & 15), 4); // fsnroffst
+            out.put(static_cast<std::uint32_t>(m_channelSnr[index(c)] & 15), 4); // fsnroffst
             out.put(kFastGainCode, 3);
         }
     }
@@ -258,35 +258,74 @@ void FrameEncoder::writeSideInfo(BitWriter &out, int block, int snr) const
     out.put(0, 1); // skiple
 }
 
-std::array<int, kBlocksPerFrame> FrameEncoder::mantissaBitsAt(int snr) const
+FrameEncoder::BlockCounts FrameEncoder::channelCounts(int channel, int snr) const
 {
-    std::array<std::array<std::array<int, 16>, kBlocksPerFrame>, kMaxChannels> counts {};
+    BlockCounts counts {};
+    for (int block = 0; block < kBlocksPerFrame; ++block) {
+        const int source = m_exponentBlock[index(channel)][index(block)];
+        if (source == block)
+            countPointers(m_curves[index(channel)][index(block)], snr, counts[index(block)]);
+        else
+            counts[index(block)] = counts[index(source)];
+    }
+    return counts;
+}
+
+std::array<int, kBlocksPerFrame> FrameEncoder::mantissaBitsOf(const std::array<BlockCounts, kMaxChannels> &counts) const
+{
     std::array<int, kBlocksPerFrame> bits {};
     for (int block = 0; block < kBlocksPerFrame; ++block) {
         std::array<int, 16> total {};
-        for (int c = 0; c < m_channels; ++c) {
-            const int source = m_exponentBlock[index(c)][index(block)];
-            auto &sourceCounts = counts[index(c)][index(source)];
-            if (source == block)
-                countPointers(m_curves[index(c)][index(block)], snr, sourceCounts);
+        for (int c = 0; c < m_channels; ++c)
             for (std::size_t p = 0; p < total.size(); ++p)
-                total[p] += sourceCounts[p];
-        }
+                total[p] += counts[index(c)][index(block)][p];
         bits[index(block)] = mantissaBits(total);
     }
     return bits;
 }
 
-// The largest SNR offset whose mantissas fit the frame, with blocks 0 and 1 inside its
-// first 5/8 (a decoder may start on them once crc1 has checked).
-int FrameEncoder::findSnr(int available, int firstBlocksRoom, const std::array<int, kBlocksPerFrame> &side) const
+bool FrameEncoder::Budget::holds(const std::array<int, kBlocksPerFrame> &bits) const
+{
+    int total = 0;
+    for (int block = 0; block < kBlocksPerFrame; ++block)
+        total += bits[index(block)];
+    return total <= available && side[0] + bits[0] + side[1] + bits[1] <= firstBlocksRoom;
+}
+
+// With the shared offset settled, each channel's fine offset rises while the frame still
+// holds it: the last bits go to whichever channels they fit.
+void FrameEncoder::raiseFineOffsets(const Budget &budget)
+{
+    std::array<BlockCounts, kMaxChannels> counts {};
+    for (int c = 0; c < m_channels; ++c) {
+        m_channelSnr[index(c)] = m_snr;
+        counts[index(c)] = channelCounts(c, m_snr);
+    }
+    for (bool raised = true; raised;) {
+        raised = false;
+        for (int c = 0; c < m_channels; ++c) {
+            if ((m_channelSnr[index(c)] & 15) == 15)
+                continue;
+            const BlockCounts kept = counts[index(c)];
+            counts[index(c)] = channelCounts(c, m_channelSnr[index(c)] + 1);
+            if (budget.holds(mantissaBitsOf(counts))) {
+                ++m_channelSnr[index(c)];
+                raised = true;
+            } else {
+                counts[index(c)] = kept;
+            }
+        }
+    }
+}
+
+// The largest SNR offset, shared by all channels, whose mantissas fit the budget.
+int FrameEncoder::findSnr(const Budget &budget) const
 {
     const auto fits = [&](int snr) {
-        const std::array<int, kBlocksPerFrame> bits = mantissaBitsAt(snr);
-        int total = 0;
-        for (int block = 0; block < kBlocksPerFrame; ++block)
-            total += bits[index(block)];
-        return total <= available && side[0] + bits[0] + side[1] + bits[1] <= firstBlocksRoom;
+        std::array<BlockCounts, kMaxChannels> counts {};
+        for (int c = 0; c < m_channels; ++c)
+            counts[index(c)] = channelCounts(c, snr);
+        return budget.holds(mantissaBitsOf(counts));
     };
     if (!fits(0))
         return -1;
@@ -334,31 +373,34 @@ void FrameEncoder::encode(const std::array<const float *, kMaxChannels> &input, 
     const int fixedBits = kHeaderBits + static_cast<int>(counter.bits()) + kTrailerBits;
     const int frameBits = words * 16;
     const int fiveEighthsBits = 16 * ((words >> 1) + (words >> 3));
+    Budget budget;
     for (int coarseness = 0;; ++coarseness) {
         planExponents(coarseness);
         std::array<int, kBlocksPerFrame> side {};
         int sideTotal = 0;
         for (int block = 0; block < kBlocksPerFrame; ++block) {
             BitWriter blockCounter;
-            writeSideInfo(blockCounter, block, 0);
+            writeSideInfo(blockCounter, block);
             side[index(block)] = static_cast<int>(blockCounter.bits());
             sideTotal += side[index(block)];
         }
         const bool lastChance = coarseness == kCoarsestExponents;
         if (!lastChance && sideTotal > kSideInfoShare * frameBits)
             continue;
-        const int available = frameBits - fixedBits - sideTotal;
-        const int firstBlocksRoom = fiveEighthsBits - kHeaderBits - (fixedBits - kHeaderBits - kTrailerBits);
-        m_snr = findSnr(available, firstBlocksRoom, side);
+        budget = { frameBits - fixedBits - sideTotal,
+            fiveEighthsBits - kHeaderBits - (fixedBits - kHeaderBits - kTrailerBits), side };
+        m_snr = findSnr(budget);
         if (m_snr >= 0 || lastChance)
             break;
     }
     m_snr = std::max(m_snr, 0);
+    raiseFineOffsets(budget);
 
     for (int c = 0; c < m_channels; ++c)
         for (int block = 0; block < kBlocksPerFrame; ++block)
             if (m_exponentBlock[index(c)][index(block)] == block)
-                computePointers(m_curves[index(c)][index(block)], m_snr, m_pointers[index(c)][index(block)].data());
+                computePointers(m_curves[index(c)][index(block)], m_channelSnr[index(c)],
+                    m_pointers[index(c)][index(block)].data());
 
     const std::size_t start = frame.size();
     frame.resize(start + 2 * static_cast<std::size_t>(words));
@@ -369,7 +411,7 @@ void FrameEncoder::encode(const std::array<const float *, kMaxChannels> &input, 
     out.put(static_cast<std::uint32_t>(frameSizeCode), 6);
     writeBsi(out);
     for (int block = 0; block < kBlocksPerFrame; ++block) {
-        writeSideInfo(out, block, m_snr);
+        writeSideInfo(out, block);
         writeMantissas(out, block);
     }
     out.padTo(static_cast<std::size_t>(frameBits - kTrailerBits)); // unused bits

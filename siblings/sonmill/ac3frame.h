@@ -45,10 +45,24 @@ private:
     int channelEnd(int channel) const { return isLfe(channel) ? kLfeEndBin : m_end; }
     bool isLfe(int channel) const { return m_layout.lfe && channel == m_layout.fullChannels; }
     void writeBsi(BitWriter &out) const;
-    void writeSideInfo(BitWriter &out, int block, int snr) const;
-    // Mantissa bits of each block at an SNR offset.
-    std::array<int, kBlocksPerFrame> mantissaBitsAt(int snr) const;
-    int findSnr(int available, int firstBlocksRoom, const std::array<int, kBlocksPerFrame> &side) const;
+    void writeSideInfo(BitWriter &out, int block) const;
+
+    // What the mantissas may take: the frame's room after the side information, and the
+    // room of blocks 0 and 1 in its first 5/8 (a decoder may start on them once crc1 has
+    // checked).
+    struct Budget
+    {
+        int available = 0;
+        int firstBlocksRoom = 0;
+        std::array<int, kBlocksPerFrame> side {};
+        bool holds(const std::array<int, kBlocksPerFrame> &mantissaBits) const;
+    };
+    // How many bins of one channel get each pointer, per block, at an SNR offset.
+    using BlockCounts = std::array<std::array<int, 16>, kBlocksPerFrame>;
+    BlockCounts channelCounts(int channel, int snr) const;
+    std::array<int, kBlocksPerFrame> mantissaBitsOf(const std::array<BlockCounts, kMaxChannels> &counts) const;
+    int findSnr(const Budget &budget) const;
+    void raiseFineOffsets(const Budget &budget);
     void writeMantissas(BitWriter &out, int block);
 
     int m_rate;
@@ -74,7 +88,8 @@ private:
     std::array<std::array<int, kBlocksPerFrame>, kMaxChannels> m_exponentBlock {};
     std::array<std::array<MaskingCurve, kBlocksPerFrame>, kMaxChannels> m_curves {};
     std::array<std::array<std::array<std::uint8_t, kCoefficients>, kBlocksPerFrame>, kMaxChannels> m_pointers {};
-    int m_snr = 0;
+    int m_snr = 0; // csnroffst * 16 + fsnroffst shared by all channels, before raiseFineOffsets
+    std::array<int, kMaxChannels> m_channelSnr {};
 
     // One block's quantised mantissas, in the order they are sent.
     struct Mantissa
