@@ -467,7 +467,7 @@ private Q_SLOTS:
     }
 
     // -ss, -t and -vol work as for every encoder: the length asked for (within a frame)
-    // and the level scaled.
+    // and the level scaled; the probe reads the stream's length back.
     void startLengthAndVolume()
     {
         constexpr int kRate = 44100;
@@ -479,6 +479,11 @@ private Q_SLOTS:
         const double level = rmsDb(decoded, 1, kFrameSamples, qint64(1.2 * kRate) - kFrameSamples);
         QVERIFY2(std::fabs(level - (20 * std::log10(0.4 / std::sqrt(2.0)) - 6.02)) < 0.1,
             qPrintable(QString::number(level)));
+
+        const Result probe = run({ u"qzv"_s, u"-y"_s, u"-i"_s, output, u"-t"_s, u"0.001"_s, path(u"inadd.wav"_s) });
+        QCOMPARE(probe.exitCode, 0);
+        QVERIFY2(
+            std::fabs(durationLine(probe.output) - double(decoded.frames()) / kRate) < 0.02, qPrintable(probe.output));
     }
 };
 
