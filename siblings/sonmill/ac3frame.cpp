@@ -17,13 +17,13 @@ constexpr double kSideInfoShare = 0.5;
 // Band edges of the rematrixing without coupling; the last band ends with the coded band.
 constexpr std::array<int, 4> kRematrixStart = { 13, 25, 37, 61 };
 
+// The top of the coded band by the bit rate a full-band channel gets (at most).
 struct Cutoff
 {
     int kbpsPerChannel;
     int hertz;
 };
-constexpr std::array<Cutoff, 9> kCutoffs = { {
-    { 20, 7000 },
+constexpr std::array<Cutoff, 8> kCutoffs = { {
     { 32, 9000 },
     { 48, 12000 },
     { 64, 14000 },
@@ -39,7 +39,6 @@ std::size_t index(int i)
     return static_cast<std::size_t>(i);
 }
 
-// A coefficient scaled by its exponent, quantised as pointer `bap` asks.
 constexpr std::array<float, kMaxExponent + 1> makePowersOfTwo()
 {
     std::array<float, kMaxExponent + 1> powers {};
@@ -52,6 +51,7 @@ constexpr std::array<float, kMaxExponent + 1> makePowersOfTwo()
 }
 constexpr std::array<float, kMaxExponent + 1> kPowersOfTwo = makePowersOfTwo();
 
+// A coefficient scaled by its exponent, quantised as pointer `bap` asks.
 int quantise(float coefficient, int exponent, int bap)
 {
     const float m = coefficient * kPowersOfTwo[index(exponent)];
@@ -91,8 +91,7 @@ int bandwidthCodeFor(int rate, int kbpsPerChannel)
 }
 
 FrameEncoder::FrameEncoder(int rate, int channels, int kbps)
-    : m_rate(rate)
-    , m_rateCode(sampleRateCode(rate))
+    : m_rateCode(sampleRateCode(rate))
     , m_layout(layoutFor(channels))
     , m_channels(channels)
 {

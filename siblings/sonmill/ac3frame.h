@@ -19,8 +19,8 @@ struct StreamLayout
 };
 StreamLayout layoutFor(int channels);
 
-// The first bin above the coded band: the band is chosen by the bit rate each full-band
-// channel gets, so that the frame's bits go where they are heard.
+// The bandwidth code (the coded band ends before bin 73 + 3 * code), chosen by the bit rate
+// each full-band channel gets, so that the frame's bits go where they are heard.
 int bandwidthCodeFor(int rate, int kbpsPerChannel);
 
 // Encodes one frame (1536 samples a channel) at a time. Keeps what crosses frames: the
@@ -35,8 +35,6 @@ public:
     // then the LFE). Appends a frame of `words` 16-bit words to frame.
     void encode(const std::array<const float *, kMaxChannels> &input, int words, int frameSizeCode,
         std::vector<std::uint8_t> &frame);
-
-    int endBin() const { return m_end; }
 
 private:
     void analyse(const std::array<const float *, kMaxChannels> &input);
@@ -65,7 +63,6 @@ private:
     void raiseFineOffsets(const Budget &budget);
     void writeMantissas(BitWriter &out, int block);
 
-    int m_rate;
     int m_rateCode;
     StreamLayout m_layout;
     int m_channels;
