@@ -37,7 +37,7 @@ ExponentStrategy coarser(ExponentStrategy strategy)
 void extractExponents(const float *coefficients, int end, std::uint8_t *exponents)
 {
     for (int bin = 0; bin < end; ++bin) {
-        // |c| = 0.1m * 2^(e - 126) for the float's biased exponent e.
+        // |c| = (binary 0.1m) * 2^(e - 126) for the float's biased exponent e.
         const int biased = static_cast<int>((std::bit_cast<std::uint32_t>(coefficients[bin]) >> 23) & 0xFF);
         exponents[bin] = static_cast<std::uint8_t>(std::clamp(126 - biased, 0, kMaxExponent));
     }
@@ -50,8 +50,8 @@ FrameStrategies chooseStrategies(const FrameExponents &raw, int end, const std::
     int runStart = 0;
     for (int block = 0; block < kBlocksPerFrame; ++block) {
         // At the coarsest, only the first block sends exponents, whatever the signal does.
-        bool fresh = block == 0 || (coarseness < 3 && newAt[static_cast<std::size_t>(block)]);
-        if (!fresh && coarseness < 3) {
+        bool fresh = block == 0 || (coarseness < kCoarsestExponents && newAt[static_cast<std::size_t>(block)]);
+        if (!fresh && coarseness < kCoarsestExponents) {
             const BlockExponents &a = raw[static_cast<std::size_t>(block)];
             const BlockExponents &b = raw[static_cast<std::size_t>(runStart)];
             int change = 0;

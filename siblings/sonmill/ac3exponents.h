@@ -22,7 +22,9 @@ void extractExponents(const float *coefficients, int end, std::uint8_t *exponent
 // Chooses the strategies of one channel's six blocks. Blocks whose spectrum stays close to
 // the one that sent exponents reuse them; a run's length sets how finely the new ones are
 // sent. newAt marks blocks that must send new exponents (short transforms, the first).
-// coarseness 0 is the finest choice; each step above sends fewer or coarser exponents.
+// coarseness 0 is the finest choice; each step above sends coarser exponents, and the
+// coarsest sends them in the first block only.
+inline constexpr int kCoarsestExponents = 3;
 FrameStrategies chooseStrategies(const FrameExponents &raw, int end, const std::array<bool, kBlocksPerFrame> &newAt,
     bool lfe, bool generous, int coarseness);
 

@@ -10,7 +10,6 @@ constexpr int kHeaderBits = 40; // syncword, crc1, fscod, frmsizecod
 constexpr int kTrailerBits = 18; // auxdatae, crcrsv, crc2
 constexpr int kMaxSnr = 63 * 16 + 15;
 constexpr int kDialogueNormalisation = 31; // -31 dB: decoders that apply it leave the level alone
-constexpr int kCoarsestExponents = 3;
 // Side information may take up to this share of a frame before exponents get coarser.
 constexpr double kSideInfoShare = 0.5;
 
