@@ -485,6 +485,32 @@ private Q_SLOTS:
         QVERIFY2(
             std::fabs(durationLine(probe.output) - double(decoded.frames()) / kRate) < 0.02, qPrintable(probe.output));
     }
+
+    // "-acodec copy" from an AC-3 stream into .ac3 keeps its frames as they are: all of
+    // them, or the whole frames of a range.
+    void copyKeepsTheFrames()
+    {
+        constexpr int kRate = 48000;
+        const QString sourcePath = makeSource(u"copy-source"_s, kRate, 2, 3.0, pluckedNotes(kRate));
+        const QString coded = path(u"copy-source.ac3"_s);
+        QVERIFY(encode(sourcePath, coded, { u"-ab"_s, u"256k"_s }));
+        const QStringList copy = { u"qzv"_s, u"-y"_s, u"-i"_s, coded, u"-acodec"_s, u"copy"_s };
+
+        const QString whole = path(u"copied.ac3"_s);
+        QCOMPARE(run(copy + QStringList { whole }).exitCode, 0);
+        QFile a(coded), b(whole);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY(a.readAll() == b.readAll());
+
+        const QString part = path(u"copied-part.ac3"_s);
+        const Result cut = run(
+            copy.mid(0, 4) + QStringList { u"-ss"_s, u"1"_s, u"-t"_s, u"1"_s } + copy.mid(4) + QStringList { part });
+        QCOMPARE(cut.exitCode, 0);
+        const FrameScan scan = scanFrames(part, kRate, 256, 2, false);
+        QVERIFY2(scan.fault.isEmpty(), qPrintable(scan.fault));
+        QVERIFY2(
+            std::abs(scan.frames * kFrameSamples - kRate) <= kFrameSamples, qPrintable(QString::number(scan.frames)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSonmillAc3Encoder)
