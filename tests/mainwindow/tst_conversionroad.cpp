@@ -242,7 +242,7 @@ private Q_SLOTS:
     // The AC3 profile's rows are encoded by our own AC-3 encoder, in the profile's settings.
     void ac3ProfileRowsConvert()
     {
-        m_form->controls().profileBox->setCurrentIndex(kAc3);
+        m_form->controls().output.profileBox->setCurrentIndex(kAc3);
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
         m_form->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
