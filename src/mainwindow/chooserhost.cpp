@@ -10,7 +10,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr QStringView kLosslessText = u"Lossless";
+
+// The narrow plain chooser shows the word from its start.
+void showLossless(QComboBox *chooser)
+{
+    chooser->lineEdit()->setText(kLosslessText.toString());
+    chooser->lineEdit()->setCursorPosition(0);
 }
+} // namespace
 
 QStringList MainWindowChooserHost::profiles() const
 {
@@ -47,7 +54,7 @@ void MainWindowChooserHost::setQualityPosition(int position)
 {
     m_ui.AQualityBtn->setCurrentIndex(position);
     if (m_ui.AQualityBtn->isEditable()) // the plain style goes on showing what it showed
-        m_ui.AQualityBtn->lineEdit()->setText(kLosslessText.toString());
+        showLossless(m_ui.AQualityBtn);
 }
 
 QString MainWindowChooserHost::destinationFolder() const
@@ -76,5 +83,5 @@ void MainWindowChooserHost::setQualityLossless(bool lossless)
     if (!lossless)
         return;
     m_ui.AQualityBtn->setInsertPolicy(QComboBox::NoInsert); // Return must not make "Lossless" an item
-    m_ui.AQualityBtn->lineEdit()->setText(kLosslessText.toString());
+    showLossless(m_ui.AQualityBtn);
 }

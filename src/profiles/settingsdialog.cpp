@@ -100,13 +100,13 @@ TSettingFrm::TSettingFrm(Dialogs &dialogs, TsaveasFrm &saveAs, QWidget *mainWind
     audioGroup = new QGroupBox(u" Audio "_s, this);
     audioGroup->setObjectName(u"audioGroup"_s);
     audioGroup->setGeometry(12, 54, 461, 110);
-    encoderLabel = makeLabel(audioGroup, u"encoderLabel"_s, u" Encoder: "_s, QRect(8, 28, 80, 26));
-    AencoderCombox = makeChooser(audioGroup, u"AencoderCombox"_s, encoderLabel, QRect(92, 28, 130, 26));
-    sampleRateLabel = makeLabel(audioGroup, u"sampleRateLabel"_s, u"Sample Rate:"_s, QRect(230, 28, 90, 26));
+    encoderLabel = makeLabel(audioGroup, u"encoderLabel"_s, u" Encoder: "_s, QRect(4, 28, 74, 26));
+    AencoderCombox = makeChooser(audioGroup, u"AencoderCombox"_s, encoderLabel, QRect(82, 28, 150, 26));
+    sampleRateLabel = makeLabel(audioGroup, u"sampleRateLabel"_s, u"Sample Rate:"_s, QRect(236, 28, 84, 26));
     AsampleRateCombox = makeChooser(audioGroup, u"AsampleRateCombox"_s, sampleRateLabel, QRect(324, 28, 126, 26));
-    channelLabel = makeLabel(audioGroup, u"channelLabel"_s, u"Channel:"_s, QRect(8, 68, 80, 26));
-    AChannelCombox = makeChooser(audioGroup, u"AChannelCombox"_s, channelLabel, QRect(92, 68, 130, 26));
-    bitRateLabel = makeLabel(audioGroup, u"bitRateLabel"_s, u"BitRate :"_s, QRect(230, 68, 90, 26));
+    channelLabel = makeLabel(audioGroup, u"channelLabel"_s, u"Channel:"_s, QRect(4, 68, 74, 26));
+    AChannelCombox = makeChooser(audioGroup, u"AChannelCombox"_s, channelLabel, QRect(82, 68, 150, 26));
+    bitRateLabel = makeLabel(audioGroup, u"bitRateLabel"_s, u"BitRate :"_s, QRect(236, 68, 84, 26));
     ABitRateCombox = makeChooser(audioGroup, u"ABitRateCombox"_s, bitRateLabel, QRect(324, 68, 126, 26));
 
     defaultBtn = makeButton(this, u"defaultBtn"_s, u"Default"_s, QRect(12, 182, 88, 30));
