@@ -345,6 +345,7 @@ private Q_SLOTS:
             dialog.okBtn->click();
         });
         QCOMPARE(selectedInDialog, u"Voice (*.mp3)"_s);
+        TSettingFrm *const firstDialog = m_form->settingsDialog(); // kept for the next opening
         const QString userFile = profileFolder() + u"/userprofile.ini"_s;
         QCOMPARE(PrivateProfile::sectionNames(userFile), QStringList { u"Voice (*.mp3)"_s });
         QVERIFY(QFileInfo(profileFolder() + u"/Voice"_s).isFile());
@@ -355,6 +356,7 @@ private Q_SLOTS:
         m_saveAsNames << u"mp3 - mpeg layer-3 audio"_s << u" Voice"_s;
         m_dialogs.answers << DialogAnswer::Ok << DialogAnswer::No;
         withSettingsDialog([&](TSettingFrm &dialog) {
+            QCOMPARE(&dialog, firstDialog);
             dialog.saveasBtn->click();
             dialog.BitBtn3->click();
         });
