@@ -52,17 +52,13 @@ void TForm1::settingBtnClick()
     }
     m_settingFrm->setPaths(
         { m_state.programFolder, m_state.cataloguePath, m_state.userProfilePath, m_state.profileFolder });
-    SettingsChoices choices = m_settingFrm->choices();
-    const QString refusal
-        = PrepareSettings(choices, m_settingFrm->paths(), m_chooserHost->profiles(), m_fileList->job(targets.first()));
-    m_settingFrm->showChoices(choices); // choosers read before a failure keep what they read
+    const QString refusal = m_settingFrm->prepareFor(m_chooserHost->profiles(), m_fileList->job(targets.first()));
     if (!refusal.isEmpty()) {
         m_services.dialogs.showMessage(this, MessageRequest::plain(refusal));
         return;
     }
     m_settingFrm->move(Placement::modalTopLeft(frameGeometry(), m_settingFrm->width()));
-    const bool accepted = m_settingFrm->exec() == QDialog::Accepted;
-    if (accepted)
+    if (m_settingFrm->exec() == QDialog::Accepted)
         m_profileSelection->applySettings(targets, m_settingFrm->choices());
     else
         m_profileSelection->keepSavedProfiles(m_settingFrm->choices());

@@ -152,6 +152,14 @@ void TSettingFrm::showChoices(const SettingsChoices &choices)
     m_profilesChanged = choices.profilesChanged;
 }
 
+QString TSettingFrm::prepareFor(const QStringList &mainProfiles, const TStartRecord &job)
+{
+    SettingsChoices now = choices();
+    const QString refusal = PrepareSettings(now, m_paths, mainProfiles, job);
+    showChoices(now);
+    return refusal;
+}
+
 void TSettingFrm::showMessage(const QString &text)
 {
     m_dialogs.showMessage(this, MessageRequest::plain(text));

@@ -28,6 +28,9 @@ public:
     const SettingsPaths &paths() const { return m_paths; }
     SettingsChoices choices() const;
     void showChoices(const SettingsChoices &choices);
+    // Fills the dialog for a job before it is shown; returns the message to show instead of
+    // the dialog, or an empty text. Choosers read before a failure keep what they read.
+    QString prepareFor(const QStringList &mainProfiles, const TStartRecord &job);
 
     QLabel *profileLabel = nullptr;
     QComboBox *profileComBox = nullptr;
