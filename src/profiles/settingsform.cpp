@@ -250,7 +250,9 @@ bool SaveUserProfile(
         }
 
         const QString library = paths.profileFolder + u'/' + name;
-        const QString unusable = UnusableProfileNameReason(name);
+        // Without a profile folder (start-up could create none) the name would land in '/'.
+        const QString unusable
+            = paths.profileFolder.isEmpty() ? u"There is no profile folder."_s : UnusableProfileNameReason(name);
         if (!unusable.isEmpty()) {
             dialogs.showMessage(
                 mainWindow, MessageRequest::plain(u"Cannot create file \"%1\". %2"_s.arg(library, unusable)));

@@ -341,6 +341,19 @@ private Q_SLOTS:
         QVERIFY(m_dialogs.calls.isEmpty());
     }
 
+    void noProfileFolderSavesNothing()
+    {
+        m_paths.profileFolder.clear();
+        m_paths.userProfilePath.clear();
+        SettingsChoices choices = openedFor(kMp3);
+        ScriptedPrompt prompt;
+        prompt.names << u"Voice"_s;
+        QVERIFY(!SaveUserProfile(choices, m_paths, prompt, m_dialogs, nullptr));
+        QCOMPARE(
+            m_dialogs.messageTexts(), QStringList { u"Cannot create file \"/Voice\". There is no profile folder."_s });
+        QVERIFY(!QFileInfo::exists(u"/Voice"_s));
+    }
+
     // The user profile file cannot be written: the library file stays, the list and the flag
     // do not change, and the save ends without a message.
     void failedKeyWriteEndsTheSaveSilently()
