@@ -352,8 +352,9 @@ private Q_SLOTS:
         QCOMPARE(output().profileBox->count(), 15);
         QCOMPARE(output().profileBox->currentText(), u"Voice (*.mp3)"_s);
 
-        // Again: a built-in name is refused, an existing one asks first (No: asked again).
-        m_saveAsNames << u"mp3 - mpeg layer-3 audio"_s << u" Voice"_s;
+        // Again: a built-in name is refused, an existing one asks first (No: asked again), a
+        // new one is saved; Cancel lists it all the same and keeps the main selection.
+        m_saveAsNames << u"mp3 - mpeg layer-3 audio"_s << u" Voice"_s << u"Choir"_s;
         m_dialogs.answers << DialogAnswer::Ok << DialogAnswer::No;
         withSettingsDialog([&](TSettingFrm &dialog) {
             QCOMPARE(&dialog, firstDialog);
@@ -365,13 +366,16 @@ private Q_SLOTS:
                 u"Would you like to replace the existing profile   Voice ?"_s }));
         QCOMPARE(m_dialogs.calls.last().owner, m_form.get());
         QCOMPARE(m_dialogs.calls.last().message.placement, DialogPlacement::ConfirmOffset);
-        QCOMPARE(output().profileBox->count(), 15);
+        QCOMPARE(output().profileBox->count(), 16);
+        QCOMPARE(output().profileBox->itemText(15), u"Choir (*.mp3)"_s);
+        QCOMPARE(output().profileBox->currentText(), u"Voice (*.mp3)"_s);
 
         // The next start lists it after the built-in profiles, and it converts as it holds.
         m_form.reset();
         makeForm();
-        QCOMPARE(output().profileBox->count(), 15);
+        QCOMPARE(output().profileBox->count(), 16);
         QCOMPARE(output().profileBox->itemText(14), u"Voice (*.mp3)"_s);
+        QCOMPARE(output().profileBox->itemText(15), u"Choir (*.mp3)"_s);
         QCOMPARE(output().profileBox->currentIndex(), 0);
         Q_EMIT m_form->filesDropped({ media(u"tone05.wav"_s) });
         pick(output().profileBox, 14);
