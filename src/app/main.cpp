@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
     auto *logFrm = new TlogFrm(&form);
     form.setLogWindow(logFrm);
-    new TsaveasFrm(&form);
+    form.setSaveAsDialog(new TsaveasFrm(&form));
 
     QObject::connect(&instance, &SingleInstance::restoreRequested, &form, [&form, &hooks] {
         const bool wasMinimized = form.isMinimized();

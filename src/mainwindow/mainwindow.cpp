@@ -5,6 +5,7 @@
 #include "engine/conversionqueue.h"
 #include "engine/logwindow.h"
 #include "mainwindow/aboutbox.h"
+#include "mainwindow/chooserhost.h"
 #include "mainwindow/filedroptarget.h"
 #include "mainwindow/helpcommand.h"
 #include "mainwindow/picturebutton.h"
@@ -14,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/placement.h"
 #include "sources/filelist.h"
+#include "sources/profileselection.h"
 #include "sources/sourceadder.h"
 
 #include <QComboBox>
@@ -105,6 +107,7 @@ void TForm1::createConversionRoad()
     connect(m_ui.output.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
     connect(m_ui.output.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
+    connectProfileChoosers();
 }
 
 QString TForm1::scratchPath() const

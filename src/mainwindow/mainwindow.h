@@ -20,6 +20,10 @@ class SourceAdder;
 class FileDropTarget;
 class TaboutFrm;
 class TlogFrm;
+class MainWindowChooserHost;
+class ProfileSelection;
+class TSettingFrm;
+class TsaveasFrm;
 
 // The platform services the main window works through.
 struct MainWindowServices
@@ -49,6 +53,13 @@ public:
     // The log window is created after the main window; the log button works once it is known.
     void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
 
+    // Profile and quality choosers, advanced settings dialog (mainwindowprofiles.cpp).
+    // The save-as dialog is created at start-up after the main window; one is made on first
+    // use when none was handed in.
+    void setSaveAsDialog(TsaveasFrm *saveAs) { m_saveasFrm = saveAs; }
+    TsaveasFrm *saveAsDialog();
+    TSettingFrm *settingsDialog() const { return m_settingFrm; }
+
     static constexpr QPoint kDesignedPosition { 249, 113 };
     static constexpr QSize kClientSize { 795, 562 };
     static constexpr int kCornerDiameter = 15;
@@ -69,6 +80,11 @@ public Q_SLOTS:
     void Timer1Timer();
     void OpenBtnClick();
 
+    // Profile and quality choosers, advanced settings dialog.
+    void profileBoxSelect();
+    void AQualityBtnSelect();
+    void settingBtnClick();
+
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
     void filesDropped(const QStringList &paths);
@@ -80,6 +96,7 @@ private:
     void applyProgramState();
     void createConversionRoad();
     void hideListWhenEmpty();
+    void connectProfileChoosers();
 
     class LogForwarder;
 
@@ -96,4 +113,10 @@ private:
     std::unique_ptr<ConversionQueue> m_queue;
     // The preview beside the list, as the list's operations see it.
     std::unique_ptr<PreviewArea> m_preview;
+
+    // Profile and quality choosers, advanced settings dialog.
+    std::unique_ptr<MainWindowChooserHost> m_chooserHost;
+    std::unique_ptr<ProfileSelection> m_profileSelection;
+    TSettingFrm *m_settingFrm = nullptr;
+    TsaveasFrm *m_saveasFrm = nullptr;
 };
