@@ -12,8 +12,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFrame>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 #include <xcb/xcb.h>
@@ -41,14 +43,12 @@ bool panelShowsRed(xcb_connection_t *connection, xcb_window_t panel, QSize size)
     return red;
 }
 
+// Lets the window run its event loop, idle as it is in use, for the given time.
 void waitMs(int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 double cpuSeconds()
@@ -90,11 +90,16 @@ int main(int argc, char *argv[])
     for (int run = 0; run < args.at(3).toInt(); ++run) {
         if (preview.stopBtn->isEnabled())
             preview.stopBtn->click();
-        waitMs(300);
+        // The last player goes and the panel shows its own background again.
+        QElapsedTimer gone;
+        gone.start();
+        while (panelShowsRed(connection, panel, size) && gone.elapsed() < 5000)
+            waitMs(20);
         if (panelShowsRed(connection, panel, size)) {
             std::fprintf(stderr, "the panel still shows the last picture\n");
             return 1;
         }
+        waitMs(200);
         QElapsedTimer timer;
         timer.start();
         preview.previewBtn->click();

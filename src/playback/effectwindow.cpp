@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kBarLeft = 0;
+constexpr int kBarLeft = 2;
 constexpr int kBarTop = 58;
 constexpr int kBarWidth = 400;
 constexpr int kScaleTop = 34;
@@ -31,7 +31,7 @@ TEffectFrm::TEffectFrm(QWidget *parent)
 
     GroupBox1 = new QGroupBox(u"Volume"_s, this);
     GroupBox1->setObjectName(u"GroupBox1"_s);
-    GroupBox1->setGeometry(6, 6, 401, 118);
+    GroupBox1->setGeometry(4, 6, 405, 118);
 
     TrackBar1 = new QSlider(Qt::Horizontal, GroupBox1);
     TrackBar1->setObjectName(u"TrackBar1"_s);
