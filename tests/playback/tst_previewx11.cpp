@@ -185,7 +185,8 @@ private Q_SLOTS:
         QVERIFY(m_preview->session().isKnown());
         const uint32_t window = m_preview->session().window();
         const qint64 pid = m_preview->session().processId();
-        QCOMPARE(m_x11.findWindow(u"Preview"_s, pid), window);
+        QCOMPARE(m_x11.windowTitle(window, false), u"Preview"_s);
+        QCOMPARE(m_x11.children(panel()), QList<uint32_t>({ window }));
 
         const qreal ratio = m_ui.playpanel->devicePixelRatioF();
         QCOMPARE(m_x11.parent(window), panel());
