@@ -63,6 +63,9 @@ void PreviewPlayer::showPosition(int seconds)
 void PreviewPlayer::trackBarChange(int position)
 {
     showPosition(position);
+    // A drag moves the thumb after the pointer's move reached us: the hover time follows it.
+    if (m_ui.moveEdit->isVisible())
+        m_ui.moveEdit->setText(SecondsToTimeCode(position));
 }
 
 // Play and Pause share their place: one shows at a time, and Stop is usable while a player is.
