@@ -20,7 +20,9 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev libxcb-icccm4-dev
   # tests: X server, session bus, mocked logind, screenshots
   xvfb xauth x11-utils xdotool dbus dbus-x11 python3-dbusmock imagemagick fonts-dejavu-core
-  xdg-utils sox file
+  xdg-utils
+  # tests: outside checks of converted files (format, rate, levels)
+  sox file
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own
   # command-line tools the transcoder is compared against; never called by the product
   hyperfine time lame flac vorbis-tools twolame

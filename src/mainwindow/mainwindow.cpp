@@ -14,6 +14,7 @@
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
 #include "platform/placement.h"
+#include "platform/windowembedding.h"
 #include "sources/filelist.h"
 #include "sources/profileselection.h"
 #include "sources/sourceadder.h"
@@ -94,7 +95,7 @@ void TForm1::createConversionRoad()
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder, scratchPath() };
     m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
-    m_preview = std::make_unique<PreviewArea>(); // nothing to show until a player is wired in
+    createPreview();
     m_queue = std::make_unique<ConversionQueue>(*m_fileList, *m_log, *m_ui.output.Timer1);
     ConnectQueueToControls(*m_queue, m_ui.output, m_state.programFolder);
     connect(m_queue.get(), &ConversionQueue::queueStarted, this, [this] { m_ui.list.setListButtonsEnabled(false); });

@@ -24,6 +24,9 @@ class MainWindowChooserHost;
 class ProfileSelection;
 class TSettingFrm;
 class TsaveasFrm;
+class TEffectFrm;
+class TtrimFrm;
+class WindowEmbedding;
 
 // The platform services the main window works through.
 struct MainWindowServices
@@ -84,6 +87,9 @@ public Q_SLOTS:
     void profileBoxSelect();
     void AQualityBtnSelect();
     void settingBtnClick();
+    // Preview, trim and effect (mainwindowpreview.cpp)
+    void trimBtnClick();
+    void effectBtnClick();
 
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
@@ -111,6 +117,12 @@ private:
     std::unique_ptr<MainWindowSourceHost> m_sourceHost;
     std::unique_ptr<SourceAdder> m_adder;
     std::unique_ptr<ConversionQueue> m_queue;
+    // Preview, trim and effect: the player's window is taken in through m_windows, which
+    // outlives the preview that uses it.
+    void createPreview();
+    std::unique_ptr<WindowEmbedding> m_windows;
+    TtrimFrm *m_trimFrm = nullptr;
+    TEffectFrm *m_effectFrm = nullptr;
     // The preview beside the list, as the list's operations see it.
     std::unique_ptr<PreviewArea> m_preview;
 
