@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class BatchNotice;
 class ConversionQueue;
 class DesktopServices;
 class Dialogs;
@@ -18,6 +19,10 @@ class PowerControl;
 class PreviewArea;
 class SourceAdder;
 class FileDropTarget;
+class Inhibitor;
+class Notifier;
+class QSessionManager;
+class SessionGuard;
 class TaboutFrm;
 class TlogFrm;
 
@@ -49,6 +54,15 @@ public:
     // The log window is created after the main window; the log button works once it is known.
     void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
 
+    // Session, power and exit guards, open-with and the batch notification
+    // (mainwindowguards.cpp). The window starts with do-nothing back-ends; the running
+    // program hands it the system's.
+    void setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    const SessionGuard &sessionGuard() const { return *m_guard; }
+    // A conversion counts as running while Start is disabled and the list holds a row.
+    bool conversionRunning() const;
+    static QString closeQuestionText();
+
     static constexpr QPoint kDesignedPosition { 249, 113 };
     static constexpr QSize kClientSize { 795, 562 };
     static constexpr int kCornerDiameter = 15;
@@ -69,6 +83,14 @@ public Q_SLOTS:
     void Timer1Timer();
     void OpenBtnClick();
 
+    // Session, power and exit guards, open-with (mainwindowguards.cpp).
+    void systemSleeps();
+    void commitDataRequest(QSessionManager &manager);
+    // Files the program was started with, or a later copy handed over: added like a drop.
+    void openFiles(const QStringList &paths);
+    // The program was asked to end (a termination signal): the normal shutdown, no question.
+    void shutDown();
+
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
     void filesDropped(const QStringList &paths);
@@ -80,6 +102,10 @@ private:
     void applyProgramState();
     void createConversionRoad();
     void hideListWhenEmpty();
+    // Session, power and exit guards (mainwindowguards.cpp).
+    void createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    void endChildren();
+    void FormDestroy();
 
     class LogForwarder;
 
@@ -96,4 +122,7 @@ private:
     std::unique_ptr<ConversionQueue> m_queue;
     // The preview beside the list, as the list's operations see it.
     std::unique_ptr<PreviewArea> m_preview;
+    // Session, power and exit guards; the batch notification.
+    std::unique_ptr<SessionGuard> m_guard;
+    std::unique_ptr<BatchNotice> m_batchNotice;
 };
