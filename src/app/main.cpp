@@ -1,4 +1,5 @@
 #include "app/testhooks.h"
+#include "engine/batchnotice.h"
 #include "engine/conversionqueue.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
@@ -79,6 +80,8 @@ int main(int argc, char *argv[])
         hooks.print(u"files-opened %1 rows=%2"_s.arg(opened.size()).arg(form.fileList().rowCount()));
     });
     hooks.follow(form.queue(), form.fileList());
+    QObject::connect(&form.batchNotice(), &BatchNotice::activated, &form,
+        [&form, &hooks] { hooks.print(u"notification-clicked minimized=%1"_s.arg(int(form.isMinimized()))); });
 
     QObject::connect(&instance, &SingleInstance::restoreRequested, &form, [&form, &hooks] {
         const bool wasMinimized = form.isMinimized();

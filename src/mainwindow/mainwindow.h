@@ -59,6 +59,7 @@ public:
     // program hands it the system's.
     void setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
     const SessionGuard &sessionGuard() const { return *m_guard; }
+    const BatchNotice &batchNotice() const { return *m_batchNotice; }
     // A conversion counts as running while Start is disabled and the list holds a row.
     bool conversionRunning() const;
     static QString closeQuestionText();
