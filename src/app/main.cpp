@@ -46,6 +46,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle.toString());
+    // The installed desktop entry's name: desktops match the window and its notifications to it.
+    QGuiApplication::setDesktopFileName(u"org.tolm.AudioConverter"_s);
     const TestHooks hooks = TestHooks::fromEnvironment();
     // Files to open, given by the file manager ("open with") or typed.
     const QStringList files = OpenWithArguments(QApplication::arguments().mid(1));

@@ -14,8 +14,8 @@ constexpr QStringView kPath = u"/org/freedesktop/Notifications";
 constexpr QStringView kInterface = u"org.freedesktop.Notifications";
 // The action a click on the notification's body invokes, by the protocol's convention.
 constexpr QStringView kDefaultAction = u"default";
-constexpr QStringView kDesktopEntry = u"tolm-audio-converter";
-constexpr QStringView kIconName = u"tolm-audio-converter";
+constexpr QStringView kDesktopEntry = u"org.tolm.AudioConverter";
+constexpr QStringView kIconName = u"org.tolm.AudioConverter";
 constexpr int kDesktopDefaultTimeout = -1;
 
 } // namespace
