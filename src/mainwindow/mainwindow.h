@@ -92,6 +92,11 @@ public Q_SLOTS:
     // The program was asked to end (a termination signal): the normal shutdown, no question.
     void shutDown();
 
+protected:
+    // A close from outside (the desktop's window list, a keyboard shortcut) asks as the close
+    // button does (mainwindowguards.cpp).
+    void closeEvent(QCloseEvent *event) override;
+
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
     void filesDropped(const QStringList &paths);
@@ -105,6 +110,7 @@ private:
     void hideListWhenEmpty();
     // Session, power and exit guards (mainwindowguards.cpp).
     void createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    bool confirmQuitDuringConversion();
     void endChildren();
     void FormDestroy();
 

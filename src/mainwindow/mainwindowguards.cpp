@@ -16,6 +16,7 @@
 #include "sources/filelist.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QSessionManager>
 
 using namespace Qt::StringLiterals;
@@ -86,19 +87,36 @@ void TForm1::commitDataRequest(QSessionManager &manager)
     }
 }
 
+// True when nothing converts or the user agreed to give the conversion up; then the
+// transcoder has been ended (asked to end, it removes its temporary file before it goes).
+bool TForm1::confirmQuitDuringConversion()
+{
+    if (m_queue->convFinished())
+        return true;
+    const MessageRequest question = MessageRequest::confirmation(
+        closeQuestionText(), kApplicationTitle.toString(), DialogIcon::Question, DialogButtons::YesNo);
+    if (m_services.dialogs.showMessage(this, question) != DialogAnswer::Yes)
+        return false;
+    m_queue->abandon();
+    return true;
+}
+
 void TForm1::closeBtnClick()
 {
-    if (!m_queue->convFinished()) {
-        const MessageRequest question = MessageRequest::confirmation(
-            closeQuestionText(), kApplicationTitle.toString(), DialogIcon::Question, DialogButtons::YesNo);
-        if (m_services.dialogs.showMessage(this, question) != DialogAnswer::Yes)
-            return;
-        // Asked to end, our transcoder removes its temporary file before it goes.
-        m_queue->abandon();
-    }
+    if (!confirmQuitDuringConversion())
+        return;
     endChildren();
     QCoreApplication::quit();
     close();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (!confirmQuitDuringConversion()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void TForm1::shutDown()

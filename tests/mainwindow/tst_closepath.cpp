@@ -157,6 +157,22 @@ private Q_SLOTS:
         QVERIFY(TestFiles::read(historyPath()).contains(QFile::encodeName(m_root.filePath(u"home/TOLM"_s))));
     }
 
+    // The desktop's own close (window list, shortcut) asks the same question.
+    void windowCloseFromOutsideAsksToo()
+    {
+        m_dialogs.answers.enqueue(DialogAnswer::No);
+        bool stillShown = false;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [this, &stillShown] {
+            QTimer::singleShot(300, this, [this, &stillShown] { stillShown = !m_form->close(); });
+        });
+        m_form->startButtonClick();
+        QVERIFY(stillShown);
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        QCOMPARE(m_dialogs.calls.first().message.text, TForm1::closeQuestionText());
+        QCOMPARE(m_form->fileList().status(0), u"100%"_s);
+        QVERIFY(m_form->isVisible());
+    }
+
     void closeWithNothingConvertingAsksNothing()
     {
         m_form->closeBtnClick();
