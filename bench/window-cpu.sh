@@ -47,7 +47,8 @@ done
 
 home="$work/home"
 mkdir -p "$home/run" && chmod 700 "$home/run"
-env -u DBUS_SESSION_BUS_ADDRESS HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
+env DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
   XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=xcb TOLM_TEST_HOOKS=report,start \
   "$program" "${inputs[@]}" >"$work/out.txt" 2>"$work/err.txt" &
 pid=$!
