@@ -23,6 +23,8 @@ packages=(
   xdg-utils
   # tests: outside checks of converted files (format, rate, levels)
   sox file
+  # tests of the install: the desktop entry's and the AppStream metainfo's validators
+  desktop-file-utils appstream
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own
   # command-line tools the transcoder is compared against; never called by the product
   hyperfine time lame flac vorbis-tools twolame

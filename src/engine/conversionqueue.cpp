@@ -69,6 +69,11 @@ int ConversionQueue::convRow() const
     return m_convRowId ? m_rows.rowOfId(*m_convRowId) : -1;
 }
 
+qint64 ConversionQueue::transcoderProcessId() const
+{
+    return m_child ? m_child->processId() : 0;
+}
+
 void ConversionQueue::startRow(QueueRows::RowId id)
 {
     m_convFinished = false;

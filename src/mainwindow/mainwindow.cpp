@@ -2,8 +2,10 @@
 
 #include "core/previewarea.h"
 #include "engine/afterdone.h"
+#include "engine/batchnotice.h"
 #include "engine/conversionqueue.h"
 #include "engine/logwindow.h"
+#include "engine/sessionguard.h"
 #include "mainwindow/aboutbox.h"
 #include "mainwindow/chooserhost.h"
 #include "mainwindow/filedroptarget.h"
@@ -13,6 +15,8 @@
 #include "mainwindow/sourcehost.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
+#include "platform/inhibitor.h"
+#include "platform/notifier.h"
 #include "platform/placement.h"
 #include "platform/windowembedding.h"
 #include "sources/filelist.h"
@@ -85,7 +89,10 @@ TForm1::TForm1(const MainWindowServices &services, const StartupEnvironment &env
     connect(m_ui.output.logBtn, &QToolButton::clicked, this, &TForm1::logBtnClick);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
 
 void TForm1::createConversionRoad()
 {
@@ -109,6 +116,7 @@ void TForm1::createConversionRoad()
     connect(m_ui.output.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
     connectProfileChoosers();
+    createGuards(nullptr, nullptr); // session, power and exit guards
 }
 
 QString TForm1::scratchPath() const
@@ -213,11 +221,6 @@ void TForm1::restoreRequest()
 void TForm1::minBtnClick()
 {
     showMinimized();
-}
-
-void TForm1::closeBtnClick()
-{
-    close();
 }
 
 void TForm1::helpBtnClick()

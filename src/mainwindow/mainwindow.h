@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class BatchNotice;
 class ConversionQueue;
 class DesktopServices;
 class Dialogs;
@@ -18,6 +19,10 @@ class PowerControl;
 class PreviewArea;
 class SourceAdder;
 class FileDropTarget;
+class Inhibitor;
+class Notifier;
+class QSessionManager;
+class SessionGuard;
 class TaboutFrm;
 class TlogFrm;
 class MainWindowChooserHost;
@@ -62,6 +67,15 @@ public:
     void setSaveAsDialog(TsaveasFrm *saveAs) { m_saveasFrm = saveAs; }
     TsaveasFrm *saveAsDialog();
     TSettingFrm *settingsDialog() const { return m_settingFrm; }
+    // Session, power and exit guards, open-with and the batch notification
+    // (mainwindowguards.cpp). The window starts with do-nothing back-ends; the running
+    // program hands it the system's.
+    void setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    const SessionGuard &sessionGuard() const { return *m_guard; }
+    const BatchNotice &batchNotice() const { return *m_batchNotice; }
+    // A conversion counts as running while Start is disabled and the list holds a row.
+    bool conversionRunning() const;
+    static QString closeQuestionText();
 
     static constexpr QPoint kDesignedPosition { 249, 113 };
     static constexpr QSize kClientSize { 795, 562 };
@@ -90,6 +104,18 @@ public Q_SLOTS:
     // Preview, trim and effect (mainwindowpreview.cpp)
     void trimBtnClick();
     void effectBtnClick();
+    // Session, power and exit guards, open-with (mainwindowguards.cpp).
+    void systemSleeps();
+    void commitDataRequest(QSessionManager &manager);
+    // Files the program was started with, or a later copy handed over: added like a drop.
+    void openFiles(const QStringList &paths);
+    // The program was asked to end (a termination signal): the normal shutdown, no question.
+    void shutDown();
+
+protected:
+    // A close from outside (the desktop's window list, a keyboard shortcut) asks as the close
+    // button does (mainwindowguards.cpp).
+    void closeEvent(QCloseEvent *event) override;
 
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
@@ -103,6 +129,11 @@ private:
     void createConversionRoad();
     void hideListWhenEmpty();
     void connectProfileChoosers();
+    // Session, power and exit guards (mainwindowguards.cpp).
+    void createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    bool confirmQuitDuringConversion();
+    void endChildren();
+    void FormDestroy();
 
     class LogForwarder;
 
@@ -131,4 +162,7 @@ private:
     std::unique_ptr<ProfileSelection> m_profileSelection;
     TSettingFrm *m_settingFrm = nullptr;
     TsaveasFrm *m_saveasFrm = nullptr;
+    // Session, power and exit guards; the batch notification.
+    std::unique_ptr<SessionGuard> m_guard;
+    std::unique_ptr<BatchNotice> m_batchNotice;
 };
