@@ -14,4 +14,7 @@ public:
     virtual void Stop() { }
     // Back to nothing loaded: labels, bar and buttons as at start; a player is ended.
     virtual void Reset() { }
+    // True while a player window is known (running or paused); the list then leaves the
+    // preview's name label alone when a press hits no row.
+    virtual bool playerKnown() const { return false; }
 };

@@ -13,6 +13,7 @@
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
 #include "platform/placement.h"
+#include "sources/destinationfolder.h"
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
 
@@ -105,6 +106,7 @@ void TForm1::createConversionRoad()
     connect(m_ui.output.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
     connect(m_ui.output.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
+    connectListCommands();
 }
 
 QString TForm1::scratchPath() const

@@ -8,9 +8,12 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class ConversionQueue;
 class DesktopServices;
+class DestinationFolder;
+class FolderField;
 class Dialogs;
 class FileList;
 class MainWindowSourceHost;
@@ -69,6 +72,22 @@ public Q_SLOTS:
     void Timer1Timer();
     void OpenBtnClick();
 
+    // Arranging the list, naming each output and choosing the destination folder.
+    void delBtnClick();
+    void clearBtnClick();
+    void mUpBtnClick();
+    void mDownBtnClick();
+    void listviewMouseDown(const QPoint &pos); // viewport coordinates
+    void listEditChange(const QString &text);
+    void listEditKeyPress(); // Enter
+    void listEditExit();
+    void pathdirMouseUp();
+    void pathdirKeyPress(); // Enter
+    void pathdirKeyUp(int key);
+    void pathdirExit();
+    void browseBtnClick();
+    void ApplyFolderToRows();
+
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
     void filesDropped(const QStringList &paths);
@@ -82,6 +101,19 @@ private:
     void hideListWhenEmpty();
 
     class LogForwarder;
+
+    // Arranging the list, naming each output and choosing the destination folder.
+    void connectListCommands();
+    void disableRowCommands();
+    void openListEdit(int row, int left, int width);
+    void showRowChoices(int row);
+    bool isRowSource(const QString &path) const;
+    class ListEvents;
+    std::unique_ptr<FolderField> m_pathdirField;
+    std::unique_ptr<DestinationFolder> m_destination;
+    ListEvents *m_listEvents = nullptr;
+    std::optional<quint64> m_clickedRow; // clickedRow, by the row's identity
+    bool m_editingName = false;
 
     MainWindowServices m_services;
     MainWindowControls m_ui;
