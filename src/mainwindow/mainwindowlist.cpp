@@ -190,6 +190,7 @@ void TForm1::openListEdit(int row, int left, int width)
     edit->setGeometry(left - 1, bounds.top() - 1, width, bounds.height() + 2);
     edit->raise();
     edit->setText(m_fileList->destination(row));
+    edit->selectAll(); // typing replaces the name, as an edit that takes the focus does
     m_editingName = true;
     edit->show();
     edit->setFocus(Qt::MouseFocusReason);
