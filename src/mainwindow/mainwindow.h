@@ -111,7 +111,9 @@ private:
     class ListEvents;
     std::unique_ptr<FolderField> m_pathdirField;
     std::unique_ptr<DestinationFolder> m_destination;
-    ListEvents *m_listEvents = nullptr;
+    // Gone before the controls it watches, so no focus change while they are deleted reaches
+    // a handler.
+    std::unique_ptr<QObject> m_listEvents;
     std::optional<quint64> m_clickedRow; // clickedRow, by the row's identity
     bool m_editingName = false;
 

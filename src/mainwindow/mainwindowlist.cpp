@@ -71,8 +71,7 @@ class TForm1::ListEvents : public QObject
 {
 public:
     explicit ListEvents(TForm1 &form)
-        : QObject(&form)
-        , m_form(form)
+        : m_form(form)
     {
         const MainWindowControls &ui = form.m_ui;
         ui.list.listview->viewport()->installEventFilter(this);
@@ -114,7 +113,7 @@ void TForm1::connectListCommands()
     m_pathdirField = std::make_unique<PathdirField>(m_ui.output.pathdir);
     m_destination = std::make_unique<DestinationFolder>(*m_pathdirField, m_services.dialogs, m_state.destinationHistory,
         m_state.defaultOutputFolder, this, [this] { ApplyFolderToRows(); });
-    m_listEvents = new ListEvents(*this);
+    m_listEvents = std::make_unique<ListEvents>(*this);
 
     connect(m_ui.list.delBtn, &QAbstractButton::clicked, this, &TForm1::delBtnClick);
     connect(m_ui.list.clearBtn, &QAbstractButton::clicked, this, &TForm1::clearBtnClick);
