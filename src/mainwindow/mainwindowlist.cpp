@@ -162,6 +162,9 @@ void TForm1::mDownBtnClick()
 
 void TForm1::listviewMouseDown(const QPoint &pos)
 {
+    // A press on the list ends an editing that the focus change did not end (the window was
+    // not active): the name goes to the row it was typed for.
+    listEditExit();
     QTreeWidget *view = m_ui.list.listview;
     const int row = m_fileList->indexOfRow(view->itemAt(pos));
     m_clickedRow = row < 0 ? std::nullopt : std::optional<quint64>(m_fileList->rowId(row));
