@@ -38,6 +38,10 @@ QString nextOutputCandidate(const QString &taken, const QString &extension, int 
 // Step 10 of the command: make the output name free before the child writes to it.
 void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged)
 {
+    // A file the user agreed to replace stays taken: the transcoder's -y renames the finished
+    // output over it. Never the job's own source.
+    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath))
+        return;
     int overflowCount = 0;
     QSet<QString> tried;
     while (QFileInfo::exists(job.OutputPath)) {

@@ -18,6 +18,7 @@ using DestinationChanged = std::function<void(const QString &fileName)>;
 // "-acodec  copy" in place of volume and rate, followed by its encoder.
 // When a file exists at the job's OutputPath, "-1" is put before the extension, again on
 // each pass, 10 ms apart, until the name is free; the changed OutputPath stays in the job.
+// The one exception is the unchanged file the job is marked to replace (not its source).
 // The builder never fails: unexpected field contents give empty option values, and the
 // transcoder's reaction decides the row's outcome.
 CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged = {});

@@ -19,6 +19,7 @@
 #include "platform/notifier.h"
 #include "platform/placement.h"
 #include "platform/windowembedding.h"
+#include "sources/destinationfolder.h"
 #include "sources/filelist.h"
 #include "sources/profileselection.h"
 #include "sources/sourceadder.h"
@@ -117,6 +118,7 @@ void TForm1::createConversionRoad()
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
     connectProfileChoosers();
     createGuards(nullptr, nullptr); // session, power and exit guards
+    connectListCommands();
 }
 
 QString TForm1::scratchPath() const

@@ -8,10 +8,13 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class BatchNotice;
 class ConversionQueue;
 class DesktopServices;
+class DestinationFolder;
+class FolderField;
 class Dialogs;
 class FileList;
 class MainWindowSourceHost;
@@ -111,6 +114,21 @@ public Q_SLOTS:
     void openFiles(const QStringList &paths);
     // The program was asked to end (a termination signal): the normal shutdown, no question.
     void shutDown();
+    // Arranging the list, naming each output and choosing the destination folder.
+    void delBtnClick();
+    void clearBtnClick();
+    void mUpBtnClick();
+    void mDownBtnClick();
+    void listviewMouseDown(const QPoint &pos); // viewport coordinates
+    void listEditChange(const QString &text);
+    void listEditKeyPress(); // Enter
+    void listEditExit();
+    void pathdirMouseUp();
+    void pathdirKeyPress(); // Enter
+    void pathdirKeyUp(int key);
+    void pathdirExit();
+    void browseBtnClick();
+    void ApplyFolderToRows();
 
 protected:
     // A close from outside (the desktop's window list, a keyboard shortcut) asks as the close
@@ -136,6 +154,21 @@ private:
     void FormDestroy();
 
     class LogForwarder;
+
+    // Arranging the list, naming each output and choosing the destination folder.
+    void connectListCommands();
+    void disableRowCommands();
+    void openListEdit(int row, int left, int width);
+    void showRowChoices(int row);
+    bool isRowSource(const QString &path) const;
+    class ListEvents;
+    std::unique_ptr<FolderField> m_pathdirField;
+    std::unique_ptr<DestinationFolder> m_destination;
+    // Gone before the controls it watches, so no focus change while they are deleted reaches
+    // a handler.
+    std::unique_ptr<QObject> m_listEvents;
+    std::optional<quint64> m_clickedRow; // clickedRow, by the row's identity
+    bool m_editingName = false;
 
     MainWindowServices m_services;
     MainWindowControls m_ui;

@@ -89,13 +89,9 @@ void PreviewPlayer::showLoaded(const TStartRecord &job, int totalSeconds)
 
 void PreviewPlayer::Load(const TStartRecord &job)
 {
-    int total = 0;
-    try {
-        total = TimeCodeToSeconds(job.Duration);
-    } catch (const ConversionFailure &failure) {
-        m_dialogs.showMessage(m_owner, MessageRequest::plain(failure.message()));
-        return;
-    }
+    // A row whose length is not a time code throws before anything changes; the row press
+    // that asked shows the failure.
+    const int total = TimeCodeToSeconds(job.Duration);
     m_ui.TrackBar1->setEnabled(true);
     m_ui.previewBtn->setEnabled(true);
     showLoaded(job, total);

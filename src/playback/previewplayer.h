@@ -54,6 +54,7 @@ public:
     void Load(const TStartRecord &job) override;
     void Stop() override;
     void Reset() override;
+    bool playerKnown() const override { return m_session.isKnown(); }
 
     void previewBtnClick();
     void pauseBtnClick();
