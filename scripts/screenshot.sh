@@ -4,6 +4,8 @@
 # Usage: scripts/screenshot.sh [OUTPUT.png] [SCALE]   (SCALE 2 shows the 200 % look)
 # TOLM_SCREENSHOT_CLICKS="X,Y ..." clicks those points (in unscaled screen pixels) first, for
 # example "838,639" for the log button or "522,183" for the About button.
+# TOLM_SCREENSHOT_FILES="A B ..." starts the program with those files (names without blanks);
+# TOLM_SCREENSHOT_HOOKS=start presses Start once they are in the list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-screenshot.png}")
@@ -20,7 +22,8 @@ home=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$home"' EXIT
 mkdir -m 700 "$home/run"
 env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=xcb \
-  QT_SCALE_FACTOR="$scale" TOLM_TEST_HOOKS=report "$program" >"$home/out.txt" 2>"$home/err.txt" &
+  QT_SCALE_FACTOR="$scale" TOLM_TEST_HOOKS="report${TOLM_SCREENSHOT_HOOKS:+,$TOLM_SCREENSHOT_HOOKS}" \
+  "$program" ${TOLM_SCREENSHOT_FILES:-} >"$home/out.txt" 2>"$home/err.txt" &
 pid=$!
 for _ in $(seq 1 100); do
   grep -q '^ready' "$home/out.txt" 2>/dev/null && break

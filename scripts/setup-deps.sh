@@ -21,6 +21,10 @@ packages=(
   # tests: X server, session bus, mocked logind, screenshots
   xvfb xauth x11-utils xdotool dbus dbus-x11 python3-dbusmock imagemagick fonts-dejavu-core
   xdg-utils
+  # tests: outside checks of converted files (format, rate, levels)
+  sox file
+  # tests of the install: the desktop entry's and the AppStream metainfo's validators
+  desktop-file-utils appstream
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own
   # command-line tools the transcoder is compared against; never called by the product
   hyperfine time lame flac vorbis-tools twolame

@@ -25,7 +25,7 @@ inline constexpr std::array<Encoder, 12> kAll = { {
     { "aac", true },
     { "pcm16le", true },
     { "pcm16be", true },
-    { "ac3", false },
+    { "ac3", true }, // our own encoder, written from ATSC A/52
     { "realaudio", false },
     { "wma", false },
     { "wmalossless", false },

@@ -19,6 +19,8 @@ const char *moduleFor(Codec codec)
         return "flac";
     case Codec::Aac:
         return "aac";
+    case Codec::Ac3:
+        return "ac3";
     case Codec::Pcm16:
         break;
     }

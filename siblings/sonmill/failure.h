@@ -46,10 +46,12 @@ inline constexpr Failure kQuality { ExitCode::CommandLine, "Incorrect quality fo
 // Encoder and output format
 inline constexpr Failure kUnknownEncoder { ExitCode::UnknownEncoder, "Unknown encoder" };
 inline constexpr Failure kUnknownFormat { ExitCode::CommandLine,
-    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac or .m4a" };
+    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac, .m4a or .ac3" };
 inline constexpr Failure kEncoderFormat { ExitCode::CommandLine, "Incorrect encoder for the output format" };
 inline constexpr Failure kEncoderRate { ExitCode::CommandLine, "Incorrect sample rate for this encoder" };
 inline constexpr Failure kEncoderChannels { ExitCode::CommandLine, "Incorrect channel count for this encoder" };
+inline constexpr Failure kEncoderBitrate { ExitCode::CommandLine,
+    "Unsupported bit rate: too low for this encoder and channel count" };
 
 // Input
 inline constexpr Failure kInputMissing { ExitCode::InputMissing, "no such file: the input does not exist" };

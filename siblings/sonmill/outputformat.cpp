@@ -17,7 +17,7 @@ struct ExtensionEntry
     Codec defaultCodec;
 };
 
-constexpr std::array<ExtensionEntry, 13> kExtensions = { {
+constexpr std::array<ExtensionEntry, 14> kExtensions = { {
     { "wav", Container::Wav, Codec::Pcm16 },
     { "aiff", Container::Aiff, Codec::Pcm16 },
     { "aif", Container::Aiff, Codec::Pcm16 },
@@ -31,6 +31,7 @@ constexpr std::array<ExtensionEntry, 13> kExtensions = { {
     { "aac", Container::Adts, Codec::Aac },
     { "m4a", Container::Mp4, Codec::Aac },
     { "mp4", Container::Mp4, Codec::Aac },
+    { "ac3", Container::Ac3, Codec::Ac3 },
 } };
 
 struct NameEntry
@@ -40,7 +41,7 @@ struct NameEntry
 };
 
 // Encoder names of the shared table that have an encoder here.
-constexpr std::array<NameEntry, 8> kEncoderCodecs = { {
+constexpr std::array<NameEntry, 9> kEncoderCodecs = { {
     { "libmp3lame", Codec::Mp3 },
     { "mp3", Codec::Mp3 },
     { "mp2", Codec::Mp2 },
@@ -49,10 +50,12 @@ constexpr std::array<NameEntry, 8> kEncoderCodecs = { {
     { "aac", Codec::Aac },
     { "pcm16le", Codec::Pcm16 },
     { "pcm16be", Codec::Pcm16 },
+    { "ac3", Codec::Ac3 },
 } };
 
 constexpr int kMp3Rates[] = { 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000 };
 constexpr int kMp2Rates[] = { 16000, 22050, 24000, 32000, 44100, 48000 };
+constexpr int kAc3Rates[] = { 32000, 44100, 48000 };
 constexpr int kAacRates[] = { 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 64000, 88200, 96000 };
 
 std::string lowerExtension(std::string_view path)
@@ -86,6 +89,8 @@ bool holds(Container container, Codec codec)
     case Container::Adts:
     case Container::Mp4:
         return codec == Codec::Aac;
+    case Container::Ac3:
+        return codec == Codec::Ac3;
     }
     return false;
 }
@@ -103,6 +108,8 @@ CodecLimits limitsOf(Codec codec)
         return { kAacRates, 2 };
     case Codec::Vorbis:
         return { {}, 8 };
+    case Codec::Ac3:
+        return { kAc3Rates, 6 };
     case Codec::Flac:
     case Codec::Pcm16:
         return { {}, 8 };
@@ -172,8 +179,8 @@ std::variant<int, Failure> chooseChannels(Codec codec, std::optional<int> asked,
         return *asked;
     }
     int channels = std::min(inputChannels, limits.maxChannels);
-    // Vorbis orders channels its own way; we map the usual layouts only.
-    if (codec == Codec::Vorbis && channels != 1 && channels != 2 && channels != 6)
+    // Vorbis and AC-3 order channels their own way; we map the usual layouts only.
+    if ((codec == Codec::Vorbis || codec == Codec::Ac3) && channels != 1 && channels != 2 && channels != 6)
         channels = channels > 6 ? 6 : 2;
     return channels;
 }

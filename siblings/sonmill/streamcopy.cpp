@@ -29,6 +29,8 @@ bool StreamCopy::canCopy(const CodedAudio &coded, Container container)
         return isAac(coded);
     case Container::Ogg:
         return coded.mediaType == "audio/x-vorbis";
+    case Container::Ac3:
+        return coded.mediaType == "audio/x-ac3";
     default:
         return false;
     }
@@ -36,7 +38,8 @@ bool StreamCopy::canCopy(const CodedAudio &coded, Container container)
 
 bool StreamCopy::canTrim(Container container)
 {
-    return container == Container::Mp3 || container == Container::Mp2 || container == Container::Adts;
+    return container == Container::Mp3 || container == Container::Mp2 || container == Container::Adts
+        || container == Container::Ac3;
 }
 
 StreamCopy::StreamCopy(Console &console, std::chrono::milliseconds stallLimit)
@@ -67,6 +70,7 @@ std::optional<Failure> StreamCopy::run(const std::string &input, const std::stri
     std::vector<media::ElementPtr> chain;
     const char *parser = isAac(coded)         ? "aacparse"
         : coded.mediaType == "audio/x-vorbis" ? "vorbisparse"
+        : coded.mediaType == "audio/x-ac3"    ? "ac3parse"
                                               : "mpegaudioparse";
     chain.push_back(media::makeElement(parser));
     if (isAac(coded)) {

@@ -127,6 +127,7 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
         return saveWith(file, propertiesOf(tags, false));
     }
     case Container::Au:
+    case Container::Ac3:
         return true;
     }
     return true;

@@ -6,7 +6,8 @@ namespace sonmill {
 
 bool writeTags(const std::string &path, Container container, const TagSet &tags)
 {
-    if (tags.empty() || container == Container::Au)
+    // AU and a bare AC-3 stream have no place for tags.
+    if (tags.empty() || container == Container::Au || container == Container::Ac3)
         return true;
     auto *write = reinterpret_cast<WriteTagsFunction *>(moduleSymbol("tags", kWriteTagsSymbol));
     if (!write)

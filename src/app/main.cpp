@@ -1,17 +1,42 @@
 #include "app/testhooks.h"
+#include "engine/batchnotice.h"
+#include "engine/conversionqueue.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/skin.h"
 #include "platform/desktopservices.h"
+#include "platform/inhibitor.h"
+#include "platform/notifier.h"
 #include "platform/powercontrol.h"
 #include "platform/qtdialogs.h"
 #include "platform/singleinstance.h"
+#include "platform/terminationsignals.h"
 #include "profiles/saveasdialog.h"
+#include "sources/filelist.h"
 
 #include <QApplication>
 #include <QTimer>
 
+#include <QFileInfo>
+#include <QUrl>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Arguments as absolute paths: a copy started elsewhere hands them to the running one, whose
+// current folder is not ours. File URLs (as some file managers pass them) become paths.
+QStringList OpenWithArguments(const QStringList &arguments)
+{
+    QStringList paths;
+    for (const QString &argument : arguments) {
+        const QUrl url(argument, QUrl::StrictMode);
+        paths << (url.isLocalFile() ? url.toLocalFile() : QFileInfo(argument).absoluteFilePath());
+    }
+    return paths;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -21,15 +46,21 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(kApplicationTitle.toString());
+    // The installed desktop entry's name: desktops match the window and its notifications to it.
+    QGuiApplication::setDesktopFileName(u"org.tolm.AudioConverter"_s);
     const TestHooks hooks = TestHooks::fromEnvironment();
+    // Files to open, given by the file manager ("open with") or typed.
+    const QStringList files = OpenWithArguments(QApplication::arguments().mid(1));
 
-    // One copy per user: a second one hands the restore request to the first and ends
-    // before it creates any window.
+    // One copy per user: a second one hands its files and the restore request to the first
+    // and ends before it creates any window.
     SingleInstance instance(kApplicationTitle.toString());
-    if (instance.claim() == SingleInstance::Role::Secondary) {
+    if (instance.claim(files) == SingleInstance::Role::Secondary) {
         hooks.print(u"second-copy restore-sent windows=%1"_s.arg(QApplication::topLevelWidgets().size()));
         return 0;
     }
+    // From here on a termination signal ends the program through its normal shutdown.
+    TerminationSignals termination;
 
     Skin::apply(app);
     const QString programFolder = QApplication::applicationDirPath();
@@ -40,7 +71,19 @@ int main(int argc, char *argv[])
     TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
     auto *logFrm = new TlogFrm(&form);
     form.setLogWindow(logFrm);
-    new TsaveasFrm(&form);
+    form.setSaveAsDialog(new TsaveasFrm(&form));
+    form.setDesktopGuards(CreateSystemInhibitor(), CreateDesktopNotifier());
+    QObject::connect(&termination, &TerminationSignals::received, &form, [&form, &hooks](int signalNumber) {
+        hooks.print(u"signal %1"_s.arg(signalNumber));
+        form.shutDown();
+    });
+    QObject::connect(&instance, &SingleInstance::filesOpened, &form, [&form, &hooks](const QStringList &opened) {
+        form.openFiles(opened);
+        hooks.print(u"files-opened %1 rows=%2"_s.arg(opened.size()).arg(form.fileList().rowCount()));
+    });
+    hooks.follow(form.queue(), form.fileList());
+    QObject::connect(&form.batchNotice(), &BatchNotice::activated, &form,
+        [&form, &hooks] { hooks.print(u"notification-clicked minimized=%1"_s.arg(int(form.isMinimized()))); });
 
     QObject::connect(&instance, &SingleInstance::restoreRequested, &form, [&form, &hooks] {
         const bool wasMinimized = form.isMinimized();
@@ -56,6 +99,13 @@ int main(int argc, char *argv[])
         form.show();
     if (form.programState().quitRequested)
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    QTimer::singleShot(0, &form, [&hooks] { hooks.print(u"ready"_s); });
-    return app.exec();
+    QTimer::singleShot(0, &form, [&form, &hooks, &files] {
+        form.openFiles(files);
+        hooks.print(u"ready"_s);
+        if (hooks.startBatch)
+            form.startButtonClick();
+    });
+    const int status = app.exec();
+    hooks.print(u"exit"_s);
+    return status;
 }

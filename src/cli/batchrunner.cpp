@@ -5,6 +5,7 @@
 #include "cli/leftovers.h"
 #include "cli/progressview.h"
 #include "core/conversionfailure.h"
+#include "core/replacemark.h"
 #include "core/siblingcommands.h"
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
@@ -231,11 +232,12 @@ void BatchRunner::settleOutputs()
             continue;
         }
         item.job.OutputPath = path;
-        if (m_options.dryRun) {
-            const CommandLine command = m_options.clash == ClashRule::Overwrite ? ComposeConversionCommand(item.job)
-                                                                                : BuildConversionCommand(item.job);
-            m_view.line(command.text);
-        }
+        // An existing file --overwrite may replace, as it is now: should it change before the
+        // conversion starts, the conversion takes the "-1" name instead (as the window does).
+        if (m_options.clash == ClashRule::Overwrite)
+            item.job.Replace = ReplaceMark::of(path);
+        if (m_options.dryRun)
+            m_view.line(BuildConversionCommand(item.job).text);
     }
 }
 
@@ -248,10 +250,9 @@ bool BatchRunner::startNextConversion()
             endItem(item, BatchItem::State::Failed, u"cannot create the folder "_s + item.source.outputFolder);
             continue;
         }
-        // A replacement was settled with the run's names; otherwise a file that appeared since
-        // gets the conversion's own "-1" name, as in the window.
-        const CommandLine command = m_options.clash == ClashRule::Overwrite ? ComposeConversionCommand(item.job)
-                                                                            : BuildConversionCommand(item.job);
+        // A file that appeared since the names were settled gets the conversion's own "-1"
+        // name, as in the window; a marked replacement keeps its name.
+        const CommandLine command = BuildConversionCommand(item.job);
         item.child = startedChild();
         if (!item.child->start(command)) {
             const QString why = item.child->errorText();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/fixedtext.h"
+#include "core/replacemark.h"
 #include "core/timecode.h"
 
 #include <QString>
@@ -27,6 +28,8 @@ struct TStartRecord
     FixedText<10> Bitrate; // e.g. "128 kbps"; empty for lossless profiles
     qint32 Volume = 0; // percent, 100 meaning unchanged
     FixedText<255> OutputPath; // destination folder + "/" + name + Extension
+    // The existing file at OutputPath the user agreed to have replaced by this output.
+    ReplaceMark Replace;
 };
 
 // Texts of the switches, kept as text because stored profile files hold them this way.

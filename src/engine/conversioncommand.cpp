@@ -38,6 +38,10 @@ QString nextOutputCandidate(const QString &taken, const QString &extension, int 
 // Step 10 of the command: make the output name free before the child writes to it.
 void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged)
 {
+    // A file the user agreed to replace stays taken: the transcoder's -y renames the finished
+    // output over it. Never the job's own source.
+    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath))
+        return;
     int overflowCount = 0;
     QSet<QString> tried;
     while (QFileInfo::exists(job.OutputPath)) {
@@ -63,14 +67,6 @@ QString NumberBeforeUnit(const QString &text, QStringView unit)
 }
 
 CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged)
-{
-    // The pieces before the output do not depend on its name, so settling the name first
-    // gives the same text.
-    makeOutputNameFree(job, onDestinationChanged);
-    return ComposeConversionCommand(job);
-}
-
-CommandLine ComposeConversionCommand(const TStartRecord &job)
 {
     CommandLine cmd;
     cmd.program = kTranscoderName.toString();
@@ -110,6 +106,7 @@ CommandLine ComposeConversionCommand(const TStartRecord &job)
     if (job.VideoNot == kTrue)
         cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
 
+    makeOutputNameFree(job, onDestinationChanged);
     cmd.append(u"   "_s + QuotedPath(job.OutputPath), { job.OutputPath });
     return cmd;
 }

@@ -18,13 +18,10 @@ using DestinationChanged = std::function<void(const QString &fileName)>;
 // "-acodec  copy" in place of volume and rate, followed by its encoder.
 // When a file exists at the job's OutputPath, "-1" is put before the extension, again on
 // each pass, 10 ms apart, until the name is free; the changed OutputPath stays in the job.
+// The one exception is the unchanged file the job is marked to replace (not its source).
 // The builder never fails: unexpected field contents give empty option values, and the
 // transcoder's reaction decides the row's outcome.
 CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged = {});
-
-// The same command for the job's OutputPath as it stands, taken or not: for callers that
-// settled the name themselves (a replacement the user asked for).
-CommandLine ComposeConversionCommand(const TStartRecord &job);
 
 // The number text in front of a unit ("44100 Hz" -> "44100", "128 kbps" -> "128"): the
 // text up to two characters before the unit's first occurrence, empty when the unit is

@@ -69,12 +69,21 @@ int ConversionQueue::convRow() const
     return m_convRowId ? m_rows.rowOfId(*m_convRowId) : -1;
 }
 
+qint64 ConversionQueue::transcoderProcessId() const
+{
+    return m_child ? m_child->processId() : 0;
+}
+
 void ConversionQueue::startRow(QueueRows::RowId id)
 {
     m_convFinished = false;
     m_convRowId = id;
     const int row = m_rows.rowOfId(id);
     TStartRecord &job = m_rows.job(row);
+    // A file some row still reads is never replaced, whatever was agreed when it was free.
+    for (int other = 0; other < m_rows.rowCount() && !job.Replace.isEmpty(); ++other)
+        if (IsSameFile(m_rows.job(other).SourcePath, job.Replace.path))
+            job.Replace = {};
     const CommandLine command
         = BuildConversionCommand(job, [this, row](const QString &name) { m_rows.setDestination(row, name); });
 

@@ -38,6 +38,10 @@ public:
     int convRow() const;
     int convSeconds() const { return m_convSeconds; }
     bool isRunning() const { return m_running; }
+    // The last run was abandoned before every row had its turn.
+    bool wasAbandoned() const { return m_abandoned; }
+    // The running transcoder's process id; 0 when none runs.
+    qint64 transcoderProcessId() const;
 
     // Ends the running transcoder (and only ours) and the run itself, when the user quits in
     // the middle or the application is shutting down.

@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 TlogFrm::TlogFrm(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-    , m_text(kWelcome.toString())
+    , m_text(kWelcome + u'\n') // a line of its own: the transcoder's text starts below it
 {
     setObjectName(u"logFrm"_s);
     setWindowTitle(u"LOG"_s);

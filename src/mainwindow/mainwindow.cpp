@@ -2,9 +2,12 @@
 
 #include "core/previewarea.h"
 #include "engine/afterdone.h"
+#include "engine/batchnotice.h"
 #include "engine/conversionqueue.h"
 #include "engine/logwindow.h"
+#include "engine/sessionguard.h"
 #include "mainwindow/aboutbox.h"
+#include "mainwindow/chooserhost.h"
 #include "mainwindow/filedroptarget.h"
 #include "mainwindow/helpcommand.h"
 #include "mainwindow/picturebutton.h"
@@ -12,8 +15,13 @@
 #include "mainwindow/sourcehost.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
+#include "platform/inhibitor.h"
+#include "platform/notifier.h"
 #include "platform/placement.h"
+#include "platform/windowembedding.h"
+#include "sources/destinationfolder.h"
 #include "sources/filelist.h"
+#include "sources/profileselection.h"
 #include "sources/sourceadder.h"
 
 #include <QComboBox>
@@ -82,7 +90,10 @@ TForm1::TForm1(const MainWindowServices &services, const StartupEnvironment &env
     connect(m_ui.output.logBtn, &QToolButton::clicked, this, &TForm1::logBtnClick);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
 
 void TForm1::createConversionRoad()
 {
@@ -92,7 +103,7 @@ void TForm1::createConversionRoad()
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder, scratchPath() };
     m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
-    m_preview = std::make_unique<PreviewArea>(); // nothing to show until a player is wired in
+    createPreview();
     m_queue = std::make_unique<ConversionQueue>(*m_fileList, *m_log, *m_ui.output.Timer1);
     ConnectQueueToControls(*m_queue, m_ui.output, m_state.programFolder);
     connect(m_queue.get(), &ConversionQueue::queueStarted, this, [this] { m_ui.list.setListButtonsEnabled(false); });
@@ -105,6 +116,9 @@ void TForm1::createConversionRoad()
     connect(m_ui.output.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
     connect(m_ui.output.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
+    connectProfileChoosers();
+    createGuards(nullptr, nullptr); // session, power and exit guards
+    connectListCommands();
 }
 
 QString TForm1::scratchPath() const
@@ -209,11 +223,6 @@ void TForm1::restoreRequest()
 void TForm1::minBtnClick()
 {
     showMinimized();
-}
-
-void TForm1::closeBtnClick()
-{
-    close();
 }
 
 void TForm1::helpBtnClick()

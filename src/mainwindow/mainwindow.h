@@ -8,9 +8,13 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
+class BatchNotice;
 class ConversionQueue;
 class DesktopServices;
+class DestinationFolder;
+class FolderField;
 class Dialogs;
 class FileList;
 class MainWindowSourceHost;
@@ -18,8 +22,19 @@ class PowerControl;
 class PreviewArea;
 class SourceAdder;
 class FileDropTarget;
+class Inhibitor;
+class Notifier;
+class QSessionManager;
+class SessionGuard;
 class TaboutFrm;
 class TlogFrm;
+class MainWindowChooserHost;
+class ProfileSelection;
+class TSettingFrm;
+class TsaveasFrm;
+class TEffectFrm;
+class TtrimFrm;
+class WindowEmbedding;
 
 // The platform services the main window works through.
 struct MainWindowServices
@@ -49,6 +64,22 @@ public:
     // The log window is created after the main window; the log button works once it is known.
     void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
 
+    // Profile and quality choosers, advanced settings dialog (mainwindowprofiles.cpp).
+    // The save-as dialog is created at start-up after the main window; one is made on first
+    // use when none was handed in.
+    void setSaveAsDialog(TsaveasFrm *saveAs) { m_saveasFrm = saveAs; }
+    TsaveasFrm *saveAsDialog();
+    TSettingFrm *settingsDialog() const { return m_settingFrm; }
+    // Session, power and exit guards, open-with and the batch notification
+    // (mainwindowguards.cpp). The window starts with do-nothing back-ends; the running
+    // program hands it the system's.
+    void setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    const SessionGuard &sessionGuard() const { return *m_guard; }
+    const BatchNotice &batchNotice() const { return *m_batchNotice; }
+    // A conversion counts as running while Start is disabled and the list holds a row.
+    bool conversionRunning() const;
+    static QString closeQuestionText();
+
     static constexpr QPoint kDesignedPosition { 249, 113 };
     static constexpr QSize kClientSize { 795, 562 };
     static constexpr int kCornerDiameter = 15;
@@ -69,6 +100,41 @@ public Q_SLOTS:
     void Timer1Timer();
     void OpenBtnClick();
 
+    // Profile and quality choosers, advanced settings dialog.
+    void profileBoxSelect();
+    void AQualityBtnSelect();
+    void settingBtnClick();
+    // Preview, trim and effect (mainwindowpreview.cpp)
+    void trimBtnClick();
+    void effectBtnClick();
+    // Session, power and exit guards, open-with (mainwindowguards.cpp).
+    void systemSleeps();
+    void commitDataRequest(QSessionManager &manager);
+    // Files the program was started with, or a later copy handed over: added like a drop.
+    void openFiles(const QStringList &paths);
+    // The program was asked to end (a termination signal): the normal shutdown, no question.
+    void shutDown();
+    // Arranging the list, naming each output and choosing the destination folder.
+    void delBtnClick();
+    void clearBtnClick();
+    void mUpBtnClick();
+    void mDownBtnClick();
+    void listviewMouseDown(const QPoint &pos); // viewport coordinates
+    void listEditChange(const QString &text);
+    void listEditKeyPress(); // Enter
+    void listEditExit();
+    void pathdirMouseUp();
+    void pathdirKeyPress(); // Enter
+    void pathdirKeyUp(int key);
+    void pathdirExit();
+    void browseBtnClick();
+    void ApplyFolderToRows();
+
+protected:
+    // A close from outside (the desktop's window list, a keyboard shortcut) asks as the close
+    // button does (mainwindowguards.cpp).
+    void closeEvent(QCloseEvent *event) override;
+
 Q_SIGNALS:
     // Local files dropped on the source list or the panel around it.
     void filesDropped(const QStringList &paths);
@@ -80,8 +146,29 @@ private:
     void applyProgramState();
     void createConversionRoad();
     void hideListWhenEmpty();
+    void connectProfileChoosers();
+    // Session, power and exit guards (mainwindowguards.cpp).
+    void createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
+    bool confirmQuitDuringConversion();
+    void endChildren();
+    void FormDestroy();
 
     class LogForwarder;
+
+    // Arranging the list, naming each output and choosing the destination folder.
+    void connectListCommands();
+    void disableRowCommands();
+    void openListEdit(int row, int left, int width);
+    void showRowChoices(int row);
+    bool isRowSource(const QString &path) const;
+    class ListEvents;
+    std::unique_ptr<FolderField> m_pathdirField;
+    std::unique_ptr<DestinationFolder> m_destination;
+    // Gone before the controls it watches, so no focus change while they are deleted reaches
+    // a handler.
+    std::unique_ptr<QObject> m_listEvents;
+    std::optional<quint64> m_clickedRow; // clickedRow, by the row's identity
+    bool m_editingName = false;
 
     MainWindowServices m_services;
     MainWindowControls m_ui;
@@ -94,6 +181,21 @@ private:
     std::unique_ptr<MainWindowSourceHost> m_sourceHost;
     std::unique_ptr<SourceAdder> m_adder;
     std::unique_ptr<ConversionQueue> m_queue;
+    // Preview, trim and effect: the player's window is taken in through m_windows, which
+    // outlives the preview that uses it.
+    void createPreview();
+    std::unique_ptr<WindowEmbedding> m_windows;
+    TtrimFrm *m_trimFrm = nullptr;
+    TEffectFrm *m_effectFrm = nullptr;
     // The preview beside the list, as the list's operations see it.
     std::unique_ptr<PreviewArea> m_preview;
+
+    // Profile and quality choosers, advanced settings dialog.
+    std::unique_ptr<MainWindowChooserHost> m_chooserHost;
+    std::unique_ptr<ProfileSelection> m_profileSelection;
+    TSettingFrm *m_settingFrm = nullptr;
+    TsaveasFrm *m_saveasFrm = nullptr;
+    // Session, power and exit guards; the batch notification.
+    std::unique_ptr<SessionGuard> m_guard;
+    std::unique_ptr<BatchNotice> m_batchNotice;
 };

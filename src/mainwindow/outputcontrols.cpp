@@ -71,6 +71,8 @@ void OutputControls::setQualityChooserPlain(bool plain) const
         return;
     const QString shown = AQualityBtn->currentText();
     AQualityBtn->setEditable(plain);
+    // The plain style is a text field without the drop-down button, so the word fits.
+    AQualityBtn->setStyleSheet(plain ? u"QComboBox::drop-down { width: 0px; border: none; }"_s : QString());
     if (plain) {
         AQualityBtn->lineEdit()->setReadOnly(true);
         AQualityBtn->lineEdit()->setText(shown);

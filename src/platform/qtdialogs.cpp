@@ -3,6 +3,7 @@
 #include "platform/placement.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -78,7 +79,7 @@ QMessageBox::StandardButtons boxButtons(DialogButtons buttons)
 DialogAnswer QtDialogs::showMessage(QWidget *owner, const MessageRequest &request)
 {
     PlacedMessageBox box(owner, request.placement);
-    box.setWindowTitle(request.caption);
+    box.setWindowTitle(boxTitle(request.caption));
     // The program's texts carry Windows line breaks; a label wants plain ones.
     QString text = request.text;
     text.replace(u"\r\n"_s, u"\n"_s);
@@ -98,27 +99,49 @@ DialogAnswer QtDialogs::showMessage(QWidget *owner, const MessageRequest &reques
     }
 }
 
-QStringList QtDialogs::nameFilters(const QString &filter)
+QList<QtDialogs::NameFilter> QtDialogs::nameFilters(const QString &filter)
 {
     const QStringList parts = filter.split(u'|');
-    QStringList filters;
+    QList<NameFilter> filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString pattern = parts.at(i + 1);
-        pattern.replace(u"*.*"_s, u"*"_s);
-        pattern.replace(u';', u' ');
-        filters.append(parts.at(i) + u" ("_s + pattern + u')');
+        QStringList patterns = parts.at(i + 1).split(u';', Qt::SkipEmptyParts);
+        for (QString &pattern : patterns)
+            if (pattern == u"*.*")
+                pattern = u"*"_s;
+        filters.append({ parts.at(i), patterns });
     }
     return filters;
+}
+
+QString QtDialogs::boxTitle(const QString &caption)
+{
+    return caption.isEmpty() ? u" "_s : caption;
 }
 
 QStringList QtDialogs::openFiles(QWidget *owner, const FileOpenRequest &request)
 {
     QFileDialog dialog(owner, request.title, request.startFolder);
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    const QStringList filters = nameFilters(request.filter);
-    dialog.setNameFilters(filters);
-    if (request.filterIndex >= 0 && request.filterIndex < filters.size())
-        dialog.selectNameFilter(filters.at(request.filterIndex));
+    // Qt's own dialog, so that an entry can show its name as the program writes it while its
+    // patterns do the picking (a desktop's dialog would read the patterns from the name).
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const QList<NameFilter> filters = nameFilters(request.filter);
+    QStringList shown;
+    for (const NameFilter &entry : filters)
+        shown << entry.shown;
+    dialog.setNameFilters(shown);
+    const auto usePatterns = [&dialog, &filters, &shown](const QString &selected) {
+        auto *model = dialog.findChild<QFileSystemModel *>();
+        const qsizetype index = shown.indexOf(selected);
+        if (model && index >= 0)
+            model->setNameFilters(filters.at(index).patterns);
+    };
+    // The dialog sets the patterns it reads from the name first; ours follow.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, usePatterns);
+    if (request.filterIndex >= 0 && request.filterIndex < shown.size()) {
+        dialog.selectNameFilter(shown.at(request.filterIndex));
+        usePatterns(shown.at(request.filterIndex));
+    }
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted)
         return {};

@@ -2,6 +2,9 @@
 
 #include "platform/dialogs.h"
 
+#include <QList>
+#include <QStringList>
+
 // The real dialogs: Qt message boxes and file dialogs with the requested texts and positions.
 class QtDialogs final : public Dialogs
 {
@@ -10,7 +13,16 @@ public:
     QStringList openFiles(QWidget *owner, const FileOpenRequest &request) override;
     QString chooseFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
 
-    // "Name|pattern|Name|pattern" as Qt name filters; "*.*" becomes "*", as files without a
-    // dot are files all the same here.
-    static QStringList nameFilters(const QString &filter);
+    // One entry of "Name|pattern|Name|pattern": the name is shown as it stands, the patterns
+    // (";"-separated) pick the files; "*.*" is "*", as files without a dot are files all the
+    // same here.
+    struct NameFilter
+    {
+        QString shown;
+        QStringList patterns;
+        friend bool operator==(const NameFilter &, const NameFilter &) = default;
+    };
+    static QList<NameFilter> nameFilters(const QString &filter);
+    // The title a box gets for a caption: Qt would put the program's name in an empty one.
+    static QString boxTitle(const QString &caption);
 };

@@ -4,6 +4,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -30,9 +31,9 @@ QString SingleInstance::socketPath(const QString &name)
     return folder + u'/' + name;
 }
 
-SingleInstance::Role SingleInstance::claim()
+SingleInstance::Role SingleInstance::claim(const QStringList &files)
 {
-    if (sendRestore(kConnectTimeoutMs))
+    if (sendRestore(files, kConnectTimeoutMs))
         return Role::Secondary;
 
     m_server = new QLocalServer(this);
@@ -42,7 +43,7 @@ SingleInstance::Role SingleInstance::claim()
         QLocalServer::removeServer(m_path);
         if (!m_server->listen(m_path)) {
             // A copy started at the same moment may have won; ask it once more.
-            if (sendRestore(kConnectTimeoutMs))
+            if (sendRestore(files, kConnectTimeoutMs))
                 return Role::Secondary;
             qWarning("Single-instance socket %s cannot be opened: %s", qPrintable(m_path),
                 qPrintable(m_server->errorString()));
@@ -62,19 +63,36 @@ SingleInstance::Role SingleInstance::claim()
 
 void SingleInstance::readRequest(QLocalSocket *socket)
 {
-    if (!socket->canReadLine())
+    // The files arrive before the restore line that ends the request; they wait on the socket.
+    constexpr const char *kPendingFiles = "tolmPendingFiles";
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine();
+        if (line.startsWith(kOpenRequest)) {
+            const QUrl url = QUrl::fromEncoded(line.mid(kOpenRequest.size()).trimmed(), QUrl::StrictMode);
+            if (url.isLocalFile())
+                socket->setProperty(kPendingFiles, socket->property(kPendingFiles).toStringList() << url.toLocalFile());
+            continue;
+        }
+        if (line == kRestoreRequest.toByteArray()) {
+            const QStringList files = socket->property(kPendingFiles).toStringList();
+            if (!files.isEmpty())
+                Q_EMIT filesOpened(files);
+            Q_EMIT restoreRequested();
+        }
+        socket->disconnectFromServer();
         return;
-    if (socket->readLine() == kRestoreRequest.toByteArray())
-        Q_EMIT restoreRequested();
-    socket->disconnectFromServer();
+    }
 }
 
-bool SingleInstance::sendRestore(int timeoutMs)
+bool SingleInstance::sendRestore(const QStringList &files, int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(timeoutMs))
         return false;
+    // File URLs are percent-encoded, so no file name can break a line apart.
+    for (const QString &file : files)
+        socket.write(kOpenRequest.toByteArray() + QUrl::fromLocalFile(file).toEncoded() + '\n');
     socket.write(kRestoreRequest.data(), kRestoreRequest.size());
     socket.waitForBytesWritten(timeoutMs);
     socket.disconnectFromServer();

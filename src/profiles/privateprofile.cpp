@@ -121,6 +121,9 @@ QString readString(
 
 bool writeString(const QString &path, const QString &section, const QString &key, const QString &value)
 {
+    // A file that is there but cannot be read would otherwise be replaced by this one key.
+    if (QFile existing(path); existing.exists() && !existing.open(QIODevice::ReadOnly))
+        return false;
     QStringList lines = readLines(path);
     const QString entryLine = key + u'=' + value;
     const SectionRange range = findSection(lines, section);

@@ -30,6 +30,34 @@ SourceRow *FileList::row(int index) const
     return static_cast<SourceRow *>(m_view->topLevelItem(index));
 }
 
+int FileList::indexOfRow(const QTreeWidgetItem *item) const
+{
+    return item ? m_view->indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(item)) : -1;
+}
+
+QString FileList::destination(int index) const
+{
+    return row(index)->text(SourceColumn::Destination);
+}
+
+void FileList::removeRow(int index)
+{
+    delete m_view->takeTopLevelItem(index);
+    Q_EMIT rowCountChanged(rowCount());
+}
+
+void FileList::clearRows()
+{
+    m_view->clear();
+    Q_EMIT rowCountChanged(0);
+}
+
+void FileList::moveRow(int from, int to)
+{
+    QTreeWidgetItem *item = m_view->takeTopLevelItem(from);
+    m_view->insertTopLevelItem(to, item);
+}
+
 QList<int> FileList::selectedRows() const
 {
     QList<int> rows;

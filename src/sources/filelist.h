@@ -40,6 +40,15 @@ public:
     SourceRow *appendRow(const QString &caption, const QString &fileSize, const QString &duration,
         const QString &destination, const TStartRecord &job);
     SourceRow *row(int index) const;
+    // The row's index; -1 for an item that is not a row of this list.
+    int indexOfRow(const QTreeWidgetItem *item) const;
+    QString destination(int index) const;
+    // Deletes the row and the record it owns.
+    void removeRow(int index);
+    // Deletes every row with its record.
+    void clearRows();
+    // Moves the row (its columns, record and identity) to another index.
+    void moveRow(int from, int to);
 
     // The selected rows' indexes, in list order.
     QList<int> selectedRows() const;

@@ -183,6 +183,40 @@ private Q_SLOTS:
         QCOMPARE(cmd.arguments.last(), dir.filePath(u"song-1-1.mp3"_s));
     }
 
+    // A file the user agreed to replace keeps its name (the transcoder's -y renames the
+    // finished output over it), unless it changed since or is the job's own source.
+    void markedFileIsReplacedOnlyWhileUnchanged_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unchanged: kept") << u"none"_s << u"song.mp3"_s;
+        QTest::newRow("written since: -1") << u"rewrite"_s << u"song-1.mp3"_s;
+        QTest::newRow("the job's source: -1") << u"source"_s << u"song-1.mp3"_s;
+        QTest::newRow("another path marked: -1") << u"other"_s << u"song-1.mp3"_s;
+    }
+
+    void markedFileIsReplacedOnlyWhileUnchanged()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString taken = dir.filePath(u"song.mp3"_s);
+        touch(taken);
+        touch(dir.filePath(u"other.mp3"_s));
+        TStartRecord job = exampleJob();
+        job.OutputPath = taken;
+        job.Replace = ReplaceMark::of(change == u"other" ? dir.filePath(u"other.mp3"_s) : taken);
+        if (change == u"source")
+            job.SourcePath = taken;
+        if (change == u"rewrite") {
+            QFile file(taken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("new content");
+        }
+        BuildConversionCommand(job);
+        QCOMPARE(QString(job.OutputPath), dir.filePath(expected));
+    }
+
     void freeNameIsLeftAlone()
     {
         QTemporaryDir dir;

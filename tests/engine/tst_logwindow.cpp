@@ -40,8 +40,8 @@ private Q_SLOTS:
         QVERIFY(log.windowFlags() & Qt::WindowCloseButtonHint);
 
         QCOMPARE(log.Memo1->objectName(), u"Memo1"_s);
-        QCOMPARE(log.Memo1->toPlainText(), u"You are welcome!"_s);
-        QCOMPARE(log.text(), u"You are welcome!"_s);
+        QCOMPARE(log.Memo1->toPlainText(), u"You are welcome!\n"_s);
+        QCOMPARE(log.text(), u"You are welcome!\n"_s);
         QVERIFY(log.Memo1->isReadOnly());
         QCOMPARE(log.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(log.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -54,7 +54,8 @@ private Q_SLOTS:
         log.append(u"Duration: 00:00:05.00"_s, LogSink::View::Beginning);
         log.append(u"\nsize= 1kB time=1.00 bitrate= 8kbits/s"_s, LogSink::View::Newest);
         log.append(u" more"_s, LogSink::View::Newest);
-        const QString expected = u"You are welcome!Duration: 00:00:05.00\nsize= 1kB time=1.00 bitrate= 8kbits/s more"_s;
+        const QString expected
+            = u"You are welcome!\nDuration: 00:00:05.00\nsize= 1kB time=1.00 bitrate= 8kbits/s more"_s;
         QCOMPARE(log.text(), expected);
         QCOMPARE(log.Memo1->toPlainText(), expected);
     }
@@ -109,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(log.Memo1->toPlainText().endsWith(u"while hidden\n"_s));
         log.toggle();
         QVERIFY(!log.isVisible());
-        QCOMPARE(log.text(), u"You are welcome!while hidden\n"_s);
+        QCOMPARE(log.text(), u"You are welcome!\nwhile hidden\n"_s);
     }
 };
 

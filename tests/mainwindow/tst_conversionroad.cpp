@@ -32,6 +32,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
+constexpr int kAc3 = 1;
 constexpr int kMp3 = 5;
 constexpr int kWma = 10;
 
@@ -188,7 +189,7 @@ private Q_SLOTS:
             QVERIFY2(qAbs(d.seconds - expected) < 0.1, qPrintable(d.text));
         }
         const QString log = logText();
-        QVERIFY(log.startsWith(u"You are welcome!"_s));
+        QVERIFY(log.startsWith(u"You are welcome!\nDuration: "_s)); // the welcome is a line of its own
         QVERIFY(log.contains(u"Duration: 00:00:02"_s));
         QVERIFY(log.contains(u"time="_s));
         QCOMPARE(log.count(u"global"_s), 4); // two probes and two conversions
@@ -236,6 +237,20 @@ private Q_SLOTS:
         QVERIFY(logText().contains(u"Unknown encoder"_s));
         QVERIFY(!QFile::exists(m_out + u"/tone one.wma"_s));
         QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
+    }
+
+    // The AC3 profile's rows are encoded by our own AC-3 encoder, in the profile's settings.
+    void ac3ProfileRowsConvert()
+    {
+        m_form->controls().output.profileBox->setCurrentIndex(kAc3);
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        m_form->startButtonClick();
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+        for (const QString &name : { u"tone one.ac3"_s, u"tone-two.ac3"_s }) {
+            QFile file(m_out + u'/' + name);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
+            QCOMPARE(file.read(2), QByteArray::fromHex("0b77")); // an AC-3 sync frame starts the file
+        }
     }
 
     void afterDoneRunsWhenTheBatchIsThrough()

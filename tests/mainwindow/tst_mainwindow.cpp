@@ -510,7 +510,7 @@ private Q_SLOTS:
         auto *button = control<QToolButton>(u"logBtn"_s);
         button->click();
         QVERIFY(log.isVisible());
-        QCOMPARE(log.Memo1->toPlainText(), u"You are welcome!"_s);
+        QCOMPARE(log.Memo1->toPlainText(), u"You are welcome!\n"_s);
         button->click();
         QVERIFY(!log.isVisible());
         m_form->setLogWindow(nullptr);

@@ -109,6 +109,16 @@ uint32_t X11Probe::parent(uint32_t window)
     return tree ? tree->parent : 0;
 }
 
+QList<uint32_t> X11Probe::children(uint32_t window)
+{
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr));
+    if (!tree)
+        return {};
+    const xcb_window_t *first = xcb_query_tree_children(tree.get());
+    return QList<uint32_t>(first, first + xcb_query_tree_children_length(tree.get()));
+}
+
 bool X11Probe::isViewable(uint32_t window)
 {
     Reply<xcb_get_window_attributes_reply_t> reply(

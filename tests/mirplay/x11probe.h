@@ -27,6 +27,7 @@ public:
     QString windowTitle(uint32_t window, bool netWmName);
     QRect geometry(uint32_t window); // relative to the parent
     uint32_t parent(uint32_t window);
+    QList<uint32_t> children(uint32_t window);
     bool isViewable(uint32_t window);
     bool exists(uint32_t window);
 

@@ -5,7 +5,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMessageBox>
@@ -86,20 +89,85 @@ private Q_SLOTS:
 
     void nameFilters_data()
     {
+        using Filters = QList<QtDialogs::NameFilter>;
         QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("add-files dialog")
+        QTest::addColumn<Filters>("expected");
+        QTest::newRow("add-files dialog: names as they stand")
             << u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s
-            << QStringList { u"Flash Video Format(*.flv) (*.flv)"_s, u"Supported Files(*.*) (*)"_s };
-        QTest::newRow("several patterns") << u"Audio|*.wav;*.mp3"_s << QStringList { u"Audio (*.wav *.mp3)"_s };
-        QTest::newRow("name without pattern dropped") << u"Audio"_s << QStringList {};
+            << Filters { { u"Flash Video Format(*.flv)"_s, { u"*.flv"_s } },
+                   { u"Supported Files(*.*)"_s, { u"*"_s } } };
+        QTest::newRow("several patterns")
+            << u"Audio|*.wav;*.mp3"_s << Filters { { u"Audio"_s, { u"*.wav"_s, u"*.mp3"_s } } };
+        QTest::newRow("name without pattern dropped") << u"Audio"_s << Filters {};
     }
 
     void nameFilters()
     {
         QFETCH(QString, filter);
-        QFETCH(QStringList, expected);
+        QFETCH(QList<QtDialogs::NameFilter>, expected);
         QCOMPARE(QtDialogs::nameFilters(filter), expected);
+    }
+
+    // The real file dialog shows the entries' names once each and lists a file without a dot
+    // under "Supported Files(*.*)".
+    void realOpenFilesDialog()
+    {
+        QTemporaryDir folder;
+        for (const QString &name : { u"take.flv"_s, u"README"_s, u"song.mp3"_s }) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QStringList entries, listedFirst, listedSecond;
+        QFileDialog *dialog = nullptr;
+        QFileSystemModel *model = nullptr;
+        const auto listed = [&] {
+            QStringList names;
+            const QModelIndex parent = model->index(folder.path());
+            for (int row = 0; row < model->rowCount(parent); ++row)
+                if (model->flags(model->index(row, 0, parent)) & Qt::ItemIsEnabled)
+                    names << model->index(row, 0, parent).data().toString();
+            names.sort();
+            return names;
+        };
+        // Looks until the dialog lists what it should, at most two seconds per step.
+        int tries = 0;
+        std::function<void()> second = [&] {
+            listedSecond = listed();
+            if (listedSecond.size() < 3 && ++tries < 100) {
+                QTimer::singleShot(20, this, second);
+                return;
+            }
+            dialog->reject();
+        };
+        std::function<void()> look = [&] {
+            dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            model = dialog ? dialog->findChild<QFileSystemModel *>() : nullptr;
+            if ((!model || listed().isEmpty()) && ++tries < 100) {
+                QTimer::singleShot(20, this, look);
+                return;
+            }
+            if (!model) {
+                if (dialog)
+                    dialog->reject();
+                return;
+            }
+            entries = dialog->nameFilters();
+            listedFirst = listed();
+            auto *combo = dialog->findChild<QComboBox *>(u"fileTypeCombo"_s);
+            combo->setCurrentIndex(1);
+            Q_EMIT combo->activated(1);
+            Q_EMIT combo->textActivated(combo->currentText());
+            tries = 0;
+            second();
+        };
+        QTimer::singleShot(0, this, look);
+        QtDialogs dialogs;
+        const QStringList chosen = dialogs.openFiles(
+            nullptr, { u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s, 0, {}, folder.path() });
+        QVERIFY(chosen.isEmpty());
+        QCOMPARE(entries, QStringList({ u"Flash Video Format(*.flv)"_s, u"Supported Files(*.*)"_s }));
+        QCOMPARE(listedFirst, QStringList({ u"take.flv"_s }));
+        QCOMPARE(listedSecond, QStringList({ u"README"_s, u"song.mp3"_s, u"take.flv"_s }));
     }
 
     // The real message box: texts, buttons, answer and the confirmation position.

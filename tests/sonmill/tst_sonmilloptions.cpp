@@ -221,10 +221,11 @@ private Q_SLOTS:
         ok("wav", "/o/a.wav", "pcm16le", Container::Wav, Codec::Pcm16);
         ok("aiff", "/o/a.aiff", "pcm16be", Container::Aiff, Codec::Pcm16);
         ok("au", "/o/a.au", "pcm16be", Container::Au, Codec::Pcm16);
+        ok("ac3", "/o/a.AC3", "ac3", Container::Ac3, Codec::Ac3);
+        ok("ac3 by extension", "/o/a.ac3", "", Container::Ac3, Codec::Ac3);
         ok("probe scratch", "/cache/inadd.wav", "", Container::Wav, Codec::Pcm16);
         ok("copy into wav", "/o/a.wav", "copy", Container::Wav, Codec::Pcm16);
         ok("dots in the folder", "/o/x.mp3s/a.flac", "", Container::Flac, Codec::Flac);
-        refused("ac3", "/o/a.ac3", "ac3", "Unknown encoder");
         refused("realaudio", "/o/a.ra", "realaudio", "Unknown encoder");
         refused("wma", "/o/a.wma", "wma", "Unknown encoder");
         refused("wma lossless", "/o/a.wma", "wmalossless", "Unknown encoder");
@@ -234,6 +235,7 @@ private Q_SLOTS:
         refused("no extension", "/o/mp3", "", "Unknown output format");
         refused("mp3 into ogg", "/o/a.ogg", "mp3", "Incorrect encoder");
         refused("pcm into mp3", "/o/a.mp3", "pcm16le", "Incorrect encoder");
+        refused("ac3 into mp3", "/o/a.mp3", "ac3", "Incorrect encoder");
     }
     void outputFormats()
     {
@@ -279,6 +281,10 @@ private Q_SLOTS:
         QTest::newRow("mp2 nearest to 11025") << int(Codec::Mp2) << 0 << 11025 << 16000;
         QTest::newRow("aac 96k") << int(Codec::Aac) << 96000 << 44100 << 96000;
         QTest::newRow("flac any") << int(Codec::Flac) << 0 << 176400 << 176400;
+        QTest::newRow("ac3 asked 44.1k") << int(Codec::Ac3) << 44100 << 48000 << 44100;
+        QTest::newRow("ac3 asked unsupported") << int(Codec::Ac3) << 22050 << 48000 << 0;
+        QTest::newRow("ac3 nearest to 96k") << int(Codec::Ac3) << 0 << 96000 << 48000;
+        QTest::newRow("ac3 nearest to 22050") << int(Codec::Ac3) << 0 << 22050 << 32000;
         QTest::newRow("pcm asked odd rate") << int(Codec::Pcm16) << 12345 << 44100 << 12345;
     }
     void rates()
@@ -304,6 +310,10 @@ private Q_SLOTS:
         QTest::newRow("aac 5.1 asked") << int(Codec::Aac) << 6 << 2 << 0;
         QTest::newRow("vorbis 5.1") << int(Codec::Vorbis) << 6 << 2 << 6;
         QTest::newRow("vorbis keeps no odd layout") << int(Codec::Vorbis) << 0 << 4 << 2;
+        QTest::newRow("ac3 5.1 asked") << int(Codec::Ac3) << 6 << 2 << 6;
+        QTest::newRow("ac3 keeps 5.1") << int(Codec::Ac3) << 0 << 6 << 6;
+        QTest::newRow("ac3 folds four to stereo") << int(Codec::Ac3) << 0 << 4 << 2;
+        QTest::newRow("ac3 folds 7.1 to 5.1") << int(Codec::Ac3) << 0 << 8 << 6;
         QTest::newRow("flac keeps four") << int(Codec::Flac) << 0 << 4 << 4;
         QTest::newRow("pcm mono") << int(Codec::Pcm16) << 1 << 6 << 1;
     }

@@ -70,7 +70,7 @@ private Q_SLOTS:
         QVERIFY(result.finished);
         const QString output = job.OutputPath;
         const bool noEncoder
-            = QStringList { u"ac3"_s, u"realaudio"_s, u"wma"_s, u"wmalossless"_s }.contains(settings.audioCodec);
+            = QStringList { u"realaudio"_s, u"wma"_s, u"wmalossless"_s }.contains(settings.audioCodec);
         if (noEncoder) {
             QVERIFY2(result.output.contains(u"Error: Unknown encoder"_s), qPrintable(result.output));
             QVERIFY(result.exitCode != 0);

@@ -386,7 +386,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("encoder");
         QTest::addColumn<QString>("extension");
-        QTest::newRow("ac3") << u"ac3"_s << u".ac3"_s;
         QTest::newRow("realaudio") << u"realaudio"_s << u".ra"_s;
         QTest::newRow("wma") << u"wma"_s << u".wma"_s;
         QTest::newRow("wmalossless") << u"wmalossless"_s << u".wma"_s;

@@ -1,0 +1,53 @@
+#include "engine/batchnotice.h"
+
+#include "core/programtexts.h"
+#include "core/queuerows.h"
+#include "engine/conversionqueue.h"
+#include "platform/notifier.h"
+
+using namespace Qt::StringLiterals;
+
+BatchNotice::BatchNotice(ConversionQueue &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
+    std::function<bool()> userIsLooking, QObject *parent)
+    : QObject(parent)
+    , m_queue(queue)
+    , m_rows(rows)
+    , m_notifier(std::move(notifier))
+    , m_userIsLooking(std::move(userIsLooking))
+{
+    connect(&queue, &ConversionQueue::queueStarted, this, [this] { m_converted = m_failed = 0; });
+    connect(&queue, &ConversionQueue::rowEnded, this, &BatchNotice::countRow);
+    // A transcoder that cannot be started leaves its row as it was, yet the row did fail.
+    connect(&queue, &ConversionQueue::startFailed, this, [this] { ++m_failed; });
+    connect(&queue, &ConversionQueue::queueFinished, this, &BatchNotice::batchEnded);
+    connect(m_notifier.get(), &Notifier::activated, this, &BatchNotice::activated);
+}
+
+BatchNotice::~BatchNotice() = default;
+
+QString BatchNotice::summaryText()
+{
+    return u"Conversion finished"_s;
+}
+
+QString BatchNotice::bodyText(int converted, int failed)
+{
+    return u"%1 converted, %2 failed"_s.arg(converted).arg(failed);
+}
+
+void BatchNotice::countRow(int row)
+{
+    if (row < 0)
+        return;
+    if (m_rows.status(row) == kStatusDone)
+        ++m_converted;
+    else
+        ++m_failed;
+}
+
+void BatchNotice::batchEnded()
+{
+    if (m_queue.wasAbandoned() || m_converted + m_failed == 0 || m_userIsLooking())
+        return;
+    m_notifier->notify(summaryText(), bodyText(m_converted, m_failed));
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ConversionQueue;
+class Notifier;
+class QueueRows;
+
+// Counts how the rows of a batch ended and, when the batch has been worked through while the
+// user looks at something else, says so in a desktop notification; a click on it emits
+// activated() so the window can come back. An abandoned batch says nothing.
+class BatchNotice : public QObject
+{
+    Q_OBJECT
+
+public:
+    BatchNotice(ConversionQueue &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
+        std::function<bool()> userIsLooking, QObject *parent = nullptr);
+    ~BatchNotice() override;
+
+    int converted() const { return m_converted; }
+    int failed() const { return m_failed; }
+
+    static QString summaryText();
+    static QString bodyText(int converted, int failed);
+
+Q_SIGNALS:
+    void activated();
+
+private:
+    void countRow(int row);
+    void batchEnded();
+
+    ConversionQueue &m_queue;
+    QueueRows &m_rows;
+    std::unique_ptr<Notifier> m_notifier;
+    std::function<bool()> m_userIsLooking;
+    int m_converted = 0;
+    int m_failed = 0;
+};

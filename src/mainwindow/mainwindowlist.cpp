@@ -1,0 +1,311 @@
+// The main window's handlers for arranging the source list, naming each output in the list's
+// inline editor and choosing the destination folder. The rules live in sources/; these wire
+// them to the controls.
+
+#include "mainwindow/mainwindow.h"
+
+#include "core/conversionfailure.h"
+#include "core/previewarea.h"
+#include "core/timecode.h"
+#include "mainwindow/picturebutton.h"
+#include "platform/dialogs.h"
+#include "sources/destinationfolder.h"
+#include "sources/filelist.h"
+#include "sources/listoperations.h"
+#include "sources/namecommit.h"
+#include "sources/rowchoices.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QStringView kNoPreviewText = u"Preview the source file";
+
+// Focus that leaves for another control, not for another window (a message box or a dialog
+// opened by the control's own handler) or a pop-up.
+bool leavesForAnotherControl(const QEvent *event)
+{
+    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
+// The destination edit as the folder rules see it.
+class PathdirField : public FolderField
+{
+public:
+    explicit PathdirField(QLineEdit *edit)
+        : m_edit(edit)
+    { }
+    QString text() const override { return m_edit->text(); }
+    void setText(const QString &text) override { m_edit->setText(text); }
+    int caret() const override { return m_edit->cursorPosition(); }
+    void selectAll() override { m_edit->selectAll(); }
+    void selectToEnd(int caret) override
+    {
+        const int end = int(m_edit->text().size());
+        m_edit->setSelection(end, caret - end);
+    }
+
+private:
+    QLineEdit *m_edit;
+};
+
+} // namespace
+
+// The presses, keys and focus changes of the list, its editor and the destination edit that
+// Qt gives no signal for.
+class TForm1::ListEvents : public QObject
+{
+public:
+    explicit ListEvents(TForm1 &form)
+        : m_form(form)
+    {
+        const MainWindowControls &ui = form.m_ui;
+        ui.list.listview->viewport()->installEventFilter(this);
+        ui.list.listEdit->installEventFilter(this);
+        ui.output.pathdir->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const MainWindowControls &ui = m_form.m_ui;
+        const QEvent::Type type = event->type();
+        if (watched == ui.list.listview->viewport()
+            && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)) {
+            m_form.listviewMouseDown(static_cast<QMouseEvent *>(event)->position().toPoint());
+        } else if (watched == ui.list.listEdit && type == QEvent::FocusOut && leavesForAnotherControl(event)) {
+            m_form.listEditExit();
+        } else if (watched == ui.output.pathdir) {
+            if (type == QEvent::FocusOut && leavesForAnotherControl(event)) {
+                m_form.pathdirExit();
+            } else if (type == QEvent::MouseButtonRelease) {
+                // The edit's own release comes first, so the whole text stays selected.
+                static_cast<QObject *>(ui.output.pathdir)->event(event);
+                m_form.pathdirMouseUp();
+                return true;
+            } else if (type == QEvent::KeyRelease) {
+                m_form.pathdirKeyUp(static_cast<QKeyEvent *>(event)->key());
+            }
+        }
+        return false;
+    }
+
+private:
+    TForm1 &m_form;
+};
+
+void TForm1::connectListCommands()
+{
+    m_pathdirField = std::make_unique<PathdirField>(m_ui.output.pathdir);
+    m_destination = std::make_unique<DestinationFolder>(*m_pathdirField, m_services.dialogs, m_state.destinationHistory,
+        m_state.defaultOutputFolder, this, [this] { ApplyFolderToRows(); });
+    m_listEvents = std::make_unique<ListEvents>(*this);
+
+    connect(m_ui.list.delBtn, &QAbstractButton::clicked, this, &TForm1::delBtnClick);
+    connect(m_ui.list.clearBtn, &QAbstractButton::clicked, this, &TForm1::clearBtnClick);
+    connect(m_ui.list.mUpBtn, &QAbstractButton::clicked, this, &TForm1::mUpBtnClick);
+    connect(m_ui.list.mDownBtn, &QAbstractButton::clicked, this, &TForm1::mDownBtnClick);
+    connect(m_ui.list.listEdit, &QLineEdit::textChanged, this, &TForm1::listEditChange);
+    connect(m_ui.list.listEdit, &QLineEdit::returnPressed, this, &TForm1::listEditKeyPress);
+    connect(m_ui.output.pathdir, &QLineEdit::returnPressed, this, &TForm1::pathdirKeyPress);
+    connect(m_ui.output.browseBtn, &QAbstractButton::clicked, this, &TForm1::browseBtnClick);
+}
+
+void TForm1::delBtnClick()
+{
+    RemoveSelectedRows(*m_fileList);
+    m_preview->Reset();
+    if (m_fileList->rowCount() == 0)
+        disableRowCommands();
+}
+
+void TForm1::clearBtnClick()
+{
+    m_fileList->clearRows();
+    disableRowCommands();
+    m_preview->Reset();
+}
+
+// The list is empty: what needs a row waits, and the list gives way to the drop picture.
+void TForm1::disableRowCommands()
+{
+    m_ui.output.startButton->setEnabled(false);
+    m_ui.tools.setRowToolsEnabled(false);
+    m_ui.list.listview->hide();
+    m_editingName = false; // an editor left open over a removed row commits nothing
+    m_ui.list.listEdit->hide();
+}
+
+void TForm1::mUpBtnClick()
+{
+    MoveRow(*m_fileList, MoveDirection::Up);
+}
+
+void TForm1::mDownBtnClick()
+{
+    MoveRow(*m_fileList, MoveDirection::Down);
+}
+
+void TForm1::listviewMouseDown(const QPoint &pos)
+{
+    // A press on the list ends an editing that the focus change did not end (the window was
+    // not active): the name goes to the row it was typed for.
+    listEditExit();
+    QTreeWidget *view = m_ui.list.listview;
+    const int row = m_fileList->indexOfRow(view->itemAt(pos));
+    m_clickedRow = row < 0 ? std::nullopt : std::optional<quint64>(m_fileList->rowId(row));
+    if (row < 0) {
+        m_ui.list.listEdit->hide();
+        if (!m_preview->playerKnown())
+            m_ui.preview.videoNamelabel->setText(kNoPreviewText.toString());
+        return;
+    }
+    // The Destination column as it lies now, horizontal scrolling included.
+    const int left = view->header()->sectionViewportPosition(SourceColumn::Destination);
+    const int width = view->header()->sectionSize(SourceColumn::Destination);
+    if (pos.x() > left && pos.x() < left + width) {
+        openListEdit(row, left, width);
+        return;
+    }
+    m_ui.list.listEdit->hide();
+    showRowChoices(row);
+}
+
+void TForm1::openListEdit(int row, int left, int width)
+{
+    QLineEdit *edit = m_ui.list.listEdit;
+    const QRect bounds = m_ui.list.listview->visualItemRect(m_fileList->row(row));
+    edit->setGeometry(left - 1, bounds.top() - 1, width, bounds.height() + 2);
+    edit->raise();
+    edit->setText(m_fileList->destination(row));
+    edit->selectAll(); // typing replaces the name, as an edit that takes the focus does
+    m_editingName = true;
+    edit->show();
+    edit->setFocus(Qt::MouseFocusReason);
+}
+
+void TForm1::showRowChoices(int row)
+{
+    const TStartRecord &job = m_fileList->job(row);
+    m_preview->Stop();
+    try {
+        m_preview->Load(job);
+        // The preview's bar runs to the row's length in seconds; an unknown length ends the
+        // press here, whatever preview is wired in.
+        TimeCodeToSeconds(job.Duration);
+    } catch (const ConversionFailure &failure) {
+        m_services.dialogs.showMessage(this, MessageRequest::plain(failure.message()));
+        return;
+    }
+
+    const OutputControls &out = m_ui.output;
+    QStringList profiles;
+    for (int index = 0; index < out.profileBox->count(); ++index)
+        profiles << out.profileBox->itemText(index);
+    const RowChoices choices = ChoicesForRow(job, profiles, m_state.cataloguePath, m_state.userProfilePath);
+    out.pathdir->setText(choices.folder);
+    // The choosers' own handlers answer the user's choices only (activated), so showing the
+    // row's values here changes no record.
+    out.profileBox->setCurrentIndex(choices.profileIndex);
+    out.AQualityBtn->setEnabled(choices.qualityEnabled);
+    if (choices.qualityIndex)
+        out.AQualityBtn->setCurrentIndex(*choices.qualityIndex);
+    out.settingBtn->setEnabled(choices.settingsEnabled);
+}
+
+void TForm1::listEditChange(const QString &text)
+{
+    const int row = m_clickedRow ? m_fileList->rowOfId(*m_clickedRow) : -1;
+    if (m_editingName && row >= 0)
+        m_fileList->setDestination(row, text);
+}
+
+void TForm1::listEditKeyPress()
+{
+    if (const int row = m_clickedRow ? m_fileList->rowOfId(*m_clickedRow) : -1; row >= 0)
+        m_fileList->row(row)->setSelected(true);
+    m_ui.list.listview->setFocus(Qt::OtherFocusReason);
+    listEditExit(); // when the focus was elsewhere already, no focus change commits it
+}
+
+void TForm1::listEditExit()
+{
+    if (!m_editingName)
+        return;
+    m_editingName = false;
+    QLineEdit *edit = m_ui.list.listEdit;
+    edit->hide();
+    int row = m_clickedRow ? m_fileList->rowOfId(*m_clickedRow) : -1;
+    if (row < 0)
+        return;
+
+    const TStartRecord &job = m_fileList->job(row);
+    const NameCommitRequest request { edit->text(), m_fileList->row(row)->text(SourceColumn::Source), job.Extension,
+        m_ui.output.pathdir->text(), QFileInfo(job.OutputPath.text()).fileName() };
+    const NameCommit commit = CommitDestinationName(
+        request, m_services.dialogs, this, [this](const QString &path) { return isRowSource(path); });
+    // The questions may have let the list change meanwhile: find the row again.
+    row = m_fileList->rowOfId(*m_clickedRow);
+    if (row < 0)
+        return;
+    edit->setText(commit.name);
+    m_fileList->setDestination(row, commit.name);
+    if (!commit.refused) {
+        TStartRecord &changed = m_fileList->job(row);
+        changed.OutputPath = commit.outputPath;
+        changed.Replace = commit.replace;
+    }
+    m_ui.output.OpenBtn->setFocus(Qt::OtherFocusReason);
+}
+
+bool TForm1::isRowSource(const QString &path) const
+{
+    for (int row = 0; row < m_fileList->rowCount(); ++row)
+        if (IsSameFile(m_fileList->job(row).SourcePath, path))
+            return true;
+    return false;
+}
+
+void TForm1::pathdirMouseUp()
+{
+    m_destination->mouseReleased();
+}
+
+void TForm1::pathdirKeyPress()
+{
+    m_destination->confirm();
+}
+
+void TForm1::pathdirKeyUp(int key)
+{
+    m_destination->keyReleased(key);
+}
+
+void TForm1::pathdirExit()
+{
+    m_destination->left();
+}
+
+void TForm1::browseBtnClick()
+{
+    m_destination->browse();
+}
+
+void TForm1::ApplyFolderToRows()
+{
+    ::ApplyFolderToRows(*m_fileList, m_ui.output.pathdir->text());
+}

@@ -1,0 +1,65 @@
+// The main window's profile and quality choosers and its advanced settings dialog.
+
+#include "mainwindow/chooserhost.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/dialogs.h"
+#include "platform/placement.h"
+#include "profiles/saveasdialog.h"
+#include "profiles/settingsdialog.h"
+#include "sources/filelist.h"
+#include "sources/profileselection.h"
+
+#include <QComboBox>
+#include <QToolButton>
+
+void TForm1::connectProfileChoosers()
+{
+    m_chooserHost = std::make_unique<MainWindowChooserHost>(m_ui.output);
+    m_profileSelection = std::make_unique<ProfileSelection>(*m_fileList, *m_chooserHost,
+        SourcePaths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
+            m_state.defaultOutputFolder, scratchPath() });
+    // Only a user's pick runs them; program steps set positions with setCurrentIndex.
+    connect(m_ui.output.profileBox, &QComboBox::activated, this, &TForm1::profileBoxSelect);
+    connect(m_ui.output.AQualityBtn, &QComboBox::activated, this, &TForm1::AQualityBtnSelect);
+    connect(m_ui.output.settingBtn, &QToolButton::clicked, this, &TForm1::settingBtnClick);
+}
+
+TsaveasFrm *TForm1::saveAsDialog()
+{
+    if (!m_saveasFrm)
+        m_saveasFrm = new TsaveasFrm(this);
+    return m_saveasFrm;
+}
+
+void TForm1::profileBoxSelect()
+{
+    m_profileSelection->applyProfile(m_fileList->targetRows());
+}
+
+void TForm1::AQualityBtnSelect()
+{
+    m_profileSelection->applyQuality(m_fileList->targetRows());
+}
+
+void TForm1::settingBtnClick()
+{
+    if (!m_settingFrm)
+        m_settingFrm = new TSettingFrm(m_services.dialogs, *saveAsDialog(), this);
+    const QList<int> targets = m_fileList->targetRows();
+    if (targets.isEmpty()) {
+        m_services.dialogs.showMessage(this, MessageRequest::plain(SettingsText::NoTarget.toString()));
+        return;
+    }
+    m_settingFrm->setPaths(
+        { m_state.programFolder, m_state.cataloguePath, m_state.userProfilePath, m_state.profileFolder });
+    const QString refusal = m_settingFrm->prepareFor(m_chooserHost->profiles(), m_fileList->job(targets.first()));
+    if (!refusal.isEmpty()) {
+        m_services.dialogs.showMessage(this, MessageRequest::plain(refusal));
+        return;
+    }
+    m_settingFrm->move(Placement::modalTopLeft(frameGeometry(), m_settingFrm->width()));
+    if (m_settingFrm->exec() == QDialog::Accepted)
+        m_profileSelection->applySettings(targets, m_settingFrm->choices());
+    else
+        m_profileSelection->keepSavedProfiles(m_settingFrm->choices());
+}

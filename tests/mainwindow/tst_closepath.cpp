@@ -1,0 +1,200 @@
+// The close button and the other ways out, in the window with the real transcoder on media
+// this test makes: No leaves the batch converting; Yes ends our transcoder (its temporary file
+// goes with it) and the program through its normal shutdown, which writes destination.ini.
+// A sleep announced during a batch is answered with the message.
+
+#include "engine/conversionqueue.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/mainwindowcontrols.h"
+#include "platform/childprocess.h"
+#include "platform/recordingdesktopservices.h"
+#include "platform/recordingdialogs.h"
+#include "platform/recordinginhibitor.h"
+#include "platform/recordingnotifier.h"
+#include "platform/recordingpowercontrol.h"
+#include "sources/filelist.h"
+#include "testfiles.h"
+#include "testmedia.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
+constexpr int kMp3 = 5;
+
+// The names of this process's children that are still there (zombies included: not reaped).
+QStringList childrenOfThisProcess()
+{
+    QStringList names;
+    const QString self = QString::number(::getpid());
+    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        const QString stat = QString::fromUtf8(TestFiles::read(u"/proc/"_s + pid + u"/stat"_s));
+        const qsizetype close = stat.lastIndexOf(u')');
+        if (close < 0)
+            continue;
+        const QStringList fields = stat.mid(close + 2).split(u' ');
+        if (fields.size() > 1 && fields[1] == self)
+            names << stat.mid(stat.indexOf(u'(') + 1, close - stat.indexOf(u'(') - 1);
+    }
+    return names;
+}
+
+} // namespace
+
+class TestClosePath : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QString m_out;
+    QString m_long;
+    RecordingDialogs m_dialogs;
+    RecordingDesktopServices m_desktop;
+    RecordingPowerControl m_power;
+    RecordingInhibitor *m_inhibitor = nullptr;
+    std::unique_ptr<TForm1> m_form;
+
+    QString historyPath() const
+    {
+        return m_root.filePath(u"home/Documents/TOLM/TOLM Audio Converter/profile/destination.ini"_s);
+    }
+    QStringList outputFiles() const { return QDir(m_out).entryList(QDir::Files | QDir::Hidden); }
+    // Presses Start from the event loop, as a click does, and closes when the first row runs.
+    void startThenClose(int afterMs)
+    {
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this,
+            [this, afterMs] { QTimer::singleShot(afterMs, m_form.get(), &TForm1::closeBtnClick); });
+        QTimer::singleShot(0, m_form.get(), &TForm1::startButtonClick);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        qputenv("HOME", QFile::encodeName(m_root.filePath(u"home"_s)));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
+        QVERIFY(QDir().mkpath(m_root.filePath(u"home"_s)));
+        ChildProcess::setProgramFolder(kProgramDir);
+        // Three minutes of a tone: long enough to be cut in the middle.
+        m_long = m_root.filePath(u"long tone.wav"_s);
+        QVERIFY(TestMedia::writeWav(
+            m_long, 22050, 1, 22050 * 180, [](qint64 frame, int) { return 0.3 * std::sin(double(frame) * 0.06); }));
+    }
+
+    void init()
+    {
+        m_dialogs = RecordingDialogs();
+        m_form = std::make_unique<TForm1>(
+            MainWindowServices { m_dialogs, m_desktop, m_power }, StartupEnvironment::fromSystem(kProgramDir));
+        auto inhibitor = std::make_unique<RecordingInhibitor>();
+        m_inhibitor = inhibitor.get();
+        m_form->setDesktopGuards(std::move(inhibitor), std::make_unique<RecordingNotifier>());
+        m_form->show();
+        m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
+        QVERIFY(QDir().mkpath(m_out));
+        m_form->controls().output.pathdir->setText(m_out);
+        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
+        Q_EMIT m_form->filesDropped({ m_long });
+        QCOMPARE(m_form->fileList().rowCount(), 1);
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void closeAnsweredNoLeavesTheBatchConverting()
+    {
+        m_dialogs.answers.enqueue(DialogAnswer::No);
+        startThenClose(300);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->fileList().status(0), u"100%"_s, 120000);
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const MessageRequest question = m_dialogs.calls.first().message;
+        QCOMPARE(question.text,
+            u"The current conversion will fail if you exit TOLM Audio Converter now.\n\nDo you want to continue?"_s);
+        QCOMPARE(question.icon, DialogIcon::Question);
+        QCOMPARE(question.buttons, DialogButtons::YesNo);
+        QCOMPARE(question.placement, DialogPlacement::ConfirmOffset);
+        QVERIFY(m_form->isVisible());
+        QVERIFY(QFile::exists(m_out + u"/long tone.mp3"_s));
+        QCOMPARE(m_inhibitor->steps.size(), 3); // held through the question, given back at the end
+    }
+
+    void closeAnsweredYesEndsEverythingAndSaves()
+    {
+        QVERIFY(QFile::remove(historyPath())); // made at start-up; the shutdown makes it again
+        m_dialogs.answers.enqueue(DialogAnswer::Yes);
+        qint64 transcoder = 0;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this,
+            [&] { transcoder = m_form->queue().transcoderProcessId(); });
+        startThenClose(500);
+        // The program's own loop: Yes ends it.
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
+        giveUp.start(60000);
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(transcoder > 0);
+        QVERIFY(!m_form->isVisible());
+        QVERIFY(m_form->fileList().status(0) != u"100%"_s);
+        QCOMPARE(m_inhibitor->steps.last(), u"release"_s);
+        m_form.reset(); // what main() does after its loop
+        QCOMPARE(childrenOfThisProcess().filter(QRegularExpression(u"^(sonmill|mirplay)$"_s)), QStringList());
+        QVERIFY(!QFile::exists(u"/proc/%1"_s.arg(transcoder)));
+        QCOMPARE(outputFiles(), QStringList()); // neither the temporary file nor the final name
+        QVERIFY(QFile::exists(historyPath()));
+        QVERIFY(TestFiles::read(historyPath()).contains(QFile::encodeName(m_root.filePath(u"home/TOLM"_s))));
+    }
+
+    // The desktop's own close (window list, shortcut) asks the same question.
+    void windowCloseFromOutsideAsksToo()
+    {
+        m_dialogs.answers.enqueue(DialogAnswer::No);
+        bool stillShown = false;
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [this, &stillShown] {
+            QTimer::singleShot(300, this, [this, &stillShown] { stillShown = !m_form->close(); });
+        });
+        m_form->startButtonClick();
+        QVERIFY(stillShown);
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        QCOMPARE(m_dialogs.calls.first().message.text, TForm1::closeQuestionText());
+        QCOMPARE(m_form->fileList().status(0), u"100%"_s);
+        QVERIFY(m_form->isVisible());
+    }
+
+    void closeWithNothingConvertingAsksNothing()
+    {
+        m_form->closeBtnClick();
+        QVERIFY(m_dialogs.calls.isEmpty());
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(m_form->fileList().status(0), u"ready"_s);
+    }
+
+    void sleepDuringABatchIsAnsweredWithTheMessage()
+    {
+        connect(&m_form->queue(), &ConversionQueue::rowStarted, this,
+            [this] { QTimer::singleShot(200, m_inhibitor, &RecordingInhibitor::announceSleep); });
+        m_form->startButtonClick();
+        QCOMPARE(m_form->fileList().status(0), u"100%"_s);
+        QCOMPARE(m_dialogs.messageTexts(),
+            QStringList({ u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s }));
+        QCOMPARE(m_dialogs.calls.first().message.caption, u"System Message"_s);
+        m_inhibitor->announceSleep(); // idle now: no message
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        QVERIFY(!m_form->conversionRunning());
+    }
+};
+
+QTEST_MAIN(TestClosePath)
+#include "tst_closepath.moc"

@@ -1,0 +1,440 @@
+// The trim and effect dialogs as a user works them: typing over the time fields, the preview
+// of the trim dialog, and what OK and Cancel leave in the row's job.
+
+#include "core/previewarea.h"
+#include "core/startrecord.h"
+#include "platform/childprocess.h"
+#include "platform/recordingdialogs.h"
+#include "platform/recordingwindowembedding.h"
+#include "playback/dialogcommands.h"
+#include "playback/effectwindow.h"
+#include "playback/selectiontrackbar.h"
+#include "playback/timecodeedit.h"
+#include "playback/trimwindow.h"
+#include "sources/filelist.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kStandins = QStringLiteral(TOLM_SOURCE_DIR "/tests/playback/standin");
+
+TStartRecord job(const QString &duration, const QString &start = u"00:00:00"_s, const QString &length = {})
+{
+    TStartRecord record;
+    record.SourcePath = u"/media/clip.ogv"_s;
+    record.Duration = duration;
+    record.StartTime = start;
+    record.Length = length.isEmpty() ? duration : length;
+    record.Volume = 100;
+    return record;
+}
+
+// Counts Stop calls the dialogs make on the main preview.
+class CountingPreview : public PreviewArea
+{
+public:
+    void Stop() override { ++stops; }
+    int stops = 0;
+};
+
+// Puts the caret before `position` as a mouse press there would, then types `keys`.
+void typeAt(TimeCodeEdit *edit, int position, const QString &keys)
+{
+    edit->setFocus();
+    edit->setCursorPosition(position);
+    edit->selectCaretCharacter();
+    QTest::keyClicks(edit, keys);
+}
+
+} // namespace
+
+class TestTrimEffect : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> m_owner;
+    std::unique_ptr<FileList> m_list;
+    QTreeWidget *m_view = nullptr;
+    RecordingDialogs m_dialogs;
+    RecordingWindowEmbedding m_windows;
+    CountingPreview m_preview;
+    TtrimFrm *m_trim = nullptr;
+    TEffectFrm *m_effect = nullptr;
+
+    // Runs act() on the dialog once it is shown modally (the test goes on inside exec()).
+    static void whenModal(const std::function<void(QDialog *)> &act)
+    {
+        auto poll = std::make_shared<std::function<void()>>();
+        *poll = [act, poll] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                act(dialog);
+                return;
+            }
+            QTimer::singleShot(10, *poll);
+        };
+        QTimer::singleShot(0, *poll);
+    }
+
+    // Opens the trim dialog on a job not yet in any list, as its OpenTrimDialog would.
+    void openTrim(const TStartRecord &record)
+    {
+        QVERIFY(m_trim->load(record));
+        m_trim->show();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { ChildProcess::setProgramFolder(kStandins); }
+
+    void init()
+    {
+        m_owner = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint); // as the main window
+        m_owner->setGeometry(249, 113, 795, 562);
+        m_view = new QTreeWidget(m_owner.get());
+        m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        m_list = std::make_unique<FileList>(m_view);
+        m_dialogs = RecordingDialogs();
+        m_windows = RecordingWindowEmbedding();
+        m_windows.playersShowWindows = true;
+        m_preview = CountingPreview();
+        m_trim = new TtrimFrm(m_dialogs, m_windows, QStringLiteral(TOLM_PROGRAM_DIR), m_owner.get());
+        m_effect = new TEffectFrm(m_owner.get());
+        m_owner->show();
+    }
+
+    void cleanup()
+    {
+        m_list.reset();
+        m_owner.reset();
+    }
+
+    void newRowSelectsTheWholeFile()
+    {
+        openTrim(job(u"00:03:00"_s));
+        QCOMPARE(m_trim->windowTitle(), u"Trim"_s);
+        QCOMPARE(m_trim->size(), QSize(445, 369));
+        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
+        QCOMPARE(m_trim->edit2->text(), u"00:03:00"_s);
+        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s);
+        QCOMPARE(m_trim->Edit3->accessibleName(), u"00:03:00"_s);
+        QCOMPARE(m_trim->TrackBar1->maximum(), 180);
+        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
+        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 180);
+        QCOMPARE(m_trim->TrackBar1->value(), 0);
+        QCOMPARE(m_trim->endBtn->toolTip(), u"Set End Poiont"_s);
+        QCOMPARE(m_trim->startBtn->toolTip(), u"Set Start Point"_s);
+        QVERIFY(m_trim->playBtn->isVisible() && !m_trim->pauseBtn->isVisible());
+    }
+
+    // Steps are "<field><position>:<keys>", s for the start field and e for the end field.
+    void typing_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<int>("selected"); // the character selected afterwards in the last field typed in
+        const auto row = [](const char *name, const QStringList &steps, const QString &start, const QString &end,
+                             const QString &length,
+                             int selected) { QTest::newRow(name) << steps << start << end << length << selected; };
+        // A three-minute file, opened with everything selected.
+        row("7 over tens of minutes becomes 0", { u"s3:7"_s }, u"00:00:00"_s, u"00:03:00"_s, u"00:03:00"_s, 4);
+        row("digit on a colon", { u"s2:5"_s }, u"00:00:00"_s, u"00:03:00"_s, u"00:03:00"_s, 2);
+        row("letters ignored", { u"s7:x-"_s }, u"00:00:00"_s, u"00:03:00"_s, u"00:03:00"_s, 7);
+        row("start typed over", { u"s6:15"_s }, u"00:00:15"_s, u"00:03:00"_s, u"00:02:45"_s, -1);
+        row("end past the file undone", { u"e4:4"_s }, u"00:00:00"_s, u"00:03:00"_s, u"00:03:00"_s, 4);
+        row("end at the file's end", { u"e6:00"_s }, u"00:00:00"_s, u"00:03:00"_s, u"00:03:00"_s, -1);
+        row("end before start undone", { u"s6:10"_s, u"e4:0"_s }, u"00:00:10"_s, u"00:03:00"_s, u"00:02:50"_s, 4);
+        row("start equals end", { u"s4:3"_s }, u"00:03:00"_s, u"00:03:00"_s, u"00:00:00"_s, 5);
+        row("start after end undone", { u"e4:1"_s, u"s4:2"_s }, u"00:00:00"_s, u"00:01:00"_s, u"00:01:00"_s, 4);
+    }
+    void typing()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, length);
+        QFETCH(int, selected);
+        openTrim(job(u"00:03:00"_s));
+        TimeCodeEdit *edit = nullptr;
+        for (const QString &step : steps) {
+            edit = step.startsWith(u's') ? m_trim->edit1 : m_trim->edit2;
+            typeAt(edit, step.section(u':', 0, 0).mid(1).toInt(), step.section(u':', 1));
+        }
+        QCOMPARE(m_trim->edit1->text(), start);
+        QCOMPARE(m_trim->edit2->text(), end);
+        QCOMPARE(m_trim->Edit3->text(), length);
+        if (selected >= 0) {
+            QCOMPARE(edit->selectionStart(), selected);
+            QCOMPARE(edit->selectedText().size(), 1);
+        }
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    void backspaceMovesLeftAndNeverDeletes()
+    {
+        openTrim(job(u"00:03:00"_s));
+        typeAt(m_trim->edit1, 4, {});
+        QTest::keyClick(m_trim->edit1, Qt::Key_Backspace);
+        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
+        QCOMPARE(m_trim->edit1->selectionStart(), 3);
+        QCOMPARE(m_trim->edit1->selectedText(), u"0"_s);
+        m_trim->edit1->setCursorPosition(0);
+        QTest::keyClick(m_trim->edit1, Qt::Key_Backspace);
+        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
+    }
+
+    void hoursBeyondADayAreNoTime()
+    {
+        openTrim(job(u"00:03:00"_s));
+        typeAt(m_trim->edit1, 0, u"3"_s);
+        QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"'30:00:00' is not a valid time."_s }));
+        QCOMPARE(m_dialogs.calls.first().message.caption, u"TOLM Audio Converter"_s);
+        QCOMPARE(m_trim->edit1->text(), u"30:00:00"_s); // the typed text stays
+        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s); // the length keeps its last value
+        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
+    }
+
+    void pointsFromTheThumb()
+    {
+        openTrim(job(u"00:03:00"_s));
+        m_trim->TrackBar1->setValue(40);
+        QCOMPARE(m_trim->StaticText1->text(), u"00:00:40"_s);
+        QCOMPARE(m_trim->StaticText1->accessibleName(), u"00:00:40"_s);
+        m_trim->startBtnClick();
+        QCOMPARE(m_trim->edit1->text(), u"00:00:40"_s);
+        QCOMPARE(m_trim->TrackBar1->selectionStart(), 40);
+        m_trim->TrackBar1->setValue(100);
+        m_trim->endBtnClick();
+        QCOMPARE(m_trim->edit2->text(), u"00:01:40"_s);
+        QCOMPARE(m_trim->Edit3->text(), u"00:01:00"_s);
+        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 100);
+        // Start at or after the end, end at or before the start: nothing.
+        m_trim->TrackBar1->setValue(100);
+        m_trim->startBtnClick();
+        QCOMPARE(m_trim->edit1->text(), u"00:00:40"_s);
+        m_trim->TrackBar1->setValue(40);
+        m_trim->endBtnClick();
+        QCOMPARE(m_trim->edit2->text(), u"00:01:40"_s);
+
+        m_trim->resetBtnClick();
+        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
+        QCOMPARE(m_trim->edit2->text(), u"00:03:00"_s);
+        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s);
+        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
+        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 180);
+    }
+
+    void previewInTheDialog()
+    {
+        openTrim(job(u"00:00:05"_s, u"00:00:02"_s, u"00:00:02"_s));
+        m_trim->playBtnClick();
+        // Right after opening the thumb is at 0, not at the selection start.
+        QCOMPARE(m_trim->session().lastCommand().text, u"mirplay qzv  -ss  0 -x 320 -y 240  \"/media/clip.ogv\" "_s);
+        QVERIFY(m_trim->isTicking() && m_trim->pauseBtn->isVisible() && !m_trim->playBtn->isVisible());
+        const qint64 first = m_trim->session().processId();
+        m_trim->trimTimerTick();
+        QCOMPARE(m_trim->TrackBar1->value(), 1);
+        // The thumb moved: the next tick starts a player there.
+        m_trim->TrackBar1->setValue(3);
+        m_trim->trimTimerTick();
+        QVERIFY(m_trim->session().processId() != first);
+        QCOMPARE(m_trim->session().lastCommand().arguments.at(2), u"3"_s);
+        // Paused, the thumb moved: Play starts anew instead of resuming.
+        m_trim->pauseBtnClick();
+        const qint64 second = m_trim->session().processId();
+        m_trim->TrackBar1->setValue(4);
+        m_trim->playBtnClick();
+        QVERIFY(m_trim->session().processId() != second);
+        QCOMPARE(m_windows.keys.size(), 1); // the pause only
+        // To the end of the file (5 s): Q, and the thumb back at the selection start.
+        m_trim->trimTimerTick();
+        m_trim->trimTimerTick();
+        QCOMPARE(m_windows.keys.last().key, PlayerKey::Quit);
+        QCOMPARE(m_trim->TrackBar1->value(), 2);
+        QCOMPARE(m_trim->StaticText1->text(), u"00:00:02"_s);
+        QVERIFY(!m_trim->isTicking() && m_trim->playBtn->isVisible());
+    }
+
+    void closingEndsTheDialogsPlayer()
+    {
+        openTrim(job(u"00:01:00"_s));
+        m_trim->playBtnClick();
+        QVERIFY(m_trim->session().isRunning());
+        m_trim->close(); // the title bar's close button
+        QVERIFY(!m_trim->session().isRunning());
+        QVERIFY(!m_trim->isTicking());
+        QVERIFY(m_trim->playBtn->isVisibleTo(m_trim) && !m_trim->pauseBtn->isVisibleTo(m_trim));
+    }
+
+    void okWritesStartAndLengthOnly_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void okWritesStartAndLengthOnly()
+    {
+        QFETCH(bool, ok);
+        m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
+        m_list->appendRow(u"b"_s, {}, u"00:00:40"_s, {}, job(u"00:00:40"_s));
+        m_list->appendRow(u"c"_s, {}, u"00:00:50"_s, {}, job(u"00:00:50"_s));
+        m_view->topLevelItem(2)->setSelected(true);
+        m_view->topLevelItem(1)->setSelected(true);
+        const TStartRecord before = m_list->job(1);
+        QPoint shownAt;
+        int shownWidth = 0;
+        whenModal([&](QDialog *dialog) {
+            shownAt = dialog->pos();
+            shownWidth = dialog->frameGeometry().width();
+            QCOMPARE(m_trim->edit2->text(), u"00:00:40"_s); // the first selected row's job
+            typeAt(m_trim->edit1, 7, u"5"_s);
+            typeAt(m_trim->edit2, 6, u"12"_s);
+            QCOMPARE(m_trim->Edit3->text(), u"00:00:07"_s);
+            (ok ? m_trim->BitBtn3 : m_trim->BitBtn5)->click();
+        });
+        OpenTrimDialog(*m_trim, *m_list, m_preview, true, m_dialogs, m_owner.get());
+        QCOMPARE(m_preview.stops, 1);
+        QVERIFY(shownWidth >= 445);
+        QCOMPARE(shownAt, QPoint(249 + (795 - 445) / 2, 113 + 94));
+        TStartRecord expected = before;
+        if (ok) {
+            expected.StartTime = u"00:00:05"_s;
+            expected.Length = u"00:00:07"_s;
+        }
+        const TStartRecord &after = m_list->job(1);
+        QCOMPARE(after.StartTime, expected.StartTime);
+        QCOMPARE(after.Length, expected.Length);
+        QCOMPARE(after.Duration, expected.Duration);
+        QCOMPARE(after.Volume, expected.Volume);
+        QCOMPARE(m_list->job(2).Length, u"00:00:50"_s);
+        QCOMPARE(m_list->view()->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:40"_s);
+    }
+
+    void zeroLengthIsStored()
+    {
+        m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
+        whenModal([&](QDialog *) {
+            typeAt(m_trim->edit1, 6, u"30"_s);
+            QCOMPARE(m_trim->Edit3->text(), u"00:00:00"_s);
+            m_trim->BitBtn3->click();
+        });
+        OpenTrimDialog(*m_trim, *m_list, m_preview, false, m_dialogs, m_owner.get());
+        QCOMPARE(m_preview.stops, 0);
+        QCOMPARE(m_list->job(0).StartTime, u"00:00:30"_s);
+        QCOMPARE(m_list->job(0).Length, u"00:00:00"_s);
+    }
+
+    void noTargetRow_data()
+    {
+        QTest::addColumn<bool>("trim");
+        QTest::newRow("trim") << true;
+        QTest::newRow("effect") << false;
+    }
+    void noTargetRow()
+    {
+        QFETCH(bool, trim);
+        m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
+        m_list->appendRow(u"b"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
+        if (trim)
+            OpenTrimDialog(*m_trim, *m_list, m_preview, true, m_dialogs, m_owner.get());
+        else
+            OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
+        QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"First select a file in the filelist!"_s }));
+        QCOMPARE(m_preview.stops, 0);
+    }
+
+    void unknownDurationIsNotTrimmed()
+    {
+        m_list->appendRow(u"a"_s, {}, u"--:--:--"_s, {}, job(u"--:--:--"_s));
+        OpenTrimDialog(*m_trim, *m_list, m_preview, false, m_dialogs, m_owner.get());
+        QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"'--' is not a valid integer value"_s }));
+        QCOMPARE(m_list->job(0).Length, u"--:--:--"_s);
+    }
+
+    void effect_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("moveTo");
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("result");
+        QTest::newRow("to 400") << 100 << 400 << false << true << 400;
+        QTest::newRow("to 0") << 100 << 0 << false << true << 0;
+        QTest::newRow("cancelled") << 100 << 250 << false << false << 100;
+        QTest::newRow("reset") << 300 << 50 << true << true << 100;
+    }
+    void effect()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, moveTo);
+        QFETCH(bool, reset);
+        QFETCH(bool, ok);
+        QFETCH(int, result);
+        TStartRecord record = job(u"00:00:30"_s);
+        record.Volume = stored;
+        m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, record);
+        int opened = -1;
+        QPoint shownAt;
+        int shownWidth = 0;
+        whenModal([&](QDialog *dialog) {
+            shownAt = dialog->pos();
+            shownWidth = dialog->frameGeometry().width();
+            opened = m_effect->TrackBar1->value();
+            m_effect->TrackBar1->setValue(moveTo);
+            QCOMPARE(m_effect->vsize->text(), QString::number(moveTo));
+            QCOMPARE(m_effect->vsize->accessibleName(), QString::number(moveTo));
+            QVERIFY(m_effect->vsize->isVisible());
+            if (reset)
+                m_effect->suiButton4->click();
+            (ok ? m_effect->okBtn : m_effect->suiButton3)->click();
+        });
+        OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
+        QCOMPARE(opened, stored);
+        QCOMPARE(m_list->job(0).Volume, result);
+        QVERIFY(shownWidth >= 413);
+        QCOMPARE(shownAt, QPoint(249 + (795 - 413) / 2, 113 + 94));
+    }
+
+    void effectScaleAndValueLabel()
+    {
+        QCOMPARE(m_effect->windowTitle(), u"Effect"_s);
+        QCOMPARE(m_effect->size(), QSize(413, 176));
+        QCOMPARE(m_effect->TrackBar1->width(), 400);
+        QStringList scale;
+        int lastLeft = -1;
+        for (QLabel *label :
+            { m_effect->Label14, m_effect->Label15, m_effect->Label16, m_effect->Label1, m_effect->Label2 }) {
+            scale << label->text();
+            QVERIFY(label->x() > lastLeft);
+            lastLeft = label->x();
+        }
+        QCOMPARE(scale, QStringList({ u"0%"_s, u"100%"_s, u"200%"_s, u"300%"_s, u"400%"_s }));
+        QVERIFY(!m_effect->vsize->isVisible());
+        m_effect->show();
+        for (const auto &[position, left] : { std::pair { 100, 112 }, { 207, 219 }, { 208, 203 }, { 400, 389 } }) {
+            m_effect->TrackBar1->setValue(position);
+            QCOMPARE(m_effect->vsize->x(), left);
+        }
+        // The same value again is no change: the label stays hidden once hidden.
+        m_effect->vsize->hide();
+        m_effect->TrackBar1->setValue(400);
+        QVERIFY(!m_effect->vsize->isVisible());
+    }
+};
+
+QTEST_MAIN(TestTrimEffect)
+#include "tst_trimeffect.moc"

@@ -1,0 +1,220 @@
+// Trim and volume end to end in the window: rows set through the real dialogs, converted by
+// the real transcoder, and the outputs measured by outside tools (gst-discoverer-1.0, sox).
+
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/mainwindowcontrols.h"
+#include "platform/childprocess.h"
+#include "platform/recordingdesktopservices.h"
+#include "platform/recordingdialogs.h"
+#include "platform/recordingpowercontrol.h"
+#include "playback/effectwindow.h"
+#include "playback/timecodeedit.h"
+#include "playback/trimwindow.h"
+#include "sources/filelist.h"
+#include "testmedia.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
+constexpr int kPcmWav = 9; // "WAV - Waveform Audio (*.wav)": PCM, the volume applies
+constexpr int kRate = 44100;
+constexpr double kToneAmplitude = 0.5;
+
+double tone(qint64 frame)
+{
+    return kToneAmplitude * std::sin(2 * M_PI * 440.0 * double(frame) / kRate);
+}
+
+// Runs act() once a modal dialog is up (the test goes on inside exec()).
+void whenModal(const std::function<void()> &act)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, poll] {
+        if (QApplication::activeModalWidget()) {
+            act();
+            return;
+        }
+        QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+QString run(const QString &program, const QStringList &arguments, bool errorChannel = false)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(errorChannel ? process.readAllStandardError() : process.readAllStandardOutput());
+}
+
+double discoveredSeconds(const QString &path)
+{
+    const QString text = run(u"gst-discoverer-1.0"_s, { path });
+    const qsizetype at = text.indexOf(u"Duration: "_s);
+    if (at < 0)
+        return -1;
+    const QStringList hms = text.mid(at + 10, 14).trimmed().split(u':');
+    return hms.size() == 3 ? hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble() : -1;
+}
+
+// sox's "stat" figure of that name ("RMS     amplitude", "Maximum amplitude").
+double soxStat(const QString &path, const QString &name)
+{
+    const QString text = run(u"sox"_s, { path, u"-n"_s, u"stat"_s }, true);
+    for (const QString &line : text.split(u'\n')) {
+        if (line.startsWith(name))
+            return line.section(u':', 1).trimmed().toDouble();
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestTrimEffectRoad : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    RecordingDialogs m_dialogs;
+    RecordingDesktopServices m_desktop;
+    RecordingPowerControl m_power;
+    std::unique_ptr<TForm1> m_form;
+
+    QString path(const QString &name) const { return m_root.filePath(name); }
+    void selectOnly(int row)
+    {
+        QTreeWidget *list = m_form->controls().list.listview;
+        list->clearSelection();
+        list->topLevelItem(row)->setSelected(true);
+    }
+    void convert()
+    {
+        m_form->startButtonClick();
+        for (int row = 0; row < m_form->fileList().rowCount(); ++row)
+            QCOMPARE(m_form->fileList().status(row), u"100%"_s);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        qputenv("HOME", QFile::encodeName(path(u"home"_s)));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(u"config"_s)));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(path(u"cache"_s)));
+        QVERIFY(QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"out"_s)));
+        ChildProcess::setProgramFolder(kProgramDir);
+        QVERIFY(
+            TestMedia::writeWav(path(u"twenty.wav"_s), kRate, 2, 20 * kRate, [](qint64 f, int) { return tone(f); }));
+        QVERIFY(TestMedia::writeWav(path(u"three.wav"_s), kRate, 2, 3 * kRate, [](qint64 f, int) { return tone(f); }));
+    }
+
+    void init()
+    {
+        m_dialogs = RecordingDialogs();
+        m_form = std::make_unique<TForm1>(
+            MainWindowServices { m_dialogs, m_desktop, m_power }, StartupEnvironment::fromSystem(kProgramDir));
+        m_form->show();
+        m_form->controls().output.pathdir->setText(path(u"out/"_s) + QString::fromLatin1(QTest::currentTestFunction()));
+        QVERIFY(QDir().mkpath(m_form->controls().output.pathdir->text()));
+        m_form->controls().output.profileBox->setCurrentIndex(kPcmWav);
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void trimmedRowConvertsToItsLength()
+    {
+        m_form->dropFiles({ path(u"twenty.wav"_s) });
+        QCOMPARE(m_form->fileList().rowCount(), 1);
+        whenModal([this] {
+            auto *trim = m_form->findChild<TtrimFrm *>();
+            QVERIFY(trim);
+            for (const auto &[edit, keys] : { std::pair { trim->edit1, u"05"_s }, { trim->edit2, u"12"_s } }) {
+                edit->setFocus();
+                edit->setCursorPosition(6);
+                edit->selectCaretCharacter();
+                QTest::keyClicks(edit, keys);
+            }
+            QCOMPARE(trim->Edit3->text(), u"00:00:07"_s);
+            trim->BitBtn3->click();
+        });
+        m_form->trimBtnClick();
+        QCOMPARE(m_form->fileList().job(0).StartTime, u"00:00:05"_s);
+        QCOMPARE(m_form->fileList().job(0).Length, u"00:00:07"_s);
+        convert();
+        const double seconds = discoveredSeconds(m_form->fileList().job(0).OutputPath);
+        QVERIFY2(qAbs(seconds - 7.0) < 0.05, qPrintable(QString::number(seconds)));
+    }
+
+    void volumeScalesTheLevel()
+    {
+        const QList<int> volumes { 100, 50, 0, 400 };
+        for (int i = 0; i < volumes.size(); ++i) {
+            m_form->dropFiles({ path(u"three.wav"_s) });
+            selectOnly(i);
+            whenModal([this, volume = volumes[i]] {
+                auto *effect = m_form->findChild<TEffectFrm *>();
+                QVERIFY(effect);
+                effect->TrackBar1->setValue(volume);
+                effect->okBtn->click();
+            });
+            m_form->effectBtnClick();
+            QCOMPARE(m_form->fileList().job(i).Volume, volumes[i]);
+        }
+        convert();
+        QStringList outputs;
+        for (int i = 0; i < volumes.size(); ++i)
+            outputs << m_form->fileList().job(i).OutputPath;
+        QCOMPARE(QSet<QString>(outputs.begin(), outputs.end()).size(), 4);
+
+        const double full = soxStat(outputs[0], u"RMS     amplitude"_s);
+        QVERIFY2(qAbs(full - kToneAmplitude / std::sqrt(2.0)) < 0.01, qPrintable(QString::number(full)));
+        const double half = soxStat(outputs[1], u"RMS     amplitude"_s);
+        const double decibels = 20 * std::log10(half / full);
+        QVERIFY2(qAbs(decibels + 6.02) < 0.2, qPrintable(QString::number(decibels)));
+        QCOMPARE(soxStat(outputs[2], u"Maximum amplitude"_s), 0.0);
+        QVERIFY(soxStat(outputs[3], u"Maximum amplitude"_s) > 0.99);
+
+        // Four times a half-scale tone is clipped at full scale: every sample keeps the sign of
+        // the tone it came from, where an overflow would wrap it round to the other side.
+        QProcess raw;
+        raw.start(u"sox"_s,
+            { outputs[3], u"-t"_s, u"raw"_s, u"-e"_s, u"signed"_s, u"-b"_s, u"16"_s, u"-c"_s, u"1"_s, u"-"_s });
+        QVERIFY(raw.waitForFinished(30000));
+        const QByteArray bytes = raw.readAllStandardOutput();
+        const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData());
+        const qint64 frames = bytes.size() / 2;
+        QVERIFY(frames > 2 * kRate);
+        qint64 wrong = 0;
+        qint64 clipped = 0;
+        for (qint64 f = 0; f < frames; ++f) {
+            const double source = tone(f);
+            if (qAbs(source) > 0.15 && (samples[f] > 0) != (source > 0))
+                ++wrong;
+            clipped += qAbs(samples[f]) >= 32700;
+        }
+        QCOMPARE(wrong, 0);
+        QVERIFY(clipped > frames / 3);
+    }
+};
+
+QTEST_MAIN(TestTrimEffectRoad)
+#include "tst_trimeffectroad.moc"
