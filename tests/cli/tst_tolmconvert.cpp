@@ -5,6 +5,8 @@
 #include "core/startrecord.h"
 #include "engine/conversioncommand.h"
 #include "platform/childprocess.h"
+#include "playback/jobedits.h"
+#include "playback/trimtimes.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profilejob.h"
 #include "sources/mediaprobe.h"
@@ -249,26 +251,27 @@ private Q_SLOTS:
     }
 
     // The range and volume options give the command the window composes for the same values in
-    // its trim and effect dialogs, and so the same file.
+    // its trim and effect dialogs (their own OK steps), and so the same file.
     void sameAsWindow_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("profile");
         QTest::addColumn<int>("quality");
-        QTest::addColumn<QString>("startTime"); // what the trim dialog stores, empty: untouched
-        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("dialogStart"); // typed into the trim dialog; empty: not opened
+        QTest::addColumn<QString>("dialogEnd");
         QTest::addColumn<int>("volume");
         QTest::addColumn<bool>("alsoConvert"); // also convert both ways and compare the files
 
         QTest::newRow("untouched") << QStringList() << kMp3 << 1 << QString() << QString() << 100 << false;
         QTest::newRow("start and end, volume")
             << QStringList { u"--start"_s, u"00:00:02"_s, u"--end"_s, u"7"_s, u"--volume"_s, u"250"_s } << kMp3 << 1
-            << u"00:00:02"_s << u"00:00:05"_s << 250 << true;
+            << u"00:00:02"_s << u"00:00:07"_s << 250 << true;
         QTest::newRow("length, silent") << QStringList { u"--start"_s, u"3"_s, u"--length"_s, u"00:00:04"_s,
             u"--volume"_s, u"0"_s } << kMp3
-                                        << 2 << u"00:00:03"_s << u"00:00:04"_s << 0 << false;
+                                        << 2 << u"00:00:03"_s << u"00:00:07"_s << 0 << false;
+        // The dialog lets the end go no further than the file's end.
         QTest::newRow("end past the file") << QStringList { u"--start"_s, u"8"_s, u"--end"_s, u"00:05:00"_s } << kMp3
-                                           << 1 << u"00:00:08"_s << u"00:00:02"_s << 100 << false;
+                                           << 1 << u"00:00:08"_s << u"00:00:10"_s << 100 << false;
         QTest::newRow("lossless") << QStringList { u"--length"_s, u"5"_s, u"--volume"_s, u"50"_s }
                                   << u"FLAC - Free Lossless Audio Codec (*.flac)"_s << 1 << u"00:00:00"_s
                                   << u"00:00:05"_s << 50 << true;
@@ -282,8 +285,8 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(QString, profile);
         QFETCH(int, quality);
-        QFETCH(QString, startTime);
-        QFETCH(QString, length);
+        QFETCH(QString, dialogStart);
+        QFETCH(QString, dialogEnd);
         QFETCH(int, volume);
         QFETCH(bool, alsoConvert);
         const QString source = path(u"ten.wav"_s);
@@ -294,11 +297,12 @@ private Q_SLOTS:
 
         TStartRecord job = windowRecord(source, profile, quality, out);
         QCOMPARE(job.Duration, u"00:00:10"_s);
-        if (!startTime.isEmpty()) {
-            job.StartTime = startTime;
-            job.Length = length;
+        if (!dialogStart.isEmpty()) {
+            const TrimCheck check = CheckTrimField(TrimField::End, dialogStart, dialogEnd, 10);
+            QCOMPARE(check.outcome, TrimCheck::Accepted);
+            QVERIFY(ApplyTrim(job, dialogStart, check.length));
         }
-        job.Volume = volume;
+        ApplyVolume(job, volume);
         const QString window = BuildConversionCommand(job).text;
 
         const QStringList qualities { u"high"_s, u"normal"_s, u"low"_s };
