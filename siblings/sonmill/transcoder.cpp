@@ -141,7 +141,11 @@ std::optional<Failure> Transcoder::checkInput() const
         return Failures::kInputFolder;
     if (::access(m_options.input.c_str(), R_OK) != 0)
         return Failures::kInputUnreadable;
-    if (S_ISREG(status.st_mode) && status.st_size == 0)
+    // A pipe, socket or device would block the first read (or never end) before any
+    // watchdog runs.
+    if (!S_ISREG(status.st_mode))
+        return Failures::kInputNotRegular;
+    if (status.st_size == 0)
         return Failures::kInputEmpty;
     return std::nullopt;
 }
