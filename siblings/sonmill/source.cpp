@@ -126,7 +126,7 @@ std::optional<Failure> Source::build(const std::string &path)
     g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
     g_signal_connect(decodebin.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), this);
     g_signal_connect(decodebin.get(), "autoplug-query", G_CALLBACK(onAutoplugQuery), this);
-    media::preferOwnDemuxers(decodebin.get());
+    media::preferOwnDemuxers(decodebin.get(), path.c_str());
     m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
     return std::nullopt;
 }
