@@ -282,7 +282,7 @@ std::optional<Failure> Transcoder::convert()
         if (count == 0)
             continue;
         if (!m_encoder->write(block.frames() + skip * channels, count))
-            return Failures::kEncode;
+            return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
         m_outputFrames += count;
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
@@ -295,7 +295,7 @@ std::optional<Failure> Transcoder::convert()
 std::optional<Failure> Transcoder::finishOutput()
 {
     if (!m_encoder->finish())
-        return Failures::kWrite;
+        return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
     // Tags the demuxers sent late (after the first audio) are part of the set by now.
