@@ -351,6 +351,47 @@ private Q_SLOTS:
         QVERIFY2(std::fabs(m.captured(1).toDouble() - real) < 0.15, qPrintable(result.output));
     }
 
+    // An MP3 whose Info or Xing header states a frame count its bytes cannot hold (a
+    // damaged or edited header): the length comes from the frames themselves.
+    void implausibleFrameCount_data()
+    {
+        QTest::addColumn<QStringList>("encoding");
+        QTest::addColumn<quint32>("frames");
+        const QStringList constant { u"-ab"_s, u"128k"_s }; // LAME's Info header
+        const QStringList variable { u"-qscale"_s, u"4"_s }; // its Xing header
+        QTest::newRow("Info, 2^32 - 1 frames") << constant << quint32(0xFFFFFFFF);
+        QTest::newRow("Info, no frames") << constant << quint32(0);
+        QTest::newRow("Info, one frame") << constant << quint32(1);
+        QTest::newRow("Xing, 2^32 - 1 frames") << variable << quint32(0xFFFFFFFF);
+        QTest::newRow("Xing, ten frames") << variable << quint32(10);
+    }
+    void implausibleFrameCount()
+    {
+        QFETCH(QStringList, encoding);
+        QFETCH(quint32, frames);
+        const QString mp3 = path(u"count.mp3"_s);
+        QVERIFY(
+            run(conversionArguments(m_tone, mp3, QStringList { u"-acodec"_s, u"libmp3lame"_s } + encoding), kBoundMs)
+                .exitCode
+            == 0);
+        QFile file(mp3);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray data = file.readAll();
+        const qsizetype header = std::max(data.indexOf("Info"), data.indexOf("Xing"));
+        QVERIFY(header > 0 && header < 64);
+        for (int i = 0; i < 4; ++i)
+            data[header + 8 + i] = char(frames >> (24 - 8 * i));
+        QVERIFY(file.seek(0) && file.write(data) == data.size());
+        file.close();
+
+        const Result probe = run(ProbeCommand(mp3, path(u"count-probe.wav"_s)).arguments, kBoundMs);
+        QVERIFY2(std::fabs(durationLine(probe.output) - 3.0) < 0.1, qPrintable(probe.output));
+        const QString output = path(u"count.wav"_s);
+        const Result converted = run(conversionArguments(mp3, output, {}), kBoundMs);
+        QVERIFY2(converted.exitCode == 0, qPrintable(converted.output));
+        QVERIFY(std::fabs(inspect(output).seconds - 3.0) < 0.1);
+    }
+
     // Quotes, blanks, '#', '?', a leading dash and bytes that are not UTF-8, in and out.
     void awkwardNames()
     {
