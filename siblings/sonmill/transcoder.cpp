@@ -123,7 +123,8 @@ std::optional<Failure> Transcoder::copyStream()
     if (auto failure = m_copy->run(
             m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
         return failure;
-    writeTags(m_output.path(), m_format.container, tags);
+    if (auto failure = writeTags(m_output.path(), m_format.container, tags))
+        return failure;
     const std::uint64_t bytes = fileSizeOf(m_output.path());
     if (auto failure = m_output.commit())
         return failure;
@@ -299,7 +300,8 @@ std::optional<Failure> Transcoder::finishOutput()
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
     // Tags the demuxers sent late (after the first audio) are part of the set by now.
-    writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get()));
+    if (auto failure = writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get())))
+        return failure;
     if (auto failure = m_output.commit())
         return failure;
     const std::int64_t position = nsOf(m_outputFrames, m_settings.rate);

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -153,6 +154,41 @@ private Q_SLOTS:
         QVERIFY(!result.output.contains(u"global"_s));
         // Stopped when the disk filled, not after encoding the whole input.
         QVERIFY2(largestReportedSize(result.output) <= kDiskBytes + kSlackBytes, qPrintable(result.output));
+        QVERIFY(QDir(m_disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    }
+
+    // The disk fills up while the tags go in (the tag library rewrites the finished file in
+    // place): the run fails as for any refused write, and no damaged file is left.
+    void diskFullForTheTags()
+    {
+        if (!m_mounted)
+            QSKIP("needs a small disk of its own (mounting a tmpfs as root)");
+        const QString tagged = path(u"tagged.flac"_s);
+        QVERIFY(make(u"audiotestsrc num-buffers=130 ! audio/x-raw,rate=44100,channels=2 ! "
+                     "taginject tags=\"title=Song,comment=%1\" ! flacenc ! filesink location=%2"_s.arg(
+                         QString(20000, u'x'), u"%1"_s),
+            tagged));
+        const QStringList options { u"-acodec"_s, u"libmp3lame"_s, u"-ab"_s, u"128k"_s, u"-ac"_s, u"2"_s };
+        const QString roomy = path(u"tagged.mp3"_s);
+        QVERIFY(run(conversionArguments(tagged, roomy, options)).exitCode == 0);
+        const qint64 whole = QFileInfo(roomy).size();
+
+        // Room for the audio, not for the whole file with its tags.
+        const QString filler = m_disk + u"/filler"_s;
+        QFile fill(filler);
+        QVERIFY(fill.open(QIODevice::WriteOnly));
+        QVERIFY(fill.resize(0));
+        QStorageInfo disk(m_disk);
+        const QByteArray block(4096, '\0');
+        while (disk.refresh(), disk.bytesAvailable() > whole - 8192)
+            QVERIFY(fill.write(block) == block.size() && fill.flush());
+        fill.close();
+
+        const QString output = m_disk + u"/tagged.mp3"_s;
+        const Result result = runOnSmallDisk(conversionArguments(tagged, output, options));
+        QFile::remove(filler);
+        QVERIFY2(result.finished && result.exitCode == 7, qPrintable(result.output));
+        QVERIFY(result.output.endsWith(u"Error: Could not write the output file\n"_s));
         QVERIFY(QDir(m_disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     }
 };
