@@ -2,23 +2,79 @@
 
 #include "media/gstptr.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace media {
 namespace {
 
 constexpr const char *kOwnMp4Demuxer = "tolmmp4demux";
+constexpr const char *kOwnWavDemuxer = "tolmwavdemux";
+
+std::string_view mediaType(GstCaps *caps)
+{
+    if (!caps || gst_caps_is_empty(caps))
+        return {};
+    return gst_structure_get_name(gst_caps_get_structure(caps, 0));
+}
 
 bool isMp4(GstCaps *caps)
 {
-    if (!caps || gst_caps_is_empty(caps))
-        return false;
-    const std::string_view type = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+    const std::string_view type = mediaType(caps);
     return type == "video/quicktime" || type == "audio/x-m4a" || type == "application/x-3gp";
+}
+
+std::uint32_t littleEndian32(const unsigned char *p)
+{
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+}
+
+// GStreamer's WAV reader looks for another chunk header wherever the last chunk ended
+// (without its pad byte) and, finding less than a header there, ends the stream before
+// any audio. True for a RIFF WAVE file where that happens: an odd-sized chunk, or a few
+// bytes after the last whole chunk. A file cut off inside its last chunk is not one: that
+// reader plays what there is.
+bool wavEndsOffChunk(const char *path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat status = {};
+    unsigned char header[12];
+    bool offChunk = false;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::pread(fd, header, 12, 0) == 12
+        && std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "WAVE", 4) == 0) {
+        const auto size = static_cast<std::uint64_t>(status.st_size);
+        constexpr int kMaxChunks = 256;
+        std::uint64_t at = 12;
+        bool odd = false;
+        for (int chunk = 0; chunk < kMaxChunks && at + 8 <= size; ++chunk) {
+            if (::pread(fd, header, 8, static_cast<off_t>(at)) != 8)
+                break;
+            const std::uint32_t length = littleEndian32(header + 4);
+            odd = odd || (length & 1);
+            at += 8 + std::uint64_t(length) + (length & 1);
+        }
+        offChunk = at < size || (at == size && odd);
+    }
+    ::close(fd);
+    return offChunk;
+}
+
+const char *ownDemuxerFor(GstCaps *caps, bool ownWav)
+{
+    if (isMp4(caps))
+        return kOwnMp4Demuxer;
+    if (ownWav && mediaType(caps) == "audio/x-wav")
+        return kOwnWavDemuxer;
+    return nullptr;
 }
 
 std::string_view factoryName(GstElement *element)
@@ -37,11 +93,12 @@ bool isDemuxer(GstElementFactory *factory)
 // Runs on a streaming thread. decodebin offers the factories it would try, best first; a
 // new list with ours in front replaces it.
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-GValueArray *onAutoplugSort(GstElement *, GstPad *, GstCaps *caps, GValueArray *factories, gpointer)
+GValueArray *onAutoplugSort(GstElement *, GstPad *, GstCaps *caps, GValueArray *factories, gpointer ownWav)
 {
-    if (!isMp4(caps))
+    const char *name = ownDemuxerFor(caps, GPOINTER_TO_INT(ownWav) != 0);
+    if (!name)
         return nullptr; // decodebin's own order
-    GstElementFactory *own = gst_element_factory_find(kOwnMp4Demuxer);
+    GstElementFactory *own = gst_element_factory_find(name);
     if (!own)
         return nullptr;
     GValueArray *sorted = g_value_array_new(factories->n_values + 1);
@@ -73,11 +130,12 @@ void report(GstElement *bin)
 
 } // namespace
 
-void preferOwnDemuxers(GstElement *decodebin)
+void preferOwnDemuxers(GstElement *decodebin, const char *path)
 {
     if (const char *setting = std::getenv("TOLM_OWN_DEMUXERS"); setting && std::strcmp(setting, "0") == 0)
         return;
-    g_signal_connect(decodebin, "autoplug-sort", G_CALLBACK(onAutoplugSort), nullptr);
+    const bool ownWav = wavEndsOffChunk(path);
+    g_signal_connect(decodebin, "autoplug-sort", G_CALLBACK(onAutoplugSort), GINT_TO_POINTER(ownWav));
 }
 
 bool skipsParserAfterMp4(GstPad *pad, GstElementFactory *factory)

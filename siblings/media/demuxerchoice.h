@@ -8,8 +8,11 @@ namespace media {
 // players never pick it) before GStreamer's for MP4, M4A, MOV and 3GP files. Ours reads
 // the first AAC track with memory that does not grow with the file; a file it does not
 // read cleanly it refuses when it starts, and the decodebin goes on to GStreamer's reader.
+// A WAV file whose chunks do not end where the file does (the pad byte after an odd-sized
+// chunk, a few stray bytes after the last one) goes to our libsndfile reader
+// (tolmwavdemux, also without a rank): GStreamer's reader then finds no audio at all.
 // Setting TOLM_OWN_DEMUXERS=0 leaves every file to GStreamer's readers.
-void preferOwnDemuxers(GstElement *decodebin);
+void preferOwnDemuxers(GstElement *decodebin, const char *path);
 
 // True for a parser a decodebin should not put behind an MPEG-4 reader's AAC frames: they
 // come whole and with their configuration, and a parser drops those lying before the

@@ -134,6 +134,7 @@ public:
     }
 
     std::uint64_t bytesWritten() const override { return m_mp4 ? m_mp4Writer.size() : m_file.size(); }
+    bool outputFailed() const override { return m_mp4 ? m_mp4Writer.failed() : m_file.failed(); }
 
 private:
     bool encodePending()
@@ -152,10 +153,10 @@ private:
                 break;
             if (output.Length == 0)
                 break;
-            if (m_mp4)
-                m_mp4Writer.addFrame(output.Buffer, output.Length);
-            else
-                m_file.write(output.Buffer, output.Length);
+            const bool written = m_mp4 ? m_mp4Writer.addFrame(output.Buffer, output.Length)
+                                       : m_file.write(output.Buffer, output.Length);
+            if (!written)
+                return false;
         }
         m_encodedSamples += kFrameSamples;
         m_filled = 0;

@@ -71,8 +71,9 @@ public:
             m_inputFrames += n;
             frames += n * channels;
             count -= n;
-            if (m_filled == kFrameSamples)
-                encodeFrame();
+            // A write the disk refused ends the run at once, not at the end of the input.
+            if (m_filled == kFrameSamples && !encodeFrame())
+                return false;
         }
         return true;
     }
@@ -85,15 +86,17 @@ public:
         while (m_encodedFrames * kFrameSamples < needed) {
             for (auto &channel : m_planar)
                 std::fill(channel.begin() + m_filled, channel.end(), 0.0f);
-            encodeFrame();
+            if (!encodeFrame())
+                return false;
         }
         return m_file.close();
     }
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
+    bool outputFailed() const override { return m_file.failed(); }
 
 private:
-    void encodeFrame()
+    bool encodeFrame()
     {
         // At 44.1 kHz a frame is one word longer now and then, to keep the nominal rate.
         int words = ac3::frameWords(m_rate, m_kbps);
@@ -111,10 +114,11 @@ private:
             input[c] = m_planar[c].data();
         m_frame.clear();
         m_frames->encode(input, words, sizeCode, m_frame);
-        m_file.write(m_frame.data(), m_frame.size());
+        const bool written = m_file.write(m_frame.data(), m_frame.size());
         m_wordsWritten += static_cast<std::uint64_t>(words);
         ++m_encodedFrames;
         m_filled = 0;
+        return written;
     }
 
     int m_channels = 0;

@@ -112,6 +112,22 @@ std::optional<Frame> mpegFrame(const unsigned char *h)
     return frame;
 }
 
+// The shortest and the longest frame a stream of this first frame's version, layer and
+// sample rate can have (the lowest bit rate without padding, the highest with it).
+struct FrameLengths
+{
+    std::uint32_t shortest;
+    std::uint32_t longest;
+};
+FrameLengths mpegFrameLengths(const unsigned char *h)
+{
+    unsigned char lowest[4] = { h[0], h[1], static_cast<unsigned char>((1 << 4) | (h[2] & 0x0C)), h[3] };
+    unsigned char highest[4] = { h[0], h[1], static_cast<unsigned char>((14 << 4) | (h[2] & 0x0C) | 2), h[3] };
+    const auto shortest = mpegFrame(lowest);
+    const auto longest = mpegFrame(highest);
+    return { shortest ? shortest->length : 0, longest ? longest->length : 0 };
+}
+
 std::optional<Frame> adtsFrame(const unsigned char *h)
 {
     if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0)
@@ -213,6 +229,21 @@ std::optional<StreamHeader> streamHeader(Reader &reader, std::uint64_t offset, c
     return std::nullopt;
 }
 
+// A damaged or hand-edited header can state any count (2^32 - 1 frames makes a short file
+// last a day). The bytes the frames take (the header's own figure, else the rest of the
+// file) divided by the count must lie between the shortest and the longest frame the
+// stream can have. The rest of the file may also hold tags after the audio: room for them.
+bool plausibleCount(const StreamHeader &header, std::uint64_t bytesLeft, FrameLengths lengths)
+{
+    if (header.frames == 0 || lengths.shortest == 0)
+        return false;
+    constexpr std::uint64_t kTrailingTags = 128 * 1024;
+    const std::uint64_t bytes = header.bytes ? header.bytes : bytesLeft;
+    const std::uint64_t room = header.bytes ? 0 : kTrailingTags;
+    return std::uint64_t(header.frames) * lengths.shortest <= bytes + lengths.longest
+        && bytes <= (std::uint64_t(header.frames) + 1) * lengths.longest + room;
+}
+
 // wholeFramesOnly: a decoder that needs a frame whole (AC-3's, whose check word ends it)
 // drops one cut off by the end of the file.
 template <typename ParseFrame>
@@ -258,9 +289,11 @@ std::optional<std::int64_t> walkFrames(Reader &reader, std::uint64_t offset, std
             continue;
         }
         if (first && useXing) {
-            // Trusted unless the file is shorter than the header says (cut off): then walk.
+            // Trusted unless the file is shorter than the header says (cut off), or its count
+            // cannot be (see plausibleCount): then walk.
             const auto header = streamHeader(reader, offset, *frame);
-            if (header && (header->bytes == 0 || fileSize - offset + frame->length >= header->bytes)) {
+            if (header && (header->bytes == 0 || fileSize - offset + frame->length >= header->bytes)
+                && plausibleCount(*header, fileSize - offset, mpegFrameLengths(reader.at(offset)))) {
                 const std::uint64_t stated = std::uint64_t(header->frames) * frame->samples;
                 return static_cast<std::int64_t>(
                     (stated > header->trimmed ? stated - header->trimmed : stated) * kNsPerSecond / frame->rate);

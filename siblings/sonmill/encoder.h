@@ -38,6 +38,9 @@ public:
     virtual bool finish() = 0;
     // Bytes of the output so far, for the progress line.
     virtual std::uint64_t bytesWritten() const = 0;
+    // After write() or finish() returned false: true when the output file refused the
+    // bytes (a full disk, say), false when the encoder library itself failed.
+    virtual bool outputFailed() const = 0;
 };
 
 // Hands interleaved frames to encodeChunk(frames, n) at most chunkFrames frames at a time, as

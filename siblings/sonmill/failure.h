@@ -57,6 +57,7 @@ inline constexpr Failure kEncoderBitrate { ExitCode::CommandLine,
 inline constexpr Failure kInputMissing { ExitCode::InputMissing, "no such file: the input does not exist" };
 inline constexpr Failure kInputFolder { ExitCode::InputMissing, "Unable to read the input: it is a folder" };
 inline constexpr Failure kInputUnreadable { ExitCode::InputMissing, "Could not open the input for reading" };
+inline constexpr Failure kInputNotRegular { ExitCode::InputUnsupported, "Unsupported input: it is not a regular file" };
 inline constexpr Failure kInputEmpty { ExitCode::InputUnsupported, "Unsupported input: the file is empty" };
 inline constexpr Failure kInputUnsupported { ExitCode::InputUnsupported, "Unsupported input: no decodable audio" };
 inline constexpr Failure kNoAudioStream { ExitCode::InputUnsupported, "Unsupported input: it holds no audio stream" };

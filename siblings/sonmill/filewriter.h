@@ -6,8 +6,9 @@
 
 namespace sonmill {
 
-// A buffered output file that remembers whether any write failed, so encoders check once
-// at the end instead of after every call.
+// A buffered output file. A write the file system refuses (a full disk, a quota) makes every
+// later call return false too, so the encoder's own call fails at once and the run stops
+// there rather than encoding on into a file that no longer grows.
 class FileWriter
 {
 public:
@@ -28,30 +29,30 @@ public:
         return m_file != nullptr;
     }
 
-    void write(const void *data, std::size_t size)
+    bool write(const void *data, std::size_t size)
     {
-        if (size == 0)
-            return;
+        if (size == 0 || m_failed)
+            return !m_failed;
         if (std::fwrite(data, 1, size, m_file) != size)
             m_failed = true;
         m_position += size;
         if (m_position > m_size)
             m_size = m_position;
+        return !m_failed;
     }
 
     // What an encoder library call left in its buffer: its byte count, or a negative
-    // value for an error, which is passed on as false.
+    // value for an error, which is passed on as false (as is a failed write).
     bool writeEncoded(const unsigned char *data, int produced)
     {
-        if (produced < 0)
-            return false;
-        write(data, static_cast<std::size_t>(produced));
-        return true;
+        return produced >= 0 && write(data, static_cast<std::size_t>(produced));
     }
 
     // Overwrites bytes already written (headers that are known only at the end).
     void writeAt(std::uint64_t offset, const void *data, std::size_t size)
     {
+        if (m_failed)
+            return;
         if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0) {
             m_failed = true;
             return;
@@ -64,6 +65,7 @@ public:
     }
 
     std::uint64_t size() const { return m_size; }
+    bool failed() const { return m_failed; }
 
     // Closes the file; false if anything could not be written.
     bool close()

@@ -85,6 +85,12 @@ public:
     }
 
     std::uint64_t bytesWritten() const override { return m_bytes; }
+    // libFLAC's own file writer reports a refused write as a failed callback.
+    bool outputFailed() const override
+    {
+        const FLAC__StreamEncoderState state = FLAC__stream_encoder_get_state(m_encoder);
+        return state == FLAC__STREAM_ENCODER_CLIENT_ERROR || state == FLAC__STREAM_ENCODER_IO_ERROR;
+    }
 
 private:
     static void onProgress(

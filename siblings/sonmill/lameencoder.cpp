@@ -75,6 +75,7 @@ public:
     }
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
+    bool outputFailed() const override { return m_file.failed(); }
 
 private:
     lame_t m_lame = nullptr;

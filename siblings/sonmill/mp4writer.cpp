@@ -145,11 +145,11 @@ bool Mp4Writer::open(const std::string &path, const Track &track)
     return true;
 }
 
-void Mp4Writer::addFrame(const std::uint8_t *data, std::size_t size)
+bool Mp4Writer::addFrame(const std::uint8_t *data, std::size_t size)
 {
-    m_file.write(data, size);
     m_frameSizes.push_back(static_cast<std::uint16_t>(size));
     m_largestFrame = std::max(m_largestFrame, static_cast<std::uint32_t>(size));
+    return m_file.write(data, size);
 }
 
 bool Mp4Writer::finish(std::uint64_t primingSamples, std::uint64_t validSamples)

@@ -26,13 +26,15 @@ public:
     };
 
     bool open(const std::string &path, const Track &track);
-    void addFrame(const std::uint8_t *data, std::size_t size);
+    // False once the file refuses a write.
+    bool addFrame(const std::uint8_t *data, std::size_t size);
     // primingSamples: decoded samples to skip at the start (the encoder's delay);
     // validSamples: samples that carry the audio. Both go into an edit list, so decoders
     // give back exactly the samples that went in.
     bool finish(std::uint64_t primingSamples, std::uint64_t validSamples);
 
     std::uint64_t size() const { return m_file.size(); }
+    bool failed() const { return m_file.failed(); }
 
 private:
     FileWriter m_file;

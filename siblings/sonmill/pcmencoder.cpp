@@ -114,9 +114,8 @@ public:
         return writeInChunks(frames, count, m_channels, kChunkFrames, [&](const float *chunk, std::size_t n) {
             const std::size_t samples = n * channels;
             pack(chunk, samples);
-            m_file.write(m_bytes.data(), samples * m_bytesPerSample);
             m_frames += n;
-            return true;
+            return m_file.write(m_bytes.data(), samples * m_bytesPerSample);
         });
     }
 
@@ -131,6 +130,7 @@ public:
     }
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
+    bool outputFailed() const override { return m_file.failed(); }
 
 private:
     Header makeHeader(std::uint64_t dataBytes) const

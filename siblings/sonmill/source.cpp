@@ -126,7 +126,7 @@ std::optional<Failure> Source::build(const std::string &path)
     g_signal_connect(decodebin.get(), "autoplug-continue", G_CALLBACK(onAutoplugContinue), this);
     g_signal_connect(decodebin.get(), "autoplug-select", G_CALLBACK(onAutoplugSelect), this);
     g_signal_connect(decodebin.get(), "autoplug-query", G_CALLBACK(onAutoplugQuery), this);
-    media::preferOwnDemuxers(decodebin.get());
+    media::preferOwnDemuxers(decodebin.get(), path.c_str());
     m_bus.reset(gst_pipeline_get_bus(GST_PIPELINE(m_pipeline.get())));
     return std::nullopt;
 }
@@ -225,11 +225,15 @@ bool Source::leavesUndecoded(GstElementFactory *factory)
 
 std::optional<Failure> Source::waitForAsyncDone()
 {
+    // Short polls: a demuxer that gave up silently (see demuxerGaveUp) is noticed soon.
+    constexpr GstClockTime kPrerollPoll = 20 * GST_MSECOND;
     const auto deadline = std::chrono::steady_clock::now() + m_stallLimit;
     while (true) {
-        media::MessagePtr message(gst_bus_timed_pop_filtered(m_bus.get(), kPollInterval,
+        media::MessagePtr message(gst_bus_timed_pop_filtered(m_bus.get(), kPrerollPoll,
             static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_TAG)));
         if (!message) {
+            if (demuxerGaveUp())
+                return failureFrom(nullptr);
             if (std::chrono::steady_clock::now() > deadline)
                 return Failures::kStalled;
             continue;
@@ -246,6 +250,36 @@ std::optional<Failure> Source::waitForAsyncDone()
             break;
         }
     }
+}
+
+// decodebin drops an error that an element posts while decodebin is still plugging it in
+// (between setting it to PAUSED and linking it on). A demuxer that fails on its first read,
+// on its streaming thread, can land in that window now and then: GStreamer's MP4 reader on a
+// file without its index does. Nothing reaches the bus then, and the pipeline would wait for
+// the stall limit. Such a demuxer has paused its task without ever adding a source pad:
+// nothing will come from it, whatever became of its error.
+bool Source::demuxerGaveUp() const
+{
+    bool gaveUp = false;
+    GstIterator *iterator = gst_bin_iterate_recurse(GST_BIN(m_pipeline.get()));
+    GValue item = G_VALUE_INIT;
+    while (!gaveUp && gst_iterator_next(iterator, &item) == GST_ITERATOR_OK) {
+        auto *element = GST_ELEMENT(g_value_get_object(&item));
+        media::PadPtr sinkPad(gst_element_get_static_pad(element, "sink"));
+        GST_OBJECT_LOCK(element);
+        const bool noOutput = element->numsrcpads == 0;
+        GST_OBJECT_UNLOCK(element);
+        if (noOutput && sinkPad) {
+            GST_OBJECT_LOCK(sinkPad.get());
+            GstTask *task = GST_PAD_TASK(sinkPad.get());
+            gaveUp = task && gst_task_get_state(task) == GST_TASK_PAUSED;
+            GST_OBJECT_UNLOCK(sinkPad.get());
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(iterator);
+    return gaveUp;
 }
 
 std::optional<Failure> Source::readInfo(const std::string &path)
@@ -312,7 +346,8 @@ Failure Source::failureFrom(GstMessage *message) const
 {
     GError *rawError = nullptr;
     gchar *rawDebug = nullptr;
-    gst_message_parse_error(message, &rawError, &rawDebug);
+    if (message)
+        gst_message_parse_error(message, &rawError, &rawDebug);
     media::ErrorPtr error(rawError);
     media::CharPtr debug(rawDebug);
     printDebugDetail(error.get(), debug.get());

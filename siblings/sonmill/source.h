@@ -82,8 +82,10 @@ private:
 
     std::optional<Failure> build(const std::string &path);
     std::optional<Failure> waitForAsyncDone();
+    bool demuxerGaveUp() const;
     std::optional<Failure> readInfo(const std::string &path);
     void takeTags(GstMessage *message);
+    // error may be null: a failure whose message never came (see demuxerGaveUp).
     Failure failureFrom(GstMessage *error) const;
     std::optional<Failure> pendingError();
 

@@ -127,8 +127,11 @@ std::optional<Failure> StreamCopy::run(const std::string &input, const std::stri
             bus.get(), kPollInterval, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS)));
         if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS)
             return std::nullopt;
-        if (message)
+        if (message) {
+            if (GST_MESSAGE_SRC(message.get()) == GST_OBJECT(sink.get()))
+                return Failures::kWrite; // the output refused the bytes (a full disk, say)
             return m_linked ? Failures::kDecode : Failures::kInputUnsupported;
+        }
         if (m_pastStop && !endSent) {
             // Past the range: end the stream, so the output is completed and closed.
             gst_element_send_event(m_pipeline.get(), gst_event_new_eos());

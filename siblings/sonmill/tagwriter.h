@@ -1,9 +1,11 @@
 #pragma once
 
+#include "sonmill/failure.h"
 #include "sonmill/outputformat.h"
 #include "sonmill/tagfields.h"
 #include "sonmill/tags.h"
 
+#include <optional>
 #include <string>
 
 namespace sonmill {
@@ -11,8 +13,9 @@ namespace sonmill {
 // Writes the tags into a finished output file, in the tag format its container uses:
 // ID3v2 for MP3, MP2 and ADTS AAC, Vorbis comments for Ogg and FLAC, iTunes-style atoms
 // for MPEG-4, RIFF INFO and ID3v2 for WAV, ID3v2 for AIFF. AU has no place for tags.
-// Returns false when the file could not be updated; the audio is then still whole.
+// A file the tag library cannot update keeps its audio whole, untagged; the write failure
+// returned is a disk without room for the tags, checked before the file is touched.
 // The tag library is loaded (as a module) only when there are tags to write.
-bool writeTags(const std::string &path, Container container, const TagSet &tags);
+std::optional<Failure> writeTags(const std::string &path, Container container, const TagSet &tags);
 
 } // namespace sonmill

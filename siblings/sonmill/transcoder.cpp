@@ -123,7 +123,8 @@ std::optional<Failure> Transcoder::copyStream()
     if (auto failure = m_copy->run(
             m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
         return failure;
-    writeTags(m_output.path(), m_format.container, tags);
+    if (auto failure = writeTags(m_output.path(), m_format.container, tags))
+        return failure;
     const std::uint64_t bytes = fileSizeOf(m_output.path());
     if (auto failure = m_output.commit())
         return failure;
@@ -141,7 +142,11 @@ std::optional<Failure> Transcoder::checkInput() const
         return Failures::kInputFolder;
     if (::access(m_options.input.c_str(), R_OK) != 0)
         return Failures::kInputUnreadable;
-    if (S_ISREG(status.st_mode) && status.st_size == 0)
+    // A pipe, socket or device would block the first read (or never end) before any
+    // watchdog runs.
+    if (!S_ISREG(status.st_mode))
+        return Failures::kInputNotRegular;
+    if (status.st_size == 0)
         return Failures::kInputEmpty;
     return std::nullopt;
 }
@@ -278,7 +283,7 @@ std::optional<Failure> Transcoder::convert()
         if (count == 0)
             continue;
         if (!m_encoder->write(block.frames() + skip * channels, count))
-            return Failures::kEncode;
+            return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
         m_outputFrames += count;
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
@@ -291,11 +296,12 @@ std::optional<Failure> Transcoder::convert()
 std::optional<Failure> Transcoder::finishOutput()
 {
     if (!m_encoder->finish())
-        return Failures::kWrite;
+        return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
     // Tags the demuxers sent late (after the first audio) are part of the set by now.
-    writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get()));
+    if (auto failure = writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get())))
+        return failure;
     if (auto failure = m_output.commit())
         return failure;
     const std::int64_t position = nsOf(m_outputFrames, m_settings.rate);

@@ -74,6 +74,7 @@ public:
     }
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
+    bool outputFailed() const override { return m_file.failed(); }
 
 private:
     twolame_options *m_options = nullptr;

@@ -78,6 +78,8 @@ public:
             }
             vorbis_analysis_wrote(&m_dsp, static_cast<int>(n));
             drain();
+            if (m_file.failed())
+                return false;
             frames += n * channels;
             count -= n;
         }
@@ -95,6 +97,7 @@ public:
     }
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
+    bool outputFailed() const override { return m_file.failed(); }
 
 private:
     // -ab gives a nominal rate: libvorbis's average-bit-rate set-up with its hard rate

@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -93,7 +95,8 @@ bool ChildProcess::waitForFinished(int timeoutMs)
 {
     if (m_process.state() == QProcess::NotRunning)
         return true;
-    return m_process.waitForFinished(timeoutMs);
+    // QProcess takes -1 as "for ever"; here every wait has its limit.
+    return m_process.waitForFinished(std::max(timeoutMs, 0));
 }
 
 bool ChildProcess::isRunning() const
@@ -115,6 +118,7 @@ void ChildProcess::end(int graceMs)
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
+    graceMs = std::max(graceMs, 0);
     m_process.terminate();
     if (!m_process.waitForFinished(graceMs)) {
         m_process.kill();

@@ -34,7 +34,8 @@ public:
     // Never waits; returns an empty text when nothing new has arrived.
     QString readPipeText();
 
-    // Waits up to timeoutMs for the child to end, keeping its output. False on time-out.
+    // Waits up to timeoutMs for the child to end, keeping its output. False on time-out;
+    // a negative time waits not at all.
     bool waitForFinished(int timeoutMs);
 
     bool isRunning() const;
@@ -42,7 +43,8 @@ public:
     // The child has ended and everything it wrote has been read.
     bool isDrained() const;
 
-    // Ends this child (and only this child): asked first, forced after graceMs.
+    // Ends this child (and only this child): asked first, forced after graceMs (at once if
+    // negative).
     void end(int graceMs = 1000);
 
     // Ends every running child of ours started from the program of that bare name. Never

@@ -49,6 +49,9 @@ gst-launch-1.0 -q audiotestsrc num-buffers=13000 ! audio/x-raw,rate=44100,channe
 home=$root/home
 mkdir -p "$home/run" && chmod 700 "$home/run"
 cd "$root"
+# The background start opens these only once it runs: the loop below may look first.
+: >"$root/out.txt"
+: >"$root/err.txt"
 env DBUS_SESSION_BUS_ADDRESS="unix:path=$root/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$root/no-bus" \
   HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
   XDG_RUNTIME_DIR="$home/run" QT_QPA_PLATFORM=xcb TOLM_TEST_HOOKS=report,start PATH="$prefix/bin:/usr/bin:/bin" \

@@ -74,6 +74,31 @@ private Q_SLOTS:
         QVERIFY(child.isDrained());
     }
 
+    // A negative time (QProcess's "for ever") never makes a wait unbounded, even for a
+    // child that ignores the polite request to end.
+    void everyWaitHasItsLimit_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::newRow("waitForFinished(-1)") << u"wait"_s;
+        QTest::newRow("end(-1)") << u"end"_s;
+    }
+    void everyWaitHasItsLimit()
+    {
+        QFETCH(QString, call);
+        ChildProcess child;
+        QVERIFY(child.start(bash(u"trap '' TERM; echo ready; exec sleep 20"_s)));
+        QVERIFY(readUntil(child, u"ready"_s).contains(u"ready"_s));
+        QElapsedTimer clock;
+        clock.start();
+        if (call == u"wait")
+            QVERIFY(!child.waitForFinished(-1));
+        else
+            child.end(-1);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        child.end(); // forced after its grace: the child ignores SIGTERM
+        QTRY_VERIFY_WITH_TIMEOUT(!child.isRunning(), 5000);
+    }
+
     void argumentsReachTheChildIntact()
     {
         const QString odd = u"-i \"quoted\" 'single' $HOME `x` ; # ?*"_s;

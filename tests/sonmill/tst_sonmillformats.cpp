@@ -4,6 +4,7 @@
 #include "sonmillrun.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using namespace SonmillRun;
@@ -26,6 +28,35 @@ constexpr double kLengthTolerance = 0.05; // seconds
 double toneAt(qint64 frame, double frequency, double amplitude = kToneAmplitude)
 {
     return amplitude * std::sin(2 * M_PI * frequency * double(frame) / kRate);
+}
+
+// A plain PCM WAV at 48 kHz, written byte by byte; padded says whether an odd-sized data
+// chunk gets the pad byte that keeps chunks at even lengths.
+QByteArray pcmWav(int bits, int channels, qint64 frames, bool padded)
+{
+    const int bytesPerSample = bits / 8;
+    QByteArray data;
+    for (qint64 f = 0; f < frames; ++f) {
+        for (int c = 0; c < channels; ++c) {
+            const auto value = qint32(std::lround(toneAt(f, 440 + 110 * c) * ((1 << (bits - 1)) - 1)));
+            for (int b = 0; b < bytesPerSample; ++b)
+                data.append(char((value >> (8 * b)) & 0xFF));
+        }
+    }
+    auto le = [](quint32 value, int bytes) {
+        QByteArray out;
+        for (int b = 0; b < bytes; ++b)
+            out.append(char((value >> (8 * b)) & 0xFF));
+        return out;
+    };
+    const bool pad = padded && (data.size() & 1);
+    QByteArray format = le(1, 2) + le(quint32(channels), 2) + le(48000, 4)
+        + le(quint32(48000 * channels * bytesPerSample), 4) + le(quint32(channels * bytesPerSample), 2)
+        + le(quint32(bits), 2);
+    QByteArray body = "WAVEfmt " + le(16, 4) + format + "data" + le(quint32(data.size()), 4) + data;
+    if (pad)
+        body.append('\0');
+    return "RIFF" + le(quint32(body.size()), 4) + body;
 }
 
 } // namespace
@@ -437,6 +468,47 @@ private Q_SLOTS:
         const Media converted = inspect(path(output));
         QCOMPARE(converted.frames, original.frames);
         QCOMPARE(converted.digest, original.digest);
+    }
+
+    // WAV files whose chunks do not end where the file does: the pad byte after an odd-sized
+    // data chunk (24-bit mono with an odd number of frames), a few stray bytes after the last
+    // chunk. They are read as the chunks that parse, every sample of them.
+    void wavWithBytesAfterItsChunks_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<qint64>("frames");
+        QTest::addColumn<int>("stray");
+        QTest::newRow("pad byte, 24-bit mono") << 24 << 1 << qint64(48001) << 0;
+        QTest::newRow("pad byte and 5 stray bytes") << 24 << 1 << qint64(48001) << 5;
+        for (int stray : { 1, 3, 7, 8, 16 })
+            QTest::addRow("%d stray bytes", stray) << 16 << 2 << qint64(48000) << stray;
+    }
+    void wavWithBytesAfterItsChunks()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, channels);
+        QFETCH(qint64, frames);
+        QFETCH(int, stray);
+        const QString clean = path(u"chunks-clean.wav"_s);
+        const QString input = path(u"chunks-stray.wav"_s);
+        for (const auto &[file, bytes] : { std::pair { clean, pcmWav(bits, channels, frames, false) },
+                 std::pair {
+                     input, QByteArray(pcmWav(bits, channels, frames, true) + QByteArray(stray, char(0xA5))) } }) {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size());
+        }
+
+        const Result probe
+            = run({ u"qzv"_s, u"-y"_s, u"-i"_s, input, u"-t"_s, u"0.001"_s, path(u"chunks-probe.wav"_s) });
+        QVERIFY2(probe.exitCode == 0, qPrintable(probe.output));
+        QVERIFY2(std::fabs(durationLine(probe.output) - double(frames) / 48000) < 0.01, qPrintable(probe.output));
+        const QString output = path(u"chunks-out.wav"_s);
+        const Result result = run(conversionArguments(input, output, { u"-acodec"_s, u"copy"_s }));
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        const Media converted = inspect(output);
+        QCOMPARE(converted.frames, frames);
+        QCOMPARE(converted.digest, inspect(clean).digest);
     }
 
     // "copy" of a coded stream into a file of its own coding: the very same audio, whatever

@@ -445,12 +445,17 @@ void tolm_sndfile_demux_class_init(TolmSndfileDemuxClass *klass)
     element->change_state = changeState;
 }
 
-void tolm_sndfile_demux_init(TolmSndfileDemux *demux)
+void addSinkPad(TolmSndfileDemux *demux, GstStaticPadTemplate *pattern)
 {
-    demux->sinkPad = gst_pad_new_from_static_template(&sinkTemplate, "sink");
+    demux->sinkPad = gst_pad_new_from_static_template(pattern, "sink");
     gst_pad_set_activate_function(demux->sinkPad, sinkActivate);
     gst_pad_set_activatemode_function(demux->sinkPad, sinkActivateMode);
     gst_element_add_pad(GST_ELEMENT(demux), demux->sinkPad);
+}
+
+void tolm_sndfile_demux_init(TolmSndfileDemux *demux)
+{
+    addSinkPad(demux, &sinkTemplate);
     demux->srcPad = nullptr;
     demux->file = nullptr;
     demux->tags = nullptr;
@@ -462,9 +467,45 @@ void tolm_sndfile_demux_init(TolmSndfileDemux *demux)
     demux->needSegment = TRUE;
 }
 
+// The same reader for the WAV files GStreamer's own reader cannot read. It has no rank, so
+// only a bin that asks for it by name uses it (see media/demuxerchoice.h): every other WAV
+// file stays with GStreamer's reader, which needs no libsndfile.
+struct TolmWavDemux
+{
+    TolmSndfileDemux parent;
+};
+
+struct TolmWavDemuxClass
+{
+    TolmSndfileDemuxClass parent;
+};
+
+GType tolm_wav_demux_get_type();
+G_DEFINE_TYPE(TolmWavDemux, tolm_wav_demux, tolm_sndfile_demux_get_type())
+
+GstStaticPadTemplate wavSinkTemplate
+    = GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-wav"));
+
+void tolm_wav_demux_class_init(TolmWavDemuxClass *klass)
+{
+    GstElementClass *element = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(element, &wavSinkTemplate); // replaces the inherited "sink"
+    gst_element_class_set_static_metadata(element, "WAV reader (libsndfile)", "Codec/Demuxer/Audio",
+        "Reads WAV files whose chunks do not end with the file", "TOLM Audio Converter");
+}
+
+// The parent made its sink pad from its own template; this one takes WAV.
+void tolm_wav_demux_init(TolmWavDemux *wav)
+{
+    TolmSndfileDemux *demux = &wav->parent;
+    gst_element_remove_pad(GST_ELEMENT(demux), demux->sinkPad);
+    addSinkPad(demux, &wavSinkTemplate);
+}
+
 } // namespace
 
 gboolean tolmRegisterSndfileDemux(GstPlugin *plugin)
 {
-    return gst_element_register(plugin, "tolmsndfiledemux", GST_RANK_PRIMARY, tolm_sndfile_demux_get_type());
+    return gst_element_register(plugin, "tolmsndfiledemux", GST_RANK_PRIMARY, tolm_sndfile_demux_get_type())
+        && gst_element_register(plugin, "tolmwavdemux", GST_RANK_NONE, tolm_wav_demux_get_type());
 }
