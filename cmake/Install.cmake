@@ -9,7 +9,7 @@ set(TOLM_APP_ID org.tolm.AudioConverter)
 set(TOLM_INSTALL_PROGRAM_DIR lib/tolm-audio-converter)
 set(TOLM_DESKTOP_DATA ${CMAKE_SOURCE_DIR}/data/desktop)
 
-install(TARGETS tolm-audio-converter sonmill mirplay RUNTIME DESTINATION ${TOLM_INSTALL_PROGRAM_DIR})
+install(TARGETS tolm-audio-converter tolm-convert sonmill mirplay RUNTIME DESTINATION ${TOLM_INSTALL_PROGRAM_DIR})
 # The loadable encoder modules and our GStreamer plugins, as the build made them.
 install(DIRECTORY ${TOLM_PROGRAM_DIR}/sonmill-modules ${TOLM_PROGRAM_DIR}/gst-plugins
   DESTINATION ${TOLM_INSTALL_PROGRAM_DIR} USE_SOURCE_PERMISSIONS)
@@ -20,6 +20,13 @@ foreach(dir Config skin icons doc)
 endforeach()
 
 install(PROGRAMS ${TOLM_DESKTOP_DATA}/launcher.sh DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME tolm-audio-converter)
+# tolm-convert beside the launcher: a link, through which it still finds its program folder.
+install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(CREATE_LINK ../${TOLM_INSTALL_PROGRAM_DIR}/tolm-convert
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolm-convert\" SYMBOLIC)")
+install(FILES ${CMAKE_BINARY_DIR}/man/tolm-convert.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/src/cli/tolm-convert.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tolm-convert)
 install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/data/icons/logo.svg

@@ -1,0 +1,122 @@
+#include "cli/batchsources.h"
+
+#include "sources/destinationname.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+bool IsMediaFileName(const QString &fileName)
+{
+    static const QSet<QString> kExtensions { u"aac"_s, u"ac3"_s, u"aif"_s, u"aifc"_s, u"aiff"_s, u"amr"_s, u"ape"_s,
+        u"au"_s, u"avi"_s, u"caf"_s, u"flac"_s, u"flv"_s, u"m4a"_s, u"m4b"_s, u"m4v"_s, u"mka"_s, u"mkv"_s, u"mov"_s,
+        u"mp2"_s, u"mp3"_s, u"mp4"_s, u"mpa"_s, u"mpeg"_s, u"mpg"_s, u"oga"_s, u"ogg"_s, u"ogv"_s, u"opus"_s, u"ra"_s,
+        u"snd"_s, u"spx"_s, u"w64"_s, u"wav"_s, u"webm"_s, u"wma"_s, u"wv"_s };
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot > 0 && kExtensions.contains(fileName.mid(dot + 1).toLower());
+}
+
+GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder)
+{
+    GatheredSources gathered;
+    const QString outputCanonical = QFileInfo(outputFolder).canonicalFilePath();
+    for (const QString &input : inputs) {
+        const QFileInfo info(input);
+        if (info.isFile()) {
+            gathered.sources << BatchSource { QDir::cleanPath(info.absoluteFilePath()), input, outputFolder };
+            continue;
+        }
+        if (!info.isDir()) {
+            gathered.missing << input;
+            continue;
+        }
+        const QDir root(info.absoluteFilePath());
+        QList<BatchSource> found;
+        QStringList folders { root.absolutePath() };
+        // Sub-folders are walked by hand so the output folder, hidden folders and links that
+        // lead back up are left out.
+        QSet<QString> seen;
+        while (!folders.isEmpty()) {
+            const QString folder = folders.takeFirst();
+            const QString canonical = QFileInfo(folder).canonicalFilePath();
+            const bool outputBelow = folder != root.absolutePath() && canonical == outputCanonical;
+            if (seen.contains(canonical) || (!outputCanonical.isEmpty() && outputBelow))
+                continue;
+            seen.insert(canonical);
+            const QFileInfoList entries
+                = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QFileInfo &entry : entries) {
+                if (entry.isDir()) {
+                    if (recursive)
+                        folders << entry.absoluteFilePath();
+                } else if (IsMediaFileName(entry.fileName())) {
+                    const QString relative = root.relativeFilePath(entry.absoluteFilePath());
+                    const QString subFolder = QFileInfo(relative).path();
+                    found << BatchSource { QDir::cleanPath(entry.absoluteFilePath()),
+                        QDir::cleanPath(input + u'/' + relative),
+                        subFolder == u"."_s ? outputFolder : QDir::cleanPath(outputFolder + u'/' + subFolder) };
+                }
+            }
+        }
+        std::sort(
+            found.begin(), found.end(), [](const BatchSource &a, const BatchSource &b) { return a.path < b.path; });
+        gathered.sources << found;
+    }
+    return gathered;
+}
+
+namespace {
+
+std::optional<QPair<quint64, quint64>> fileId(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return QPair<quint64, quint64>(quint64(status.st_dev), quint64(status.st_ino));
+}
+
+} // namespace
+
+OutputNames::OutputNames(ClashRule rule, const QList<BatchSource> &sources)
+    : m_rule(rule)
+{
+    for (const BatchSource &source : sources) {
+        if (const auto id = fileId(source.path))
+            m_sourceIds.insert(*id);
+    }
+}
+
+bool OutputNames::exists(const QString &folder, const QString &name)
+{
+    return QFileInfo::exists(JoinFolder(folder, name));
+}
+
+bool OutputNames::isSource(const QString &path) const
+{
+    const auto id = fileId(path);
+    return id && m_sourceIds.contains(*id);
+}
+
+QString OutputNames::reserve(const QString &folder, const QString &name, const QString &extension)
+{
+    QString path = JoinFolder(folder, name);
+    const bool replaceable
+        = m_rule == ClashRule::Overwrite && !m_reserved.contains(path) && !isSource(path) && !QFileInfo(path).isDir();
+    if (!replaceable) {
+        QString free = FreeDestinationName(folder, name, extension);
+        // Names this run gives out count as taken too, though their files are not written yet.
+        while (m_reserved.contains(JoinFolder(folder, free))) {
+            const QString stem = free.endsWith(extension) ? free.chopped(extension.size()) : free;
+            free = FreeDestinationName(folder, stem + u"(new)"_s + extension, extension);
+        }
+        path = JoinFolder(folder, free);
+    }
+    m_reserved.insert(path);
+    return path;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "cli/convertoptions.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// One source file of a run and where its output goes.
+struct BatchSource
+{
+    QString path; // absolute, cleaned
+    QString shown; // as the user named it (the argument, or the argument's folder and the relative path)
+    QString outputFolder; // absolute: the output folder, then the file's sub-folders below its argument
+};
+
+struct GatheredSources
+{
+    QList<BatchSource> sources;
+    QStringList missing; // arguments that name no file or folder, as given
+};
+
+// True for the extensions a folder contributes (files named directly are always tried).
+bool IsMediaFileName(const QString &fileName);
+
+// The files of the arguments, in argument order; each folder's files sorted by path. A folder
+// gives its media files, with -r those of every sub-folder too, except a sub-folder that is the
+// output folder, so a run never takes the outputs of an earlier one; hidden files and folders
+// are left out.
+GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder);
+
+// Settles each output name once for the whole run, so two files of the run never write one
+// output and a source is never written over.
+class OutputNames
+{
+public:
+    OutputNames(ClashRule rule, const QList<BatchSource> &sources);
+
+    // The output path for a destination name in a folder, by the rule: for NewName and Skip the
+    // window's "(new)" rule, for Overwrite the name itself unless it is a source or already
+    // taken by this run (then "(new)" as well). Reserved for the rest of the run.
+    QString reserve(const QString &folder, const QString &name, const QString &extension);
+
+    // Skip: the natural name exists already.
+    static bool exists(const QString &folder, const QString &name);
+
+private:
+    bool isSource(const QString &path) const;
+
+    ClashRule m_rule;
+    QSet<QString> m_reserved;
+    QSet<QPair<quint64, quint64>> m_sourceIds; // device and inode of every source
+};

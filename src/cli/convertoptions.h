@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What to do with a name that is taken.
+enum class ClashRule {
+    NewName, // "(new)" before the extension until the name is free, as the window does
+    Overwrite, // replace the existing file, never a source
+    Skip, // leave the file out
+};
+
+// The command line of tolm-convert, checked for form; nothing here looks at files or profiles.
+struct ConvertOptions
+{
+    QStringList inputs; // files and folders, as given
+    QString profile; // as typed; empty for the first profile of the list
+    int qualityPosition = 1; // the quality chooser's position: 0 high, 1 normal, 2 low
+    std::optional<int> rate; // Hz
+    std::optional<int> channels; // 1, 2 or 6
+    std::optional<int> bitrate; // kbit/s
+    QString outputFolder; // empty for the window's default output folder
+    std::optional<int> start; // seconds
+    std::optional<int> end; // seconds
+    std::optional<int> length; // seconds
+    std::optional<int> volume; // percent
+    bool recursive = false;
+    ClashRule clash = ClashRule::NewName;
+    int jobs = 0; // 0: the number of processors
+    bool quiet = false;
+    bool dryRun = false;
+    bool listProfiles = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedCommandLine
+{
+    ConvertOptions options;
+    QString error; // empty when the command line is usable
+};
+
+// Parses the arguments after the program name. Options take their value as the next
+// argument or joined (--jobs=4, -j4); "--" ends the options.
+ParsedCommandLine ParseConvertArguments(const QStringList &arguments);
+
+// Whole seconds of "hh:mm:ss" (minutes and seconds below 60) or of a whole number of seconds.
+std::optional<int> ParseTimeArgument(const QString &text);
+
+inline constexpr int kMaxVolume = 400;
+inline constexpr int kMaxJobs = 64;

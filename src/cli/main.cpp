@@ -1,0 +1,117 @@
+// tolm-convert: the window's conversions from a terminal, on the same engine libraries.
+
+#include "cli/batchrunner.h"
+#include "cli/batchsources.h"
+#include "cli/consoledialogs.h"
+#include "cli/convertoptions.h"
+#include "cli/exitstatus.h"
+#include "cli/interruptwatch.h"
+#include "cli/profilechoice.h"
+#include "cli/progressview.h"
+#include "cli/usage.h"
+#include "core/startrecord.h"
+#include "profiles/programstartup.h"
+#include "profiles/workingfolders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int badCommandLine(const QString &why)
+{
+    print(stderr, u"tolm-convert: "_s + why + u"\nTry 'tolm-convert --help' for more information.\n"_s);
+    return ExitStatus::BadCommandLine;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(Usage::kProgramName.toString());
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOLM_VERSION));
+
+    const ParsedCommandLine parsed = ParseConvertArguments(app.arguments().mid(1));
+    if (!parsed.error.isEmpty())
+        return badCommandLine(parsed.error);
+    const ConvertOptions &options = parsed.options;
+    if (options.help) {
+        print(stdout, Usage::helpText());
+        return ExitStatus::Converted;
+    }
+    if (options.version) {
+        print(stdout, u"tolm-convert (TOLM Audio Converter) "_s + QCoreApplication::applicationVersion() + u'\n');
+        return ExitStatus::Converted;
+    }
+
+    // The window's folders: its default output folder and the profile folder with the user
+    // profiles.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    ConsoleDialogs dialogs;
+    const WorkingFolders folders = ResolveWorkingFolders(StartupEnvironment::fromSystem(programFolder), dialogs);
+    const QString userProfilePath
+        = folders.profileFolder.isEmpty() ? QString() : folders.profileFolder + u'/' + kUserProfileFileName;
+    const ProfileChoice profiles = ProfileChoice::load(programFolder, userProfilePath);
+    if (options.listProfiles) {
+        print(stdout, profiles.listing());
+        return ExitStatus::Converted;
+    }
+
+    QString profileError;
+    const ProfileEntry *profile
+        = options.profile.isEmpty() ? &profiles.entries().first() : profiles.find(options.profile, &profileError);
+    if (!profile)
+        return badCommandLine(profileError);
+    TStartRecord job;
+    if (const QString refused = ApplyProfileOptions(job, *profile, options); !refused.isEmpty())
+        return badCommandLine(refused);
+
+    const QString outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(
+        options.outputFolder.isEmpty() ? folders.defaultOutputFolder : options.outputFolder));
+    if (QFileInfo::exists(outputFolder) && !QFileInfo(outputFolder).isDir())
+        return badCommandLine(u"the output \"%1\" is a file, not a folder"_s.arg(outputFolder));
+
+    InterruptWatch interrupts;
+    ProgressView view(ProgressView::modeFor(stdout, options.quiet), stdout, stderr);
+    const GatheredSources gathered = GatherSources(options.inputs, options.recursive, outputFolder);
+    for (const QString &missing : gathered.missing)
+        view.failure(missing, u"no such file or folder"_s);
+
+    // The probes' one-millisecond scratch files, one each, gone with the run.
+    QTemporaryDir scratch(QStandardPaths::writableLocation(QStandardPaths::TempLocation) + u"/tolm-convert-XXXXXX"_s);
+    if (!scratch.isValid()) {
+        view.message(u"cannot create a temporary folder: "_s + scratch.errorString());
+        return ExitStatus::SomeFailed;
+    }
+
+    const int jobs = options.jobs > 0 ? options.jobs : qMax(1, QThread::idealThreadCount());
+    view.setJobs(jobs);
+    BatchRunner runner(gathered.sources, job, options, jobs, scratch.path(), view);
+    int status = ExitStatus::Converted;
+    QObject::connect(&runner, &BatchRunner::finished, &app, [&](int exitStatus) {
+        status = exitStatus;
+        QCoreApplication::exit(exitStatus);
+    });
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &runner, &BatchRunner::interrupt);
+    runner.start();
+    app.exec();
+    if (!gathered.missing.isEmpty() && status == ExitStatus::Converted)
+        status = ExitStatus::SomeFailed;
+    return status;
+}

@@ -1,0 +1,176 @@
+#include "cli/progressview.h"
+
+#include "cli/batchitem.h"
+#include "core/timecode.h"
+#include "engine/transcodertext.h"
+
+#include <QStringList>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int kRedrawMs = 250;
+}
+
+ProgressView::ProgressView(Mode mode, std::FILE *out, std::FILE *err)
+    : m_mode(mode)
+    , m_out(out)
+    , m_err(err)
+{ }
+
+ProgressView::Mode ProgressView::modeFor(std::FILE *out, bool quiet)
+{
+    if (quiet)
+        return Mode::Quiet;
+    const QByteArray term = qgetenv("TERM");
+    if (::isatty(::fileno(out)) && !term.isEmpty() && term != "dumb")
+        return Mode::Live;
+    return Mode::Plain;
+}
+
+void ProgressView::write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int ProgressView::columns() const
+{
+    struct winsize size = {};
+    if (::ioctl(::fileno(m_out), TIOCGWINSZ, &size) == 0 && size.ws_col > 10)
+        return size.ws_col;
+    return 80;
+}
+
+void ProgressView::clearLive()
+{
+    if (m_liveLines == 0)
+        return;
+    // Up to the first running line, then clear everything below.
+    write(m_out, u"\x1b[%1F\x1b[J"_s.arg(m_liveLines));
+    m_liveLines = 0;
+}
+
+void ProgressView::fileEnded(const BatchItem &item)
+{
+    if (item.state == BatchItem::State::Failed) {
+        failure(item.source.shown, item.reason);
+        return;
+    }
+    if (m_mode == Mode::Quiet)
+        return;
+    clearLive();
+    if (item.state == BatchItem::State::Skipped)
+        write(m_out, u"skipped: %1 (%2 exists)\n"_s.arg(item.source.shown, item.job.OutputPath.text()));
+    else
+        write(m_out, u"converted: %1 -> %2\n"_s.arg(item.source.shown, item.job.OutputPath.text()));
+}
+
+void ProgressView::failure(const QString &what, const QString &reason)
+{
+    clearLive();
+    write(m_err, u"tolm-convert: %1: %2\n"_s.arg(what, reason));
+}
+
+void ProgressView::line(const QString &text)
+{
+    clearLive();
+    write(m_out, text + u'\n');
+}
+
+void ProgressView::message(const QString &text)
+{
+    clearLive();
+    write(m_err, u"tolm-convert: "_s + text + u'\n');
+}
+
+QString ProgressView::remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 transcoderMs, int sideBySide)
+{
+    if (doneSeconds <= 0 || transcoderMs < 1000 || totalSeconds <= 0 || sideBySide <= 0)
+        return {};
+    const double perTranscoder = double(doneSeconds) / (double(transcoderMs) / 1000.0);
+    const qint64 left = qMax<qint64>(0, totalSeconds - doneSeconds);
+    return SecondsToTimeCode(int(double(left) / (perTranscoder * sideBySide) + 0.5));
+}
+
+void ProgressView::refresh(const std::deque<BatchItem> &items, bool probing, bool force)
+{
+    if (m_mode != Mode::Live)
+        return;
+    int converting = 0;
+    int waiting = 0;
+    for (const BatchItem &item : items) {
+        converting += item.state == BatchItem::State::Converting ? 1 : 0;
+        waiting += item.state == BatchItem::State::Probed ? 1 : 0;
+    }
+    if (m_sinceRefresh.isValid())
+        m_transcoderMs += converting * m_sinceRefresh.elapsed();
+    m_sinceRefresh.start();
+    if (!force && m_sinceDraw.isValid() && m_sinceDraw.elapsed() < kRedrawMs)
+        return;
+    m_sinceDraw.start();
+
+    QStringList lines;
+    int ended = 0;
+    int failed = 0;
+    int probed = 0;
+    qint64 total = 0;
+    qint64 done = 0;
+    for (const BatchItem &item : items) {
+        ended += item.ended() ? 1 : 0;
+        failed += item.state == BatchItem::State::Failed ? 1 : 0;
+        probed += item.state != BatchItem::State::Waiting && item.state != BatchItem::State::Probing ? 1 : 0;
+        if (item.state == BatchItem::State::Probed || item.state == BatchItem::State::Converting
+            || item.state == BatchItem::State::Converted) {
+            total += item.totalSeconds;
+            done += item.state == BatchItem::State::Converted ? item.totalSeconds
+                                                              : qMin(item.positionSeconds, item.totalSeconds);
+        }
+        if (item.state == BatchItem::State::Converting) {
+            const QString percent = PercentStatus(item.positionSeconds, item.totalSeconds);
+            lines << u"%1  %2/%3  %4"_s.arg(percent.isEmpty() ? u"--"_s : percent, 5)
+                         .arg(SecondsToTimeCode(item.positionSeconds), SecondsToTimeCode(item.totalSeconds),
+                             item.source.shown);
+        }
+    }
+    if (probing) {
+        lines << u"examining files: %1 of %2"_s.arg(probed).arg(items.size());
+    } else {
+        const QString remaining = remainingTime(done, total, m_transcoderMs, qMin(m_jobs, converting + waiting));
+        QString totalLine = u"total %1  %2 of %3 files ended"_s.arg(PercentStatus(int(done), int(total)))
+                                .arg(ended)
+                                .arg(items.size());
+        if (failed > 0)
+            totalLine += u", %1 failed"_s.arg(failed);
+        totalLine += u"  remaining "_s + (remaining.isEmpty() ? u"--:--:--"_s : remaining);
+        lines << totalLine;
+    }
+
+    clearLive();
+    const int width = columns() - 1; // a full line would wrap on some terminals
+    QString block;
+    for (QString text : std::as_const(lines)) {
+        if (text.size() > width)
+            text = text.left(width - 3) + u"..."_s;
+        block += text + u'\n';
+    }
+    write(m_out, block);
+    m_liveLines = int(lines.size());
+}
+
+void ProgressView::summary(int converted, int skipped, int failed)
+{
+    clearLive();
+    if (m_mode == Mode::Quiet)
+        return;
+    QString text = u"%1 converted"_s.arg(converted);
+    if (skipped > 0)
+        text += u", %1 skipped"_s.arg(skipped);
+    if (failed > 0)
+        text += u", %1 failed"_s.arg(failed);
+    write(m_out, text + u'\n');
+}
