@@ -53,28 +53,8 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-struct Discovered
-{
-    QString text;
-    double seconds = -1;
-};
-
-// What GStreamer's own discoverer says of a file.
-Discovered discover(const QString &path)
-{
-    QProcess p;
-    p.start(u"gst-discoverer-1.0"_s, { u"-v"_s, path });
-    p.waitForFinished(30000);
-    Discovered d;
-    d.text = QString::fromUtf8(p.readAllStandardOutput());
-    const qsizetype at = d.text.indexOf(u"Duration: "_s);
-    if (at >= 0) {
-        const QStringList hms = d.text.mid(at + 10, 14).trimmed().split(u':');
-        if (hms.size() == 3)
-            d.seconds = hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble();
-    }
-    return d;
-}
+using TestMedia::discover;
+using TestMedia::Discovered;
 
 // Process ids whose parent is pid.
 QList<qint64> childrenOf(qint64 pid)

@@ -42,28 +42,8 @@ bool makeMedia(const QString &pipelineTail, const QString &path, int buffers)
         u"audiotestsrc num-buffers=%1 ! audio/x-raw,rate=44100,channels=2 ! "_s.arg(buffers) + pipelineTail, path);
 }
 
-// What GStreamer's own discoverer says of a file: its caps and its duration in seconds.
-struct Discovered
-{
-    QString text;
-    double seconds = -1;
-};
-
-Discovered discover(const QString &path)
-{
-    QProcess p;
-    p.start(u"gst-discoverer-1.0"_s, { u"-v"_s, path });
-    p.waitForFinished(30000);
-    Discovered d;
-    d.text = QString::fromUtf8(p.readAllStandardOutput());
-    const qsizetype at = d.text.indexOf(u"Duration: "_s);
-    if (at >= 0) {
-        const QStringList hms = d.text.mid(at + 10, 14).trimmed().split(u':');
-        if (hms.size() == 3)
-            d.seconds = hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble();
-    }
-    return d;
-}
+using TestMedia::discover;
+using TestMedia::Discovered;
 
 } // namespace
 

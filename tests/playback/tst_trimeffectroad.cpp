@@ -68,12 +68,7 @@ QString run(const QString &program, const QStringList &arguments, bool errorChan
 
 double discoveredSeconds(const QString &path)
 {
-    const QString text = run(u"gst-discoverer-1.0"_s, { path });
-    const qsizetype at = text.indexOf(u"Duration: "_s);
-    if (at < 0)
-        return -1;
-    const QStringList hms = text.mid(at + 10, 14).trimmed().split(u':');
-    return hms.size() == 3 ? hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble() : -1;
+    return TestMedia::discover(path).seconds;
 }
 
 // sox's "stat" figure of that name ("RMS     amplitude", "Maximum amplitude").

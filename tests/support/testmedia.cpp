@@ -74,6 +74,22 @@ bool launchInto(const QString &pipelineTail, const QString &file, const QProcess
     return launch(pipelineTail + u" ! filesink location=%1"_s, file, environment);
 }
 
+Discovered discover(const QString &path)
+{
+    QProcess p;
+    p.start(u"gst-discoverer-1.0"_s, { u"-v"_s, path });
+    p.waitForFinished(30000);
+    Discovered d;
+    d.text = QString::fromUtf8(p.readAllStandardOutput());
+    const qsizetype at = d.text.indexOf(u"Duration: "_s);
+    if (at >= 0) {
+        const QStringList hms = d.text.mid(at + 10, 14).trimmed().split(u':');
+        if (hms.size() == 3)
+            d.seconds = hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble();
+    }
+    return d;
+}
+
 bool writeWav(const QString &path, int rate, int channels, qint64 frames,
     const std::function<double(qint64 frame, int channel)> &sample, quint32 channelMask)
 {

@@ -19,6 +19,15 @@ bool launch(const QString &description, const QString &file,
 bool launchInto(const QString &pipelineTail, const QString &file,
     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
+// What GStreamer's own discoverer (gst-discoverer-1.0 -v) says of a file: its whole text and
+// its duration in seconds (-1 when it gives none).
+struct Discovered
+{
+    QString text;
+    double seconds = -1;
+};
+Discovered discover(const QString &path);
+
 // Writes a 16-bit PCM WAV (the extensible header with channelMask when it is not 0);
 // sample(frame, channel) gives each value in [-1, 1].
 bool writeWav(const QString &path, int rate, int channels, qint64 frames,
