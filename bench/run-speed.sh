@@ -31,6 +31,8 @@ pair mp3-from-m4a-vs-qtdemux "env TOLM_OWN_DEMUXERS=0 $(mp3_line "$M4A10" "$OUT/
   "$(mp3_line "$M4A10" "$OUT/s.mp3")" -N
 pair mp3-from-mp3-one-core "taskset -c 0 $LAME_REF" "taskset -c 0 $(mp3_line "$MP310" "$OUT/s.mp3")" -N
 pair flac "flac --silent -5 -f -o $OUT/ref.flac $WAV10" "$SONMILL qzv -y -i $WAV10 -acodec flac $OUT/s.flac" -N
+pair flac-one-core "taskset -c 0 flac --silent -5 -f -o $OUT/ref.flac $WAV10" \
+  "taskset -c 0 $SONMILL qzv -y -i $WAV10 -acodec flac $OUT/s.flac" -N
 pair vorbis "oggenc -Q -b 128 -o $OUT/ref.ogg $WAV10" \
   "$SONMILL qzv -y -i $WAV10 -acodec vorbis -ab 128k $OUT/s.ogg" -N
 pair mp2 "twolame --quiet -b 192 $WAV10 $OUT/ref.mp2" "$SONMILL qzv -y -i $WAV10 -acodec mp2 -ab 192k $OUT/s.mp2" -N

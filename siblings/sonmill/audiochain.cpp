@@ -2,12 +2,13 @@
 
 namespace sonmill {
 
-AudioChain::AudioChain(
-    const std::vector<GstAudioChannelPosition> &input, int outputChannels, int inputRate, int outputRate, double gain)
+AudioChain::AudioChain(const std::vector<GstAudioChannelPosition> &input, int outputChannels, int inputRate,
+    int outputRate, double gain, bool inputWithinFullScale)
     : m_mixer(input, outputChannels)
     , m_inputRate(inputRate)
     , m_outputRate(outputRate)
     , m_gain(static_cast<float>(gain))
+    , m_unchanged(inputWithinFullScale && m_gain == 1.0f && inputRate == outputRate && m_mixer.passThrough())
 {
     if (inputRate != outputRate)
         m_resampler = createResampler(inputRate, outputRate, outputChannels);
@@ -16,6 +17,8 @@ AudioChain::AudioChain(
 std::span<const float> AudioChain::process(const float *in, std::size_t count)
 {
     const auto channels = static_cast<std::size_t>(m_mixer.outputChannels());
+    if (m_unchanged)
+        return { in, count * channels };
     const float *mixed = in;
     if (!m_mixer.passThrough()) {
         m_mixed.resize(count * channels);

@@ -18,12 +18,15 @@ namespace sonmill {
 class AudioChain
 {
 public:
+    // inputWithinFullScale: the samples come from integers, so none lies beyond full scale.
     AudioChain(const std::vector<GstAudioChannelPosition> &input, int outputChannels, int inputRate, int outputRate,
-        double gain);
+        double gain, bool inputWithinFullScale = false);
 
     // False when the resampler could not be set up.
     bool valid() const { return m_inputRate == m_outputRate || m_resampler != nullptr; }
     int outputChannels() const { return m_mixer.outputChannels(); }
+    // Nothing to mix, resample or scale: the samples go on exactly as they came.
+    bool unchanged() const { return m_unchanged; }
 
     // The processed samples for count input frames (interleaved, in the output's channel
     // order); valid until the next call.
@@ -39,6 +42,7 @@ private:
     int m_outputRate;
     std::unique_ptr<Resampler> m_resampler;
     float m_gain;
+    bool m_unchanged; // nothing to do: the input goes on as it is
     std::vector<float> m_mixed;
     std::vector<float> m_ready;
 };

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 namespace sonmill {
 
 DecodedBlock::DecodedBlock(
-    std::vector<float> samples, std::size_t frames, std::optional<std::int64_t> streamTime, BlockQueue *home)
+    BlockSamples samples, std::size_t frames, std::optional<std::int64_t> streamTime, BlockQueue *home)
     : m_samples(std::move(samples))
     , m_frames(frames)
     , m_streamTime(streamTime)
@@ -38,51 +39,87 @@ DecodedBlock &DecodedBlock::operator=(DecodedBlock &&other) noexcept
     return *this;
 }
 
-BlockQueue::BlockQueue(std::size_t channels, std::size_t blockFrames, std::size_t maxBlocks)
+BlockQueue::BlockQueue(std::size_t channels, std::size_t blockFrames, std::size_t maxBlocks, bool integers)
     : m_channels(channels)
     , m_blockFrames(blockFrames)
     , m_maxBlocks(std::max<std::size_t>(maxBlocks, 1))
+    , m_resumeAt(m_maxBlocks / 2)
+    , m_integers(integers)
 { }
 
 bool BlockQueue::push(const float *frames, std::size_t count, std::optional<std::int64_t> streamTime)
 {
-    std::unique_lock lock(m_mutex);
+    return !m_integers && append(frames, count, streamTime);
+}
+
+bool BlockQueue::push(const std::int16_t *frames, std::size_t count, std::optional<std::int64_t> streamTime)
+{
+    return m_integers && append(frames, count, streamTime);
+}
+
+template <typename Sample>
+bool BlockQueue::append(const Sample *frames, std::size_t count, std::optional<std::int64_t> streamTime)
+{
     while (count > 0) {
         if (m_closed)
             return false;
         if (m_fillingFrames == 0) {
             if (m_filling.empty()) {
-                if (!m_spare.empty()) {
-                    m_filling = std::move(m_spare.back());
-                    m_spare.pop_back();
+                {
+                    std::lock_guard lock(m_mutex);
+                    if (!m_spare.empty()) {
+                        m_filling = std::move(m_spare.back());
+                        m_spare.pop_back();
+                    }
                 }
-                m_filling.resize(m_blockFrames * m_channels);
+                if (m_integers)
+                    m_filling.integers.resize(m_blockFrames * m_channels);
+                else
+                    m_filling.floats.resize(m_blockFrames * m_channels);
             }
             m_fillingTime = streamTime;
         }
         const std::size_t n = std::min(count, m_blockFrames - m_fillingFrames);
-        std::memcpy(m_filling.data() + m_fillingFrames * m_channels, frames, n * m_channels * sizeof(float));
+        const std::size_t offset = m_fillingFrames * m_channels;
+        if constexpr (std::is_same_v<Sample, float>)
+            std::memcpy(m_filling.floats.data() + offset, frames, n * m_channels * sizeof(float));
+        else
+            std::copy(frames, frames + n * m_channels, m_filling.integers.data() + offset);
         m_fillingFrames += n;
         frames += n * m_channels;
         count -= n;
         streamTime.reset(); // only the first frame's time is known
-        if (m_fillingFrames == m_blockFrames) {
-            m_roomFree.wait(lock, [this] { return m_closed || m_ready.size() < m_maxBlocks; });
-            if (m_closed)
-                return false;
-            completeFilling();
-        }
+        if (m_fillingFrames == m_blockFrames && !handOver())
+            return false;
     }
+    return true;
+}
+
+bool BlockQueue::handOver()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_ready.size() >= m_maxBlocks) {
+        m_producerWaiting = true;
+        m_roomFree.wait(lock, [this] { return m_closed || m_ready.size() <= m_resumeAt; });
+        m_producerWaiting = false;
+    }
+    if (m_closed)
+        return false;
+    const bool wake = m_consumerWaiting;
+    completeFilling();
+    lock.unlock();
+    // Notified without the lock, so the woken thread does not at once block on it again.
+    if (wake)
+        m_blockReady.notify_one();
     return true;
 }
 
 void BlockQueue::completeFilling()
 {
     m_ready.push_back({ std::move(m_filling), m_fillingFrames, m_fillingTime });
-    m_filling.clear();
+    m_filling = {};
     m_fillingFrames = 0;
     m_fillingTime.reset();
-    m_blockReady.notify_one();
 }
 
 void BlockQueue::finish()
@@ -105,21 +142,27 @@ void BlockQueue::close()
 BlockQueue::Status BlockQueue::pop(DecodedBlock &block, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(m_mutex);
-    if (!m_blockReady.wait_for(lock, timeout, [this] { return !m_ready.empty() || m_finished || m_closed; }))
-        return Status::Timeout;
+    const auto available = [this] { return !m_ready.empty() || m_finished || m_closed; };
+    if (!available()) {
+        m_consumerWaiting = true;
+        const bool woken = m_blockReady.wait_for(lock, timeout, available);
+        m_consumerWaiting = false;
+        if (!woken)
+            return Status::Timeout;
+    }
     if (m_ready.empty())
         return Status::End;
     Ready ready = std::move(m_ready.front());
     m_ready.pop_front();
-    // Wake the streaming thread only when it may be waiting for room.
-    if (m_ready.size() + 1 == m_maxBlocks)
-        m_roomFree.notify_one();
+    const bool wake = m_producerWaiting && m_ready.size() <= m_resumeAt;
     lock.unlock();
+    if (wake)
+        m_roomFree.notify_one();
     block = DecodedBlock(std::move(ready.samples), ready.frames, ready.streamTime, this);
     return Status::Block;
 }
 
-void BlockQueue::recycle(std::vector<float> &&samples)
+void BlockQueue::recycle(BlockSamples &&samples)
 {
     std::lock_guard lock(m_mutex);
     if (m_spare.size() < m_maxBlocks)

@@ -34,6 +34,10 @@ public:
     virtual ~Encoder() = default;
 
     virtual bool write(const float *frames, std::size_t count) = 0;
+    // A lossless encoder at 16 bits may take 16-bit input as it is (widened to 32 bits),
+    // which saves the trip through float and back.
+    virtual bool takesIntegers() const { return false; }
+    virtual bool writeIntegers(const std::int32_t *, std::size_t) { return false; }
     // Flushes the encoder and completes the file's headers.
     virtual bool finish() = 0;
     // Bytes of the output so far, for the progress line.

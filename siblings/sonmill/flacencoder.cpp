@@ -78,6 +78,21 @@ public:
         });
     }
 
+    bool takesIntegers() const override { return m_bits == 16; }
+
+    bool writeIntegers(const std::int32_t *frames, std::size_t count) override
+    {
+        const auto channels = static_cast<std::size_t>(m_channels);
+        while (count > 0) {
+            const std::size_t n = std::min(count, kChunkFrames);
+            if (!FLAC__stream_encoder_process_interleaved(m_encoder, frames, static_cast<unsigned>(n)))
+                return false;
+            frames += n * channels;
+            count -= n;
+        }
+        return true;
+    }
+
     bool finish() override
     {
         // Also rewrites STREAMINFO (length, MD5) and the seek table at the start.

@@ -68,10 +68,11 @@ Source::~Source()
 }
 
 std::variant<std::unique_ptr<Source>, Failure> Source::open(
-    const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun)
+    const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun, bool keepSixteenBits)
 {
     std::unique_ptr<Source> source(new Source(stallLimit));
     source->m_shortRun = shortRun;
+    source->m_keepSixteenBits = keepSixteenBits;
     if (auto failure = source->build(path))
         return *failure;
     if (gst_element_set_state(source->m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
@@ -103,6 +104,12 @@ std::optional<Failure> Source::build(const std::string &path)
     g_object_set(fileSource.get(), "location", path.c_str(), nullptr);
     media::CapsPtr floatCaps(gst_caps_new_simple(
         "audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
+    // audioconvert passes 16-bit input through as it is when the caps allow it, and
+    // makes anything else float.
+    if (m_keepSixteenBits)
+        gst_caps_append(floatCaps.get(),
+            gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(S16), "layout", G_TYPE_STRING,
+                "interleaved", nullptr));
     g_object_set(filter.get(), "caps", floatCaps.get(), nullptr);
     // The decoded buffers go straight on into the block queue (see onNewSample).
     g_object_set(sink.get(), "sync", FALSE, "max-buffers", 1u, "enable-last-sample", FALSE, nullptr);
@@ -397,9 +404,23 @@ std::variant<bool, Failure> Source::seek(std::int64_t startNs)
     return true;
 }
 
-std::optional<Failure> Source::start(std::unique_ptr<AudioChain> chain)
+std::optional<Failure> Source::start(std::unique_ptr<AudioChain> chain, bool integersWanted)
 {
     m_chain = std::move(chain);
+    // Fix the format the encoder was set up for: should the stream change its rate or
+    // layout later on, audioconvert and audioresample turn it back into this one.
+    media::PadPtr sinkPad(gst_element_get_static_pad(m_sink, "sink"));
+    if (media::CapsPtr caps { gst_pad_get_current_caps(sinkPad.get()) }) {
+        g_object_set(m_filter, "caps", caps.get(), nullptr);
+        GstAudioInfo delivered;
+        m_sixteenBits = gst_audio_info_from_caps(&delivered, caps.get())
+            && GST_AUDIO_INFO_FORMAT(&delivered) == GST_AUDIO_FORMAT_S16;
+    } else if (m_keepSixteenBits) {
+        media::CapsPtr floatCaps(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32),
+            "layout", G_TYPE_STRING, "interleaved", nullptr));
+        g_object_set(m_filter, "caps", floatCaps.get(), nullptr);
+    }
+    const bool integers = integersWanted && m_sixteenBits && m_chain && m_chain->unchanged();
     // Blocks of about a fifth of a second; a few of them keep the encoder fed while the
     // decoding thread waits for its turn on a busy machine.
     constexpr std::size_t kBlockFrames = 8192;
@@ -408,15 +429,10 @@ std::optional<Failure> Source::start(std::unique_ptr<AudioChain> chain)
     {
         std::lock_guard lock(m_mutex);
         m_queue = std::make_unique<BlockQueue>(
-            static_cast<std::size_t>(channels), m_shortRun ? 256 : kBlockFrames, m_shortRun ? 1 : kBlocks);
+            static_cast<std::size_t>(channels), m_shortRun ? 256 : kBlockFrames, m_shortRun ? 1 : kBlocks, integers);
         if (m_endedEarly)
             m_queue->finish(); // the stream ended before it started: nothing will come
     }
-    // Fix the format the encoder was set up for: should the stream change its rate or
-    // layout later on, audioconvert and audioresample turn it back into this one.
-    media::PadPtr sinkPad(gst_element_get_static_pad(m_sink, "sink"));
-    if (media::CapsPtr caps { gst_pad_get_current_caps(sinkPad.get()) })
-        g_object_set(m_filter, "caps", caps.get(), nullptr);
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         if (auto failure = pendingError())
             return failure;
@@ -475,8 +491,22 @@ GstFlowReturn Source::onNewSample(GstAppSink *sink, gpointer data)
         if (GST_CLOCK_TIME_IS_VALID(time))
             streamTime = static_cast<std::int64_t>(time);
     }
-    const std::size_t frames = map.size / (sizeof(float) * static_cast<std::size_t>(self->m_info.channels));
+    const std::size_t sampleCount = map.size / (self->m_sixteenBits ? sizeof(std::int16_t) : sizeof(float));
+    const std::size_t frames = sampleCount / static_cast<std::size_t>(self->m_info.channels);
     const auto *samples = reinterpret_cast<const float *>(map.data);
+    if (self->m_sixteenBits) {
+        const auto *integers = reinterpret_cast<const std::int16_t *>(map.data);
+        if (self->m_queue->holdsIntegers()) {
+            const bool open = self->m_queue->push(integers, frames, streamTime);
+            gst_buffer_unmap(buffer, &map);
+            return open ? GST_FLOW_OK : GST_FLOW_FLUSHING;
+        }
+        // The same scale audioconvert uses, so the floats are the ones it would give.
+        self->m_widened.resize(sampleCount);
+        for (std::size_t i = 0; i < sampleCount; ++i)
+            self->m_widened[i] = static_cast<float>(integers[i]) * (1.0f / 32768.0f);
+        samples = self->m_widened.data();
+    }
     bool open;
     if (self->m_chain) {
         const std::span<const float> processed = self->m_chain->process(samples, frames);
@@ -500,7 +530,7 @@ void Source::onEndOfStream(GstAppSink *, gpointer data)
             return;
         }
     }
-    if (self->m_chain) {
+    if (self->m_chain && !self->m_queue->holdsIntegers()) {
         const std::span<const float> tail = self->m_chain->flush();
         self->m_queue->push(tail.data(), tail.size() / static_cast<std::size_t>(self->m_chain->outputChannels()), {});
     }

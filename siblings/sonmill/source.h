@@ -43,10 +43,11 @@ struct SourceInfo
 };
 
 // Opens any file GStreamer's allowed plugins (and our own elements) can decode and
-// delivers its first audio stream as float frames. Runs filesrc ! decodebin !
-// audioconvert ! audioresample ! appsink; the decoding runs on GStreamer's streaming
-// threads while the caller encodes on its own (the two meet in a BlockQueue), and every
-// wait is bounded by the stall limit, so a stuck input ends in an error rather than a hang.
+// delivers its first audio stream as float frames (16-bit input may stay integer, see
+// start). Runs filesrc ! decodebin ! audioconvert ! audioresample ! appsink; the decoding
+// runs on GStreamer's streaming threads while the caller encodes on its own (the two meet
+// in a BlockQueue), and every wait is bounded by the stall limit, so a stuck input ends in
+// an error rather than a hang.
 class Source
 {
 public:
@@ -56,8 +57,9 @@ public:
 
     // Opens and prerolls the file: afterwards its format, length and tags are known.
     // A short run (a probe) decodes no more ahead than it needs.
-    static std::variant<std::unique_ptr<Source>, Failure> open(
-        const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun = false);
+    // keepSixteenBits: 16-bit input may stay integer through the pipeline (see start).
+    static std::variant<std::unique_ptr<Source>, Failure> open(const std::string &path,
+        std::chrono::milliseconds stallLimit, bool shortRun = false, bool keepSixteenBits = false);
 
     const SourceInfo &info() const { return m_info; }
 
@@ -67,8 +69,12 @@ public:
     std::variant<bool, Failure> seek(std::int64_t startNs);
 
     // Starts the flow; call once, after the optional seek. With a chain, the blocks
-    // come out processed by it (its channels, rate and volume).
-    std::optional<Failure> start(std::unique_ptr<AudioChain> chain = {});
+    // come out processed by it (its channels, rate and volume). With integersWanted, a
+    // source opened with keepSixteenBits whose input is 16-bit and whose chain leaves it
+    // unchanged gives integer blocks (see integerBlocks).
+    std::optional<Failure> start(std::unique_ptr<AudioChain> chain = {}, bool integersWanted = false);
+    // After start: the blocks hold integers (DecodedBlock::integerFrames), not floats.
+    bool integerBlocks() const { return m_queue && m_queue->holdsIntegers(); }
 
     // Video, picture and subtitle elements (not demuxers) a decodebin should not plug.
     static bool leavesUndecoded(GstElementFactory *factory);
@@ -108,6 +114,9 @@ private:
     media::BusPtr m_bus;
     SourceInfo m_info;
     bool m_shortRun = false;
+    bool m_keepSixteenBits = false;
+    bool m_sixteenBits = false; // the appsink gets 16-bit integers; fixed by start()
+    std::vector<float> m_widened; // 16-bit input made float, streaming thread only
     std::unique_ptr<AudioChain> m_chain; // used on the streaming thread only, once started
     std::unique_ptr<BlockQueue> m_queue; // made by start(), once the format is known
     bool m_endedEarly = false; // the stream ended before start(); under m_mutex

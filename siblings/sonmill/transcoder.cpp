@@ -66,7 +66,9 @@ std::optional<Failure> Transcoder::run()
     // A probe reads a millisecond: decoding ahead would only cost it time.
     constexpr std::int64_t kShortRunNs = 100'000'000;
     const bool shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
-    auto opened = Source::open(m_options.input, m_stallLimit, shortRun);
+    // FLAC at full volume may take 16-bit input as it is (see Source::start).
+    const bool keepSixteenBits = m_format.codec == Codec::Flac && m_options.volumePercent == 100.0;
+    auto opened = Source::open(m_options.input, m_stallLimit, shortRun, keepSixteenBits);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
@@ -206,8 +208,8 @@ std::optional<Failure> Transcoder::settleFormat()
         m_settings.bits = resolution.bits;
         m_settings.floatSamples = resolution.isFloat;
     }
-    m_chain = std::make_unique<AudioChain>(
-        in.positions, m_settings.channels, in.rate, m_settings.rate, m_options.volumePercent / 100.0);
+    m_chain = std::make_unique<AudioChain>(in.positions, m_settings.channels, in.rate, m_settings.rate,
+        m_options.volumePercent / 100.0, !resolution.isFloat);
     if (!m_chain->valid())
         return Failures::kModule;
     m_console.streams(in.rate, in.channels, m_settings.rate, m_settings.channels);
@@ -249,8 +251,9 @@ std::optional<Failure> Transcoder::convert()
             return *failure;
         seeked = std::get<bool>(sought);
     }
-    if (auto failure = m_source->start(std::move(m_chain)))
+    if (auto failure = m_source->start(std::move(m_chain), m_encoder->takesIntegers()))
         return failure;
+    const bool integers = m_source->integerBlocks();
     m_console.progress(0, 0, true);
 
     // After a seek, frames are counted from where the first block says it starts, so the
@@ -282,7 +285,9 @@ std::optional<Failure> Transcoder::convert()
         *position += block.frameCount();
         if (count == 0)
             continue;
-        if (!m_encoder->write(block.frames() + skip * channels, count))
+        const bool written = integers ? m_encoder->writeIntegers(block.integerFrames() + skip * channels, count)
+                                      : m_encoder->write(block.frames() + skip * channels, count);
+        if (!written)
             return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
         m_outputFrames += count;
         taken += count;

@@ -470,6 +470,48 @@ private Q_SLOTS:
         QCOMPARE(converted.digest, original.digest);
     }
 
+    // 16-bit input reaches FLAC as integers when nothing changes it and through float
+    // otherwise; either way the FLAC holds the very samples a 16-bit WAV made by the same
+    // line holds, trimmed, mixed or resampled alike.
+    void sixteenBitFlacMatchesSixteenBitWav_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("stereo as it is") << 2 << QStringList();
+        QTest::newRow("mono as it is") << 1 << QStringList();
+        QTest::newRow("5.1 as it is") << 6 << QStringList();
+        QTest::newRow("stereo trimmed") << 2 << QStringList { u"-ss"_s, u"00:00:00.3"_s, u"-t"_s, u"00:00:01.1"_s };
+        QTest::newRow("stereo resampled") << 2 << QStringList { u"-ar"_s, u"44100"_s };
+        QTest::newRow("stereo made mono") << 2 << QStringList { u"-ac"_s, u"1"_s };
+        QTest::newRow("stereo louder") << 2 << QStringList { u"-vol"_s, u"150"_s };
+    }
+    void sixteenBitFlacMatchesSixteenBitWav()
+    {
+        QFETCH(int, channels);
+        QFETCH(QStringList, options);
+        const QString input = path(u"sixteen-%1.wav"_s.arg(channels));
+        if (!QFileInfo::exists(input))
+            QVERIFY(make(
+                u"audiotestsrc wave=pink-noise volume=0.9 num-buffers=100 ! audio/x-raw,format=S16LE,rate=48000,channels="_s
+                    + QString::number(channels) + u" ! wavenc ! filesink location=%1"_s,
+                input));
+        const QString flac = path(u"sixteen.flac"_s);
+        const QString wav = path(u"sixteen-out.wav"_s);
+        for (const auto &[output, codec] : { std::pair { flac, u"flac"_s }, std::pair { wav, u"pcm16le"_s } }) {
+            const Result result
+                = run(conversionArguments(input, output, options + QStringList { u"-acodec"_s, codec }));
+            QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        }
+        const Media fromFlac = inspect(flac);
+        const Media fromWav = inspect(wav);
+        QVERIFY(fromFlac.frames > 0);
+        QCOMPARE(fromFlac.channels, fromWav.channels);
+        QCOMPARE(fromFlac.frames, fromWav.frames);
+        QCOMPARE(fromFlac.digest, fromWav.digest);
+        if (options.isEmpty())
+            QCOMPARE(fromFlac.digest, inspect(input).digest);
+    }
+
     // WAV files whose chunks do not end where the file does: the pad byte after an odd-sized
     // data chunk (24-bit mono with an odd number of frames), a few stray bytes after the last
     // chunk. They are read as the chunks that parse, every sample of them.
