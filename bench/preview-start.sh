@@ -5,6 +5,8 @@
 # Usage: bench/preview-start.sh [build folder]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# An Xvfb of its own, started and stopped by the project's script.
+[ -n "${TOLM_BENCH_ON_XVFB:-}" ] || exec env TOLM_BENCH_ON_XVFB=1 scripts/with-xvfb.sh "$0" "$@"
 build=${1:-build}
 harness="$build/bench/bench-preview-start"
 [ -x "$harness" ] && [ -x "$build/program/mirplay" ] || { echo "build bench-preview-start and mirplay first" >&2; exit 1; }
@@ -13,21 +15,8 @@ for tool in gst-launch-1.0 Xvfb; do
 done
 
 work=$(mktemp -d)
-exec 3<>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
-cleanup() {
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-for _ in $(seq 1 100); do
-  display=$(tr -dc '0-9' <"$work/display")
-  [ -n "$display" ] && break
-  sleep 0.05
-done
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CACHE_HOME="$work/cache"
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CACHE_HOME="$work/cache"
 export TOLM_MIRPLAY_AUDIO_OUTPUT="fakesink sync=true"
 mkdir -p "$HOME"
 

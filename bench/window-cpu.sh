@@ -8,6 +8,8 @@
 # Usage: bench/window-cpu.sh [build folder] [number of files]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# An Xvfb of its own, started and stopped by the project's script.
+[ -n "${TOLM_BENCH_ON_XVFB:-}" ] || exec env TOLM_BENCH_ON_XVFB=1 scripts/with-xvfb.sh "$0" "$@"
 build=${1:-build}
 files=${2:-3}
 program="$build/program/tolm-audio-converter"
@@ -17,24 +19,12 @@ for tool in gst-launch-1.0 Xvfb; do
 done
 
 work=$(mktemp -d)
-fdfile="$work/display"
-exec 3<>"$fdfile"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
 pid=
 cleanup() {
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 1 100); do
-  display=$(tr -dc '0-9' <"$fdfile")
-  [ -n "$display" ] && break
-  sleep 0.05
-done
-export DISPLAY=":$display"
 
 # Ten minutes of CD-quality noise, under as many names as the batch has rows.
 gst-launch-1.0 -q audiotestsrc wave=pink-noise samplesperbuffer=4410 num-buffers=6000 \

@@ -197,11 +197,8 @@ private Q_SLOTS:
     {
         QVERIFY(m_root.isValid());
         m_media = m_root.filePath(u"media"_s);
-        m_home = m_root.filePath(u"home"_s);
-        QVERIFY(QDir().mkpath(m_media) && QDir().mkpath(m_home));
-        qputenv("HOME", QFile::encodeName(m_home));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
+        m_home = TestFiles::useFreshHome(m_root.path());
+        QVERIFY(QDir().mkpath(m_media) && !m_home.isEmpty());
         ChildProcess::setProgramFolder(kProgramDir);
         // 1.5 s of a 16-bit stereo tone: the probe says 00:00:01, so one second is converted.
         for (int i = 0; i < 14; ++i) {

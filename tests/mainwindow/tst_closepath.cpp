@@ -84,10 +84,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_root.isValid());
-        qputenv("HOME", QFile::encodeName(m_root.filePath(u"home"_s)));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
-        QVERIFY(QDir().mkpath(m_root.filePath(u"home"_s)));
+        QVERIFY(!TestFiles::useFreshHome(m_root.path()).isEmpty());
         ChildProcess::setProgramFolder(kProgramDir);
         // Three minutes of a tone: long enough to be cut in the middle.
         m_long = m_root.filePath(u"long tone.wav"_s);

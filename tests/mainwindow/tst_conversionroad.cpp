@@ -11,6 +11,7 @@
 #include "platform/recordingdialogs.h"
 #include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
+#include "testfiles.h"
 #include "testmedia.h"
 
 #include <QComboBox>
@@ -75,11 +76,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_root.isValid());
         m_media = m_root.filePath(u"media"_s);
-        const QString home = m_root.filePath(u"home"_s);
-        QVERIFY(QDir().mkpath(m_media) && QDir().mkpath(home));
-        qputenv("HOME", QFile::encodeName(home));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
+        QVERIFY(QDir().mkpath(m_media) && !TestFiles::useFreshHome(m_root.path()).isEmpty());
         ChildProcess::setProgramFolder(kProgramDir);
 
         // 100 buffers of 1024 samples: 2.32 s; 200: 4.64 s.

@@ -117,11 +117,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_root.isValid());
         m_media = m_root.filePath(u"media"_s);
-        const QString home = m_root.filePath(u"home"_s);
-        QVERIFY(QDir().mkpath(m_media) && QDir().mkpath(home));
-        qputenv("HOME", QFile::encodeName(home));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
+        QVERIFY(QDir().mkpath(m_media) && !TestFiles::useFreshHome(m_root.path()).isEmpty());
         ChildProcess::setProgramFolder(kProgramDir);
         QVERIFY(makeTone(media(u"A.wav"_s), 1));
         QVERIFY(makeTone(media(u"B.wav"_s), 2));

@@ -11,6 +11,7 @@
 #include "playback/timecodeedit.h"
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
+#include "testfiles.h"
 #include "testmedia.h"
 
 #include <QApplication>
@@ -112,10 +113,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_root.isValid());
-        qputenv("HOME", QFile::encodeName(path(u"home"_s)));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(u"config"_s)));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(path(u"cache"_s)));
-        QVERIFY(QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"out"_s)));
+        QVERIFY(!TestFiles::useFreshHome(m_root.path()).isEmpty() && QDir().mkpath(path(u"out"_s)));
         ChildProcess::setProgramFolder(kProgramDir);
         QVERIFY(
             TestMedia::writeWav(path(u"twenty.wav"_s), kRate, 2, 20 * kRate, [](qint64 f, int) { return tone(f); }));

@@ -14,6 +14,15 @@ bool write(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+QString useFreshHome(const QString &root)
+{
+    const QString home = root + QStringLiteral("/home");
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + QStringLiteral("/config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root + QStringLiteral("/cache")));
+    return QDir().mkpath(home) ? home : QString();
+}
+
 QByteArray read(const QString &path)
 {
     QFile file(path);
