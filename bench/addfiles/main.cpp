@@ -1,6 +1,8 @@
 // Adds every file named on the command line to the window's source list, as a drop does
-// (each file probed by the real transcoder from the program folder), then quits.
-// Usage: bench-add-files PROGRAM_FOLDER FILE...
+// (each file probed by the real transcoder from the program folder), and quits once all are
+// in. Meanwhile a 10 ms timer measures how long the window's event loop was ever kept from
+// running: the longest wait a click or a repaint would have had.
+// Usage: bench-add-files PROGRAM_FOLDER FILE...   (BENCH_PROBES=N probes N files at once)
 
 #include "mainwindow/mainwindow.h"
 #include "platform/childprocess.h"
@@ -8,8 +10,13 @@
 #include "platform/recordingdialogs.h"
 #include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
+#include "sources/sourceintake.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -25,9 +32,33 @@ int main(int argc, char *argv[])
     RecordingDialogs dialogs;
     RecordingDesktopServices desktop;
     RecordingPowerControl power;
-    TForm1 form({dialogs, desktop, power}, StartupEnvironment::fromSystem(args.at(1)));
-    form.dropFiles(args.mid(2));
+    TForm1 form({ dialogs, desktop, power }, StartupEnvironment::fromSystem(args.at(1)));
+    const int probes = qEnvironmentVariableIntValue("BENCH_PROBES");
+    if (probes > 0)
+        form.controls().output.simultaneousBox->setCurrentIndex(probes - 1);
+
+    QElapsedTimer sinceTick;
+    qint64 longestStall = 0;
+    QTimer meter;
+    meter.setInterval(10);
+    QObject::connect(&meter, &QTimer::timeout, [&] {
+        longestStall = qMax(longestStall, sinceTick.restart() - 10);
+    });
+    QObject::connect(&form.sourceIntake(), &SourceIntake::finished, &app, &QCoreApplication::quit);
+    QTimer::singleShot(0, &form, [&] {
+        sinceTick.start();
+        meter.start();
+        form.dropFiles(args.mid(2));
+    });
+    app.exec();
     const int rows = form.fileList().rowCount();
-    std::fprintf(stderr, "%d rows added, %lld refused\n", rows, qint64(dialogs.calls.size()));
+    for (int row = 0; row < rows; ++row) {
+        if (form.fileList().job(row).SourcePath != QFileInfo(args.at(2 + row)).absoluteFilePath()) {
+            std::fprintf(stderr, "row %d is not the file given at that place\n", row);
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "%d rows added, %lld refused, longest stall %lld ms\n", rows, qint64(dialogs.calls.size()),
+        longestStall);
     return rows == args.size() - 2 ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 #include "app/testhooks.h"
 #include "engine/batchnotice.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/skin.h"
@@ -77,21 +77,29 @@ int main(int argc, char *argv[])
         hooks.print(u"signal %1"_s.arg(signalNumber));
         form.shutDown();
     });
-    QObject::connect(&instance, &SingleInstance::filesOpened, &form, [&form, &hooks](const QStringList &opened) {
-        form.openFiles(opened);
-        hooks.print(u"files-opened %1 rows=%2"_s.arg(opened.size()).arg(form.fileList().rowCount()));
-    });
+    // Queued: a hand-over is taken in from the event loop, never inside the socket's handler.
+    QObject::connect(
+        &instance, &SingleInstance::filesOpened, &form,
+        [&form, &hooks](const QStringList &opened) {
+            form.openFiles(opened);
+            hooks.afterAdding(form.sourceIntake(), [&form, &hooks, count = opened.size()] {
+                hooks.print(u"files-opened %1 rows=%2"_s.arg(count).arg(form.fileList().rowCount()));
+            });
+        },
+        Qt::QueuedConnection);
     hooks.follow(form.queue(), form.fileList());
     QObject::connect(&form.batchNotice(), &BatchNotice::activated, &form,
         [&form, &hooks] { hooks.print(u"notification-clicked minimized=%1"_s.arg(int(form.isMinimized()))); });
 
-    QObject::connect(&instance, &SingleInstance::restoreRequested, &form, [&form, &hooks] {
+    QObject::connect(
+        &instance, &SingleInstance::restoreRequested, &form, [&form, &hooks] {
         const bool wasMinimized = form.isMinimized();
         form.restoreRequest();
         hooks.print(u"restore was-minimized=%1 minimized=%2 visible=%3"_s.arg(int(wasMinimized))
                         .arg(int(form.isMinimized()))
                         .arg(int(form.isVisible())));
-    });
+        },
+        Qt::QueuedConnection);
 
     if (hooks.startMinimized)
         form.showMinimized();
@@ -103,7 +111,7 @@ int main(int argc, char *argv[])
         form.openFiles(files);
         hooks.print(u"ready"_s);
         if (hooks.startBatch)
-            form.startButtonClick();
+            hooks.afterAdding(form.sourceIntake(), [&form] { form.startButtonClick(); });
     });
     const int status = app.exec();
     hooks.print(u"exit"_s);

@@ -1,7 +1,8 @@
 #include "app/testhooks.h"
 
 #include "core/queuerows.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
+#include "sources/sourceintake.h"
 
 #include <QStringList>
 
@@ -27,17 +28,30 @@ void TestHooks::print(const QString &line) const
     std::fflush(stdout);
 }
 
-void TestHooks::follow(const ConversionQueue &queue, const QueueRows &rows) const
+void TestHooks::follow(const ConversionEngine &queue, const QueueRows &rows) const
 {
     if (!report)
         return;
     const TestHooks hooks = *this;
-    QObject::connect(&queue, &ConversionQueue::queueStarted, [hooks] { hooks.print(u"queue-started"_s); });
-    QObject::connect(&queue, &ConversionQueue::rowStarted,
-        [hooks, &queue](int row) { hooks.print(u"row-started %1 %2"_s.arg(row).arg(queue.transcoderProcessId())); });
-    QObject::connect(&queue, &ConversionQueue::rowEnded, [hooks, &rows](int row) {
+    QObject::connect(&queue, &ConversionEngine::queueStarted, [hooks] { hooks.print(u"queue-started"_s); });
+    QObject::connect(&queue, &ConversionEngine::rowStarted,
+        [hooks, &queue](int row) { hooks.print(u"row-started %1 %2"_s.arg(row).arg(queue.transcoderProcessId(row))); });
+    QObject::connect(&queue, &ConversionEngine::rowEnded, [hooks, &rows](int row) {
         hooks.print(u"row-ended %1 %2"_s.arg(row).arg(row >= 0 ? rows.status(row) : QString()));
     });
-    QObject::connect(&queue, &ConversionQueue::queueFinished,
+    QObject::connect(&queue, &ConversionEngine::queueFinished,
         [hooks, &queue] { hooks.print(u"queue-finished abandoned=%1"_s.arg(int(queue.wasAbandoned()))); });
+}
+
+void TestHooks::afterAdding(SourceIntake &intake, const std::function<void()> &then)
+{
+    if (!intake.isBusy()) {
+        then();
+        return;
+    }
+    auto *once = new QObject(&intake);
+    QObject::connect(&intake, &SourceIntake::finished, once, [once, then] {
+        once->deleteLater();
+        then();
+    });
 }

@@ -2,8 +2,11 @@
 
 #include <QString>
 
-class ConversionQueue;
+#include <functional>
+
+class ConversionEngine;
 class QueueRows;
+class SourceIntake;
 
 // Switches only tests turn on, through the environment variable TOLM_TEST_HOOKS (a comma-separated
 // list): "report" prints what the window did to standard output, one line per event, so a test
@@ -19,5 +22,8 @@ struct TestHooks
     void print(const QString &line) const;
     // Reports the queue's events: "queue-started", "row-started <row> <transcoder pid>",
     // "row-ended <row> <status>", "queue-finished abandoned=<0|1>".
-    void follow(const ConversionQueue &queue, const QueueRows &rows) const;
+    void follow(const ConversionEngine &queue, const QueueRows &rows) const;
+    // Runs then() once the files being added are all in the list or refused (at once when
+    // nothing is being added).
+    static void afterAdding(SourceIntake &intake, const std::function<void()> &then);
 };

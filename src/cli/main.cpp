@@ -1,6 +1,6 @@
 // tolm-convert: the window's conversions from a terminal, on the same engine libraries.
 
-#include "cli/batchrunner.h"
+#include "cli/batchrun.h"
 #include "cli/batchsources.h"
 #include "cli/consoledialogs.h"
 #include "cli/convertoptions.h"
@@ -102,13 +102,13 @@ int main(int argc, char *argv[])
 
     const int jobs = options.jobs > 0 ? options.jobs : qMax(1, QThread::idealThreadCount());
     view.setJobs(jobs);
-    BatchRunner runner(gathered.sources, job, options, jobs, scratch.path(), view);
+    BatchRun runner(gathered.sources, job, options, jobs, scratch.path(), view);
     int status = ExitStatus::Converted;
-    QObject::connect(&runner, &BatchRunner::finished, &app, [&](int exitStatus) {
+    QObject::connect(&runner, &BatchRun::finished, &app, [&](int exitStatus) {
         status = exitStatus;
         QCoreApplication::exit(exitStatus);
     });
-    QObject::connect(&interrupts, &InterruptWatch::interrupted, &runner, &BatchRunner::interrupt);
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &runner, &BatchRun::interrupt);
     runner.start();
     app.exec();
     if (!gathered.missing.isEmpty() && status == ExitStatus::Converted)

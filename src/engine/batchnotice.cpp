@@ -2,12 +2,12 @@
 
 #include "core/programtexts.h"
 #include "core/queuerows.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "platform/notifier.h"
 
 using namespace Qt::StringLiterals;
 
-BatchNotice::BatchNotice(ConversionQueue &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
+BatchNotice::BatchNotice(ConversionEngine &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
     std::function<bool()> userIsLooking, QObject *parent)
     : QObject(parent)
     , m_queue(queue)
@@ -15,11 +15,11 @@ BatchNotice::BatchNotice(ConversionQueue &queue, QueueRows &rows, std::unique_pt
     , m_notifier(std::move(notifier))
     , m_userIsLooking(std::move(userIsLooking))
 {
-    connect(&queue, &ConversionQueue::queueStarted, this, [this] { m_converted = m_failed = 0; });
-    connect(&queue, &ConversionQueue::rowEnded, this, &BatchNotice::countRow);
+    connect(&queue, &ConversionEngine::queueStarted, this, [this] { m_converted = m_failed = 0; });
+    connect(&queue, &ConversionEngine::rowEnded, this, [this](int, bool converted) { countRow(converted); });
     // A transcoder that cannot be started leaves its row as it was, yet the row did fail.
-    connect(&queue, &ConversionQueue::startFailed, this, [this] { ++m_failed; });
-    connect(&queue, &ConversionQueue::queueFinished, this, &BatchNotice::batchEnded);
+    connect(&queue, &ConversionEngine::startFailed, this, [this] { ++m_failed; });
+    connect(&queue, &ConversionEngine::queueFinished, this, &BatchNotice::batchEnded);
     connect(m_notifier.get(), &Notifier::activated, this, &BatchNotice::activated);
 }
 
@@ -35,14 +35,9 @@ QString BatchNotice::bodyText(int converted, int failed)
     return u"%1 converted, %2 failed"_s.arg(converted).arg(failed);
 }
 
-void BatchNotice::countRow(int row)
+void BatchNotice::countRow(bool converted)
 {
-    if (row < 0)
-        return;
-    if (m_rows.status(row) == kStatusDone)
-        ++m_converted;
-    else
-        ++m_failed;
+    ++(converted ? m_converted : m_failed);
 }
 
 void BatchNotice::batchEnded()

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class ConversionQueue;
+class ConversionEngine;
 class Notifier;
 class QueueRows;
 
@@ -18,7 +18,7 @@ class BatchNotice : public QObject
     Q_OBJECT
 
 public:
-    BatchNotice(ConversionQueue &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
+    BatchNotice(ConversionEngine &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
         std::function<bool()> userIsLooking, QObject *parent = nullptr);
     ~BatchNotice() override;
 
@@ -32,10 +32,10 @@ Q_SIGNALS:
     void activated();
 
 private:
-    void countRow(int row);
+    void countRow(bool converted);
     void batchEnded();
 
-    ConversionQueue &m_queue;
+    ConversionEngine &m_queue;
     QueueRows &m_rows;
     std::unique_ptr<Notifier> m_notifier;
     std::function<bool()> m_userIsLooking;

@@ -36,15 +36,16 @@ QString nextOutputCandidate(const QString &taken, const QString &extension, int 
 }
 
 // Step 10 of the command: make the output name free before the child writes to it.
-void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged)
+void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged, const OutputTaken &isTaken)
 {
+    const auto taken = [&isTaken](const QString &path) { return isTaken && isTaken(path); };
     // A file the user agreed to replace stays taken: the transcoder's -y renames the finished
-    // output over it. Never the job's own source.
-    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath))
+    // output over it. Never the job's own source, nor a name another running row writes.
+    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath) && !taken(job.OutputPath))
         return;
     int overflowCount = 0;
     QSet<QString> tried;
-    while (QFileInfo::exists(job.OutputPath)) {
+    while (QFileInfo::exists(job.OutputPath) || taken(job.OutputPath)) {
         const QString next = nextOutputCandidate(job.OutputPath, job.Extension, overflowCount);
         if (next.isEmpty() || tried.contains(next))
             return;
@@ -66,7 +67,8 @@ QString NumberBeforeUnit(const QString &text, QStringView unit)
     return text.left(position - 1);
 }
 
-CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged)
+CommandLine BuildConversionCommand(
+    TStartRecord &job, const DestinationChanged &onDestinationChanged, const OutputTaken &isTaken)
 {
     CommandLine cmd;
     cmd.program = kTranscoderName.toString();
@@ -106,7 +108,7 @@ CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &
     if (job.VideoNot == kTrue)
         cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
 
-    makeOutputNameFree(job, onDestinationChanged);
+    makeOutputNameFree(job, onDestinationChanged, isTaken);
     cmd.append(u"   "_s + QuotedPath(job.OutputPath), { job.OutputPath });
     return cmd;
 }

@@ -21,7 +21,11 @@ using DestinationChanged = std::function<void(const QString &fileName)>;
 // The one exception is the unchanged file the job is marked to replace (not its source).
 // The builder never fails: unexpected field contents give empty option values, and the
 // transcoder's reaction decides the row's outcome.
-CommandLine BuildConversionCommand(TStartRecord &job, const DestinationChanged &onDestinationChanged = {});
+// isTaken names paths that count as taken although no file is there yet: the outputs of rows
+// converting at the same time, which are still written under temporary names.
+using OutputTaken = std::function<bool(const QString &path)>;
+CommandLine BuildConversionCommand(
+    TStartRecord &job, const DestinationChanged &onDestinationChanged = {}, const OutputTaken &isTaken = {});
 
 // The number text in front of a unit ("44100 Hz" -> "44100", "128 kbps" -> "128"): the
 // text up to two characters before the unit's first occurrence, empty when the unit is

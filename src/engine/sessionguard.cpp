@@ -1,6 +1,6 @@
 #include "engine/sessionguard.h"
 
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "platform/inhibitor.h"
 
 using namespace Qt::StringLiterals;
@@ -31,12 +31,12 @@ GuardAnswer AnswerSessionEnd(bool converting)
     return { .allow = false, .stopPreview = false, .bringToFront = false, .message = systemMessage(kNoSessionEndLine) };
 }
 
-SessionGuard::SessionGuard(ConversionQueue &queue, std::unique_ptr<Inhibitor> inhibitor, QObject *parent)
+SessionGuard::SessionGuard(ConversionEngine &queue, std::unique_ptr<Inhibitor> inhibitor, QObject *parent)
     : QObject(parent)
     , m_inhibitor(std::move(inhibitor))
 {
-    connect(&queue, &ConversionQueue::queueStarted, this, &SessionGuard::holdLocks);
-    connect(&queue, &ConversionQueue::queueFinished, this, &SessionGuard::release);
+    connect(&queue, &ConversionEngine::queueStarted, this, &SessionGuard::holdLocks);
+    connect(&queue, &ConversionEngine::queueFinished, this, &SessionGuard::release);
     connect(m_inhibitor.get(), &Inhibitor::prepareForSleep, this, &SessionGuard::prepareForSleep);
 }
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-class ConversionQueue;
+class ConversionEngine;
 class Inhibitor;
 
 inline constexpr QStringView kSystemMessageCaption = u"System Message";
@@ -40,7 +40,7 @@ class SessionGuard : public QObject
     Q_OBJECT
 
 public:
-    SessionGuard(ConversionQueue &queue, std::unique_ptr<Inhibitor> inhibitor, QObject *parent = nullptr);
+    SessionGuard(ConversionEngine &queue, std::unique_ptr<Inhibitor> inhibitor, QObject *parent = nullptr);
     ~SessionGuard() override;
 
     // Gives the locks back now (the program is shutting down, the run was abandoned).

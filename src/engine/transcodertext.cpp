@@ -1,6 +1,7 @@
 #include "engine/transcodertext.h"
 
 #include <array>
+#include <utility>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -41,4 +42,43 @@ bool ReportsFailure(const QString &text)
             return true;
     }
     return false;
+}
+
+QStringList TranscoderLines::take(const QString &text)
+{
+    m_pending += text;
+    QStringList lines;
+    qsizetype begin = 0;
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const QChar c = m_pending.at(i);
+        if (c != u'\n' && c != u'\r')
+            continue;
+        if (i > begin)
+            lines << m_pending.mid(begin, i - begin);
+        begin = i + 1;
+    }
+    m_pending.remove(0, begin);
+    return lines;
+}
+
+QString TranscoderLines::rest()
+{
+    return std::exchange(m_pending, QString());
+}
+
+QString FailureReason(const QString &text)
+{
+    TranscoderLines cut;
+    QStringList lines = cut.take(text);
+    if (const QString rest = cut.rest(); !rest.isEmpty())
+        lines << rest;
+    for (const QString &line : std::as_const(lines)) {
+        if (line.startsWith(u"Error: "))
+            return line.mid(7).trimmed();
+    }
+    for (const QString &line : std::as_const(lines)) {
+        if (ReportsFailure(line))
+            return line.trimmed();
+    }
+    return {};
 }

@@ -3,6 +3,7 @@
 #include "core/programtexts.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -26,3 +27,21 @@ bool ReportsSuccess(const QString &text);
 // One of the error words: the conversion failed. Checked after success, so a text holding
 // both counts as a failure.
 bool ReportsFailure(const QString &text);
+
+// The line of a transcoder's text that says what went wrong: the text after "Error: ", else the
+// first line holding an error word; empty when there is none.
+QString FailureReason(const QString &text);
+
+// Cuts a transcoder's text into whole lines as it arrives, so a word split between two reads
+// of the pipe is still judged whole. A carriage return ends a line as a line feed does.
+class TranscoderLines
+{
+public:
+    // The lines completed by this text, without their ends.
+    QStringList take(const QString &text);
+    // What is left after the last line end, once the transcoder has said its last.
+    QString rest();
+
+private:
+    QString m_pending;
+};

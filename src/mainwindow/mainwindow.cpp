@@ -3,10 +3,11 @@
 #include "core/previewarea.h"
 #include "engine/afterdone.h"
 #include "engine/batchnotice.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "engine/sessionguard.h"
 #include "mainwindow/aboutbox.h"
+#include "mainwindow/addingprogress.h"
 #include "mainwindow/chooserhost.h"
 #include "mainwindow/filedroptarget.h"
 #include "mainwindow/helpcommand.h"
@@ -19,11 +20,14 @@
 #include "platform/notifier.h"
 #include "platform/placement.h"
 #include "platform/windowembedding.h"
+#include "profiles/usersettings.h"
 #include "sources/destinationfolder.h"
 #include "sources/filelist.h"
 #include "sources/profileselection.h"
 #include "sources/sourceadder.h"
+#include "sources/sourceintake.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -103,13 +107,24 @@ void TForm1::createConversionRoad()
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder, scratchPath() };
     m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
+    m_intake = std::make_unique<SourceIntake>(*m_adder, QFileInfo(scratchPath()).path());
+    // A file waits while any box is open: it is never added, nor refused, inside another box.
+    m_intake->setGate([] { return QApplication::activeModalWidget() == nullptr; });
+    connect(m_intake.get(), &SourceIntake::finished, this, &TForm1::hideListWhenEmpty);
+    new AddingProgress(*m_intake, m_ui.output.progressEdit, m_ui.output.stopAddBtn, this);
     createPreview();
-    m_queue = std::make_unique<ConversionQueue>(*m_fileList, *m_log, *m_ui.output.Timer1);
+    m_queue = std::make_unique<ConversionEngine>(*m_fileList, *m_log);
+    // The next row waits while a box is open, as the window's rows always have.
+    m_queue->setStartGate([] { return QApplication::activeModalWidget() == nullptr; });
+    connectSimultaneousChooser();
     ConnectQueueToControls(*m_queue, m_ui.output, m_state.programFolder);
-    connect(m_queue.get(), &ConversionQueue::queueStarted, this, [this] { m_ui.list.setListButtonsEnabled(false); });
-    connect(m_queue.get(), &ConversionQueue::queueFinished, this, [this] { m_ui.list.setListButtonsEnabled(true); });
-    connect(m_queue.get(), &ConversionQueue::startFailed, this,
-        [this](const QString &error) { m_services.dialogs.showMessage(this, MessageRequest::plain(error)); });
+    connect(m_queue.get(), &ConversionEngine::queueStarted, this, [this] { m_ui.list.setListButtonsEnabled(false); });
+    connect(m_queue.get(), &ConversionEngine::queueFinished, this, &TForm1::queueFinished);
+    // Shown after the engine has moved on, never inside its handling of the row.
+    connect(
+        m_queue.get(), &ConversionEngine::startFailed, this,
+        [this](const QString &error) { m_services.dialogs.showMessage(this, MessageRequest::plain(error)); },
+        Qt::QueuedConnection);
 
     connect(m_ui.tools.addButton, &QToolButton::clicked, this, &TForm1::addButtonClick);
     connect(this, &TForm1::filesDropped, this, &TForm1::dropFiles);
@@ -131,18 +146,17 @@ void TForm1::addButtonClick()
 {
     m_ui.list.listview->show();
     const QStringList files = m_services.dialogs.openFiles(this, { kAddFilesFilter.toString(), 0, {}, {} });
-    for (const QString &file : files)
-        m_adder->AddSourceFile(file);
-    hideListWhenEmpty();
-    QFile::remove(scratchPath());
+    m_intake->add(files);
+    if (!m_intake->isBusy())
+        hideListWhenEmpty();
 }
 
 void TForm1::dropFiles(const QStringList &paths)
 {
     m_ui.list.listview->show();
-    for (const QString &path : paths)
-        m_adder->AddSourceFile(path);
-    hideListWhenEmpty();
+    m_intake->add(paths);
+    if (!m_intake->isBusy())
+        hideListWhenEmpty();
 }
 
 void TForm1::hideListWhenEmpty()
@@ -153,7 +167,28 @@ void TForm1::hideListWhenEmpty()
 
 void TForm1::startButtonClick()
 {
-    if (!m_queue->run())
+    m_queue->start();
+}
+
+void TForm1::connectSimultaneousChooser()
+{
+    QComboBox *chooser = m_ui.output.simultaneousBox;
+    chooser->setCurrentIndex(UserSettings::simultaneousConversions() - 1);
+    m_queue->setSimultaneous(chooser->currentIndex() + 1);
+    m_intake->setSimultaneous(chooser->currentIndex() + 1);
+    connect(chooser, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_queue->setSimultaneous(index + 1);
+        m_intake->setSimultaneous(index + 1);
+        UserSettings::setSimultaneousConversions(index + 1);
+    });
+}
+
+// Every row of the batch had its turn: the list may be arranged again and the after-done
+// action follows, unless the batch was given up.
+void TForm1::queueFinished()
+{
+    m_ui.list.setListButtonsEnabled(true);
+    if (m_queue->wasAbandoned())
         return;
     AfterDoneHooks hooks;
     hooks.openOutputFolder = [this] { OpenBtnClick(); };
@@ -166,7 +201,7 @@ void TForm1::startButtonClick()
 
 void TForm1::Timer1Timer()
 {
-    m_queue->Timer1Timer();
+    m_queue->tick();
 }
 
 void TForm1::OpenBtnClick()

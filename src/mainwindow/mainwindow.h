@@ -11,7 +11,7 @@
 #include <optional>
 
 class BatchNotice;
-class ConversionQueue;
+class ConversionEngine;
 class DesktopServices;
 class DestinationFolder;
 class FolderField;
@@ -21,6 +21,7 @@ class MainWindowSourceHost;
 class PowerControl;
 class PreviewArea;
 class SourceAdder;
+class SourceIntake;
 class FileDropTarget;
 class Inhibitor;
 class Notifier;
@@ -58,7 +59,9 @@ public:
     const MainWindowControls &controls() const { return m_ui; }
     const ProgramState &programState() const { return m_state; }
     FileList &fileList() const { return *m_fileList; }
-    ConversionQueue &queue() const { return *m_queue; }
+    ConversionEngine &queue() const { return *m_queue; }
+    // Files being added: probed without blocking the window, added in the order given.
+    SourceIntake &sourceIntake() const { return *m_intake; }
     // The probe's one-millisecond output, in the user's cache folder.
     QString scratchPath() const;
     // The log window is created after the main window; the log button works once it is known.
@@ -145,6 +148,8 @@ private:
     void enableRowCommands();
     void applyProgramState();
     void createConversionRoad();
+    void connectSimultaneousChooser();
+    void queueFinished();
     void hideListWhenEmpty();
     void connectProfileChoosers();
     // Session, power and exit guards (mainwindowguards.cpp).
@@ -180,7 +185,8 @@ private:
     std::unique_ptr<FileList> m_fileList;
     std::unique_ptr<MainWindowSourceHost> m_sourceHost;
     std::unique_ptr<SourceAdder> m_adder;
-    std::unique_ptr<ConversionQueue> m_queue;
+    std::unique_ptr<SourceIntake> m_intake;
+    std::unique_ptr<ConversionEngine> m_queue;
     // Preview, trim and effect: the player's window is taken in through m_windows, which
     // outlives the preview that uses it.
     void createPreview();

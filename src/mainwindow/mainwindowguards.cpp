@@ -5,7 +5,7 @@
 
 #include "core/previewarea.h"
 #include "engine/batchnotice.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "engine/sessionguard.h"
 #include "mainwindow/picturebutton.h"
@@ -14,6 +14,7 @@
 #include "platform/inhibitor.h"
 #include "platform/notifier.h"
 #include "sources/filelist.h"
+#include "sources/sourceintake.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -130,6 +131,7 @@ void TForm1::shutDown()
 // the player through the preview, then any of either still finishing.
 void TForm1::endChildren()
 {
+    m_intake->stop();
     m_queue->abandon();
     m_guard->release();
     m_preview->Reset();

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -44,14 +45,26 @@ void OutputControls::build(QWidget *panel, const QString &programFolder)
     afterDoneBox = chooser(panel, u"afterDoneBox"_s,
         { u"No Action"_s, u"Browse Output"_s, u"Turn Off"_s, u"Hibernate"_s, u"Stand By"_s }, 0,
         QRect(fieldX, 512, 150, 28), afterDoneLabel);
+    QStringList counts;
+    for (int count = 1; count <= qMax(1, QThread::idealThreadCount()); ++count)
+        counts << QString::number(count);
+    simultaneousBox = named(new QComboBox(panel), u"simultaneousBox"_s, u"Simultaneous conversions"_s,
+        u"Simultaneous conversions"_s);
+    simultaneousBox->addItems(counts);
+    simultaneousBox->setGeometry(262, 512, 50, 28);
     ProgressBar1 = named(new QProgressBar(panel), u"ProgressBar1"_s, {}, u"Progress"_s);
-    ProgressBar1->setGeometry(266, 514, 300, 24);
+    ProgressBar1->setGeometry(318, 514, 248, 24);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     progressEdit = label(panel, u"progressEdit"_s, u"Please   add   file(s)"_s, ProgressBar1->geometry());
     progressEdit->setAlignment(Qt::AlignCenter);
     progressEdit->raise();
+    stopAddBtn = named(new QToolButton(panel), u"stopAddBtn"_s, u"Stop adding"_s, u"Stop adding"_s);
+    stopAddBtn->setText(u"\u2715"_s);
+    stopAddBtn->setAutoRaise(true);
+    stopAddBtn->setGeometry(ProgressBar1->geometry().right() - 24, 514, 24, 24);
+    stopAddBtn->hide();
     logBtn = imageButton(panel, u"logBtn"_s, u"View Log"_s, QRect(574, 512, 30, 28), icon(u"log"));
 
     startButton = named(new PictureButton(panel), u"startButton"_s, u"encoder"_s);

@@ -33,9 +33,13 @@ struct OutputControls
     QPushButton *OpenBtn = nullptr;
     QLabel *afterDoneLabel = nullptr;
     QComboBox *afterDoneBox = nullptr;
+    // "Simultaneous conversions": 1 up to the number of processors.
+    QComboBox *simultaneousBox = nullptr;
     PictureButton *startButton = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *progressEdit = nullptr;
+    // Stops a long add; shown only while one goes on.
+    QToolButton *stopAddBtn = nullptr;
     QToolButton *logBtn = nullptr;
 
     QTimer *Timer1 = nullptr;

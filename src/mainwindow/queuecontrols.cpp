@@ -1,6 +1,6 @@
 #include "mainwindow/queuecontrols.h"
 
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "mainwindow/outputcontrols.h"
 #include "mainwindow/picturebutton.h"
 #include "mainwindow/skin.h"
@@ -9,32 +9,60 @@
 #include <QProgressBar>
 #include <QToolButton>
 
-void ConnectQueueToControls(ConversionQueue &queue, const OutputControls &ui, const QString &programFolder)
+namespace {
+
+// With several rows at once the bar shows the whole batch: its seconds done out of all.
+void showBatchProgress(const ConversionEngine &engine, QProgressBar *bar)
 {
-    QObject::connect(&queue, &ConversionQueue::queueStarted, ui.ProgressBar1, [ui] {
+    const int total = engine.batchTotalSeconds();
+    bar->setRange(0, total);
+    bar->setValue(qBound(0, engine.batchDoneSeconds(), total));
+}
+
+} // namespace
+
+void ConnectQueueToControls(ConversionEngine &queue, const OutputControls &ui, const QString &programFolder)
+{
+    QObject::connect(&queue, &ConversionEngine::queueStarted, ui.ProgressBar1, [ui] {
         ui.ProgressBar1->setTextVisible(true);
         ui.progressEdit->hide();
     });
-    QObject::connect(&queue, &ConversionQueue::rowStarted, ui.ProgressBar1, [ui, programFolder](int, int total) {
-        ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartBusyPicture));
-        ui.startButton->setEnabled(false);
-        ui.ProgressBar1->show();
-        // Without a known length the bar shows that work goes on, but no percentage.
-        ui.ProgressBar1->setRange(0, total);
-        ui.ProgressBar1->setValue(0);
-        ui.logBtn->setVisible(true);
-    });
-    QObject::connect(&queue, &ConversionQueue::progressChanged, ui.ProgressBar1, [ui](int position) {
+    QObject::connect(
+        &queue, &ConversionEngine::rowStarted, ui.ProgressBar1, [ui, programFolder, &queue](int, int total) {
+            ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartBusyPicture));
+            ui.startButton->setEnabled(false);
+            ui.ProgressBar1->show();
+            if (queue.simultaneous() > 1) {
+                showBatchProgress(queue, ui.ProgressBar1);
+            } else {
+                // Without a known length the bar shows that work goes on, but no percentage.
+                ui.ProgressBar1->setRange(0, total);
+                ui.ProgressBar1->setValue(0);
+            }
+            ui.logBtn->setVisible(true);
+            ui.Timer1->start();
+        });
+    QObject::connect(&queue, &ConversionEngine::progressChanged, ui.ProgressBar1, [ui](int position) {
         if (ui.ProgressBar1->maximum() > 0)
             ui.ProgressBar1->setValue(qBound(0, position, ui.ProgressBar1->maximum()));
     });
-    QObject::connect(&queue, &ConversionQueue::rowEnded, ui.ProgressBar1, [ui] {
+    QObject::connect(&queue, &ConversionEngine::rowProgress, ui.ProgressBar1, [ui, &queue] {
+        if (queue.simultaneous() > 1)
+            showBatchProgress(queue, ui.ProgressBar1);
+    });
+    QObject::connect(&queue, &ConversionEngine::rowEnded, ui.ProgressBar1, [ui, &queue] {
+        if (queue.runningCount() > 0) {
+            showBatchProgress(queue, ui.ProgressBar1);
+            return; // Start stays disabled while any row converts
+        }
+        ui.Timer1->stop();
         ui.startButton->setEnabled(true);
         if (ui.ProgressBar1->maximum() == 0)
             ui.ProgressBar1->setRange(0, 100); // stop the busy animation
         ui.ProgressBar1->setValue(0);
     });
-    QObject::connect(&queue, &ConversionQueue::queueFinished, ui.ProgressBar1, [ui, programFolder] {
+    QObject::connect(&queue, &ConversionEngine::queueFinished, ui.ProgressBar1, [ui, programFolder] {
+        ui.Timer1->stop();
         ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartIdlePicture));
         ui.progressEdit->show();
         ui.ProgressBar1->setTextVisible(false);

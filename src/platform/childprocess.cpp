@@ -114,6 +114,12 @@ bool ChildProcess::isDrained() const
     return m_process.state() == QProcess::NotRunning && m_process.bytesAvailable() == 0;
 }
 
+bool ChildProcess::exitedCleanly() const
+{
+    return m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit
+        && m_process.exitCode() == 0;
+}
+
 void ChildProcess::end(int graceMs)
 {
     if (m_process.state() == QProcess::NotRunning)

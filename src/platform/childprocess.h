@@ -42,6 +42,9 @@ public:
     qint64 processId() const;
     // The child has ended and everything it wrote has been read.
     bool isDrained() const;
+    // The child ended by itself with exit status 0 (false while it runs, and after a crash or
+    // a signal).
+    bool exitedCleanly() const;
 
     // Ends this child (and only this child): asked first, forced after graceMs (at once if
     // negative).

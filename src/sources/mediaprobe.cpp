@@ -29,6 +29,14 @@ ProbeVerdict JudgeProbeText(const QString &text)
     return verdict;
 }
 
+ProbeVerdict JudgeProbeRun(const ProbeRun &run)
+{
+    ProbeVerdict verdict = JudgeProbeText(run.text);
+    if (!run.started || run.timedOut)
+        verdict.accepted = false;
+    return verdict;
+}
+
 ProbeRun RunProbe(const QString &absoluteSourcePath, const QString &scratchPath, int timeoutMs)
 {
     ProbeRun run;

@@ -28,6 +28,10 @@ struct ProbeRun
     bool timedOut = false;
 };
 
+// A whole run judged, for every road that adds files: as its text says, and refused as well
+// when the probe could not be started or never ended.
+ProbeVerdict JudgeProbeRun(const ProbeRun &run);
+
 // Runs the probe and waits for it, at most timeoutMs; a probe that takes longer is ended
 // and its file refused. The whole text is kept however long it is.
 inline constexpr int kProbeTimeoutMs = 60000;

@@ -27,16 +27,18 @@ bool SourceAdder::AddSourceFile(const QString &sourcePath)
     const QString absolutePath = QDir::current().absoluteFilePath(sourcePath);
     QDir().mkpath(QFileInfo(m_paths.scratchPath).path());
 
-    const ProbeRun probe = RunProbe(absolutePath, m_paths.scratchPath);
+    return acceptProbe(absolutePath, RunProbe(absolutePath, m_paths.scratchPath));
+}
+
+bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe)
+{
     if (!probe.started) {
-        m_dialogs.showMessage(nullptr, MessageRequest::plain(ProbeStartFailedMessage(sourcePath)));
+        m_dialogs.showMessage(nullptr, MessageRequest::plain(ProbeStartFailedMessage(absolutePath)));
         return false;
     }
-    ProbeVerdict verdict = JudgeProbeText(probe.text);
+    const ProbeVerdict verdict = JudgeProbeRun(probe);
     if (!probe.text.isEmpty())
         m_log.append(probe.text, LogSink::View::Beginning);
-    if (probe.timedOut)
-        verdict.accepted = false; // a probe that never ends is no usable source
     if (!verdict.accepted) {
         MessageRequest refusal = MessageRequest::confirmation(
             ProbeRefusedMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes);

@@ -6,6 +6,7 @@ class Dialogs;
 class FileList;
 class LogSink;
 class QWidget;
+struct ProbeRun;
 
 // What adding a source reads from, and changes in, the window around the list.
 class SourceAdderHost
@@ -43,8 +44,11 @@ class SourceAdder
 public:
     SourceAdder(FileList &list, SourceAdderHost &host, Dialogs &dialogs, LogSink &log, SourcePaths paths);
 
-    // True when a row was added.
+    // Probes the file, waiting for the probe, then as acceptProbe(). True when a row was added.
     bool AddSourceFile(const QString &sourcePath);
+    // A file whose probe has ended: refused with a message, or appended as a row. True when a
+    // row was added.
+    bool acceptProbe(const QString &absolutePath, const ProbeRun &probe);
 
     const SourcePaths &paths() const { return m_paths; }
 

@@ -6,7 +6,7 @@
 #include "core/logsink.h"
 #include "core/queuerows.h"
 #include "engine/batchnotice.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "engine/sessionguard.h"
 #include "platform/childprocess.h"
 #include "platform/dbusnotifier.h"
@@ -91,6 +91,14 @@ QDBusMessage mockCall(const QString &service, const QString &path, const QString
     return QDBusMessage::createMethodCall(service, path, u"org.freedesktop.DBus.Mock"_s, method);
 }
 
+// Runs a batch and waits for its end.
+void runToEnd(ConversionEngine &engine)
+{
+    QSignalSpy finished(&engine, &ConversionEngine::queueFinished);
+    if (engine.start() && finished.isEmpty())
+        QVERIFY(finished.wait(20000));
+}
+
 } // namespace
 
 class TestSessionGuard : public QObject
@@ -103,7 +111,6 @@ class TestSessionGuard : public QObject
     QProcess m_notifications;
     Rows m_rows;
     NoLog m_log;
-    QTimer m_timer1;
 
     void addRow(const QString &script)
     {
@@ -146,7 +153,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin"));
-        m_timer1.setInterval(100);
     }
 
     void init() { m_rows = {}; }
@@ -202,19 +208,18 @@ private Q_SLOTS:
         QFETCH(bool, abandonMidway);
         for (const QString &script : scripts)
             addRow(script);
-        ConversionQueue queue(m_rows, m_log, m_timer1);
-        connect(&m_timer1, &QTimer::timeout, &queue, &ConversionQueue::Timer1Timer);
+        ConversionEngine queue(m_rows, m_log);
         auto owned = std::make_unique<RecordingInhibitor>();
         RecordingInhibitor &inhibitor = *owned;
         SessionGuard guard(queue, std::move(owned));
         QStringList heldAtRowStart;
-        connect(&queue, &ConversionQueue::rowStarted, this, [&] {
+        connect(&queue, &ConversionEngine::rowStarted, this, [&] {
             heldAtRowStart << u"%1%2"_s.arg(int(inhibitor.holds(Inhibitor::What::Sleep)))
                                   .arg(int(inhibitor.holds(Inhibitor::What::Shutdown)));
             if (abandonMidway)
-                QTimer::singleShot(0, &queue, &ConversionQueue::abandon);
+                QTimer::singleShot(0, &queue, &ConversionEngine::abandon);
         });
-        queue.run();
+        runToEnd(queue);
         QCOMPARE(heldAtRowStart.first(), u"11"_s);
         QCOMPARE(inhibitor.steps,
             QStringList({ u"hold sleep: "_s + sleepMessage(), u"hold shutdown: "_s + sessionMessage(), u"release"_s }));
@@ -228,13 +233,12 @@ private Q_SLOTS:
     void refusedLockIsLoggedAndTheRowConverts()
     {
         addRow(u"ok-a"_s);
-        ConversionQueue queue(m_rows, m_log, m_timer1);
-        connect(&m_timer1, &QTimer::timeout, &queue, &ConversionQueue::Timer1Timer);
+        ConversionEngine queue(m_rows, m_log);
         auto inhibitor = std::make_unique<RecordingInhibitor>();
         inhibitor->refuse = true;
         SessionGuard guard(queue, std::move(inhibitor));
         QSignalSpy logged(&guard, &SessionGuard::logLine);
-        queue.run();
+        runToEnd(queue);
         QCOMPARE(m_rows.rows[0].status, u"100%"_s);
         QCOMPARE(logged.size(), 2);
         QVERIFY(logged.at(0).at(0).toString().contains(u"may sleep"_s));
@@ -259,15 +263,14 @@ private Q_SLOTS:
         QFETCH(bool, abandon);
         for (const QString &script : scripts)
             addRow(script);
-        ConversionQueue queue(m_rows, m_log, m_timer1);
-        connect(&m_timer1, &QTimer::timeout, &queue, &ConversionQueue::Timer1Timer);
+        ConversionEngine queue(m_rows, m_log);
         auto owned = std::make_unique<RecordingNotifier>();
         RecordingNotifier &notifier = *owned;
         BatchNotice notice(queue, m_rows, std::move(owned), [looking] { return looking; });
         if (abandon)
-            connect(&queue, &ConversionQueue::rowStarted, this,
-                [&queue] { QTimer::singleShot(0, &queue, &ConversionQueue::abandon); });
-        queue.run();
+            connect(&queue, &ConversionEngine::rowStarted, this,
+                [&queue] { QTimer::singleShot(0, &queue, &ConversionEngine::abandon); });
+        runToEnd(queue);
         QTEST(notifier.shown, "shown");
         QSignalSpy activated(&notice, &BatchNotice::activated);
         notifier.click();

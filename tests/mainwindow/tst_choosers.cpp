@@ -17,6 +17,7 @@
 #include "sources/filelist.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -240,6 +241,7 @@ private Q_SLOTS:
     void mp3AtEachQuality()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone00.wav"_s), media(u"tone01.wav"_s), media(u"tone02.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(destination(0), u"tone00.aac"_s);
         output().profileBox->setCurrentIndex(kMp3); // a program step: no row changes
         QCOMPARE(destination(0), u"tone00.aac"_s);
@@ -252,7 +254,7 @@ private Q_SLOTS:
             selectOnly(row);
             pick(output().AQualityBtn, row); // High, Normal, Low
         }
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s, u"100%"_s }));
 
         const QStringList rates { u"192 kbps"_s, u"128 kbps"_s, u"96 kbps"_s }; // ABRH, ABRN, ABRL
@@ -269,6 +271,7 @@ private Q_SLOTS:
     void settingsDialogMono22050At64()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone03.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         pick(output().profileBox, kMp3);
         QStringList shown;
         withSettingsDialog([&](TSettingFrm &dialog) {
@@ -284,7 +287,7 @@ private Q_SLOTS:
         QCOMPARE(shown,
             QStringList({ u"Advanced Profile Settings"_s, u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s, u"128 kbps"_s }));
         QCOMPARE(output().AQualityBtn->currentText(), u"Low"_s);
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList { u"100%"_s });
         const Outside o = inspect(m_out + u"/tone03.mp3"_s);
         QVERIFY2(o.magic.startsWith(u"MPEG ADTS, layer III, v2, 64 kbps, 22.05 kHz, Monaural"_s), qPrintable(o.magic));
@@ -306,13 +309,14 @@ private Q_SLOTS:
         QFETCH(int, profile);
         QFETCH(QString, name);
         Q_EMIT m_form->filesDropped({ media(u"tone04.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         pick(output().profileBox, profile);
         QVERIFY(!output().settingBtn->isEnabled());
         QVERIFY(!output().AQualityBtn->isEnabled());
         QCOMPARE(output().AQualityBtn->currentText(), u"Lossless"_s);
         QCOMPARE(output().AQualityBtn->count(), 3);
         QCOMPARE(destination(0), name);
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList { u"100%"_s });
 
         const QByteArray converted = soxSamples(m_out + u'/' + name);
@@ -330,6 +334,7 @@ private Q_SLOTS:
     void userProfileVoice()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone05.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         pick(output().profileBox, kMp3);
         QString selectedInDialog;
         m_saveAsNames << u"Voice"_s;
@@ -375,9 +380,10 @@ private Q_SLOTS:
         QCOMPARE(output().profileBox->itemText(15), u"Choir (*.mp3)"_s);
         QCOMPARE(output().profileBox->currentIndex(), 0);
         Q_EMIT m_form->filesDropped({ media(u"tone05.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         pick(output().profileBox, 14);
         QCOMPARE(destination(0), u"tone05.mp3"_s);
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList { u"100%"_s });
         const Outside o = inspect(m_out + u"/tone05.mp3"_s);
         // Normal: the MP3 profile's rate, copied into Voice
@@ -399,11 +405,12 @@ private Q_SLOTS:
         for (int i = 0; i < 14; ++i)
             files << media(u"tone%1.wav"_s.arg(i, 2, 10, QChar(u'0')));
         Q_EMIT m_form->filesDropped(files);
+        QVERIFY(WindowWaits::adds(*m_form));
         for (int row = 0; row < 14; ++row) {
             selectOnly(row);
             pick(output().profileBox, row);
         }
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
 
         const QStringList names = BuiltInProfileNames();
         const QString catalogue = kProgramDir + kCatalogueRelativePath;

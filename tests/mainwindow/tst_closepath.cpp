@@ -3,7 +3,7 @@
 // goes with it) and the program through its normal shutdown, which writes destination.ini.
 // A sleep announced during a batch is answered with the message.
 
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "platform/childprocess.h"
@@ -15,6 +15,7 @@
 #include "sources/filelist.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -75,7 +76,7 @@ class TestClosePath : public QObject
     // Presses Start from the event loop, as a click does, and closes when the first row runs.
     void startThenClose(int afterMs)
     {
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this,
+        connect(&m_form->queue(), &ConversionEngine::rowStarted, this,
             [this, afterMs] { QTimer::singleShot(afterMs, m_form.get(), &TForm1::closeBtnClick); });
         QTimer::singleShot(0, m_form.get(), &TForm1::startButtonClick);
     }
@@ -106,6 +107,7 @@ private Q_SLOTS:
         m_form->controls().output.pathdir->setText(m_out);
         m_form->controls().output.profileBox->setCurrentIndex(kMp3);
         Q_EMIT m_form->filesDropped({ m_long });
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(m_form->fileList().rowCount(), 1);
     }
 
@@ -133,8 +135,8 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(historyPath())); // made at start-up; the shutdown makes it again
         m_dialogs.answers.enqueue(DialogAnswer::Yes);
         qint64 transcoder = 0;
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this,
-            [&] { transcoder = m_form->queue().transcoderProcessId(); });
+        connect(&m_form->queue(), &ConversionEngine::rowStarted, this,
+            [&] { transcoder = m_form->queue().transcoderProcessId(0); });
         startThenClose(500);
         // The program's own loop: Yes ends it.
         QTimer giveUp;
@@ -159,10 +161,10 @@ private Q_SLOTS:
     {
         m_dialogs.answers.enqueue(DialogAnswer::No);
         bool stillShown = false;
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [this, &stillShown] {
+        connect(&m_form->queue(), &ConversionEngine::rowStarted, this, [this, &stillShown] {
             QTimer::singleShot(300, this, [this, &stillShown] { stillShown = !m_form->close(); });
         });
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QVERIFY(stillShown);
         QCOMPARE(m_dialogs.calls.size(), 1);
         QCOMPARE(m_dialogs.calls.first().message.text, TForm1::closeQuestionText());
@@ -180,9 +182,9 @@ private Q_SLOTS:
 
     void sleepDuringABatchIsAnsweredWithTheMessage()
     {
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this,
+        connect(&m_form->queue(), &ConversionEngine::rowStarted, this,
             [this] { QTimer::singleShot(200, m_inhibitor, &RecordingInhibitor::announceSleep); });
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(m_form->fileList().status(0), u"100%"_s);
         QCOMPARE(m_dialogs.messageTexts(),
             QStringList({ u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s }));

@@ -1,7 +1,7 @@
 // End to end in the window: files added through the Add dialog and by dropping, probed and
 // converted by the real transcoder from the program folder, on media this test makes.
 
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
@@ -13,6 +13,7 @@
 #include "sources/filelist.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -62,6 +63,11 @@ class TestConversionRoad : public QObject
     TlogFrm *m_log = nullptr;
 
     QString media(const QString &name) const { return m_media + u'/' + name; }
+    // The probes' scratch files left in the cache folder.
+    QStringList scratchFiles() const
+    {
+        return QDir(QFileInfo(m_form->scratchPath()).path()).entryList({ u"inadd*"_s }, QDir::Files);
+    }
     QStringList statuses() const
     {
         QStringList out;
@@ -109,6 +115,7 @@ private Q_SLOTS:
     {
         m_dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
         m_form->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_form));
 
         QCOMPARE(m_dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
         const QStringList messages = m_dialogs.messageTexts();
@@ -130,12 +137,12 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
         QVERIFY(m_form->controls().output.startButton->isEnabled());
-        QVERIFY(!QFile::exists(m_form->scratchPath())); // the Add dialog removes the probe's scratch file
+        QCOMPARE(scratchFiles(), QStringList()); // every probe's scratch file is gone
 
         // While a row converts: the list's reordering buttons wait, the bar shows its caption.
         const MainWindowControls &ui = m_form->controls();
         QStringList during;
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+        connect(&m_form->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
             during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
                           .arg(row)
                           .arg(m_form->fileList().status(row))
@@ -148,7 +155,7 @@ private Q_SLOTS:
                           .arg(ui.output.ProgressBar1->isTextVisible())
                           .arg(ui.output.progressEdit->isVisible());
         });
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(during.size(), 2);
         QCOMPARE(
             during.first(), u"row0 status=ready start=0 timer=1 remove=0 up=0 down=0 clear=0 caption=1 prompt=0"_s);
@@ -176,10 +183,11 @@ private Q_SLOTS:
     void droppedFilesConvertLikeAddedOnes()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(m_form->fileList().rowCount(), 2);
         QCOMPARE(m_form->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
-        QVERIFY(QFile::exists(m_form->scratchPath())); // a drop leaves the scratch file
-        m_form->startButtonClick();
+        QCOMPARE(scratchFiles(), QStringList());
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         QVERIFY(QFile::exists(m_out + u"/tone-two.mp3"_s));
         QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
@@ -188,18 +196,20 @@ private Q_SLOTS:
     void fileAddedDuringARunWaitsForTheNextStart()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         bool startEnabledAfterAdd = true;
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+        connect(&m_form->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
             if (row != 0)
                 return;
             Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s) });
             startEnabledAfterAdd = m_form->controls().output.startButton->isEnabled();
         });
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QVERIFY(!startEnabledAfterAdd); // adding a file does not enable Start while a row converts
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"ready"_s }));
         QVERIFY(!QFile::exists(m_out + u"/tone-two.mp3"_s));
-        m_form->startButtonClick(); // the next Start converts it, and only it
+        QVERIFY(WindowWaits::convert(*m_form)); // the next Start converts it, and only it
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
     }
 
@@ -207,9 +217,11 @@ private Q_SLOTS:
     {
         m_form->controls().output.profileBox->setCurrentIndex(kWma);
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         m_form->controls().output.profileBox->setCurrentIndex(kMp3);
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::adds(*m_form));
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u"100%"_s }));
         QVERIFY(logText().contains(u"Unknown encoder"_s));
         QVERIFY(!QFile::exists(m_out + u"/tone one.wma"_s));
@@ -221,7 +233,8 @@ private Q_SLOTS:
     {
         m_form->controls().output.profileBox->setCurrentIndex(kAc3);
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::adds(*m_form));
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         for (const QString &name : { u"tone one.ac3"_s, u"tone-two.ac3"_s }) {
             QFile file(m_out + u'/' + name);
@@ -233,9 +246,10 @@ private Q_SLOTS:
     void afterDoneRunsWhenTheBatchIsThrough()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         m_form->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
         m_power.refuse = true;
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(statuses(), QStringList({ u"100%"_s }));
         QCOMPARE(m_power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
         QCOMPARE(m_dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
@@ -246,12 +260,15 @@ private Q_SLOTS:
     {
         m_dialogs.fileAnswers.enqueue({}); // cancelled
         m_form->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_form));
         QVERIFY(!m_form->controls().list.listview->isVisible());
         m_dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
         m_form->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_form));
         QVERIFY(!m_form->controls().list.listview->isVisible());
         QVERIFY(!m_form->controls().output.startButton->isEnabled());
         Q_EMIT m_form->filesDropped({ media(u"broken.mp3"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QVERIFY(!m_form->controls().list.listview->isVisible());
     }
 

@@ -13,6 +13,7 @@
 #include "sources/filelist.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -147,6 +148,7 @@ private Q_SLOTS:
     void usersRoad()
     {
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(column(SourceColumn::Source), QStringList({ u"A.wav"_s, u"B.wav"_s, u"C.wav"_s }));
 
         press(1, SourceColumn::Source); // B
@@ -191,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(m_form->programState().destinationHistory.entries().contains(elsewhere));
 
         const qsizetype logBefore = m_log->text().size();
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(column(SourceColumn::Status), QStringList(3, u"100%"_s));
         QCOMPARE(reportedSeconds(m_log->text().mid(logBefore)), QList<int>({ 2, 3, 1 })); // B, C, A
         const QFileInfo b(roadOut + u"/B.mp3"_s), c(elsewhere + u"/C.mp3"_s), a(roadOut + u"/first take.mp3"_s);
@@ -209,6 +211,7 @@ private Q_SLOTS:
         const QString existing = m_out + u"/keep.mp3"_s;
         QVERIFY(TestFiles::write(existing, "the user's own file"));
         Q_EMIT m_form->filesDropped({ source });
+        QVERIFY(WindowWaits::adds(*m_form));
         m_dialogs.answers.enqueue(DialogAnswer::Yes);
         typeName(0, u"keep"_s);
         QCOMPARE(m_dialogs.messageTexts().last(), u"File exists,rewrite?"_s);
@@ -217,13 +220,13 @@ private Q_SLOTS:
 
         const QByteArray good = TestFiles::read(source);
         QVERIFY(TestFiles::write(source, QByteArray(8192, '\x5a'))); // the source broke meanwhile
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(column(SourceColumn::Status), QStringList { u" -  -  -  "_s });
         QCOMPARE(TestFiles::read(existing), QByteArray("the user's own file"));
         QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList({ u"keep.mp3"_s, u"take.wav"_s }));
 
         QVERIFY(TestFiles::write(source, good));
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         QCOMPARE(column(SourceColumn::Status), QStringList { u"100%"_s });
         const QByteArray replaced = TestFiles::read(existing);
         QVERIFY(replaced.startsWith("ID3") || replaced.startsWith("\xff"));
@@ -239,6 +242,7 @@ private Q_SLOTS:
         QVERIFY(TestMedia::launchInto(
             u"audiotestsrc num-buffers=44 ! audio/x-raw,rate=44100,channels=2 ! lamemp3enc ! id3v2mux"_s, other));
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), other });
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(list().rowCount(), 2);
         typeName(0, u"other"_s);
         QCOMPARE(list().destination(0), u"other(new).mp3"_s);
@@ -259,6 +263,7 @@ private Q_SLOTS:
     void destinationEdgeWithScrolling()
     {
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         view()->setColumnWidth(SourceColumn::Source, 300); // wider than the list: it scrolls
         QApplication::processEvents();
         for (const int scrolled : { 0, 60 }) {
@@ -285,8 +290,10 @@ private Q_SLOTS:
     {
         ui().output.AQualityBtn->setCurrentIndex(0); // High
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         ui().output.profileBox->setCurrentIndex(kFlac);
         Q_EMIT m_form->filesDropped({ media(u"B.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QSignalSpy profileChosen(ui().output.profileBox, &QComboBox::activated);
         QSignalSpy qualityChosen(ui().output.AQualityBtn, &QComboBox::activated);
 
@@ -317,6 +324,7 @@ private Q_SLOTS:
     void unknownDurationEndsThePress()
     {
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         list().job(0).Duration = u"--:--:--"_s;
         ui().output.pathdir->setText(u"/kept"_s);
         press(0, SourceColumn::Source);
@@ -328,6 +336,7 @@ private Q_SLOTS:
     void removingAndClearing()
     {
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QTest::mouseClick(ui().list.delBtn, Qt::LeftButton); // none selected: none removed
         QCOMPARE(list().rowCount(), 3);
         select({ 0, 2 });
@@ -343,6 +352,7 @@ private Q_SLOTS:
         QVERIFY(!ui().tools.trimBtn->isEnabled() && !ui().tools.effectBtn->isEnabled());
 
         Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QVERIFY(ui().output.startButton->isEnabled() && ui().tools.trimBtn->isEnabled());
         QTest::mouseClick(ui().list.clearBtn, Qt::LeftButton);
         QCOMPARE(list().rowCount(), 0);

@@ -13,6 +13,7 @@
 #include "playback/previewplayer.h"
 #include "sources/filelist.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 
 #include <QDir>
 #include <QFile>
@@ -261,6 +262,7 @@ private Q_SLOTS:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->dropFiles({ media(u"ball.ogv"_s) });
+        QVERIFY(WindowWaits::adds(*form));
         QCOMPARE(form->fileList().rowCount(), 1);
         form->controls().preview.previewBtn->click();
         QVERIFY2(dialogs.calls.isEmpty(), qPrintable(dialogs.messageTexts().join(u'\n')));

@@ -13,6 +13,7 @@
 #include "sources/filelist.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -104,7 +105,7 @@ class TestTrimEffectRoad : public QObject
     }
     void convert()
     {
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_form));
         for (int row = 0; row < m_form->fileList().rowCount(); ++row)
             QCOMPARE(m_form->fileList().status(row), u"100%"_s);
     }
@@ -136,6 +137,7 @@ private Q_SLOTS:
     void trimmedRowConvertsToItsLength()
     {
         m_form->dropFiles({ path(u"twenty.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
         QCOMPARE(m_form->fileList().rowCount(), 1);
         whenModal([this] {
             auto *trim = m_form->findChild<TtrimFrm *>();
@@ -162,6 +164,7 @@ private Q_SLOTS:
         const QList<int> volumes { 100, 50, 0, 400 };
         for (int i = 0; i < volumes.size(); ++i) {
             m_form->dropFiles({ path(u"three.wav"_s) });
+            QVERIFY(WindowWaits::adds(*m_form));
             selectOnly(i);
             whenModal([this, volume = volumes[i]] {
                 auto *effect = m_form->findChild<TEffectFrm *>();

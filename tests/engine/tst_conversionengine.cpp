@@ -1,15 +1,17 @@
-// The conversion queue's reading of the transcoder's text, with a scripted stand-in
-// transcoder (tests/engine/standin/sonmill) whose behaviour each row picks by its input name.
-// Conversions with the real transcoder are tested end to end elsewhere.
+// The conversion engine's reading of the transcoder's text and its batches of one or several
+// rows at once, with a scripted stand-in transcoder (tests/engine/standin/sonmill) whose
+// behaviour each row picks by its input name. Conversions with the real transcoder are tested
+// end to end elsewhere.
 
 #include "core/logsink.h"
 #include "core/queuerows.h"
-#include "engine/conversionqueue.h"
+#include "engine/conversionengine.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -59,15 +61,14 @@ public:
 
 } // namespace
 
-class TestConversionQueue : public QObject
+class TestConversionEngine : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_out;
     FakeRows m_rows;
     RecordingLog m_log;
-    QTimer m_timer1;
-    std::unique_ptr<ConversionQueue> m_queue;
+    std::unique_ptr<ConversionEngine> m_queue;
     QList<int> m_progress;
     QueueRows::RowId m_lastId = 0;
 
@@ -86,6 +87,17 @@ class TestConversionQueue : public QObject
     }
     QStringList statuses(int row) const { return m_rows.rows[row].statuses.mid(1); }
 
+    // Starts a batch and waits for its end; true when it was not abandoned.
+    bool runBatch(int timeoutMs = 20000)
+    {
+        QSignalSpy finished(m_queue.get(), &ConversionEngine::queueFinished);
+        if (!m_queue->start())
+            return false;
+        if (finished.isEmpty() && !finished.wait(timeoutMs))
+            return false;
+        return !m_queue->wasAbandoned();
+    }
+
 private Q_SLOTS:
     void initTestCase() { ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin")); }
 
@@ -94,23 +106,21 @@ private Q_SLOTS:
         m_rows = {};
         m_log = {};
         m_progress.clear();
-        m_timer1.setInterval(100);
-        m_queue = std::make_unique<ConversionQueue>(m_rows, m_log, m_timer1);
-        connect(&m_timer1, &QTimer::timeout, m_queue.get(), &ConversionQueue::Timer1Timer);
-        connect(m_queue.get(), &ConversionQueue::progressChanged, this, [this](int p) { m_progress << p; });
+        m_queue = std::make_unique<ConversionEngine>(m_rows, m_log);
+        connect(m_queue.get(), &ConversionEngine::progressChanged, this, [this](int p) { m_progress << p; });
     }
 
     void successfulRowsGoFromZeroToDone()
     {
         addRow(u"ok-a"_s);
         addRow(u"ok-b"_s);
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
         QCOMPARE(statuses(1), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
         QVERIFY(m_log.text.contains(u"Duration: 00:00:08.00"_s));
         QCOMPARE(m_log.text.count(u"global"_s), 2);
         QVERIFY(m_queue->convFinished());
-        QVERIFY(!m_timer1.isActive());
+        QVERIFY(!m_queue->isRunning());
         QVERIFY(m_progress.contains(3) && m_progress.contains(100));
         QCOMPARE(m_progress.last(), 0);
     }
@@ -120,7 +130,7 @@ private Q_SLOTS:
         addRow(u"ok-done"_s, u"00:00:08"_s, u"100%"_s);
         addRow(u"ok-failed-before"_s, u"00:00:08"_s, u" -  -  -  "_s);
         addRow(u"ok-half-before"_s, u"00:00:08"_s, u"50%"_s);
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList());
         QCOMPARE(statuses(1).last(), u"100%"_s);
         QCOMPARE(statuses(2).last(), u"100%"_s);
@@ -132,7 +142,7 @@ private Q_SLOTS:
         addRow(u"ok-next"_s);
         QElapsedTimer clock;
         clock.start();
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"50%"_s, u" -  -  -  "_s }));
         QCOMPARE(statuses(1).last(), u"100%"_s);
         // The stand-in keeps going for three more seconds; the queue did not wait for it.
@@ -142,14 +152,14 @@ private Q_SLOTS:
     void summaryAndErrorWordInOneReadIsAFailure()
     {
         addRow(u"both-in-one"_s);
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u" -  -  -  "_s }));
     }
 
     void bitrateBeforeTimeGivesNoProgressForThatRead()
     {
         addRow(u"bitrate-first"_s);
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"75%"_s, u"100%"_s }));
         QVERIFY(!m_progress.contains(5));
     }
@@ -157,7 +167,7 @@ private Q_SLOTS:
     void percentagesGoBeyondTheLength()
     {
         addRow(u"beyond-length"_s, u"00:00:04"_s);
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"200%"_s, u"200%"_s, u"100%"_s }));
     }
 
@@ -165,7 +175,7 @@ private Q_SLOTS:
     {
         addRow(u"silent-death"_s);
         addRow(u"ok-after"_s);
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u" -  -  -  "_s }));
         QCOMPARE(statuses(1).last(), u"100%"_s);
     }
@@ -174,8 +184,8 @@ private Q_SLOTS:
     {
         addRow(u"ok-unknown-length"_s, u"--:--:--"_s);
         int total = -1;
-        connect(m_queue.get(), &ConversionQueue::rowStarted, this, [&](int, int seconds) { total = seconds; });
-        m_queue->run();
+        connect(m_queue.get(), &ConversionEngine::rowStarted, this, [&](int, int seconds) { total = seconds; });
+        QVERIFY(runBatch());
         QCOMPARE(total, 0);
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"100%"_s }));
         QVERIFY(m_progress.contains(3)); // the bar still follows the position
@@ -188,8 +198,8 @@ private Q_SLOTS:
         qputenv("PATH", "/nonexistent");
         addRow(u"ok-cannot-start"_s);
         QStringList failures;
-        connect(m_queue.get(), &ConversionQueue::startFailed, this, [&](const QString &e) { failures << e; });
-        m_queue->run();
+        connect(m_queue.get(), &ConversionEngine::startFailed, this, [&](const QString &e) { failures << e; });
+        QVERIFY(runBatch());
         qputenv("PATH", path);
         ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin"));
         QCOMPARE(failures.size(), 1);
@@ -205,7 +215,7 @@ private Q_SLOTS:
             if (row == 0 && m_rows.rows.size() == 1)
                 addRow(u"ok-added-late"_s);
         };
-        m_queue->run();
+        QVERIFY(runBatch());
         m_rows.onStatus = {};
         QCOMPARE(m_rows.rows.size(), size_t(2));
         QCOMPARE(statuses(1), QStringList());
@@ -227,8 +237,8 @@ private Q_SLOTS:
             }
         };
         QList<int> started;
-        connect(m_queue.get(), &ConversionQueue::rowStarted, this, [&started](int row) { started << row; });
-        m_queue->run();
+        connect(m_queue.get(), &ConversionEngine::rowStarted, this, [&started](int row) { started << row; });
+        QVERIFY(runBatch());
         m_rows.onStatus = {};
         QVERIFY(removed);
         QCOMPARE(m_rows.rows[0].job.SourcePath, u"/scripted/ok-converting"_s);
@@ -239,34 +249,52 @@ private Q_SLOTS:
         QCOMPARE(m_queue->convRow(), 1);
     }
 
-    // A modal dialog runs its own event loop inside the queue's wait: the running row is still
-    // followed and can end meanwhile, but the next row starts only once the dialog is closed.
-    void modalLoopDuringTheWaitKeepsFollowingTheRow()
+    // While the start gate is shut (the window shuts it while a box is open) the running row is
+    // still followed and can end, but the next row starts only once the gate opens again.
+    void shutGateHoldsTheNextRowButFollowsTheRunningOne()
     {
         addRow(u"ok-under-dialog"_s);
         addRow(u"ok-after-dialog"_s);
         QElapsedTimer clock;
-        qint64 firstEnded = -1, secondStarted = -1, dialogClosed = -1;
-        connect(m_queue.get(), &ConversionQueue::rowEnded, this, [&](int row) {
+        bool boxOpen = false;
+        qint64 firstEnded = -1, secondStarted = -1, boxClosed = -1;
+        m_queue->setStartGate([&boxOpen] { return !boxOpen; });
+        connect(m_queue.get(), &ConversionEngine::rowEnded, this, [&](int row) {
             if (row == 0)
                 firstEnded = clock.elapsed();
         });
-        connect(m_queue.get(), &ConversionQueue::rowStarted, this, [&](int row) {
+        connect(m_queue.get(), &ConversionEngine::rowStarted, this, [&](int row) {
             if (row == 1)
                 secondStarted = clock.elapsed();
         });
-        QTimer::singleShot(200, this, [&] {
-            QEventLoop modal;
-            QTimer::singleShot(2500, &modal, &QEventLoop::quit);
-            modal.exec();
-            dialogClosed = clock.elapsed();
+        QTimer::singleShot(200, this, [&] { boxOpen = true; });
+        QTimer::singleShot(2500, this, [&] {
+            boxOpen = false;
+            boxClosed = clock.elapsed();
         });
         clock.start();
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(statuses(0).last(), u"100%"_s);
         QCOMPARE(statuses(1).last(), u"100%"_s);
-        QVERIFY2(firstEnded > 0 && firstEnded < dialogClosed, qPrintable(u"%1 %2"_s.arg(firstEnded).arg(dialogClosed)));
-        QVERIFY(secondStarted >= dialogClosed);
+        QVERIFY2(firstEnded > 0 && firstEnded < boxClosed, qPrintable(u"%1 %2"_s.arg(firstEnded).arg(boxClosed)));
+        QVERIFY(secondStarted >= boxClosed);
+    }
+
+    // start() returns at once: the batch goes on in the caller's event loop, and its end is a
+    // signal. A second start while it runs does nothing.
+    void startReturnsAtOnceAndASecondStartIsRefused()
+    {
+        addRow(u"slow-returns"_s);
+        QSignalSpy finished(m_queue.get(), &ConversionEngine::queueFinished);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(m_queue->start());
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(m_queue->isRunning());
+        QVERIFY(!m_queue->start());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(statuses(0).last(), u"100%"_s);
     }
 
     void abandonedRunEndsItsTranscoderAndStartsNoOtherRow()
@@ -276,10 +304,11 @@ private Q_SLOTS:
         QTimer::singleShot(600, this, [this] { m_queue->abandon(); });
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!m_queue->run());
+        QVERIFY(!runBatch());
+        QVERIFY(m_queue->wasAbandoned());
         QVERIFY(clock.elapsed() < 2500);
         QCOMPARE(statuses(1), QStringList());
-        QVERIFY(!m_timer1.isActive());
+        QVERIFY(m_queue->transcoderProcessIds().empty());
     }
 
     void takenOutputNameIsRenamedAndShown()
@@ -289,30 +318,98 @@ private Q_SLOTS:
         QVERIFY(taken.open(QIODevice::WriteOnly));
         taken.write("keep me");
         taken.close();
-        m_queue->run();
+        QVERIFY(runBatch());
         QCOMPARE(m_rows.rows[0].destination, u"ok-taken-1.mp3"_s);
         QCOMPARE(QString(m_rows.rows[0].job.OutputPath), m_out.filePath(u"ok-taken-1.mp3"_s));
         QVERIFY(taken.open(QIODevice::ReadOnly));
         QCOMPARE(taken.readAll(), QByteArray("keep me"));
     }
 
-    // Start runs from the application's own event loop, which then quits: once it is quitting
-    // no further event loop starts, and the run must end instead of spinning.
-    void quittingTheApplicationEndsTheRun()
+    // Words split between two reads of the pipe are still seen: the summary, and an error.
+    void wordsSplitBetweenReadsAreJudgedWhole()
     {
-        addRow(u"slow-at-quit"_s);
-        addRow(u"ok-never"_s);
-        bool completed = true;
-        QTimer::singleShot(0, this, [&] { completed = m_queue->run(); });
-        QTimer::singleShot(600, this, [] { QCoreApplication::exit(0); });
+        addRow(u"split-word"_s);
+        addRow(u"split-error"_s);
+        QVERIFY(runBatch());
+        QCOMPARE(statuses(0).last(), u"100%"_s);
+        QCOMPARE(statuses(1).last(), u" -  -  -  "_s);
+    }
+
+    // A summary followed by a non-zero exit is no success: the exit status is a second word.
+    void nonZeroExitAfterTheSummaryFailsTheRow()
+    {
+        addRow(u"summary-then-exit"_s);
+        QVERIFY(runBatch());
+        QCOMPARE(statuses(0).last(), u" -  -  -  "_s);
+        QVERIFY(m_log.text.contains(u"The transcoder reported an error when it ended."_s));
+    }
+
+    // Two at once: both rows run side by side, each with its own percentage; the log keeps each
+    // transcoder's text together under a line naming its row; rows bound for the same name
+    // never both take it.
+    void twoAtOnceRunSideBySideWithTheirOwnTextsAndNames()
+    {
+        m_queue->setSimultaneous(2);
+        addRow(u"pair-a"_s);
+        addRow(u"pair-b"_s);
+        addRow(u"pair-c"_s);
+        m_rows.rows[1].job.OutputPath = m_rows.rows[0].job.OutputPath; // both bound for pair-a.mp3
+        int mostAtOnce = 0;
+        connect(m_queue.get(), &ConversionEngine::rowStarted, this,
+            [&] { mostAtOnce = qMax(mostAtOnce, m_queue->runningCount()); });
         QElapsedTimer clock;
         clock.start();
-        QCoreApplication::exec();
-        QVERIFY(!completed);
-        QVERIFY(clock.elapsed() < 2500);
-        QCOMPARE(statuses(1), QStringList());
+        QVERIFY(runBatch());
+        QCOMPARE(mostAtOnce, 2);
+        QVERIFY2(clock.elapsed() < 3300, qPrintable(QString::number(clock.elapsed()))); // one at a time: 3.6 s
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(statuses(row), QStringList({ u"0%"_s, u"50%"_s, u"100%"_s }));
+        QCOMPARE(QString(m_rows.rows[0].job.OutputPath), m_out.filePath(u"pair-a.mp3"_s));
+        QCOMPARE(QString(m_rows.rows[1].job.OutputPath), m_out.filePath(u"pair-a-1.mp3"_s));
+        QCOMPARE(m_rows.rows[1].destination, u"pair-a-1.mp3"_s);
+        // Each row's text in one piece: its heading, then its own lines up to its summary.
+        for (const QString &name : { u"pair-a"_s, u"pair-b"_s, u"pair-c"_s }) {
+            const qsizetype heading = m_log.text.indexOf(u"==== "_s + name + u" -> "_s);
+            QVERIFY2(heading >= 0, qPrintable(m_log.text));
+            const qsizetype next = m_log.text.indexOf(u"===="_s, heading + 4);
+            const QString block = m_log.text.mid(heading, next < 0 ? -1 : next - heading);
+            QCOMPARE(block.count(u"Duration:"_s), 1);
+            QCOMPARE(block.count(u"global"_s), 1);
+        }
+        QCOMPARE(m_queue->batchDoneSeconds(), 24);
+    }
+
+    // A refusal decided before the start fails the row without a transcoder.
+    void rowCheckRefusesARowWithoutStartingIt()
+    {
+        addRow(u"ok-refused"_s);
+        addRow(u"ok-allowed"_s);
+        m_queue->setRowCheck([](const TStartRecord &job) -> std::optional<QString> {
+            if (job.SourcePath.endsWith(u"refused"))
+                return u"This row cannot be converted."_s;
+            return std::nullopt;
+        });
+        QList<bool> ends;
+        connect(m_queue.get(), &ConversionEngine::rowEnded, this, [&](int, bool converted) { ends << converted; });
+        QVERIFY(runBatch());
+        QCOMPARE(statuses(0), QStringList({ u" -  -  -  "_s }));
+        QCOMPARE(statuses(1).last(), u"100%"_s);
+        QCOMPARE(ends, QList<bool>({ false, true }));
+        QVERIFY(m_log.text.contains(u"This row cannot be converted."_s));
+        QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath));
+    }
+
+    // The engine going away (the program ending) ends the transcoders it started.
+    void destroyingTheEngineEndsItsTranscoders()
+    {
+        addRow(u"slow-at-exit"_s);
+        QVERIFY(m_queue->start());
+        const std::vector<qint64> ids = m_queue->transcoderProcessIds();
+        QCOMPARE(ids.size(), size_t(1));
+        m_queue.reset();
+        QVERIFY(!QFile::exists(u"/proc/%1/cmdline"_s.arg(ids.front())));
     }
 };
 
-QTEST_GUILESS_MAIN(TestConversionQueue)
-#include "tst_conversionqueue.moc"
+QTEST_GUILESS_MAIN(TestConversionEngine)
+#include "tst_conversionengine.moc"

@@ -1,0 +1,317 @@
+#include "engine/conversionengine.h"
+
+#include "core/conversionfailure.h"
+#include "core/logsink.h"
+#include "core/timecode.h"
+#include "engine/conversioncommand.h"
+#include "engine/rowconversion.h"
+#include "engine/transcodertext.h"
+#include "platform/childprocess.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kTickMs = 100;
+
+// The row's length in whole seconds; 0 when its Length is not a time code (a probe that
+// printed nothing): the row still converts, only without a percentage.
+int lengthSeconds(const QString &length)
+{
+    try {
+        return qMax(0, TimeCodeToSeconds(length));
+    } catch (const ConversionFailure &) {
+        return 0;
+    }
+}
+
+// The line that opens a row's text in the log when several rows convert at once.
+QString rowHeading(const TStartRecord &job)
+{
+    return u"\n==== %1 -> %2\n"_s.arg(QFileInfo(job.SourcePath).fileName(), QFileInfo(job.OutputPath).fileName());
+}
+
+} // namespace
+
+ConversionEngine::ConversionEngine(QueueRows &rows, LogSink &log, QObject *parent)
+    : QObject(parent)
+    , m_rows(rows)
+    , m_log(log)
+{
+    m_timer.setInterval(kTickMs);
+    connect(&m_timer, &QTimer::timeout, this, &ConversionEngine::tick);
+}
+
+ConversionEngine::~ConversionEngine()
+{
+    // Our transcoders do not outlive us; each removes its own temporary file when asked to end.
+    for (const auto &run : m_runs)
+        run->child().end();
+}
+
+void ConversionEngine::setSimultaneous(int count)
+{
+    m_simultaneous = qMax(1, count);
+    if (m_running)
+        fillSlots();
+}
+
+bool ConversionEngine::start()
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_abandoned = false;
+    m_endedSeconds = 0;
+    // The rows present now, held by identity: a row added meanwhile waits for the next batch,
+    // and one renamed or moved meanwhile is still found.
+    m_waiting.clear();
+    for (int row = 0; row < m_rows.rowCount(); ++row)
+        m_waiting.push_back(m_rows.rowId(row));
+    m_timer.start(); // also retries a start the gate held back
+    Q_EMIT queueStarted();
+    fillSlots();
+    finishIfDone();
+    return true;
+}
+
+int ConversionEngine::convRow() const
+{
+    if (!m_runs.empty())
+        return m_rows.rowOfId(m_runs.front()->id());
+    return m_lastRowId ? m_rows.rowOfId(*m_lastRowId) : -1;
+}
+
+qint64 ConversionEngine::transcoderProcessId(int row) const
+{
+    for (const auto &run : m_runs) {
+        if (m_rows.rowOfId(run->id()) == row)
+            return run->child().processId();
+    }
+    return 0;
+}
+
+std::vector<qint64> ConversionEngine::transcoderProcessIds() const
+{
+    std::vector<qint64> ids;
+    for (const auto &run : m_runs)
+        ids.push_back(run->child().processId());
+    return ids;
+}
+
+std::vector<ConversionEngine::RunningChild> ConversionEngine::runningChildren() const
+{
+    std::vector<RunningChild> children;
+    for (const auto &run : m_runs)
+        children.push_back({ run->child().processId(), run->outputPath() });
+    return children;
+}
+
+int ConversionEngine::batchTotalSeconds() const
+{
+    int total = m_endedSeconds;
+    for (const auto &run : m_runs)
+        total += run->totalSeconds();
+    for (const QueueRows::RowId id : m_waiting) {
+        const int row = m_rows.rowOfId(id);
+        if (row >= 0 && m_rows.status(row) != kStatusDone)
+            total += lengthSeconds(m_rows.job(row).Length);
+    }
+    return total;
+}
+
+int ConversionEngine::batchDoneSeconds() const
+{
+    int done = m_endedSeconds;
+    for (const auto &run : m_runs)
+        done += qMin(run->position(), run->totalSeconds());
+    return done;
+}
+
+void ConversionEngine::fillSlots()
+{
+    while (m_running && !m_abandoned && !m_waiting.empty() && runningCount() < m_simultaneous) {
+        if (m_gate && !m_gate())
+            return; // the timer tries again
+        const QueueRows::RowId id = m_waiting.front();
+        m_waiting.erase(m_waiting.begin());
+        const int row = m_rows.rowOfId(id);
+        if (row < 0 || m_rows.status(row) == kStatusDone)
+            continue;
+        startRow(id);
+    }
+}
+
+bool ConversionEngine::isTakenByRunningRow(const QString &path) const
+{
+    return std::any_of(m_runs.begin(), m_runs.end(), [&](const auto &run) { return run->outputPath() == path; });
+}
+
+bool ConversionEngine::startRow(QueueRows::RowId id)
+{
+    m_convFinished = false;
+    m_lastRowId = id;
+    const int row = m_rows.rowOfId(id);
+    TStartRecord &job = m_rows.job(row);
+    if (m_rowCheck) {
+        if (const auto refusal = m_rowCheck(job)) {
+            m_log.append(u"\n"_s + *refusal + u"\n"_s, LogSink::View::Newest);
+            m_rows.setStatus(row, kStatusFailed.toString());
+            m_convFinished = m_runs.empty();
+            Q_EMIT rowFailed(row, *refusal);
+            Q_EMIT rowEnded(row, false);
+            return false;
+        }
+    }
+    // A file some row still reads is never replaced, whatever was agreed when it was free.
+    for (int other = 0; other < m_rows.rowCount() && !job.Replace.isEmpty(); ++other)
+        if (IsSameFile(m_rows.job(other).SourcePath, job.Replace.path))
+            job.Replace = {};
+    const CommandLine command = BuildConversionCommand(
+        job, [this, id](const QString &name) { m_rows.setDestination(m_rows.rowOfId(id), name); },
+        [this](const QString &path) { return isTakenByRunningRow(path); });
+
+    auto child = std::make_unique<ChildProcess>();
+    if (!child->start(command)) {
+        // The row keeps its status; a later row's end sets convFinished again.
+        Q_EMIT startFailed(child->errorText());
+        return false;
+    }
+    // A child's end is acted on at once rather than at the next tick, so no slot stands idle.
+    connect(child.get(), &ChildProcess::finished, this, &ConversionEngine::tick, Qt::QueuedConnection);
+    m_convSeconds = lengthSeconds(job.Length);
+    m_runs.push_back(std::make_unique<RowConversion>(id, std::move(child), m_convSeconds, job.OutputPath));
+    Q_EMIT rowStarted(row, m_convSeconds);
+    if (m_simultaneous == 1)
+        Q_EMIT progressChanged(0);
+    m_rows.setStatus(row, kStatusStarted.toString());
+    return true;
+}
+
+void ConversionEngine::tick()
+{
+    // A handler of one of our signals may open a modal box whose loop runs the timer again.
+    if (m_inTick)
+        return;
+    m_inTick = true;
+    for (std::size_t i = 0; i < m_runs.size() && !m_abandonPending;) {
+        RowConversion *run = m_runs[i].get();
+        follow(*run);
+        if (i < m_runs.size() && m_runs[i].get() == run)
+            ++i;
+    }
+    m_inTick = false;
+    if (std::exchange(m_abandonPending, false)) {
+        m_runs.clear();
+        finishIfDone();
+        return;
+    }
+    fillSlots();
+    finishIfDone();
+}
+
+void ConversionEngine::follow(RowConversion &run)
+{
+    const RowConversion::Reading reading = run.read();
+    const bool alone = m_simultaneous == 1 && m_runs.size() == 1;
+    if (!reading.text.isEmpty() && alone)
+        m_log.append(reading.text, LogSink::View::Newest);
+    const int row = m_rows.rowOfId(run.id());
+    if (reading.position) {
+        Q_EMIT rowProgress(row, *reading.position);
+        if (m_abandonPending)
+            return;
+        if (alone)
+            Q_EMIT progressChanged(*reading.position);
+        const QString percent = PercentStatus(*reading.position, run.totalSeconds());
+        if (!percent.isEmpty() && row >= 0)
+            m_rows.setStatus(row, percent);
+    }
+    if (reading.summary && alone)
+        Q_EMIT progressChanged(100);
+    if (reading.verdict == RowConversion::Verdict::Running)
+        return;
+    if (!reading.reason.isEmpty() && alone)
+        m_log.append(u"\n"_s + reading.reason + u"\n"_s, LogSink::View::Newest);
+    endRun(run, reading.verdict == RowConversion::Verdict::Converted, reading.reason);
+}
+
+void ConversionEngine::endRun(RowConversion &run, bool converted, const QString &why)
+{
+    const bool alone = m_simultaneous == 1 && m_runs.size() == 1;
+    const QueueRows::RowId id = run.id();
+    const int row = m_rows.rowOfId(id);
+    const QString text = run.text();
+    if (!alone) {
+        // Several at once: the row's whole text in one piece, under a line naming it.
+        const TStartRecord &job = row >= 0 ? m_rows.job(row) : TStartRecord();
+        QString block = rowHeading(job) + text;
+        if (!why.isEmpty() && !alone)
+            block += u"\n"_s + why + u"\n"_s;
+        m_log.append(block, LogSink::View::Newest);
+    }
+    m_endedSeconds += run.totalSeconds();
+    std::unique_ptr<ChildProcess> child = run.releaseChild();
+    if (child && child->isRunning()) {
+        // Not waited for and not ended: it ends by itself once it has said its last.
+        disconnect(child.get(), nullptr, this, nullptr);
+        keepFinishing(std::move(child));
+    }
+    std::erase_if(m_runs, [&run](const auto &r) { return r.get() == &run; });
+    if (m_runs.empty())
+        m_convFinished = true;
+    if (m_simultaneous == 1)
+        Q_EMIT progressChanged(0);
+    if (row >= 0)
+        m_rows.setStatus(row, (converted ? kStatusDone : kStatusFailed).toString());
+    if (!converted) {
+        const QString reason = FailureReason(text);
+        Q_EMIT rowFailed(row, reason.isEmpty() ? why : reason);
+    }
+    Q_EMIT rowEnded(row, converted);
+}
+
+void ConversionEngine::keepFinishing(std::unique_ptr<ChildProcess> child)
+{
+    ChildProcess *finishing = child.get();
+    connect(
+        finishing, &ChildProcess::finished, this,
+        [this, finishing] {
+            std::erase_if(m_finishing, [finishing](const auto &c) { return c.get() == finishing; });
+        },
+        Qt::QueuedConnection);
+    m_finishing.push_back(std::move(child));
+}
+
+void ConversionEngine::finishIfDone()
+{
+    if (!m_running || !m_runs.empty() || (!m_waiting.empty() && !m_abandoned))
+        return;
+    m_running = false;
+    m_waiting.clear();
+    m_timer.stop();
+    Q_EMIT queueFinished();
+}
+
+void ConversionEngine::abandon()
+{
+    if (m_running)
+        m_abandoned = true;
+    m_waiting.clear();
+    for (const auto &run : m_runs)
+        run->child().end();
+    m_timer.stop();
+    m_convFinished = true;
+    if (m_inTick) {
+        // Called from a handler of our own signal: the rows being followed go once it returns.
+        m_abandonPending = true;
+        return;
+    }
+    m_runs.clear();
+    finishIfDone();
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "core/queuerows.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ChildProcess;
+class LogSink;
+class RowConversion;
+
+// Converts the rows of a batch, each by its own transcoder child, up to N of them at once, and
+// follows every child from its own 100 ms timer and from the children's end signals. Widget-free
+// and never waiting in an event loop of its own: start() returns at once and the batch's end is
+// a signal. The window and tolm-convert both convert through it.
+//
+// With one transcoder at a time (the window's default) it behaves row after row as the queue
+// always has: statuses "0%", "N%", "100%" or " -  -  -  ", the progress of the running row, its
+// text copied into the log as it arrives. With more, each row's text is written to the log in
+// one piece under a line naming the row once it has ended, so texts never interleave.
+class ConversionEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    ConversionEngine(QueueRows &rows, LogSink &log, QObject *parent = nullptr);
+    ~ConversionEngine() override;
+
+    // How many transcoders may run side by side (at least 1); applies to rows started from now.
+    void setSimultaneous(int count);
+    int simultaneous() const { return m_simultaneous; }
+
+    // Whether another row may be started now. The window closes the gate while a modal box is
+    // open, so the next row waits for the box as it always has; the running rows go on.
+    void setStartGate(std::function<bool()> gate) { m_gate = std::move(gate); }
+
+    // Before a row's transcoder starts: a text that refuses the row (it fails with the text in
+    // the log and no transcoder runs), or nothing to let it start.
+    void setRowCheck(std::function<std::optional<QString>(const TStartRecord &)> check)
+    {
+        m_rowCheck = std::move(check);
+    }
+
+    // Begins a batch of the rows present now that do not read "100%"; rows added later wait for
+    // the next batch. False when a batch runs already (nothing is done).
+    bool start();
+    // Ends every running transcoder of ours (and only ours) and the batch: no further row starts.
+    void abandon();
+
+    bool isRunning() const { return m_running; }
+    // No row's conversion in progress. As it always was, a row whose transcoder could not be
+    // started leaves this false until a later row's end.
+    bool convFinished() const { return m_convFinished; }
+    // The index of the first row converting now, else of the row started last; -1 when none.
+    int convRow() const;
+    // The length in whole seconds of the row converting (or started) last.
+    int convSeconds() const { return m_convSeconds; }
+    bool wasAbandoned() const { return m_abandoned; }
+    int runningCount() const { return int(m_runs.size()); }
+    // The process id of the transcoder converting a row (0 when none), and of all of them.
+    qint64 transcoderProcessId(int row) const;
+    std::vector<qint64> transcoderProcessIds() const;
+    // The output folders and process ids of the running transcoders (tolm-convert removes what
+    // an interrupted one leaves).
+    struct RunningChild
+    {
+        qint64 processId = 0;
+        QString outputPath;
+    };
+    std::vector<RunningChild> runningChildren() const;
+
+    // The batch's seconds: the lengths of the rows started so far plus those still waiting,
+    // and how far they are (ended rows count whole).
+    int batchTotalSeconds() const;
+    int batchDoneSeconds() const;
+
+    // Reads what the transcoders wrote and acts on it; the engine's timer calls it, a front end
+    // may call it too.
+    void tick();
+
+Q_SIGNALS:
+    void queueStarted();
+    // A row's transcoder runs; totalSeconds is the row's length, 0 when not known.
+    void rowStarted(int row, int totalSeconds);
+    // The running row's position in seconds; with one transcoder at a time also 100 at its
+    // summary and 0 at its end, as the progress bar wants.
+    void progressChanged(int position);
+    void rowProgress(int row, int seconds);
+    // A row ended: converted ("100%") or failed. row is -1 when it has left the list.
+    void rowEnded(int row, bool converted);
+    // Right before a failed row's rowEnded: why, in the transcoder's or the engine's words.
+    void rowFailed(int row, const QString &reason);
+    void startFailed(const QString &errorText);
+    // Every row of the batch had its turn, or the batch was abandoned (wasAbandoned()).
+    void queueFinished();
+
+private:
+    void fillSlots();
+    bool startRow(QueueRows::RowId id);
+    void follow(RowConversion &run);
+    void endRun(RowConversion &run, bool converted, const QString &why = {});
+    void finishIfDone();
+    bool isTakenByRunningRow(const QString &path) const;
+    void keepFinishing(std::unique_ptr<ChildProcess> child);
+
+    QueueRows &m_rows;
+    LogSink &m_log;
+    QTimer m_timer;
+    int m_simultaneous = 1;
+    std::function<bool()> m_gate;
+    std::function<std::optional<QString>(const TStartRecord &)> m_rowCheck;
+    std::vector<QueueRows::RowId> m_waiting; // the batch's rows whose turn has not come
+    std::vector<std::unique_ptr<RowConversion>> m_runs;
+    // Children whose end was read from their text: they end by themselves, and are kept only
+    // so that none outlives the program untracked.
+    std::vector<std::unique_ptr<ChildProcess>> m_finishing;
+    bool m_running = false;
+    bool m_abandoned = false;
+    bool m_convFinished = true;
+    bool m_inTick = false;
+    bool m_abandonPending = false;
+    std::optional<QueueRows::RowId> m_lastRowId;
+    int m_convSeconds = 0;
+    int m_endedSeconds = 0;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <utility>
+
+class ProbeQueue;
+class SourceAdder;
+struct ProbeRun;
+
+// The window's one road for adding files (Add dialog, drops, hand-overs, start-up arguments):
+// the files are probed N at once without blocking the window, and each result goes to the
+// adder in the order the files were given, one at a time, never while a box is open: a file
+// given while a box is open, or while an earlier add goes on, waits its turn.
+class SourceIntake : public QObject
+{
+    Q_OBJECT
+
+public:
+    SourceIntake(SourceAdder &adder, const QString &scratchFolder, QObject *parent = nullptr);
+    ~SourceIntake() override;
+
+    void setSimultaneous(int count);
+    // Whether a result may be handed to the adder now (the window: no modal box is open).
+    void setGate(std::function<bool()> gate) { m_gate = std::move(gate); }
+
+    // Paths as given (relative ones against the current folder).
+    void add(const QStringList &paths);
+    // Stops adding: files not added yet are dropped, running probes ended.
+    void stop();
+
+    bool isBusy() const;
+    int added() const { return m_done; }
+    int total() const { return m_total; }
+    // Milliseconds since this add began (the window shows its progress only on long adds).
+    qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
+
+Q_SIGNALS:
+    // A file was added or refused.
+    void progress(int done, int total);
+    // Every file given has been added or refused, or adding was stopped.
+    void finished();
+
+private:
+    void received(const QString &path, const ProbeRun &run);
+    void deliver();
+    void checkFinished();
+
+    SourceAdder &m_adder;
+    std::unique_ptr<ProbeQueue> m_probes;
+    std::function<bool()> m_gate;
+    std::deque<std::pair<QString, std::unique_ptr<ProbeRun>>> m_ready;
+    QTimer m_retry;
+    QElapsedTimer m_clock;
+    bool m_delivering = false;
+    int m_done = 0;
+    int m_total = 0;
+};

@@ -1,0 +1,182 @@
+// The window's adding road: files probed side by side, rows and refusals in the order given,
+// never one inside another's box, long adds stopped; with the probe's stand-in transcoder
+// (tests/sources/standin) and the shipped profile catalogue.
+
+#include "core/logsink.h"
+#include "platform/childprocess.h"
+#include "platform/dialogs.h"
+#include "sources/filelist.h"
+#include "sources/sourceadder.h"
+#include "sources/sourceintake.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class Host : public SourceAdderHost
+{
+public:
+    QString folder;
+    QWidget *ownerWindow() const override { return nullptr; }
+    QString profileName() const override { return u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s; }
+    int profilePosition() const override { return 5; }
+    int qualityIndex() const override { return 1; }
+    QString destinationFolder() const override { return folder; }
+    void setDestinationFolder(const QString &f) override { folder = f; }
+    void applyProfileSwitches(bool, bool) override { }
+    void rowAdded() override { }
+};
+
+class NoLog : public LogSink
+{
+public:
+    void append(const QString &, View) override { }
+};
+
+// Message boxes that stay open for a while in an event loop of their own, as real ones do:
+// whatever the program does meanwhile happens inside the box.
+class ModalDialogs : public Dialogs
+{
+public:
+    int openMs = 400;
+    int depth = 0;
+    int deepest = 0;
+    QStringList shown; // the file named by each box, in order
+    std::function<void()> whileOpen; // run once, inside the first box
+
+    DialogAnswer showMessage(QWidget *, const MessageRequest &request) override
+    {
+        const qsizetype quote = request.text.indexOf(u'"');
+        shown << QFileInfo(request.text.mid(quote + 1, request.text.indexOf(u'"', quote + 1) - quote - 1)).fileName();
+        deepest = qMax(deepest, ++depth);
+        if (auto run = std::exchange(whileOpen, {}))
+            QTimer::singleShot(50, run);
+        QEventLoop box;
+        QTimer::singleShot(openMs, &box, &QEventLoop::quit);
+        box.exec();
+        --depth;
+        return DialogAnswer::Yes;
+    }
+    QStringList openFiles(QWidget *, const FileOpenRequest &) override { return {}; }
+    QString chooseFolder(QWidget *, const QString &, const QString &) override { return {}; }
+};
+
+} // namespace
+
+class TestSourceIntake : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QTreeWidget m_view;
+    std::unique_ptr<FileList> m_list;
+    Host m_host;
+    ModalDialogs m_dialogs;
+    NoLog m_log;
+    std::unique_ptr<SourceAdder> m_adder;
+    std::unique_ptr<SourceIntake> m_intake;
+
+    QString media(const QString &name) const { return m_dir.filePath(name); }
+    QStringList rows() const
+    {
+        QStringList names;
+        for (int row = 0; row < m_list->rowCount(); ++row)
+            names << QFileInfo(m_list->job(row).SourcePath).fileName();
+        return names;
+    }
+    bool waitIdle(int timeoutMs = 15000)
+    {
+        return QTest::qWaitFor([this] { return !m_intake->isBusy(); }, timeoutMs);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/sources/standin"));
+        for (const QString &name : { u"wait5-a.wav"_s, u"wait1-b.wav"_s, u"refuse-c.wav"_s, u"refuse-d.wav"_s,
+                 u"wait2-e.wav"_s, u"slow-f.wav"_s }) {
+            QFile file(media(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
+
+    void init()
+    {
+        m_view.clear();
+        m_list = std::make_unique<FileList>(&m_view);
+        m_host.folder = m_dir.filePath(u"out"_s);
+        QDir().mkpath(m_host.folder);
+        m_dialogs = ModalDialogs();
+        m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
+            SourcePaths { QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), media(u"userprofile.ini"_s),
+                media(u"TOLM"_s), media(u"default"_s), media(u"cache/inadd.wav"_s) });
+        m_intake = std::make_unique<SourceIntake>(*m_adder, media(u"cache"_s));
+        m_intake->setSimultaneous(3);
+    }
+
+    // Rows and refusals in the order given, whichever probe ends first, and the call returns
+    // before any probe has ended.
+    void rowsAndRefusalsInTheOrderGiven()
+    {
+        QSignalSpy finished(m_intake.get(), &SourceIntake::finished);
+        m_intake->add({ media(u"wait5-a.wav"_s), media(u"refuse-c.wav"_s), media(u"wait1-b.wav"_s) });
+        QVERIFY(m_intake->isBusy());
+        QCOMPARE(m_list->rowCount(), 0);
+        QVERIFY(waitIdle());
+        QCOMPARE(rows(), QStringList({ u"wait5-a.wav"_s, u"wait1-b.wav"_s }));
+        QCOMPARE(m_dialogs.shown, QStringList({ u"refuse-c.wav"_s }));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(m_intake->added(), 3);
+        QCOMPARE(m_intake->total(), 3);
+    }
+
+    // Files handed over while a refusal's box is open wait for it: no box opens inside another,
+    // and everything ends as a row or a refusal, in order.
+    void handOverDuringABoxWaitsForIt()
+    {
+        m_dialogs.whileOpen = [this] { m_intake->add({ media(u"refuse-d.wav"_s), media(u"wait2-e.wav"_s) }); };
+        m_intake->add({ media(u"refuse-c.wav"_s), media(u"wait1-b.wav"_s) });
+        QVERIFY(waitIdle());
+        QCOMPARE(m_dialogs.deepest, 1);
+        QCOMPARE(m_dialogs.shown, QStringList({ u"refuse-c.wav"_s, u"refuse-d.wav"_s }));
+        QCOMPARE(rows(), QStringList({ u"wait1-b.wav"_s, u"wait2-e.wav"_s }));
+    }
+
+    // While the gate is shut (another box is open) nothing is added; then all of it, in order.
+    void shutGateHoldsTheRows()
+    {
+        bool open = false;
+        m_intake->setGate([&open] { return open; });
+        m_intake->add({ media(u"wait1-b.wav"_s), media(u"wait2-e.wav"_s) });
+        QTest::qWait(800);
+        QCOMPARE(m_list->rowCount(), 0);
+        open = true;
+        QVERIFY(waitIdle());
+        QCOMPARE(rows(), QStringList({ u"wait1-b.wav"_s, u"wait2-e.wav"_s }));
+    }
+
+    // Stopping a long add keeps the rows already added and drops the rest.
+    void stopKeepsWhatWasAdded()
+    {
+        QSignalSpy finished(m_intake.get(), &SourceIntake::finished);
+        m_intake->add({ media(u"wait1-b.wav"_s), media(u"slow-f.wav"_s), media(u"wait2-e.wav"_s) });
+        QTRY_COMPARE_WITH_TIMEOUT(m_list->rowCount(), 1, 5000);
+        m_intake->stop();
+        QVERIFY(!m_intake->isBusy());
+        QCOMPARE(finished.size(), 1);
+        QTest::qWait(400);
+        QCOMPARE(rows(), QStringList({ u"wait1-b.wav"_s }));
+    }
+};
+
+QTEST_MAIN(TestSourceIntake)
+#include "tst_sourceintake.moc"

@@ -1,0 +1,30 @@
+#pragma once
+
+// Waits for the window's asynchronous roads (header only: include it from tests that link the
+// main window). Adding files and converting both go on in the event loop, so a test lets the
+// loop run until the road has ended.
+
+#include "engine/conversionengine.h"
+#include "mainwindow/mainwindow.h"
+#include "sources/sourceintake.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace WindowWaits {
+
+// Until every file being added is in the list or refused.
+inline bool adds(const TForm1 &form, int timeoutMs = 120000)
+{
+    return QTest::qWaitFor([&form] { return !form.sourceIntake().isBusy(); }, timeoutMs);
+}
+
+// Presses Start as a click does and waits for the batch's end.
+inline bool convert(TForm1 &form, int timeoutMs = 240000)
+{
+    QSignalSpy finished(&form.queue(), &ConversionEngine::queueFinished);
+    form.startButtonClick();
+    return !finished.isEmpty() || finished.wait(timeoutMs);
+}
+
+} // namespace WindowWaits
