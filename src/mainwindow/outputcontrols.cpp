@@ -44,16 +44,16 @@ void OutputControls::build(QWidget *panel, const QString &programFolder)
     afterDoneLabel = label(panel, u"afterDoneLabel"_s, u"After  Done :"_s, QRect(labelX, 512, labelWidth, 28));
     afterDoneBox = chooser(panel, u"afterDoneBox"_s,
         { u"No Action"_s, u"Browse Output"_s, u"Turn Off"_s, u"Hibernate"_s, u"Stand By"_s }, 0,
-        QRect(fieldX, 512, 150, 28), afterDoneLabel);
+        QRect(fieldX, 512, 120, 28), afterDoneLabel);
     QStringList counts;
     for (int count = 1; count <= qMax(1, QThread::idealThreadCount()); ++count)
-        counts << QString::number(count);
+        counts << u"%1 at once"_s.arg(count);
     simultaneousBox = named(new QComboBox(panel), u"simultaneousBox"_s, u"Simultaneous conversions"_s,
         u"Simultaneous conversions"_s);
     simultaneousBox->addItems(counts);
-    simultaneousBox->setGeometry(262, 512, 50, 28);
+    simultaneousBox->setGeometry(230, 512, 98, 28);
     ProgressBar1 = named(new QProgressBar(panel), u"ProgressBar1"_s, {}, u"Progress"_s);
-    ProgressBar1->setGeometry(318, 514, 248, 24);
+    ProgressBar1->setGeometry(334, 514, 232, 24);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
