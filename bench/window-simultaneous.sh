@@ -21,10 +21,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Different noise in every file, so no two outputs can be alike by chance.
+# Noise at a different level in every file, so no two outputs are alike.
 inputs=()
 for i in $(seq 1 "$files"); do
-  gst-launch-1.0 -q audiotestsrc wave=white-noise seed="$i" samplesperbuffer=4410 num-buffers=$((minutes * 600)) \
+  gst-launch-1.0 -q audiotestsrc wave=pink-noise volume="0.$((i + 1))" samplesperbuffer=4410 num-buffers=$((minutes * 600)) \
     ! audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location="$work/part-$i.wav"
   inputs+=("$work/part-$i.wav")
 done

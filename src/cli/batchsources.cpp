@@ -12,16 +12,6 @@
 
 using namespace Qt::StringLiterals;
 
-bool IsMediaFileName(const QString &fileName)
-{
-    static const QSet<QString> kExtensions { u"aac"_s, u"ac3"_s, u"aif"_s, u"aifc"_s, u"aiff"_s, u"amr"_s, u"ape"_s,
-        u"au"_s, u"avi"_s, u"caf"_s, u"flac"_s, u"flv"_s, u"m4a"_s, u"m4b"_s, u"m4v"_s, u"mka"_s, u"mkv"_s, u"mov"_s,
-        u"mp2"_s, u"mp3"_s, u"mp4"_s, u"mpa"_s, u"mpeg"_s, u"mpg"_s, u"oga"_s, u"ogg"_s, u"ogv"_s, u"opus"_s, u"ra"_s,
-        u"snd"_s, u"spx"_s, u"w64"_s, u"wav"_s, u"webm"_s, u"wma"_s, u"wv"_s };
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    return dot > 0 && kExtensions.contains(fileName.mid(dot + 1).toLower());
-}
-
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder)
 {
     GatheredSources gathered;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/convertoptions.h"
+#include "sources/folderwalk.h"
 
 #include <QList>
 #include <QSet>
@@ -21,8 +22,6 @@ struct GatheredSources
     QStringList missing; // arguments that name no file or folder, as given
 };
 
-// True for the extensions a folder contributes (files named directly are always tried).
-bool IsMediaFileName(const QString &fileName);
 
 // The files of the arguments, in argument order; each folder's files sorted by path. A folder
 // gives its media files, with -r those of every sub-folder too, except a sub-folder that is the

@@ -28,6 +28,9 @@ struct TStartRecord
     FixedText<10> Bitrate; // e.g. "128 kbps"; empty for lossless profiles
     qint32 Volume = 0; // percent, 100 meaning unchanged
     FixedText<255> OutputPath; // destination folder + "/" + name + Extension
+    // For a file added with its folder: its folder relative to the added folder's parent
+    // ("Album One/CD2"), kept below the destination; empty for a file added by itself.
+    QString RelativeFolder;
     // The existing file at OutputPath the user agreed to have replaced by this output.
     ReplaceMark Replace;
 };

@@ -8,6 +8,7 @@
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -168,6 +169,9 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
             return false;
         }
     }
+    // A row added with its folder writes into its own sub-folders, made when its turn comes.
+    if (!job.RelativeFolder.isEmpty())
+        QDir().mkpath(QFileInfo(job.OutputPath.text()).path());
     // A file some row still reads is never replaced, whatever was agreed when it was free.
     for (int other = 0; other < m_rows.rowCount() && !job.Replace.isEmpty(); ++other)
         if (IsSameFile(m_rows.job(other).SourcePath, job.Replace.path))

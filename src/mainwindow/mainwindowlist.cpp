@@ -10,6 +10,7 @@
 #include "mainwindow/picturebutton.h"
 #include "platform/dialogs.h"
 #include "sources/destinationfolder.h"
+#include "sources/destinationname.h"
 #include "sources/filelist.h"
 #include "sources/listoperations.h"
 #include "sources/namecommit.h"
@@ -255,7 +256,7 @@ void TForm1::listEditExit()
 
     const TStartRecord &job = m_fileList->job(row);
     const NameCommitRequest request { edit->text(), m_fileList->row(row)->text(SourceColumn::Source), job.Extension,
-        m_ui.output.pathdir->text(), QFileInfo(job.OutputPath.text()).fileName() };
+        RowOutputFolder(m_ui.output.pathdir->text(), job), QFileInfo(job.OutputPath.text()).fileName() };
     const NameCommit commit = CommitDestinationName(
         request, m_services.dialogs, this, [this](const QString &path) { return isRowSource(path); });
     // The questions may have let the list change meanwhile: find the row again.

@@ -1,5 +1,7 @@
 #include "sources/destinationname.h"
 
+#include "core/startrecord.h"
+
 #include <QFileInfo>
 #include <QThread>
 
@@ -27,4 +29,18 @@ QString FreeDestinationName(const QString &folder, const QString &name, const QS
         QThread::msleep(10);
     }
     return free;
+}
+
+QString RowOutputFolder(const QString &destination, const TStartRecord &job)
+{
+    return job.RelativeFolder.isEmpty() ? destination : JoinFolder(destination, job.RelativeFolder);
+}
+
+QString RowDestinationFolder(const TStartRecord &job)
+{
+    const QString path = job.OutputPath;
+    QString folder = path.left(qMax<qsizetype>(0, path.lastIndexOf(u'/')));
+    if (!job.RelativeFolder.isEmpty() && folder.endsWith(u'/' + job.RelativeFolder))
+        folder.chop(job.RelativeFolder.size() + 1);
+    return folder.isEmpty() ? QStringLiteral("/") : folder;
 }

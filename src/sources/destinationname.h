@@ -2,6 +2,8 @@
 
 #include <QString>
 
+struct TStartRecord;
+
 // Folder + "/" + name; the separator is left out when the folder already ends in one.
 QString JoinFolder(const QString &folder, const QString &name);
 
@@ -12,3 +14,10 @@ QString DestinationName(const QString &sourceFileName, const QString &extension)
 // While a file of that name exists in the folder, "(new)" goes before the extension again
 // (song.mp3, song(new).mp3, song(new)(new).mp3 ...), 10 ms apart. Only files on disk count.
 QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension);
+
+// The folder a row's output goes to: the destination folder, then the row's own sub-folders
+// when it was added with its folder.
+QString RowOutputFolder(const QString &destination, const TStartRecord &job);
+
+// The destination folder a row's output path stands in, its own sub-folders taken off.
+QString RowDestinationFolder(const TStartRecord &job);

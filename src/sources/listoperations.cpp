@@ -38,5 +38,5 @@ int RemoveSelectedRows(FileList &list)
 void ApplyFolderToRows(FileList &list, const QString &folder)
 {
     for (const int index : list.targetRows())
-        list.job(index).OutputPath = JoinFolder(folder, list.destination(index));
+        list.job(index).OutputPath = JoinFolder(RowOutputFolder(folder, list.job(index)), list.destination(index));
 }

@@ -121,9 +121,10 @@ void ProfileSelection::renameDestination(int row, const QString &folder)
 {
     TStartRecord &job = m_rows.job(row);
     const QString extension = job.Extension;
+    const QString rowFolder = RowOutputFolder(folder, job);
     const QString name
-        = FreeDestinationName(folder, DestinationName(QFileInfo(job.SourcePath).fileName(), extension), extension);
-    job.OutputPath = JoinFolder(folder, name);
+        = FreeDestinationName(rowFolder, DestinationName(QFileInfo(job.SourcePath).fileName(), extension), extension);
+    job.OutputPath = JoinFolder(rowFolder, name);
     m_rows.setDestination(row, name);
 }
 

@@ -1,6 +1,7 @@
 #include "sources/rowchoices.h"
 
 #include "core/startrecord.h"
+#include "sources/destinationname.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profilejob.h"
 
@@ -28,7 +29,8 @@ RowChoices ChoicesForRow(const TStartRecord &job, const QStringList &profileName
     const QString &userProfilePath)
 {
     RowChoices choices;
-    choices.folder = FolderWithSeparator(job.OutputPath);
+    choices.folder = job.RelativeFolder.isEmpty() ? FolderWithSeparator(job.OutputPath)
+                                                  : JoinFolder(RowDestinationFolder(job), QString());
     for (int index = 0; index < profileNames.size() && choices.profileIndex < 0; ++index)
         if (profileNames.at(index).compare(job.ProfileName, Qt::CaseInsensitive) == 0)
             choices.profileIndex = index;

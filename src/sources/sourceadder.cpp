@@ -30,7 +30,7 @@ bool SourceAdder::AddSourceFile(const QString &sourcePath)
     return acceptProbe(absolutePath, RunProbe(absolutePath, m_paths.scratchPath));
 }
 
-bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe)
+bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe, const QString &relativeFolder)
 {
     if (!probe.started) {
         m_dialogs.showMessage(nullptr, MessageRequest::plain(ProbeStartFailedMessage(absolutePath)));
@@ -49,10 +49,11 @@ bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe
     const QString caption = QFileInfo(absolutePath).fileName();
     const QString profile = m_host.profileName();
     const QString extension = ProfileExtension(profile);
-    const QString name
-        = FreeDestinationName(m_host.destinationFolder(), DestinationName(caption, extension), extension);
-
     TStartRecord job;
+    job.RelativeFolder = relativeFolder;
+    const QString name = FreeDestinationName(
+        RowOutputFolder(m_host.destinationFolder(), job), DestinationName(caption, extension), extension);
+
     job.SourcePath = absolutePath;
     job.Duration = verdict.duration;
     job.StartTime = kStartOfFile.toString();
@@ -61,12 +62,24 @@ bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe
         ProfileFileForPosition(m_host.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath), profile);
     ApplyProfileToJob(job, profile, settings, m_host.qualityIndex());
     m_host.applyProfileSwitches(job.Lossless == kTrue, job.BitrateNot == kTrue);
-    job.OutputPath = JoinFolder(checkedDestinationFolder(), name);
+    job.OutputPath = JoinFolder(RowOutputFolder(checkedDestinationFolder(), job), name);
     job.Volume = kUnchangedVolume;
 
     m_list.appendRow(caption, FileSizeText(FileSizeBytes(absolutePath)), verdict.duration, name, job);
     m_host.rowAdded();
     return true;
+}
+
+QString SourceAdder::emptyFolderMessage(const QString &absolutePath)
+{
+    return u"The folder \""_s + absolutePath + u"\" holds no audio or video file to convert."_s;
+}
+
+void SourceAdder::refuseEmptyFolder(const QString &absolutePath)
+{
+    m_dialogs.showMessage(m_host.ownerWindow(),
+        MessageRequest::confirmation(
+            emptyFolderMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes));
 }
 
 // The destination folder, made to exist: the start-up destination is created when missing,

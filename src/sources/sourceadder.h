@@ -48,7 +48,12 @@ public:
     bool AddSourceFile(const QString &sourcePath);
     // A file whose probe has ended: refused with a message, or appended as a row. True when a
     // row was added.
-    bool acceptProbe(const QString &absolutePath, const ProbeRun &probe);
+    // relativeFolder: the file's folder below the added folder's parent, for a file added with
+    // its folder (its output keeps those sub-folders below the destination).
+    bool acceptProbe(const QString &absolutePath, const ProbeRun &probe, const QString &relativeFolder = {});
+    // A folder added whole that holds nothing to convert: said once, for the whole folder.
+    void refuseEmptyFolder(const QString &absolutePath);
+    static QString emptyFolderMessage(const QString &absolutePath);
 
     const SourcePaths &paths() const { return m_paths; }
 

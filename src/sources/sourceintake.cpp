@@ -1,10 +1,12 @@
 #include "sources/sourceintake.h"
 
+#include "sources/folderwalk.h"
 #include "sources/mediaprobe.h"
 #include "sources/probequeue.h"
 #include "sources/sourceadder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 constexpr int kRetryMs = 100;
@@ -30,7 +32,7 @@ void SourceIntake::setSimultaneous(int count)
 
 bool SourceIntake::isBusy() const
 {
-    return m_probes->isBusy() || !m_ready.empty() || m_delivering;
+    return m_probes->isBusy() || !m_order.empty() || m_delivering;
 }
 
 void SourceIntake::add(const QStringList &paths)
@@ -41,26 +43,47 @@ void SourceIntake::add(const QStringList &paths)
         m_done = m_total = 0;
         m_clock.start();
     }
-    QStringList absolute;
-    for (const QString &path : paths)
-        absolute << QDir::current().absoluteFilePath(path);
-    m_total += int(absolute.size());
-    m_probes->add(absolute);
+    QStringList toProbe;
+    for (const QString &given : paths) {
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
+        if (!QFileInfo(path).isDir()) {
+            m_order.push_back({ path, {}, false, {} });
+            toProbe << path;
+            continue;
+        }
+        const QList<FolderFile> files = MediaFilesBelow(path);
+        if (files.isEmpty())
+            m_order.push_back({ path, {}, true, {} });
+        for (const FolderFile &file : files) {
+            m_order.push_back({ file.path, file.relativeFolder, false, {} });
+            toProbe << file.path;
+        }
+    }
+    m_total = m_done + int(m_order.size()) + (m_delivering ? 1 : 0);
+    m_probes->add(toProbe);
     Q_EMIT progress(m_done, m_total);
+    if (toProbe.isEmpty())
+        deliver();
 }
 
 void SourceIntake::stop()
 {
     m_probes->cancel();
-    m_ready.clear();
+    m_order.clear();
     m_retry.stop();
     m_total = m_done + (m_delivering ? 1 : 0); // the file in the adder's hands still counts
     checkFinished();
 }
 
-void SourceIntake::received(const QString &path, const ProbeRun &run)
+void SourceIntake::received(const QString &, const ProbeRun &run)
 {
-    m_ready.emplace_back(path, std::make_unique<ProbeRun>(run));
+    // Results come in the order the files were given: this is the first file still without one.
+    for (Entry &entry : m_order) {
+        if (!entry.emptyFolder && !entry.run) {
+            entry.run = std::make_unique<ProbeRun>(run);
+            break;
+        }
+    }
     deliver();
 }
 
@@ -71,14 +94,18 @@ void SourceIntake::deliver()
     if (m_delivering)
         return;
     m_delivering = true;
-    while (!m_ready.empty()) {
+    while (!m_order.empty() && (m_order.front().emptyFolder || m_order.front().run)) {
         if (m_gate && !m_gate()) {
             m_retry.start();
             break;
         }
-        auto [path, run] = std::move(m_ready.front());
-        m_ready.pop_front();
-        m_adder.acceptProbe(path, *run);
+        // Taken off first: the adder's box may let a stop clear the rest meanwhile.
+        Entry entry = std::move(m_order.front());
+        m_order.pop_front();
+        if (entry.emptyFolder)
+            m_adder.refuseEmptyFolder(entry.path);
+        else
+            m_adder.acceptProbe(entry.path, *entry.run, entry.relativeFolder);
         ++m_done;
         Q_EMIT progress(m_done, m_total);
     }

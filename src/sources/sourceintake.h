@@ -9,7 +9,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <utility>
 
 class ProbeQueue;
 class SourceAdder;
@@ -31,7 +30,8 @@ public:
     // Whether a result may be handed to the adder now (the window: no modal box is open).
     void setGate(std::function<bool()> gate) { m_gate = std::move(gate); }
 
-    // Paths as given (relative ones against the current folder).
+    // Paths as given (relative ones against the current folder). A folder adds every audio and
+    // video file below it, each keeping its sub-folders for its output.
     void add(const QStringList &paths);
     // Stops adding: files not added yet are dropped, running probes ended.
     void stop();
@@ -56,7 +56,16 @@ private:
     SourceAdder &m_adder;
     std::unique_ptr<ProbeQueue> m_probes;
     std::function<bool()> m_gate;
-    std::deque<std::pair<QString, std::unique_ptr<ProbeRun>>> m_ready;
+    // Everything given, in order, until it has gone to the adder: a file (with its probe's
+    // result once that has ended) or a folder with nothing to convert.
+    struct Entry
+    {
+        QString path;
+        QString relativeFolder;
+        bool emptyFolder = false;
+        std::unique_ptr<ProbeRun> run;
+    };
+    std::deque<Entry> m_order;
     QTimer m_retry;
     QElapsedTimer m_clock;
     bool m_delivering = false;

@@ -193,6 +193,31 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
     }
 
+    // A dropped folder adds the media below it; albums whose tracks share names convert into
+    // their own folders below the destination, made when the row starts, and a new
+    // destination keeps them.
+    void droppedFolderKeepsItsStructure()
+    {
+        const QString music = m_root.filePath(u"Music"_s);
+        for (const QString &album : { u"Album One"_s, u"Album Two"_s }) {
+            QVERIFY(QDir().mkpath(music + u'/' + album));
+            QVERIFY(QFile::copy(media(u"tone one.wav"_s), music + u'/' + album + u"/01 Intro.wav"_s));
+        }
+        Q_EMIT m_form->filesDropped({ music });
+        QVERIFY(WindowWaits::adds(*m_form));
+        QCOMPARE(m_form->fileList().rowCount(), 2);
+        QVERIFY(!QFileInfo::exists(m_out + u"/Music"_s)); // nothing is made before Start
+        const QString moved = m_out + u"/moved"_s;
+        QVERIFY(QDir().mkpath(moved));
+        m_form->controls().list.listview->selectAll();
+        m_form->controls().output.pathdir->setText(moved);
+        m_form->ApplyFolderToRows();
+        QVERIFY(WindowWaits::convert(*m_form));
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+        QVERIFY(QFile::exists(moved + u"/Music/Album One/01 Intro.mp3"_s));
+        QVERIFY(QFile::exists(moved + u"/Music/Album Two/01 Intro.mp3"_s));
+    }
+
     void fileAddedDuringARunWaitsForTheNextStart()
     {
         Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });

@@ -164,6 +164,25 @@ private Q_SLOTS:
         QCOMPARE(rows(), QStringList({ u"wait1-b.wav"_s, u"wait2-e.wav"_s }));
     }
 
+    // A folder adds the files below it, each row keeping its sub-folders below the destination;
+    // a folder with nothing to convert says so once.
+    void foldersAddTheirFilesWithTheirSubFolders()
+    {
+        for (const QString &name : { u"Music/Album One/wait1-x.wav"_s, u"Music/Album Two/wait1-x.wav"_s,
+                 u"Music/Album Two/cover.jpg"_s, u"Empty/readme.txt"_s }) {
+            QDir().mkpath(QFileInfo(media(name)).path());
+            QFile file(media(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        m_intake->add({ media(u"Music"_s), media(u"Empty"_s) });
+        QVERIFY(waitIdle());
+        QCOMPARE(m_list->rowCount(), 2);
+        QCOMPARE(m_list->job(0).RelativeFolder, u"Music/Album One"_s);
+        QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Music/Album One/wait1-x.mp3"_s);
+        QCOMPARE(QString(m_list->job(1).OutputPath), m_host.folder + u"/Music/Album Two/wait1-x.mp3"_s);
+        QCOMPARE(m_dialogs.shown, QStringList({ u"Empty"_s }));
+    }
+
     // Stopping a long add keeps the rows already added and drops the rest.
     void stopKeepsWhatWasAdded()
     {

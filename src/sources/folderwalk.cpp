@@ -1,0 +1,85 @@
+#include "sources/folderwalk.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+bool IsMediaFileName(const QString &fileName)
+{
+    static const QSet<QString> kExtensions { u"aac"_s, u"ac3"_s, u"aif"_s, u"aifc"_s, u"aiff"_s, u"amr"_s, u"ape"_s,
+        u"au"_s, u"avi"_s, u"caf"_s, u"flac"_s, u"flv"_s, u"m4a"_s, u"m4b"_s, u"m4v"_s, u"mka"_s, u"mkv"_s, u"mov"_s,
+        u"mp2"_s, u"mp3"_s, u"mp4"_s, u"mpa"_s, u"mpeg"_s, u"mpg"_s, u"oga"_s, u"ogg"_s, u"ogv"_s, u"opus"_s, u"ra"_s,
+        u"snd"_s, u"spx"_s, u"w64"_s, u"wav"_s, u"webm"_s, u"wma"_s, u"wv"_s };
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot > 0 && kExtensions.contains(fileName.mid(dot + 1).toLower());
+}
+
+namespace {
+
+// Names compared as people read them: runs of digits by their value ("2" before "10"), the
+// rest without regard to letter case. Done here rather than by the locale's collator, which
+// offers no numeric order in the C locale.
+bool readsBefore(const QString &a, const QString &b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            const qsizetype si = i, sj = j;
+            while (i < a.size() && a.at(i).isDigit())
+                ++i;
+            while (j < b.size() && b.at(j).isDigit())
+                ++j;
+            const QString na = a.mid(si, i - si).remove(QRegularExpression(u"^0+(?=.)"_s));
+            const QString nb = b.mid(sj, j - sj).remove(QRegularExpression(u"^0+(?=.)"_s));
+            if (na.size() != nb.size())
+                return na.size() < nb.size();
+            if (const int c = na.compare(nb); c != 0)
+                return c < 0;
+            continue;
+        }
+        const int c = QString::compare(a.at(i), b.at(j), Qt::CaseInsensitive);
+        if (c != 0)
+            return c < 0;
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return (a.size() - i) < (b.size() - j);
+    return a < b; // names alike but for letter case: a fixed order all the same
+}
+
+void walk(const QString &folder, const QString &relative, QSet<QString> &visited, QList<FolderFile> &found)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty() || visited.contains(canonical))
+        return;
+    visited.insert(canonical);
+    QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(entries.begin(), entries.end(),
+        [](const QFileInfo &a, const QFileInfo &b) { return readsBefore(a.fileName(), b.fileName()); });
+    QFileInfoList folders;
+    for (const QFileInfo &entry : std::as_const(entries)) {
+        if (entry.isDir())
+            folders << entry;
+        else if (entry.isFile() && IsMediaFileName(entry.fileName()))
+            found << FolderFile { QDir::cleanPath(entry.absoluteFilePath()), relative };
+    }
+    for (const QFileInfo &sub : std::as_const(folders))
+        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), visited, found);
+}
+
+} // namespace
+
+QList<FolderFile> MediaFilesBelow(const QString &folder)
+{
+    QSet<QString> visited;
+    QList<FolderFile> found;
+    const QFileInfo root(folder);
+    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), visited, found);
+    return found;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The audio and video files a folder holds, at every level, for adding the folder whole.
+
+// True for the extensions of the audio and video files a folder contributes (a file named
+// directly is always tried, whatever its name).
+bool IsMediaFileName(const QString &fileName);
+
+struct FolderFile
+{
+    QString path; // absolute
+    // Its folder relative to the folder's parent: the added folder's own name first, then the
+    // sub-folders ("Album One/CD2"). Where its output goes below the destination.
+    QString relativeFolder;
+};
+
+// Every media file below the folder, in the order a file manager shows them (names compared
+// as people read numbers: "2" before "10"; a folder's files before its sub-folders). Hidden
+// files and folders are left out; links are followed, each folder visited once, so a link
+// loop ends the walk.
+QList<FolderFile> MediaFilesBelow(const QString &folder);
