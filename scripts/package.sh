@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/packages/tolm-audio-converter_<version>_<arch>.deb: installs
-# what is missing, builds everything (scripts/build.sh), packs what the install rules put under
-# /usr with CPack (cmake/Package.cmake) and has lintian check it; a lintian error fails.
+# what is missing, builds what the package holds in build/ (configured as scripts/build.sh
+# does), packs what the install rules put under /usr with CPack (cmake/Package.cmake) and has
+# lintian check it; a lintian error fails.
 # Usage: scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh
+scripts/setup-deps.sh
+if [ ! -f build/build.ninja ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build build --target tolm_shipped
 
 out=build/packages
 mkdir -p "$out"
