@@ -17,3 +17,17 @@ foreach(document IN LISTS documents)
     message(FATAL_ERROR "gzip ${document} failed")
   endif()
 endforeach()
+
+# The compiler's version notes (.comment) go from the shipped binaries, as dh_strip does;
+# CPack's own stripping keeps them.
+find_program(TOLM_STRIP strip REQUIRED)
+file(GLOB_RECURSE shipped LIST_DIRECTORIES false "${staging}/*/lib/tolm-audio-converter/*")
+foreach(file IN LISTS shipped)
+  file(READ "${file}" magic LIMIT 4 HEX)
+  if(magic STREQUAL "7f454c46")
+    execute_process(COMMAND ${TOLM_STRIP} --remove-section=.comment "${file}" RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "strip ${file} failed")
+    endif()
+  endif()
+endforeach()
