@@ -29,7 +29,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
 [ -n "$(field Maintainer)" ] && [ -n "$(field Installed-Size)" ] || fail "Maintainer or Installed-Size missing"
 [ "$(field Description | wc -l)" -gt 2 ] || fail "no long description"
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './md5sums' || fail "no md5sums"
+# Lists are read whole before grep -q looks: an early exit would fail the pipe (pipefail).
+dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$work/control"
+grep -qx './md5sums' "$work/control" || fail "no md5sums"
 
 # Depends: one name per line, versions and alternatives kept apart.
 field Depends | tr ',' '\n' | sed 's/^ *//; s/ *$//' >"$work/depends"
@@ -94,7 +96,8 @@ find "$work/root" -type f -print0 | while IFS= read -r -d '' f; do
   case $info in
     ELF*)
       [[ $info == *", stripped"* ]] || fail "not stripped: ${f#"$work/root"}"
-      if readelf -d "$f" | grep -Eq 'R(UN)?PATH'; then fail "a library search path in ${f#"$work/root"}"; fi ;;
+      readelf -d "$f" >"$work/dynamic"
+      if grep -Eq 'R(UN)?PATH' "$work/dynamic"; then fail "a library search path in ${f#"$work/root"}"; fi ;;
   esac
 done
 for gz in "$work"/root/usr/share/man/man1/*.gz "$work/root/usr/share/doc/tolm-audio-converter/changelog.gz"; do
