@@ -55,7 +55,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # The libraries the executables, modules and plugins link, found by dpkg-shlibdeps ...
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # ... and what is loaded at run time without being linked: GStreamer's plugin sets the
-# transcoder and the player decode with (core, base, good and ugly only; see design.md), and
+# transcoder and the player decode with (core, base, good and ugly: the only sets the siblings load), and
 # the SVG plugins Qt draws the window's icons with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "gstreamer1.0-plugins-base (>= 1.22), gstreamer1.0-plugins-good (>= 1.22), gstreamer1.0-plugins-ugly (>= 1.22), libqt6svg6")
