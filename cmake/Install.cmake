@@ -10,9 +10,16 @@ set(TOLM_INSTALL_PROGRAM_DIR lib/tolm-audio-converter)
 set(TOLM_DESKTOP_DATA ${CMAKE_SOURCE_DIR}/data/desktop)
 
 install(TARGETS tolm-audio-converter tolm-convert sonmill mirplay RUNTIME DESTINATION ${TOLM_INSTALL_PROGRAM_DIR})
-# The loadable encoder modules and our GStreamer plugins, as the build made them.
-install(DIRECTORY ${TOLM_PROGRAM_DIR}/sonmill-modules ${TOLM_PROGRAM_DIR}/gst-plugins
-  DESTINATION ${TOLM_INSTALL_PROGRAM_DIR} USE_SOURCE_PERMISSIONS)
+# The loadable encoder modules and our GStreamer plugins, by target: a file left in the build
+# tree's folders by an older build is never shipped, and a stripping install strips them too.
+# They are loaded, never run, so they are not executable (as the system's own plugins).
+get_property(TOLM_SONMILL_MODULES GLOBAL PROPERTY TOLM_SONMILL_MODULES)
+get_property(TOLM_GST_PLUGINS GLOBAL PROPERTY TOLM_GST_PLUGINS)
+set(TOLM_LOADED_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+install(TARGETS ${TOLM_SONMILL_MODULES}
+  LIBRARY DESTINATION ${TOLM_INSTALL_PROGRAM_DIR}/sonmill-modules PERMISSIONS ${TOLM_LOADED_PERMISSIONS})
+install(TARGETS ${TOLM_GST_PLUGINS}
+  LIBRARY DESTINATION ${TOLM_INSTALL_PROGRAM_DIR}/gst-plugins PERMISSIONS ${TOLM_LOADED_PERMISSIONS})
 foreach(dir Config skin icons doc)
   if(EXISTS ${CMAKE_SOURCE_DIR}/data/${dir})
     install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/${dir} DESTINATION ${TOLM_INSTALL_PROGRAM_DIR})
@@ -24,7 +31,9 @@ install(PROGRAMS ${TOLM_DESKTOP_DATA}/launcher.sh DESTINATION ${CMAKE_INSTALL_BI
 install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(CREATE_LINK ../${TOLM_INSTALL_PROGRAM_DIR}/tolm-convert
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolm-convert\" SYMBOLIC)")
-install(FILES ${CMAKE_BINARY_DIR}/man/tolm-convert.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+configure_file(${TOLM_DESKTOP_DATA}/tolm-audio-converter.1.in ${CMAKE_BINARY_DIR}/man/tolm-audio-converter.1 @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/man/tolm-convert.1 ${CMAKE_BINARY_DIR}/man/tolm-audio-converter.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/src/cli/tolm-convert.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tolm-convert)
 install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -37,3 +46,11 @@ foreach(size 16 22 24 32 48 64 128 256)
 endforeach()
 install(FILES ${TOLM_DESKTOP_DATA}/screenshot-main.png
   DESTINATION ${CMAKE_INSTALL_DATADIR}/tolm-audio-converter/screenshots RENAME main.png)
+# Everything the install rules take from the build, so a package can be made without building
+# the tests and benchmarks (scripts/package.sh).
+add_custom_target(tolm_shipped)
+add_dependencies(tolm_shipped tolm-audio-converter tolm-convert sonmill mirplay ${TOLM_SONMILL_MODULES}
+  ${TOLM_GST_PLUGINS} tolm_convert_manpage)
+# The licences of what the program links, and its release history.
+install(FILES ${CMAKE_SOURCE_DIR}/data/package/copyright ${CMAKE_SOURCE_DIR}/data/package/changelog
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolm-audio-converter)

@@ -25,6 +25,9 @@ packages=(
   sox file
   # tests of the install: the desktop entry's and the AppStream metainfo's validators
   desktop-file-utils appstream
+  # the Debian package (scripts/package.sh, the package test): dpkg-shlibdeps for its Depends
+  # line, lintian to check it (CPack writes the archive itself, as root-owned, so no fakeroot)
+  dpkg-dev lintian
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own
   # command-line tools the transcoder is compared against; never called by the product
   hyperfine time lame flac vorbis-tools twolame
