@@ -1,6 +1,7 @@
 #include "sonmill/transcoder.h"
 
 #include "media/gstsetup.h"
+#include "sonmill/outputtags.h"
 #include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
 
@@ -80,6 +81,7 @@ std::optional<Failure> Transcoder::run()
             return *failure;
         duration = std::get<std::optional<std::int64_t>>(scanned);
     }
+    m_durationNs = duration;
     if (duration)
         m_console.duration(*duration);
     if (duration && m_options.startNs > 0 && m_options.startNs >= *duration)
@@ -111,7 +113,7 @@ bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
 std::optional<Failure> Transcoder::copyStream()
 {
     const SourceInfo &in = m_source->info();
-    const TagSet tags = tagSetFrom(in.tags.get());
+    const TagSet tags = outputTags(false);
     const CodedAudio coded = in.coded;
     m_console.streams(in.rate, in.channels, in.rate, in.channels);
     m_source.reset(); // the copy reads the file with a pipeline of its own
@@ -133,6 +135,17 @@ std::optional<Failure> Transcoder::copyStream()
     m_console.progress(m_copy->copiedNs(), bytes, true);
     m_console.summary(m_copy->copiedNs(), bytes);
     return std::nullopt;
+}
+
+// Read while the source is open: tags the demuxers sent late (after the first audio) are
+// part of its set by then, for the sources the tag library does not know.
+TagSet Transcoder::outputTags(bool reencoded) const
+{
+    TagSet tags = sourceTags(m_options.input, m_source ? m_source->info().tags.get() : nullptr);
+    const bool whole = m_options.startNs == 0
+        && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs >= *m_durationNs));
+    fitTagsToOutput(tags, { m_options.volumePercent != 100.0, !whole, reencoded }, m_options.tagValues);
+    return tags;
 }
 
 std::optional<Failure> Transcoder::checkInput() const
@@ -304,8 +317,7 @@ std::optional<Failure> Transcoder::finishOutput()
         return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
-    // Tags the demuxers sent late (after the first audio) are part of the set by now.
-    if (auto failure = writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get())))
+    if (auto failure = writeTags(m_output.path(), m_format.container, outputTags(true)))
         return failure;
     if (auto failure = m_output.commit())
         return failure;
