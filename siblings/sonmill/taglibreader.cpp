@@ -301,7 +301,7 @@ SONMILL_MODULE_EXPORT bool sonmill_read_tags(const char *path, const TagSink *si
     } else if (auto *oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File *>(file)) {
         readXiph(reader, oggFlac->tag());
     } else if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
-        if (mpeg->hasID3v2Tag() && !mpeg->ID3v2Tag()->isEmpty())
+        if (mpeg->hasID3v2Tag() && !mpeg->ID3v2Tag()->frameList().isEmpty())
             readId3v2(reader, mpeg->ID3v2Tag());
         else if (mpeg->hasAPETag())
             readApe(reader, mpeg->APETag());

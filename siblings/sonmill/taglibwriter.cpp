@@ -141,10 +141,7 @@ void addTextFrame(TagLib::ID3v2::Tag &tag, const std::string &id, const TagLib::
 
 void addUserText(TagLib::ID3v2::Tag &tag, const std::string &description, const std::vector<std::string> &values)
 {
-    auto *frame = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
-    frame->setDescription(utf8(description));
-    frame->setText(listOf(values));
-    tag.addFrame(frame);
+    tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(utf8(description), listOf(values)));
 }
 
 void fillId3v2(TagLib::ID3v2::Tag &tag, const Fields &fields, const std::vector<const TagPictureData *> &pictures)

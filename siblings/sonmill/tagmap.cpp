@@ -92,7 +92,6 @@ constexpr std::array kAliases = {
     Alias { "TOTALTRACKS", "TRACKTOTAL" },
     Alias { "DISC", "DISCNUMBER" },
     Alias { "TOTALDISCS", "DISCTOTAL" },
-    Alias { "DESCRIPTION", "COMMENT" },
     Alias { "UNSYNCEDLYRICS", "LYRICS" },
     Alias { "UNSYNCED LYRICS", "LYRICS" },
     Alias { "ORGANIZATION", "LABEL" },
@@ -104,8 +103,8 @@ constexpr std::array kAliases = {
     Alias { "ORIGINAL YEAR", "ORIGINALDATE" },
 };
 
-constexpr std::array<std::string_view, 5> kLoudnessKeys
-    = { "REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_GAIN", "REPLAYGAIN_ALBUM_PEAK", "ITUNNORM" };
+constexpr std::array<std::string_view, 7> kLoudnessKeys = { "REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_TRACK_PEAK",
+    "REPLAYGAIN_ALBUM_GAIN", "REPLAYGAIN_ALBUM_PEAK", "R128_TRACK_GAIN", "R128_ALBUM_GAIN", "ITUNNORM" };
 // REPLAYGAIN_REFERENCE_LOUDNESS goes with them: it only explains their numbers.
 constexpr std::string_view kReferenceLoudness = "REPLAYGAIN_REFERENCE_LOUDNESS";
 constexpr std::array<std::string_view, 6> kEncodingKeys

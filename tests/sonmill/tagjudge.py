@@ -8,6 +8,7 @@ is not ours.
 Fields go by lower-case Vorbis comment names; each format's own names for them are
 written out below as the formats' common taggers use them, independently of sonmill.
 """
+import base64
 import hashlib
 import json
 import sys
@@ -64,7 +65,7 @@ def picture_entry(type_, mime, desc, data):
 
 def read_vorbis(tags, pictures):
     fields = {}
-    for key, value in tags.items():
+    for key, value in tags:
         fields.setdefault(key.lower(), []).append(value)
     return fields, [picture_entry(p.type, p.mime, p.desc, p.data) for p in pictures]
 
@@ -140,15 +141,11 @@ def read(path):
         raise SystemExit('mutagen does not know ' + path)
     kind = type(audio).__name__
     if isinstance(audio, FLAC):
-        fields, pictures = read_vorbis(audio.tags or {}, audio.pictures)
+        fields, pictures = read_vorbis(audio.tags or [], audio.pictures)
     elif isinstance(audio, OggVorbis):
-        pictures = []
-        import base64
-        for data in audio.get('metadata_block_picture', []):
-            p = Picture(base64.b64decode(data))
-            pictures.append(p)
+        pictures = [Picture(base64.b64decode(data)) for data in audio.get('metadata_block_picture', [])]
         tags = [(k, v) for k, v in (audio.tags or []) if k.lower() != 'metadata_block_picture']
-        fields, pictures = read_vorbis(_Items(tags), pictures)
+        fields, pictures = read_vorbis(tags, pictures)
     elif isinstance(audio, MP4):
         fields, pictures = read_mp4(audio.tags)
     else:  # MP3, WAVE, AIFF: an ID3v2 tag
@@ -156,14 +153,6 @@ def read(path):
         if audio.tags is not None:
             fields['id3version'] = ['2.%d' % audio.tags.version[1]]
     return {'kind': kind, 'fields': fields, 'pictures': pictures}
-
-
-class _Items:
-    def __init__(self, items):
-        self._items = items
-
-    def items(self):
-        return self._items
 
 
 def write(path, spec):
@@ -174,6 +163,8 @@ def write(path, spec):
             pictures.append((p['type'], p['mime'], p['desc'], f.read()))
     audio = mutagen.File(path)
     if isinstance(audio, FLAC):
+        if audio.tags is not None:
+            audio.tags.clear()  # the encoder's own description
         for key, values in fields.items():
             audio[key] = values
         for type_, mime, desc, data in pictures:
