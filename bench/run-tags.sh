@@ -51,6 +51,9 @@ echo "tagged time / untagged time, medians of $RUNS paired runs"
 pair tags-mp3 "$(mp3_line "$PLAIN" "$OUT/t0.mp3")" "$(mp3_line "$TAGGED" "$OUT/t1.mp3")"
 pair tags-5mb-picture-mp3 "$(mp3_line "$PLAIN" "$OUT/t0.mp3")" "$(mp3_line "$PICTURED" "$OUT/t2.mp3")"
 pair tags-5mb-picture-flac "$(flac_line "$PLAIN" "$OUT/t0.flac")" "$(flac_line "$PICTURED" "$OUT/t2.flac")"
+# The probe reads the tags too (and writes them into its scratch WAV).
+pair tags-5mb-picture-probe "$SONMILL qzv -y -i $PLAIN -t 0.001 $OUT/probe0.wav" \
+  "$SONMILL qzv -y -i $PICTURED -t 0.001 $OUT/probe2.wav"
 # The least a 5 MB picture can cost: reading it and writing it once.
 hyperfine --warmup 1 --runs "$RUNS" --export-json "$RESULTS/tags-picture-copy.json" -N \
   "cp $PICTURE $OUT/picture-copy.jpg" >/dev/null
