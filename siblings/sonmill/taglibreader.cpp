@@ -120,8 +120,8 @@ void readId3v2(Reader &reader, TagLib::ID3v2::Tag *tag)
         } else if (auto *comment = dynamic_cast<CommentsFrame *>(frame)) {
             // A described comment is a field of its own (iTunes keeps its gapless data so).
             const std::string description = utf8(comment->description());
-            reader.text(description.empty() ? std::string("COMMENT") : TagMap::canonicalKey(description),
-                comment->text());
+            reader.text(
+                description.empty() ? std::string("COMMENT") : TagMap::canonicalKey(description), comment->text());
         } else if (auto *lyrics = dynamic_cast<UnsynchronizedLyricsFrame *>(frame)) {
             reader.text("LYRICS", lyrics->text());
         } else if (auto *identifier = dynamic_cast<UniqueFileIdentifierFrame *>(frame)) {
@@ -169,11 +169,20 @@ void readMp4(Reader &reader, TagLib::MP4::Tag *tag)
             for (const TagLib::MP4::CoverArt &art : item.toCoverArtList()) {
                 std::string mime;
                 switch (art.format()) {
-                case TagLib::MP4::CoverArt::JPEG: mime = "image/jpeg"; break;
-                case TagLib::MP4::CoverArt::PNG: mime = "image/png"; break;
-                case TagLib::MP4::CoverArt::GIF: mime = "image/gif"; break;
-                case TagLib::MP4::CoverArt::BMP: mime = "image/bmp"; break;
-                default: break;
+                case TagLib::MP4::CoverArt::JPEG:
+                    mime = "image/jpeg";
+                    break;
+                case TagLib::MP4::CoverArt::PNG:
+                    mime = "image/png";
+                    break;
+                case TagLib::MP4::CoverArt::GIF:
+                    mime = "image/gif";
+                    break;
+                case TagLib::MP4::CoverArt::BMP:
+                    mime = "image/bmp";
+                    break;
+                default:
+                    break;
                 }
                 // MP4 gives pictures no type: the first is taken as the front cover.
                 reader.picture(first ? 3 : 0, mime, {}, art.data());

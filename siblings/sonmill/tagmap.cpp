@@ -51,11 +51,13 @@ constexpr std::array kTable = {
     TagMapping { "ALBUMSORT", "TSOA", "soal", {} },
     TagMapping { "ALBUMARTISTSORT", "TSO2", "soaa", {} },
     TagMapping { "COMPOSERSORT", "TSOC", "soco", {} },
-    TagMapping { "MUSICBRAINZ_TRACKID", "UFID:http://musicbrainz.org", "----:com.apple.iTunes:MusicBrainz Track Id", {} },
+    TagMapping {
+        "MUSICBRAINZ_TRACKID", "UFID:http://musicbrainz.org", "----:com.apple.iTunes:MusicBrainz Track Id", {} },
     TagMapping { "MUSICBRAINZ_RELEASETRACKID", "TXXX:MusicBrainz Release Track Id",
         "----:com.apple.iTunes:MusicBrainz Release Track Id", {} },
     TagMapping { "MUSICBRAINZ_ALBUMID", "TXXX:MusicBrainz Album Id", "----:com.apple.iTunes:MusicBrainz Album Id", {} },
-    TagMapping { "MUSICBRAINZ_ARTISTID", "TXXX:MusicBrainz Artist Id", "----:com.apple.iTunes:MusicBrainz Artist Id", {} },
+    TagMapping {
+        "MUSICBRAINZ_ARTISTID", "TXXX:MusicBrainz Artist Id", "----:com.apple.iTunes:MusicBrainz Artist Id", {} },
     TagMapping { "MUSICBRAINZ_ALBUMARTISTID", "TXXX:MusicBrainz Album Artist Id",
         "----:com.apple.iTunes:MusicBrainz Album Artist Id", {} },
     TagMapping { "MUSICBRAINZ_RELEASEGROUPID", "TXXX:MusicBrainz Release Group Id",
@@ -63,16 +65,21 @@ constexpr std::array kTable = {
     TagMapping { "MUSICBRAINZ_WORKID", "TXXX:MusicBrainz Work Id", "----:com.apple.iTunes:MusicBrainz Work Id", {} },
     TagMapping { "MUSICBRAINZ_ALBUMSTATUS", "TXXX:MusicBrainz Album Status",
         "----:com.apple.iTunes:MusicBrainz Album Status", {} },
-    TagMapping { "MUSICBRAINZ_ALBUMTYPE", "TXXX:MusicBrainz Album Type",
-        "----:com.apple.iTunes:MusicBrainz Album Type", {} },
+    TagMapping {
+        "MUSICBRAINZ_ALBUMTYPE", "TXXX:MusicBrainz Album Type", "----:com.apple.iTunes:MusicBrainz Album Type", {} },
     TagMapping { "RELEASECOUNTRY", "TXXX:MusicBrainz Album Release Country",
         "----:com.apple.iTunes:MusicBrainz Album Release Country", {} },
     TagMapping { "ACOUSTID_ID", "TXXX:Acoustid Id", "----:com.apple.iTunes:Acoustid Id", {} },
-    TagMapping { "ACOUSTID_FINGERPRINT", "TXXX:Acoustid Fingerprint", "----:com.apple.iTunes:Acoustid Fingerprint", {} },
-    TagMapping { "REPLAYGAIN_TRACK_GAIN", "TXXX:REPLAYGAIN_TRACK_GAIN", "----:com.apple.iTunes:replaygain_track_gain", {} },
-    TagMapping { "REPLAYGAIN_TRACK_PEAK", "TXXX:REPLAYGAIN_TRACK_PEAK", "----:com.apple.iTunes:replaygain_track_peak", {} },
-    TagMapping { "REPLAYGAIN_ALBUM_GAIN", "TXXX:REPLAYGAIN_ALBUM_GAIN", "----:com.apple.iTunes:replaygain_album_gain", {} },
-    TagMapping { "REPLAYGAIN_ALBUM_PEAK", "TXXX:REPLAYGAIN_ALBUM_PEAK", "----:com.apple.iTunes:replaygain_album_peak", {} },
+    TagMapping {
+        "ACOUSTID_FINGERPRINT", "TXXX:Acoustid Fingerprint", "----:com.apple.iTunes:Acoustid Fingerprint", {} },
+    TagMapping {
+        "REPLAYGAIN_TRACK_GAIN", "TXXX:REPLAYGAIN_TRACK_GAIN", "----:com.apple.iTunes:replaygain_track_gain", {} },
+    TagMapping {
+        "REPLAYGAIN_TRACK_PEAK", "TXXX:REPLAYGAIN_TRACK_PEAK", "----:com.apple.iTunes:replaygain_track_peak", {} },
+    TagMapping {
+        "REPLAYGAIN_ALBUM_GAIN", "TXXX:REPLAYGAIN_ALBUM_GAIN", "----:com.apple.iTunes:replaygain_album_gain", {} },
+    TagMapping {
+        "REPLAYGAIN_ALBUM_PEAK", "TXXX:REPLAYGAIN_ALBUM_PEAK", "----:com.apple.iTunes:replaygain_album_peak", {} },
     TagMapping { "REPLAYGAIN_REFERENCE_LOUDNESS", "TXXX:REPLAYGAIN_REFERENCE_LOUDNESS",
         "----:com.apple.iTunes:replaygain_reference_loudness", {} },
     TagMapping { "ENCODER", "TSSE", "\251too", "ISFT" },
@@ -119,9 +126,8 @@ char upper(char c)
 
 bool sameText(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return upper(x) == upper(y);
-    });
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
 }
 
 // Descriptions and freeform names after a prefix are compared without regard to case;

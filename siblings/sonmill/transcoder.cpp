@@ -142,8 +142,8 @@ std::optional<Failure> Transcoder::copyStream()
 TagSet Transcoder::outputTags(bool reencoded) const
 {
     TagSet tags = sourceTags(m_options.input, m_source ? m_source->info().tags.get() : nullptr);
-    const bool whole = m_options.startNs == 0
-        && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs >= *m_durationNs));
+    const bool whole
+        = m_options.startNs == 0 && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs >= *m_durationNs));
     fitTagsToOutput(tags, { m_options.volumePercent != 100.0, !whole, reencoded }, m_options.tagValues);
     return tags;
 }

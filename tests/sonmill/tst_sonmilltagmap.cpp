@@ -71,8 +71,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("canonical"); // empty: not in the table
         QTest::newRow("id3 artist") << u"id3"_s << QByteArray("TPE1") << QByteArray("ARTIST");
-        QTest::newRow("id3 user text, other case") << u"id3"_s << QByteArray("TXXX:musicbrainz album id")
-                                                   << QByteArray("MUSICBRAINZ_ALBUMID");
+        QTest::newRow("id3 user text, other case")
+            << u"id3"_s << QByteArray("TXXX:musicbrainz album id") << QByteArray("MUSICBRAINZ_ALBUMID");
         QTest::newRow("id3 replaygain") << u"id3"_s << QByteArray("TXXX:replaygain_track_gain")
                                         << QByteArray("REPLAYGAIN_TRACK_GAIN");
         QTest::newRow("id3 ufid") << u"id3"_s << QByteArray("UFID:http://musicbrainz.org")
@@ -81,8 +81,9 @@ private Q_SLOTS:
         QTest::newRow("id3 unknown") << u"id3"_s << QByteArray("TXXX:STUDIO") << QByteArray();
         QTest::newRow("mp4 composer") << u"mp4"_s << QByteArray("\251wrt") << QByteArray("COMPOSER");
         QTest::newRow("mp4 track pair") << u"mp4"_s << QByteArray("trkn") << QByteArray("TRACKNUMBER");
-        QTest::newRow("mp4 freeform, other case") << u"mp4"_s << QByteArray("----:com.apple.iTunes:REPLAYGAIN_ALBUM_GAIN")
-                                                  << QByteArray("REPLAYGAIN_ALBUM_GAIN");
+        QTest::newRow("mp4 freeform, other case")
+            << u"mp4"_s << QByteArray("----:com.apple.iTunes:REPLAYGAIN_ALBUM_GAIN")
+            << QByteArray("REPLAYGAIN_ALBUM_GAIN");
         QTest::newRow("mp4 unknown freeform") << u"mp4"_s << QByteArray("----:com.apple.iTunes:STUDIO") << QByteArray();
         QTest::newRow("info title") << u"info"_s << QByteArray("INAM") << QByteArray("TITLE");
         QTest::newRow("info software") << u"info"_s << QByteArray("ISFT") << QByteArray("ENCODER");
@@ -225,8 +226,8 @@ private Q_SLOTS:
         tags.set("GENRE", { "Rock" });
         // A CUE track's values: two performers, its own title and number, no genre.
         applyTagValues(tags,
-            { { "artist", "Track One" }, { "ARTIST", "Track Two" }, { "title", "Track 5" },
-                { "TRACKNUMBER", "5/9" }, { "GENRE", "" }, { "REPLAYGAIN_TRACK_GAIN", "-3.00 dB" } });
+            { { "artist", "Track One" }, { "ARTIST", "Track Two" }, { "title", "Track 5" }, { "TRACKNUMBER", "5/9" },
+                { "GENRE", "" }, { "REPLAYGAIN_TRACK_GAIN", "-3.00 dB" } });
         QCOMPARE(tags.values("ARTIST"), (TagSet::Values { "Track One", "Track Two" }));
         QCOMPARE(tags.values("TITLE"), TagSet::Values { "Track 5" });
         QCOMPARE(tags.values("TRACKNUMBER"), TagSet::Values { "5" });

@@ -241,8 +241,8 @@ class TestSonmillTagMatrix : public QObject
         if (pictures) {
             pictureList.append(QJsonObject { { u"type"_s, 3 }, { u"mime"_s, u"image/jpeg"_s },
                 { u"desc"_s, u"Front – Ünïcödé"_s }, { u"file"_s, path(u"front-picture.jpg"_s) } });
-            pictureList.append(QJsonObject { { u"type"_s, 4 }, { u"mime"_s, u"image/png"_s },
-                { u"desc"_s, u"Back"_s }, { u"file"_s, path(u"back-picture.png"_s) } });
+            pictureList.append(QJsonObject { { u"type"_s, 4 }, { u"mime"_s, u"image/png"_s }, { u"desc"_s, u"Back"_s },
+                { u"file"_s, path(u"back-picture.png"_s) } });
         }
         return QJsonObject { { u"fields"_s, fields }, { u"pictures"_s, pictureList } };
     }
@@ -301,8 +301,8 @@ class TestSonmillTagMatrix : public QObject
             expected.remove(key);
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QVERIFY2(actual.value(it.key()) == it.value(),
-                qPrintable(u"%1: '%2' is '%3'"_s.arg(it.key(), it.value().join(u'|').left(80),
-                    actual.value(it.key()).join(u'|').left(80))));
+                qPrintable(u"%1: '%2' is '%3'"_s.arg(
+                    it.key(), it.value().join(u'|').left(80), actual.value(it.key()).join(u'|').left(80))));
         for (auto it = actual.begin(); it != actual.end(); ++it)
             QVERIFY2(expected.contains(it.key()), qPrintable(u"unexpected %1"_s.arg(it.key())));
 
@@ -390,8 +390,8 @@ private Q_SLOTS:
         for (const QString &source : { u"flac"_s, u"mp3"_s, u"m4a"_s }) {
             for (const char *extension : { "flac", "mp3", "m4a" }) {
                 const QString name = source + u" to "_s + QLatin1StringView(extension);
-                QTest::newRow(qPrintable(name + u" at 50 %"_s)) << source << QString::fromLatin1(extension) << half
-                                                                << false;
+                QTest::newRow(qPrintable(name + u" at 50 %"_s))
+                    << source << QString::fromLatin1(extension) << half << false;
             }
             QTest::newRow(qPrintable(source + u" to ogg, one second"_s)) << source << u"ogg"_s << part << false;
         }
@@ -479,8 +479,8 @@ private Q_SLOTS:
         const QString input = folder + u"/plain.flac"_s;
         if (!QFile::exists(input)) {
             QVERIFY(makeSource(u"flac"_s, input));
-            QVERIFY(tagWithJudge(input, spec(QJsonObject { { u"title"_s, list({ u"Plain"_s }) } }, false),
-                path(u"plain.json"_s)));
+            QVERIFY(tagWithJudge(
+                input, spec(QJsonObject { { u"title"_s, list({ u"Plain"_s }) } }, false), path(u"plain.json"_s)));
         }
 
         const QString output = path(u"folder-picture."_s + extension);
