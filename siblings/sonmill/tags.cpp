@@ -126,12 +126,16 @@ void TagSet::addPicture(Picture picture)
 
 std::size_t TagSet::byteSize() const
 {
+    // With what the formats put around each value and picture (lengths, separators, the
+    // picture's header fields), at most.
+    constexpr std::size_t kPerValue = 16;
+    constexpr std::size_t kPerPicture = 64;
     std::size_t bytes = 0;
     for (const auto &[key, values] : m_fields)
         for (const std::string &value : values)
-            bytes += key.size() + value.size();
+            bytes += key.size() + value.size() + kPerValue;
     for (const Picture &picture : m_pictures)
-        bytes += picture.mime.size() + picture.description.size() + picture.data.size();
+        bytes += picture.mime.size() + picture.description.size() + picture.data.size() + kPerPicture;
     return bytes;
 }
 

@@ -56,7 +56,8 @@ public:
 
     bool empty() const { return m_fields.empty() && m_pictures.empty(); }
 
-    // Bytes of all values and pictures, for the room a file needs for them.
+    // Bytes of all values and pictures with the framing around them, for the room a file
+    // needs for them.
     std::size_t byteSize() const;
 
 private:

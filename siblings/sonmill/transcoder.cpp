@@ -247,6 +247,10 @@ std::optional<Failure> Transcoder::convert()
         m_settings.expectedFrames = wanted.value_or(0);
     }
 
+    // FLAC keeps room for the tags ahead of the audio; the file is then not moved to make
+    // room for a large picture. (The tags are read again at the end: GStreamer's late ones.)
+    if (m_format.codec == Codec::Flac)
+        m_settings.tagRoom = outputTags(true).byteSize();
     if (auto failure = m_output.create(m_options.output, m_options.overwrite))
         return failure;
     auto encoder = createEncoder(m_settings, m_output.path());
