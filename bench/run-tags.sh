@@ -41,10 +41,17 @@ flac_line() { # input output
   echo "$SONMILL qzv -y -i $1 -acodec flac $2"
 }
 
+# Mean processor time (user + system) per command: steadier than the wall clock when the
+# machine is shared.
+cpu_times() {
+  python3 -c 'import json,sys
+print("  ".join("%.3f" % (r["user"] + r["system"]) for r in json.load(open(sys.argv[1]))["results"]))' "$1"
+}
+
 pair() { # name first second
   hyperfine --warmup 1 --runs "$RUNS" --export-json "$RESULTS/$1.json" -N -n untagged "$2" -n tagged "$3" >/dev/null
-  printf '%-28s %s x   (%s)\n' "$1" "$(ratio "$RESULTS/$1.json")" \
-    "$(medians "$RESULTS/$1.json" | awk '{printf "%s s  ", $1}')"
+  printf '%-28s %s x   (%s)  cpu s: %s\n' "$1" "$(ratio "$RESULTS/$1.json")" \
+    "$(medians "$RESULTS/$1.json" | awk '{printf "%s s  ", $1}')" "$(cpu_times "$RESULTS/$1.json")"
 }
 
 echo "tagged time / untagged time, medians of $RUNS paired runs"
