@@ -142,8 +142,11 @@ std::optional<Failure> Transcoder::copyStream()
 TagSet Transcoder::outputTags(bool reencoded) const
 {
     TagSet tags = sourceTags(m_options.input, m_source ? m_source->info().tags.get() : nullptr);
-    const bool whole
-        = m_options.startNs == 0 && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs >= *m_durationNs));
+    // The window gives lengths in whole seconds: a range from the start that ends less than
+    // a second before the end is the whole file as the user chose it.
+    constexpr std::int64_t kSecondNs = 1'000'000'000;
+    const bool whole = m_options.startNs == 0
+        && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs + kSecondNs > *m_durationNs));
     fitTagsToOutput(tags, { m_options.volumePercent != 100.0, !whole, reencoded }, m_options.tagValues);
     return tags;
 }

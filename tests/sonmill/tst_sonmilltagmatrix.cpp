@@ -247,7 +247,7 @@ class TestSonmillTagMatrix : public QObject
         return QJsonObject { { u"fields"_s, fields }, { u"pictures"_s, pictureList } };
     }
 
-    // An untagged source of two seconds in one of the three source formats.
+    // An untagged source of a few seconds (4 s FLAC and MP3, 2 s M4A).
     bool makeSource(const QString &extension, const QString &file)
     {
         if (extension == u"flac"_s)
@@ -386,17 +386,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<bool>("kept");
         const QStringList half = { u"-vol"_s, u"50"_s };
-        const QStringList part = { u"-t"_s, u"00:00:01"_s };
+        const QStringList part = { u"-t"_s, u"00:00:00.5"_s };
         for (const QString &source : { u"flac"_s, u"mp3"_s, u"m4a"_s }) {
             for (const char *extension : { "flac", "mp3", "m4a" }) {
                 const QString name = source + u" to "_s + QLatin1StringView(extension);
                 QTest::newRow(qPrintable(name + u" at 50 %"_s))
                     << source << QString::fromLatin1(extension) << half << false;
             }
-            QTest::newRow(qPrintable(source + u" to ogg, one second"_s)) << source << u"ogg"_s << part << false;
+            QTest::newRow(qPrintable(source + u" to ogg, half a second"_s)) << source << u"ogg"_s << part << false;
         }
         QTest::newRow("mp3 copied whole") << u"mp3"_s << u"mp3"_s << QStringList { u"-acodec"_s, u"copy"_s } << true;
         QTest::newRow("flac at 100 %") << u"flac"_s << u"mp3"_s << QStringList { u"-vol"_s, u"100"_s } << true;
+        // The window's line: from the start for the length in whole seconds (3 of 3.99).
+        QTest::newRow("flac for its whole seconds")
+            << u"flac"_s << u"ogg"_s << QStringList { u"-ss"_s, u"00:00:00"_s, u"-t"_s, u"00:00:03"_s } << true;
+        QTest::newRow("flac without its last second")
+            << u"flac"_s << u"ogg"_s << QStringList { u"-ss"_s, u"00:00:00"_s, u"-t"_s, u"00:00:02"_s } << false;
+        QTest::newRow("flac from its second second")
+            << u"flac"_s << u"ogg"_s << QStringList { u"-ss"_s, u"00:00:01"_s } << false;
     }
     void loudnessDropped()
     {
