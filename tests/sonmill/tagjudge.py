@@ -3,7 +3,7 @@
 is not ours.
 
     tagjudge.py read FILE           prints the fields and pictures as JSON
-    tagjudge.py write FILE SPEC     tags FILE from SPEC (JSON: fields, pictures)
+    tagjudge.py write FILE PLAN     tags FILE from PLAN (JSON: fields, pictures)
 
 Fields go by lower-case Vorbis comment names; each format's own names for them are
 written out below as the formats' common taggers use them, independently of sonmill.
@@ -155,10 +155,10 @@ def read(path):
     return {'kind': kind, 'fields': fields, 'pictures': pictures}
 
 
-def write(path, spec):
-    fields = spec.get('fields', {})
+def write(path, plan):
+    fields = plan.get('fields', {})
     pictures = []
-    for p in spec.get('pictures', []):
+    for p in plan.get('pictures', []):
         with open(p['file'], 'rb') as f:
             pictures.append((p['type'], p['mime'], p['desc'], f.read()))
     audio = mutagen.File(path)

@@ -67,15 +67,15 @@ Judged judge(const QString &path)
     return judged;
 }
 
-bool tagWithJudge(const QString &path, const QJsonObject &spec, const QString &specFile)
+bool tagWithJudge(const QString &path, const QJsonObject &plan, const QString &planFile)
 {
-    QFile file(specFile);
+    QFile file(planFile);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(QJsonDocument(spec).toJson());
+    file.write(QJsonDocument(plan).toJson());
     file.close();
     QString error;
-    runJudge({ u"write"_s, path, specFile }, &error);
+    runJudge({ u"write"_s, path, planFile }, &error);
     return error.isEmpty();
 }
 
@@ -84,7 +84,7 @@ QJsonArray list(const QStringList &values)
     return QJsonArray::fromStringList(values);
 }
 
-// Every field the issue names, by Vorbis comment name; STUDIO is a field of nobody's table.
+// Every field the usual taggers write, by Vorbis comment name; STUDIO is a field of nobody's table.
 QJsonObject fullFields()
 {
     return QJsonObject {
@@ -235,7 +235,7 @@ class TestSonmillTagMatrix : public QObject
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    QJsonObject spec(const QJsonObject &fields, bool pictures) const
+    QJsonObject tagPlan(const QJsonObject &fields, bool pictures) const
     {
         QJsonArray pictureList;
         if (pictures) {
@@ -272,7 +272,7 @@ class TestSonmillTagMatrix : public QObject
         if (QFile::exists(file))
             return file;
         QDir().mkpath(QFileInfo(file).path());
-        if (!makeSource(extension, file) || !tagWithJudge(file, spec(fields, pictures), path(name + u".json"_s)))
+        if (!makeSource(extension, file) || !tagWithJudge(file, tagPlan(fields, pictures), path(name + u".json"_s)))
             return {};
         m_sourceDigests.insert(file, digestOf(file));
         return file;
@@ -487,7 +487,7 @@ private Q_SLOTS:
         if (!QFile::exists(input)) {
             QVERIFY(makeSource(u"flac"_s, input));
             QVERIFY(tagWithJudge(
-                input, spec(QJsonObject { { u"title"_s, list({ u"Plain"_s }) } }, false), path(u"plain.json"_s)));
+                input, tagPlan(QJsonObject { { u"title"_s, list({ u"Plain"_s }) } }, false), path(u"plain.json"_s)));
         }
 
         const QString output = path(u"folder-picture."_s + extension);
