@@ -23,6 +23,8 @@ packages=(
   xdg-utils
   # tests: outside checks of converted files (format, rate, levels)
   sox file
+  # tests: an outside reader of the converted files' tags and pictures
+  python3-mutagen
   # tests of the install: the desktop entry's and the AppStream metainfo's validators
   desktop-file-utils appstream
   # the Debian package (scripts/package.sh, the package test): dpkg-shlibdeps for its Depends

@@ -23,6 +23,9 @@ struct EncoderSettings
     std::uint64_t expectedFrames = 0; // what the output will roughly hold; 0 if unknown
     int bits = 16; // sample size of the lossless encoders (PCM, FLAC)
     bool floatSamples = false; // PCM only: 32-bit float samples
+    // Bytes the tags written after the audio will take: FLAC keeps that much room ahead of
+    // the audio, so writing them (a large picture, say) rewrites nothing behind it.
+    std::size_t tagRoom = 0;
 };
 
 // Turns interleaved float frames (full scale +/-1, already clipped, in WAV channel order)

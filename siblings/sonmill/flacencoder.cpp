@@ -14,6 +14,7 @@ namespace {
 
 constexpr unsigned kCompressionLevel = 5; // the flac tool's default
 constexpr unsigned kPaddingBytes = 8192; // room for tags, so adding them rewrites nothing
+constexpr std::size_t kMaxBlockBytes = (1u << 24) - 1; // a metadata block's length has 24 bits
 constexpr unsigned kSeekPointSeconds = 10;
 constexpr std::size_t kChunkFrames = 4096;
 
@@ -53,7 +54,8 @@ public:
                 FLAC__metadata_object_delete(seekTable);
         }
         if (FLAC__StreamMetadata *padding = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING)) {
-            padding->length = kPaddingBytes;
+            padding->length
+                = static_cast<unsigned>(std::min<std::size_t>(kPaddingBytes + settings.tagRoom, kMaxBlockBytes));
             m_metadata.push_back(padding);
         }
         if (!m_metadata.empty())

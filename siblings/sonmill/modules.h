@@ -18,15 +18,18 @@ void *moduleSymbol(const char *module, const char *symbol);
 
 // The entry points' signatures.
 struct TagFields;
+struct TagSink;
 class Resampler;
 extern "C" {
 using CreateEncoderFunction = Encoder *(const EncoderSettings *settings, const char *path, Failure *failure);
 using CreateResamplerFunction = Resampler *(int inputRate, int outputRate, int channels);
 using WriteTagsFunction = bool(const char *path, Container container, const TagFields *tags);
+using ReadTagsFunction = bool(const char *path, const TagSink *sink);
 }
 inline constexpr const char *kCreateEncoderSymbol = "sonmill_create_encoder";
 inline constexpr const char *kCreateResamplerSymbol = "sonmill_create_resampler";
 inline constexpr const char *kWriteTagsSymbol = "sonmill_write_tags";
+inline constexpr const char *kReadTagsSymbol = "sonmill_read_tags";
 
 // The module's side of an entry point: C linkage and default visibility.
 #define SONMILL_MODULE_EXPORT extern "C" __attribute__((visibility("default")))

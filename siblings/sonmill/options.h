@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
+#include <vector>
 
 namespace sonmill {
 
@@ -26,6 +28,9 @@ struct Options
     std::optional<int> bitrateKbps; // -ab
     std::optional<double> quality; // -qscale
     std::optional<int> channels; // -ac
+    // Tag values for this output (KEY, value), KEY a Vorbis comment name: the first entry of
+    // a key replaces the source's values, further ones add to it, an empty value removes it.
+    std::vector<std::pair<std::string, std::string>> tagValues;
 };
 
 // First argument every caller passes.

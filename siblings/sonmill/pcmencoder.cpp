@@ -160,12 +160,15 @@ private:
             break;
         }
         case Container::Au:
+            // 28 bytes: the 24 of the fixed fields and the four of an empty annotation,
+            // the least readers expect.
             h.tag(".snd");
-            h.be32(24);
+            h.be32(28);
             h.be32(dataBytes < 0xFFFFFFFF ? static_cast<std::uint32_t>(dataBytes) : 0xFFFFFFFF); // all ones: unknown
             h.be32(m_float ? 6 : bits / 8 + 1); // 3, 4, 5: 16, 24, 32-bit linear PCM; 6: float
             h.be32(rate);
             h.be32(channels);
+            h.be32(0);
             break;
         default: {
             // More than two channels or more than 16 bits: the extensible header.

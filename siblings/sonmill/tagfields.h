@@ -1,21 +1,42 @@
 #pragma once
 
+#include <cstddef>
+
 namespace sonmill {
 
-// The tags as the tag module receives them: plain C strings (never null, maybe empty).
+// What crosses between sonmill and its tag module: plain C data, since the module carries
+// a C++ runtime of its own. Keys are canonical Vorbis comment names (see tagmap.h); a key
+// repeats for each of several values. Strings are UTF-8, never null.
+struct TagText
+{
+    const char *key;
+    const char *value;
+};
+
+struct TagPictureData
+{
+    int type; // the ID3v2 and FLAC picture type
+    const char *mime;
+    const char *description;
+    const unsigned char *data;
+    std::size_t size;
+};
+
 struct TagFields
 {
-    const char *title;
-    const char *artist;
-    const char *album;
-    const char *albumArtist;
-    const char *date;
-    const char *genre;
-    const char *comment;
-    unsigned track;
-    unsigned trackCount;
-    unsigned disc;
-    unsigned discCount;
+    const TagText *texts;
+    std::size_t textCount;
+    const TagPictureData *pictures;
+    std::size_t pictureCount;
+};
+
+// The module hands what it reads to these, one call per value or picture; the data lives
+// only for the call.
+struct TagSink
+{
+    void *context;
+    void (*text)(void *context, const char *key, const char *value);
+    void (*picture)(void *context, const TagPictureData *picture);
 };
 
 } // namespace sonmill

@@ -1,23 +1,24 @@
 #include "sonmill/tagwriter.h"
 
 #include "sonmill/modules.h"
+#include "sonmill/tagfields.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace sonmill {
 namespace {
 
-// Room beyond the end of the file for what the tag library adds: the texts (twice over, as
-// UTF-16 takes them), the frames around them, padding and the pages or boxes rewritten.
+// Room beyond the end of the file for what the tag library adds: the texts and pictures
+// (twice over, as UTF-16 and Base64 take them), the frames around them, padding and the
+// pages or boxes rewritten.
 off_t roomFor(const TagSet &tags)
 {
     constexpr off_t kOverhead = 64 * 1024;
-    const std::size_t text = tags.title.size() + tags.artist.size() + tags.album.size() + tags.albumArtist.size()
-        + tags.date.size() + tags.genre.size() + tags.comment.size();
-    return kOverhead + 2 * static_cast<off_t>(text);
+    return kOverhead + 2 * static_cast<off_t>(tags.byteSize());
 }
 
 // Sets bytes aside past the end of the file without changing its size. False only when
@@ -50,7 +51,30 @@ void releaseBeyondEnd(const std::string &path, off_t bytes)
     ::close(fd);
 }
 
+void takeText(void *context, const char *key, const char *value)
+{
+    static_cast<TagSet *>(context)->add(key, value);
+}
+
+void takePicture(void *context, const TagPictureData *picture)
+{
+    static_cast<TagSet *>(context)->addPicture({ picture->type, picture->mime, picture->description,
+        std::string(reinterpret_cast<const char *>(picture->data), picture->size) });
+}
+
 } // namespace
+
+std::optional<TagSet> readTags(const std::string &path)
+{
+    auto *read = reinterpret_cast<ReadTagsFunction *>(moduleSymbol("tags", kReadTagsSymbol));
+    if (!read)
+        return std::nullopt;
+    TagSet tags;
+    const TagSink sink { &tags, takeText, takePicture };
+    if (!read(path.c_str(), &sink))
+        return std::nullopt;
+    return tags;
+}
 
 std::optional<Failure> writeTags(const std::string &path, Container container, const TagSet &tags)
 {
@@ -65,9 +89,15 @@ std::optional<Failure> writeTags(const std::string &path, Container container, c
         return Failures::kWrite;
     auto *write = reinterpret_cast<WriteTagsFunction *>(moduleSymbol("tags", kWriteTagsSymbol));
     if (write) {
-        const TagFields fields { tags.title.c_str(), tags.artist.c_str(), tags.album.c_str(), tags.albumArtist.c_str(),
-            tags.date.c_str(), tags.genre.c_str(), tags.comment.c_str(), tags.track, tags.trackCount, tags.disc,
-            tags.discCount };
+        std::vector<TagText> texts;
+        for (const auto &[key, values] : tags.fields())
+            for (const std::string &value : values)
+                texts.push_back({ key.c_str(), value.c_str() });
+        std::vector<TagPictureData> pictures;
+        for (const Picture &picture : tags.pictures())
+            pictures.push_back({ picture.type, picture.mime.c_str(), picture.description.c_str(),
+                reinterpret_cast<const unsigned char *>(picture.data.data()), picture.data.size() });
+        const TagFields fields { texts.data(), texts.size(), pictures.data(), pictures.size() };
         write(path.c_str(), container, &fields);
     }
     releaseBeyondEnd(path, room);

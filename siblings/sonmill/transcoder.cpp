@@ -1,6 +1,7 @@
 #include "sonmill/transcoder.h"
 
 #include "media/gstsetup.h"
+#include "sonmill/outputtags.h"
 #include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
 
@@ -80,6 +81,7 @@ std::optional<Failure> Transcoder::run()
             return *failure;
         duration = std::get<std::optional<std::int64_t>>(scanned);
     }
+    m_durationNs = duration;
     if (duration)
         m_console.duration(*duration);
     if (duration && m_options.startNs > 0 && m_options.startNs >= *duration)
@@ -111,7 +113,7 @@ bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
 std::optional<Failure> Transcoder::copyStream()
 {
     const SourceInfo &in = m_source->info();
-    const TagSet tags = tagSetFrom(in.tags.get());
+    const TagSet tags = outputTags(false);
     const CodedAudio coded = in.coded;
     m_console.streams(in.rate, in.channels, in.rate, in.channels);
     m_source.reset(); // the copy reads the file with a pipeline of its own
@@ -133,6 +135,20 @@ std::optional<Failure> Transcoder::copyStream()
     m_console.progress(m_copy->copiedNs(), bytes, true);
     m_console.summary(m_copy->copiedNs(), bytes);
     return std::nullopt;
+}
+
+// Read while the source is open: tags the demuxers sent late (after the first audio) are
+// part of its set by then, for the sources the tag library does not know.
+TagSet Transcoder::outputTags(bool reencoded) const
+{
+    TagSet tags = sourceTags(m_options.input, m_source ? m_source->info().tags.get() : nullptr);
+    // The window gives lengths in whole seconds: a range from the start that ends less than
+    // a second before the end is the whole file as the user chose it.
+    constexpr std::int64_t kSecondNs = 1'000'000'000;
+    const bool whole = m_options.startNs == 0
+        && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs + kSecondNs > *m_durationNs));
+    fitTagsToOutput(tags, { m_options.volumePercent != 100.0, !whole, reencoded }, m_options.tagValues);
+    return tags;
 }
 
 std::optional<Failure> Transcoder::checkInput() const
@@ -234,6 +250,10 @@ std::optional<Failure> Transcoder::convert()
         m_settings.expectedFrames = wanted.value_or(0);
     }
 
+    // FLAC keeps room for the tags ahead of the audio; the file is then not moved to make
+    // room for a large picture. (The tags are read again at the end: GStreamer's late ones.)
+    if (m_format.codec == Codec::Flac)
+        m_settings.tagRoom = outputTags(true).byteSize();
     if (auto failure = m_output.create(m_options.output, m_options.overwrite))
         return failure;
     auto encoder = createEncoder(m_settings, m_output.path());
@@ -304,8 +324,7 @@ std::optional<Failure> Transcoder::finishOutput()
         return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
-    // Tags the demuxers sent late (after the first audio) are part of the set by now.
-    if (auto failure = writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get())))
+    if (auto failure = writeTags(m_output.path(), m_format.container, outputTags(true)))
         return failure;
     if (auto failure = m_output.commit())
         return failure;

@@ -7,6 +7,7 @@
 #include "sonmill/outputfile.h"
 #include "sonmill/source.h"
 #include "sonmill/streamcopy.h"
+#include "sonmill/tags.h"
 
 #include <chrono>
 #include <memory>
@@ -36,6 +37,7 @@ private:
     std::optional<Failure> convert();
     std::optional<Failure> finishOutput();
     std::variant<std::optional<std::int64_t>, Failure> scanDecodedDuration();
+    TagSet outputTags(bool reencoded) const;
 
     const Options &m_options;
     Console &m_console;
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<Encoder> m_encoder;
     TemporaryOutput m_output;
 
+    std::optional<std::int64_t> m_durationNs;
     std::uint64_t m_outputFrames = 0;
 };
 

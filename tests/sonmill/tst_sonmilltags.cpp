@@ -4,6 +4,7 @@
 #include "sonmillrun.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,13 +117,27 @@ private Q_SLOTS:
         QVERIFY(inspect(tagged).ok); // and the stream behind it still decodes
     }
 
-    // AU has no place for tags: the conversion simply goes without them.
+    // AU has no place for tags: the conversion simply goes without them. Its header is
+    // the 28 bytes readers expect (the fixed fields and an empty annotation).
     void auWithoutTags()
     {
         const QString output = path(u"plain.au"_s);
         const Result result = run(conversionArguments(m_source, output, {}));
         QVERIFY2(result.exitCode == 0, qPrintable(result.output));
         QVERIFY(inspect(output).ok);
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray header = file.read(28);
+        QCOMPARE(header.left(4), QByteArray(".snd"));
+        QCOMPARE(header.mid(4, 4), QByteArray("\0\0\0\x1C", 4));
+        QCOMPARE(header.mid(24, 4), QByteArray(4, '\0'));
+        QVERIFY(!header.contains("The Artist"));
+        // sox, which warns of a shorter header, reads it without a word.
+        QProcess sox;
+        sox.start(u"sox"_s, { output, u"-n"_s, u"stat"_s });
+        QVERIFY(sox.waitForFinished(30000));
+        QCOMPARE(sox.exitCode(), 0);
+        QVERIFY2(!sox.readAllStandardError().contains("WARN"), "sox warns about the header");
     }
 
     // Nothing to copy: the output carries no tag block at all.
