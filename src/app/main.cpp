@@ -15,6 +15,7 @@
 #include "sources/filelist.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTimer>
 
 #include <QFileInfo>
@@ -65,7 +66,8 @@ int main(int argc, char *argv[])
     Skin::apply(app);
     const QString programFolder = QApplication::applicationDirPath();
     QApplication::setWindowIcon(Skin::icon(programFolder, u"logo"));
-    QtDialogs dialogs;
+    QtDialogs qtDialogs;
+    ReportingDialogs dialogs(qtDialogs, hooks);
     QtDesktopServices desktop;
     const std::unique_ptr<PowerControl> power = CreateSystemPowerControl();
     TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
@@ -93,6 +95,8 @@ int main(int argc, char *argv[])
                         .arg(int(form.isVisible())));
     });
 
+    if (hooks.afterDone >= 0)
+        form.controls().output.afterDoneBox->setCurrentIndex(hooks.afterDone);
     if (hooks.startMinimized)
         form.showMinimized();
     else
@@ -106,6 +110,6 @@ int main(int argc, char *argv[])
             form.startButtonClick();
     });
     const int status = app.exec();
-    hooks.print(u"exit"_s);
+    hooks.print(form.endingAfterDone() ? u"exit after-done"_s : u"exit"_s);
     return status;
 }

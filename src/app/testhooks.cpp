@@ -16,6 +16,10 @@ TestHooks TestHooks::fromEnvironment()
     hooks.report = switches.contains(u"report"_s);
     hooks.startMinimized = switches.contains(u"start-minimized"_s);
     hooks.startBatch = switches.contains(u"start"_s);
+    for (const QString &item : switches) {
+        if (item.startsWith(u"after-done="_s))
+            hooks.afterDone = item.section(u'=', 1).toInt();
+    }
     return hooks;
 }
 
@@ -40,4 +44,10 @@ void TestHooks::follow(const ConversionQueue &queue, const QueueRows &rows) cons
     });
     QObject::connect(&queue, &ConversionQueue::queueFinished,
         [hooks, &queue] { hooks.print(u"queue-finished abandoned=%1"_s.arg(int(queue.wasAbandoned()))); });
+}
+
+DialogAnswer ReportingDialogs::showMessage(QWidget *owner, const MessageRequest &request)
+{
+    m_hooks.print(u"message "_s + QString(request.text).replace(u'\n', u"\\n"_s));
+    return m_dialogs.showMessage(owner, request);
 }
