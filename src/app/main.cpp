@@ -15,6 +15,7 @@
 #include "sources/filelist.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTimer>
 
 #include <QFileInfo>
@@ -65,7 +66,8 @@ int main(int argc, char *argv[])
     Skin::apply(app);
     const QString programFolder = QApplication::applicationDirPath();
     QApplication::setWindowIcon(Skin::icon(programFolder, u"logo"));
-    QtDialogs dialogs;
+    QtDialogs qtDialogs;
+    ReportingDialogs dialogs(qtDialogs, hooks);
     QtDesktopServices desktop;
     const std::unique_ptr<PowerControl> power = CreateSystemPowerControl();
     TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
@@ -101,6 +103,8 @@ int main(int argc, char *argv[])
         },
         Qt::QueuedConnection);
 
+    if (hooks.afterDone >= 0)
+        form.controls().output.afterDoneBox->setCurrentIndex(hooks.afterDone);
     if (hooks.startMinimized)
         form.showMinimized();
     else
@@ -114,6 +118,6 @@ int main(int argc, char *argv[])
             hooks.afterAdding(form.sourceIntake(), [&form] { form.startButtonClick(); });
     });
     const int status = app.exec();
-    hooks.print(u"exit"_s);
+    hooks.print(form.endingAfterDone() ? u"exit after-done"_s : u"exit"_s);
     return status;
 }

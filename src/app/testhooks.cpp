@@ -17,6 +17,10 @@ TestHooks TestHooks::fromEnvironment()
     hooks.report = switches.contains(u"report"_s);
     hooks.startMinimized = switches.contains(u"start-minimized"_s);
     hooks.startBatch = switches.contains(u"start"_s);
+    for (const QString &item : switches) {
+        if (item.startsWith(u"after-done="_s))
+            hooks.afterDone = item.section(u'=', 1).toInt();
+    }
     return hooks;
 }
 
@@ -54,4 +58,10 @@ void TestHooks::afterAdding(SourceIntake &intake, const std::function<void()> &t
         once->deleteLater();
         then();
     });
+}
+
+DialogAnswer ReportingDialogs::showMessage(QWidget *owner, const MessageRequest &request)
+{
+    m_hooks.print(u"message "_s + QString(request.text).replace(u'\n', u"\\n"_s));
+    return m_dialogs.showMessage(owner, request);
 }

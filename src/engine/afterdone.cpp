@@ -14,6 +14,7 @@ void RunAfterDoneAction(int index, const AfterDoneHooks &hooks)
         hooks.closeMainWindow();
         hooks.power->enableShutdownPrivilege();
         hooks.power->request(PowerControl::Request::PowerOff);
+        hooks.endProgram();
         return;
     case AfterDoneAction::Hibernate:
     case AfterDoneAction::StandBy: {
@@ -22,6 +23,7 @@ void RunAfterDoneAction(int index, const AfterDoneHooks &hooks)
         hooks.closeMainWindow();
         if (!hooks.power->request(hibernate ? PowerControl::Request::Hibernate : PowerControl::Request::Suspend))
             hooks.showMessage((hibernate ? kHibernateFailed : kStandByFailed).toString());
+        hooks.endProgram();
         return;
     }
     }

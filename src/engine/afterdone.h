@@ -18,10 +18,14 @@ struct AfterDoneHooks
     std::function<void()> openOutputFolder;
     std::function<void()> closeMainWindow;
     std::function<void(const QString &)> showMessage;
+    // The program's normal shutdown (children ended, history written, the process ends).
+    std::function<void()> endProgram;
     PowerControl *power = nullptr;
 };
 
 // Runs the action. Turn Off closes the main window before it asks for the power-off;
 // Hibernate and Stand By make sure of the privilege first, then close the window, then
 // ask, and say so when the request was refused. A failed power-off is not reported.
+// Each of the three then ends the program, whatever the answer: with its window closed it
+// would otherwise live on unseen and swallow every later start.
 void RunAfterDoneAction(int index, const AfterDoneHooks &hooks);

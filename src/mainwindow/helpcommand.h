@@ -8,9 +8,13 @@ class QWidget;
 
 namespace HelpText {
 inline constexpr QStringView Missing = u" Help file is constructing !";
+// The user manual, shipped in the program folder.
+inline constexpr QStringView ManualPage = u"doc/index.html";
 QString cannotOpen(const QString &fileName);
 } // namespace HelpText
 
-// Opens the first help file ("*.chm", letter case ignored, in name order) of the program folder
-// with the desktop's default application; without one, says that help is being written.
+// Opens the user manual (doc/index.html in the program folder) in the desktop's browser.
+// A program folder without it falls back to its first help file ("*.chm", letter case
+// ignored, in name order) with the desktop's default application; without either, says
+// that help is being written.
 void ShowHelp(QWidget *owner, const QString &programFolder, Dialogs &dialogs, DesktopServices &desktop);

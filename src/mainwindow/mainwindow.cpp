@@ -190,11 +190,19 @@ void TForm1::queueFinished()
     m_ui.list.setListButtonsEnabled(true);
     if (m_queue->wasAbandoned())
         return;
+    afterDoneBoxAction(); // the one call of the after-done action: it follows the batch's end
+}
+
+void TForm1::afterDoneBoxAction()
+{
     AfterDoneHooks hooks;
     hooks.openOutputFolder = [this] { OpenBtnClick(); };
-    hooks.closeMainWindow = [this] { close(); };
+    // Hidden rather than closed: closing the last window would let the application quit on
+    // its own and take the failure box with it before it is read; endProgram ends it after.
+    hooks.closeMainWindow = [this] { hide(); };
     hooks.showMessage
         = [this](const QString &text) { m_services.dialogs.showMessage(this, MessageRequest::plain(text)); };
+    hooks.endProgram = [this] { endProgram(); };
     hooks.power = &m_services.power;
     RunAfterDoneAction(m_ui.output.afterDoneBox->currentIndex(), hooks);
 }

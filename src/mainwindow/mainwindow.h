@@ -25,6 +25,7 @@ class SourceIntake;
 class FileDropTarget;
 class Inhibitor;
 class Notifier;
+class QHelpEvent;
 class QSessionManager;
 class SessionGuard;
 class TaboutFrm;
@@ -100,6 +101,8 @@ public Q_SLOTS:
     void addButtonClick();
     void dropFiles(const QStringList &paths);
     void startButtonClick();
+    // The action chosen in "After  Done :", run once a batch has been worked through.
+    void afterDoneBoxAction();
     void Timer1Timer();
     void OpenBtnClick();
 
@@ -117,12 +120,16 @@ public Q_SLOTS:
     void openFiles(const QStringList &paths);
     // The program was asked to end (a termination signal): the normal shutdown, no question.
     void shutDown();
+    // Reports that the program is leaving its event loop after an after-done action.
+    bool endingAfterDone() const { return m_endingAfterDone; }
     // Arranging the list, naming each output and choosing the destination folder.
     void delBtnClick();
     void clearBtnClick();
     void mUpBtnClick();
     void mDownBtnClick();
     void listviewMouseDown(const QPoint &pos); // viewport coordinates
+    // A cell shown cut short gets its whole text as a tooltip; true: the event was answered.
+    bool listviewToolTip(QHelpEvent *event);
     void listEditChange(const QString &text);
     void listEditKeyPress(); // Enter
     void listEditExit();
@@ -156,6 +163,9 @@ private:
     void createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
     bool confirmQuitDuringConversion();
     void endChildren();
+    // Leaves the event loop at once; main() then destroys the window (FormDestroy).
+    void endProgram();
+    bool m_endingAfterDone = false;
     void FormDestroy();
 
     class LogForwarder;

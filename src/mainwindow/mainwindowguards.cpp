@@ -127,6 +127,16 @@ void TForm1::shutDown()
     QCoreApplication::quit();
 }
 
+// After Turn Off, Hibernate or Stand By the window is closed: the program must go too, or it
+// lives on unseen and takes every later start's hand-over. exit() rather than quit(): the
+// application's quit first closes every window and gives up while one stays shown.
+void TForm1::endProgram()
+{
+    m_endingAfterDone = true;
+    endChildren();
+    QCoreApplication::exit(0);
+}
+
 // Only the children this program started, each by its process: the transcoder first, then
 // the player through the preview, then any of either still finishing.
 void TForm1::endChildren()

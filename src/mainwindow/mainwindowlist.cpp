@@ -16,17 +16,21 @@
 #include "sources/namecommit.h"
 #include "sources/rowchoices.h"
 
+#include <QAbstractItemDelegate>
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleOptionViewItem>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -64,6 +68,17 @@ private:
     QLineEdit *m_edit;
 };
 
+// The cell's text is wider than the cell: the list shows it cut short with "…".
+bool cellCutShort(const QTreeWidget *view, const QModelIndex &index)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.widget = view;
+    option.font = view->font();
+    const int needed = view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+    return needed > view->visualRect(index).width();
+}
+
 } // namespace
 
 // The presses, keys and focus changes of the list, its editor and the destination edit that
@@ -75,6 +90,7 @@ public:
         : m_form(form)
     {
         const MainWindowControls &ui = form.m_ui;
+        ui.list.listview->installEventFilter(this);
         ui.list.listview->viewport()->installEventFilter(this);
         ui.list.listEdit->installEventFilter(this);
         ui.output.pathdir->installEventFilter(this);
@@ -88,6 +104,15 @@ protected:
         if (watched == ui.list.listview->viewport()
             && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)) {
             m_form.listviewMouseDown(static_cast<QMouseEvent *>(event)->position().toPoint());
+        } else if (watched == ui.list.listview->viewport() && type == QEvent::ToolTip) {
+            return m_form.listviewToolTip(static_cast<QHelpEvent *>(event));
+        } else if (watched == ui.list.listview && type == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete
+            && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+            // Delete does what Remove does, and only while Remove can be pressed.
+            if (ui.list.delBtn->isEnabled())
+                m_form.delBtnClick();
+            return true;
         } else if (watched == ui.list.listEdit && type == QEvent::FocusOut && leavesForAnotherControl(event)) {
             m_form.listEditExit();
         } else if (watched == ui.output.pathdir) {
@@ -184,6 +209,20 @@ void TForm1::listviewMouseDown(const QPoint &pos)
     }
     m_ui.list.listEdit->hide();
     showRowChoices(row);
+}
+
+bool TForm1::listviewToolTip(QHelpEvent *event)
+{
+    QTreeWidget *view = m_ui.list.listview;
+    const QModelIndex index = view->indexAt(event->pos());
+    const QString tip = index.isValid() && cellCutShort(view, index)
+        ? CellToolTip(*m_fileList, index.row(), index.column())
+        : QString();
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), tip, view->viewport(), view->visualRect(index));
+    return true;
 }
 
 void TForm1::openListEdit(int row, int left, int width)

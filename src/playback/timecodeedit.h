@@ -1,10 +1,16 @@
 #pragma once
 
+#include "playback/timecodeentry.h"
+
 #include <QLineEdit>
+
+#include <optional>
 
 // A time-code field typed over one character at a time: the character after the caret is
 // always selected, a digit replaces it, the colons cannot be typed over, Backspace moves one
-// place left and never deletes, and nothing but digits gets in.
+// place left and never deletes, and nothing but digits gets in. Ctrl+A selects the whole
+// text for a new time typed over it (TimeCodeEntry), which is handed on as one edit
+// (textEdited) when it is full or the field is left; Escape gives the old text back.
 class TimeCodeEdit : public QLineEdit
 {
     Q_OBJECT
@@ -21,8 +27,16 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     int caret() const;
     void selectAt(int position);
+    // True when the key belonged to the whole-text entry.
+    bool entryKey(QKeyEvent *event);
+    void showEntry();
+    void finishEntry();
+
+    std::optional<TimeCodeEntry> m_entry;
 };

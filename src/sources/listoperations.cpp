@@ -40,3 +40,20 @@ void ApplyFolderToRows(FileList &list, const QString &folder)
     for (const int index : list.targetRows())
         list.job(index).OutputPath = JoinFolder(RowOutputFolder(folder, list.job(index)), list.destination(index));
 }
+
+QString CellToolTip(FileList &list, int row, int column)
+{
+    if (row < 0 || row >= list.rowCount())
+        return {};
+    const QString text = list.row(row)->text(column);
+    switch (column) {
+    case SourceColumn::Source:
+        return text;
+    case SourceColumn::Destination: {
+        const QString outputPath = list.job(row).OutputPath.text();
+        return outputPath.isEmpty() ? text : text + u'\n' + outputPath;
+    }
+    default:
+        return {};
+    }
+}

@@ -18,3 +18,8 @@ int RemoveSelectedRows(FileList &list);
 // Sends the target rows' output to the folder: each row's OutputPath becomes the folder and
 // its Destination name. The names stay; a clash is settled when the row converts.
 void ApplyFolderToRows(FileList &list, const QString &folder);
+
+// The whole text behind a cell the list shows cut short: the source's name; for the
+// destination, its name and, on a second line, the whole output path. Empty for the other
+// columns, whose short texts always fit.
+QString CellToolTip(FileList &list, int row, int column);

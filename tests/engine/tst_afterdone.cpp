@@ -23,6 +23,7 @@ AfterDoneHooks recordingHooks(QStringList &steps, PowerControl &power)
     hooks.openOutputFolder = [&steps] { steps << u"open-folder"_s; };
     hooks.closeMainWindow = [&steps] { steps << u"close"_s; };
     hooks.showMessage = [&steps](const QString &m) { steps << u"message:"_s + m; };
+    hooks.endProgram = [&steps] { steps << u"end"_s; };
     hooks.power = &power;
     return hooks;
 }
@@ -46,16 +47,21 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("steps");
         QTest::newRow("No Action") << 0 << false << QStringList();
         QTest::newRow("Browse Output") << 1 << false << QStringList { u"open-folder"_s };
+        // The three power actions close the window and then end the program, answered or not,
+        // after the failure box where there is one.
         QTest::newRow("Turn Off closes first")
-            << 2 << false << QStringList { u"close"_s, u"privilege"_s, u"power-off"_s };
+            << 2 << false << QStringList { u"close"_s, u"privilege"_s, u"power-off"_s, u"end"_s };
         QTest::newRow("Turn Off refused says nothing")
-            << 2 << true << QStringList { u"close"_s, u"privilege"_s, u"power-off"_s };
-        QTest::newRow("Hibernate") << 3 << false << QStringList { u"privilege"_s, u"close"_s, u"hibernate"_s };
+            << 2 << true << QStringList { u"close"_s, u"privilege"_s, u"power-off"_s, u"end"_s };
+        QTest::newRow("Hibernate") << 3 << false
+                                   << QStringList { u"privilege"_s, u"close"_s, u"hibernate"_s, u"end"_s };
         QTest::newRow("Hibernate refused")
-            << 3 << true << QStringList { u"privilege"_s, u"close"_s, u"hibernate"_s, u"message:Can't  Hiberate !"_s };
-        QTest::newRow("Stand By") << 4 << false << QStringList { u"privilege"_s, u"close"_s, u"suspend"_s };
+            << 3 << true
+            << QStringList { u"privilege"_s, u"close"_s, u"hibernate"_s, u"message:Can't  Hiberate !"_s, u"end"_s };
+        QTest::newRow("Stand By") << 4 << false << QStringList { u"privilege"_s, u"close"_s, u"suspend"_s, u"end"_s };
         QTest::newRow("Stand By refused")
-            << 4 << true << QStringList { u"privilege"_s, u"close"_s, u"suspend"_s, u"message:Can't  StandBy !"_s };
+            << 4 << true
+            << QStringList { u"privilege"_s, u"close"_s, u"suspend"_s, u"message:Can't  StandBy !"_s, u"end"_s };
     }
     void order()
     {
@@ -118,7 +124,7 @@ private Q_SLOTS:
         LogindPowerControl power(bus);
         QStringList steps;
         RunAfterDoneAction(int(AfterDoneAction::Hibernate), recordingHooks(steps, power));
-        QCOMPARE(steps, QStringList({ u"close"_s, u"message:Can't  Hiberate !"_s }));
+        QCOMPARE(steps, QStringList({ u"close"_s, u"message:Can't  Hiberate !"_s, u"end"_s }));
         QVERIFY(power.lastError().contains(u"SleepVerbNotSupported"_s));
     }
 

@@ -28,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -357,6 +358,64 @@ private Q_SLOTS:
         QTest::mouseClick(ui().list.clearBtn, Qt::LeftButton);
         QCOMPARE(list().rowCount(), 0);
         QVERIFY(!view()->isVisible() && !ui().output.startButton->isEnabled());
+    }
+
+    // Delete on the list removes the selected rows as Remove does, and only when Remove can
+    // be pressed; in the name editor it is the editor's own key.
+    void deleteKeyRemovesTheSelectedRows()
+    {
+        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_form));
+        view()->setFocus();
+        QTest::keyClick(view(), Qt::Key_Delete); // none selected: none removed
+        QCOMPARE(list().rowCount(), 3);
+        select({ 0, 2 });
+        QTest::keyClick(view(), Qt::Key_Delete);
+        QCOMPARE(column(SourceColumn::Source), QStringList { u"B.wav"_s });
+
+        ui().list.delBtn->setEnabled(false); // as while a batch converts
+        select({ 0 });
+        QTest::keyClick(view(), Qt::Key_Delete);
+        QCOMPARE(list().rowCount(), 1);
+        ui().list.delBtn->setEnabled(true);
+
+        press(0, SourceColumn::Destination);
+        QVERIFY(ui().list.listEdit->isVisible());
+        QTest::keyClick(ui().list.listEdit, Qt::Key_End);
+        QTest::keyClick(ui().list.listEdit, Qt::Key_Delete);
+        QCOMPARE(list().rowCount(), 1);
+        QCOMPARE(list().destination(0), u"B.mp3"_s);
+        QTest::keyClick(ui().list.listEdit, Qt::Key_Return);
+
+        select({ 0 });
+        QTest::keyClick(view(), Qt::Key_Delete); // the last row: as Remove leaves an empty list
+        QCOMPARE(list().rowCount(), 0);
+        QVERIFY(!view()->isVisible() && !ui().output.startButton->isEnabled());
+    }
+
+    // A name the list cuts short shows whole in a tooltip; the destination's also shows
+    // where the output goes. Names that fit get none.
+    void cutNamesShowWholeInATooltip()
+    {
+        const QString longName = u"A tone whose name is far too long for the source column of the list.wav"_s;
+        QVERIFY(QFile::copy(media(u"A.wav"_s), media(longName)));
+        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(longName) });
+        QVERIFY(WindowWaits::adds(*m_form));
+        QCOMPARE(list().rowCount(), 2);
+        const auto tipAt = [this](int row, int columnIndex) {
+            const QPoint at = cellPoint(row, columnIndex, 10);
+            QHelpEvent help(QEvent::ToolTip, at, view()->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(view()->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(0, SourceColumn::Source), QString());
+        QCOMPARE(tipAt(0, SourceColumn::Destination), QString());
+        QCOMPARE(tipAt(1, SourceColumn::Source), longName);
+        const QString outputName = QFileInfo(longName).completeBaseName() + u".mp3"_s;
+        QCOMPARE(list().destination(1), outputName);
+        QCOMPARE(tipAt(1, SourceColumn::Destination), outputName + u'\n' + m_out + u'/' + outputName);
+        tipAt(1, SourceColumn::Status); // "ready" fits: the tip goes
+        QTRY_VERIFY(!QToolTip::isVisible());
     }
 
     // Leaving the edit with a folder that does not exist puts back what it held when it

@@ -350,6 +350,15 @@ private Q_SLOTS:
             << QStringList { u"guide.chm"_s, u"Basics.CHM"_s } << true << u"Basics.CHM"_s << QString();
         QTest::newRow("desktop cannot open it")
             << QStringList { u"guide.chm"_s } << false << u"guide.chm"_s << HelpText::cannotOpen(u"guide.chm"_s);
+        // The user manual opens in the browser, before any other help file.
+        QTest::newRow("the manual") << QStringList { u"doc/index.html"_s } << true << u"doc/index.html"_s << QString();
+        QTest::newRow("the manual before a help file")
+            << QStringList { u"Basics.chm"_s, u"doc/index.html"_s } << true << u"doc/index.html"_s << QString();
+        QTest::newRow("a folder called like the manual")
+            << QStringList { u"doc/index.html/page"_s } << true << QString() << u" Help file is constructing !"_s;
+        QTest::newRow("browser cannot open the manual")
+            << QStringList { u"doc/index.html"_s } << false << u"doc/index.html"_s
+            << HelpText::cannotOpen(u"doc/index.html"_s);
     }
 
     void help()
@@ -364,11 +373,12 @@ private Q_SLOTS:
         control<QToolButton>(u"helpBtn"_s)->click();
         for (const QString &name : files)
             QFile::remove(m_program + u'/' + name);
+        QDir(m_program + u"/doc"_s).removeRecursively();
 
         QCOMPARE(m_desktop.opened,
             opened.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl::fromLocalFile(m_program + u'/' + opened) });
         QCOMPARE(m_dialogs.messageTexts(), message.isEmpty() ? QStringList() : QStringList { message });
-        if (QTest::currentDataTag() == QByteArray("no help file")) {
+        if (message == HelpText::Missing) {
             const RecordingDialogs::Call &call = m_dialogs.calls.constFirst();
             QCOMPARE(call.owner, m_form.get());
             QCOMPARE(call.message.caption, QString());

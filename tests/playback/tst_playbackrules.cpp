@@ -3,6 +3,7 @@
 #include "core/startrecord.h"
 #include "playback/jobedits.h"
 #include "playback/previewtexts.h"
+#include "playback/timecodeentry.h"
 #include "playback/trimtimes.h"
 
 #include <QTest>
@@ -120,6 +121,48 @@ private Q_SLOTS:
             QCOMPARE(result.selectionSeconds, selection);
         }
         QCOMPARE(result.message, message);
+    }
+
+    // A whole time typed over a selected field: keys fill it from the left, colons step over
+    // their places; what cannot be applied changes nothing.
+    void wholeEntry_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys"); // "<" is Backspace
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("refused"); // the keys that could not be applied, in order
+        QTest::newRow("a whole time") << u"00:00:52"_s << u"00:00:35"_s << u"00:00:35"_s << 8 << QString();
+        QTest::newRow("digits step over the colons") << u"00:00:52"_s << u"000035"_s << u"00:00:35"_s << 8 << QString();
+        QTest::newRow("begun only") << u"00:00:52"_s << u"01"_s << u"01:00:52"_s << 2 << QString();
+        QTest::newRow("colon where a digit belongs") << u"00:00:52"_s << u"0:1"_s << u"01:00:52"_s << 2 << u":"_s;
+        QTest::newRow("letters and signs") << u"00:03:00"_s << u"a1-"_s << u"10:03:00"_s << 1 << u"a-"_s;
+        QTest::newRow("nothing past the end") << u"00:00:52"_s << u"000000000"_s << u"00:00:00"_s << 8 << u"000"_s;
+        QTest::newRow("backspace gives the old place back")
+            << u"00:00:52"_s << u"001<<"_s << u"00:00:52"_s << 1 << QString();
+        QTest::newRow("backspace at the start") << u"00:00:52"_s << u"<5"_s << u"50:00:52"_s << 1 << QString();
+    }
+    void wholeEntry()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, text);
+        QFETCH(int, position);
+        QFETCH(QString, refused);
+        TimeCodeEntry entry(before);
+        QString notApplied;
+        for (const QChar key : keys) {
+            if (key == u'<') {
+                entry.back();
+            } else if (!entry.type(key)) {
+                notApplied += key;
+            }
+        }
+        QCOMPARE(entry.text(), text);
+        QCOMPARE(entry.position(), position);
+        QCOMPARE(notApplied, refused);
+        QCOMPARE(entry.before(), before);
+        QCOMPARE(entry.isComplete(), position == 8);
     }
 
     void applyTrim_data()

@@ -3,6 +3,7 @@
 
 #include "core/previewarea.h"
 #include "core/startrecord.h"
+#include "core/timecode.h"
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
 #include "platform/recordingwindowembedding.h"
@@ -181,6 +182,51 @@ private Q_SLOTS:
             QCOMPARE(edit->selectionStart(), selected);
             QCOMPARE(edit->selectedText().size(), 1);
         }
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    // Click a field, Ctrl+A, type a whole time: it is taken as one edit once complete (or
+    // once the field is left), so its first digits never empty the selection on the way.
+    void selectAllThenTypeAWholeTime_data()
+    {
+        QTest::addColumn<QString>("start"); // the job's, on a 52 s row
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("then"); // a key after the typing, 0 for none
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("length");
+        const QString whole = u"00:00:00"_s;
+        QTest::newRow("a time inside the file") << whole << u"00:00:35"_s << 0 << u"00:00:35"_s << u"00:00:35"_s;
+        QTest::newRow("digits only") << whole << u"000035"_s << 0 << u"00:00:35"_s << u"00:00:35"_s;
+        QTest::newRow("past the file's end: back") << whole << u"00:01:10"_s << 0 << u"00:00:52"_s << u"00:00:52"_s;
+        QTest::newRow("before the start: back")
+            << u"00:00:20"_s << u"00:00:05"_s << 0 << u"00:00:52"_s << u"00:00:32"_s;
+        QTest::newRow("left half typed") << whole << u"00:00:3"_s << int(Qt::Key_Tab) << u"00:00:32"_s << u"00:00:32"_s;
+        QTest::newRow("Escape gives the old time back")
+            << whole << u"00:00:3"_s << int(Qt::Key_Escape) << u"00:00:52"_s << u"00:00:52"_s;
+        QTest::newRow("keys that cannot be applied") << whole << u"00:x0-0:35"_s << 0 << u"00:00:35"_s << u"00:00:35"_s;
+    }
+    void selectAllThenTypeAWholeTime()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, keys);
+        QFETCH(int, then);
+        QFETCH(QString, end);
+        QFETCH(QString, length);
+        openTrim(job(u"00:00:52"_s, start, SecondsToTimeCode(52 - TimeCodeToSeconds(start))));
+        QCOMPARE(m_trim->edit2->text(), u"00:00:52"_s);
+        QTest::mouseClick(m_trim->edit2, Qt::LeftButton);
+        QTest::keyClick(m_trim->edit2, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(m_trim->edit2->selectedText(), u"00:00:52"_s); // the whole time, to be typed anew
+        QStringList lengths;
+        QObject watching; // the connection ends with this test
+        connect(m_trim->Edit3, &QLineEdit::textChanged, &watching, [&lengths](const QString &t) { lengths << t; });
+        QTest::keyClicks(m_trim->edit2, keys);
+        if (then)
+            QTest::keyClick(m_trim->edit2, Qt::Key(then));
+        QCOMPARE(m_trim->edit2->text(), end);
+        QCOMPARE(m_trim->Edit3->text(), length);
+        QCOMPARE(m_trim->edit1->text(), start);
+        QVERIFY2(!lengths.contains(u"00:00:00"_s), qPrintable(lengths.join(u' ')));
         QVERIFY(m_dialogs.calls.isEmpty());
     }
 
