@@ -136,6 +136,12 @@ private Q_SLOTS:
         QCOMPARE(m_trim->TrackBar1->value(), 0);
         QCOMPARE(m_trim->endBtn->toolTip(), u"Set End Poiont"_s);
         QCOMPARE(m_trim->startBtn->toolTip(), u"Set Start Point"_s);
+        // The four image buttons show pictures, never stand-in characters.
+        for (QToolButton *button : { m_trim->playBtn, m_trim->pauseBtn, m_trim->startBtn, m_trim->endBtn }) {
+            QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+            QVERIFY2(button->text().isEmpty(), qPrintable(button->objectName()));
+            QVERIFY(!button->icon().pixmap(button->iconSize()).isNull());
+        }
         QVERIFY(m_trim->playBtn->isVisible() && !m_trim->pauseBtn->isVisible());
     }
 
