@@ -4,6 +4,7 @@
 #include "core/logsink.h"
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
+#include "engine/rowrefusal.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
 
@@ -80,6 +81,12 @@ void ConversionQueue::startRow(QueueRows::RowId id)
     m_convRowId = id;
     const int row = m_rows.rowOfId(id);
     TStartRecord &job = m_rows.job(row);
+    // The one place a row is refused before its transcoder starts; the rule is RowRefusal's.
+    if (const std::optional<QString> refusal = RowRefusal(job)) {
+        m_log.append(*refusal, LogSink::View::Newest);
+        endRow(kStatusFailed.toString());
+        return;
+    }
     // A file some row still reads is never replaced, whatever was agreed when it was free.
     for (int other = 0; other < m_rows.rowCount() && !job.Replace.isEmpty(); ++other)
         if (IsSameFile(m_rows.job(other).SourcePath, job.Replace.path))

@@ -5,6 +5,7 @@
 #include "core/logsink.h"
 #include "core/queuerows.h"
 #include "engine/conversionqueue.h"
+#include "engine/rowrefusal.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
 
@@ -179,6 +180,64 @@ private Q_SLOTS:
         QCOMPARE(total, 0);
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"100%"_s }));
         QVERIFY(m_progress.contains(3)); // the bar still follows the position
+    }
+
+    // Which rows are refused before a transcoder starts.
+    void rowRefusal_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("duration");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("whole file") << u"00:00:00"_s << u"00:03:00"_s << u"00:03:00"_s << false;
+        QTest::newRow("trimmed") << u"00:01:00"_s << u"00:00:01"_s << u"00:03:00"_s << false;
+        QTest::newRow("zero-length trim") << u"00:01:00"_s << u"00:00:00"_s << u"00:03:00"_s << true;
+        QTest::newRow("zero-length trim at the start") << u"00:00:00"_s << u"00:00:00"_s << u"00:03:00"_s << true;
+        QTest::newRow("zero-length trim, length unknown")
+            << u"00:00:05"_s << u"00:00:00"_s << u"--:--:--"_s << true;
+        QTest::newRow("source under a second") << u"00:00:00"_s << u"00:00:00"_s << u"00:00:00"_s << false;
+        QTest::newRow("length unknown") << u"00:00:00"_s << u"--:--:--"_s << u"--:--:--"_s << false;
+        QTest::newRow("length empty") << u"00:00:00"_s << QString() << QString() << false;
+    }
+    void rowRefusal()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, length);
+        QFETCH(QString, duration);
+        QFETCH(bool, refused);
+        TStartRecord job;
+        job.SourcePath = u"/music/some song.flac"_s;
+        job.StartTime = start;
+        job.Length = length;
+        job.Duration = duration;
+        const std::optional<QString> refusal = RowRefusal(job);
+        QCOMPARE(refusal.has_value(), refused);
+        if (refused) {
+            QVERIFY2(refusal->contains(u"\"some song.flac\" is 0 seconds long"_s), qPrintable(*refusal));
+            QVERIFY(refusal->contains(start));
+        }
+    }
+
+    // A zero-length trim fails at Start with the reason in the log: no transcoder, no file,
+    // and the rows after it still convert.
+    void zeroLengthTrimFailsWithoutATranscoder()
+    {
+        addRow(u"ok-zero"_s, u"00:00:00"_s);
+        m_rows.rows[0].job.StartTime = u"00:00:04"_s;
+        m_rows.rows[0].job.Duration = u"00:00:08"_s;
+        addRow(u"ok-after"_s);
+        QList<int> started;
+        QList<int> ended;
+        connect(m_queue.get(), &ConversionQueue::rowStarted, this, [&](int row) { started << row; });
+        connect(m_queue.get(), &ConversionQueue::rowEnded, this, [&](int row) { ended << row; });
+        QVERIFY(m_queue->run());
+        QCOMPARE(statuses(0), QStringList({ u" -  -  -  "_s }));
+        QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath.text()));
+        QVERIFY(m_log.text.contains(u"Not converted: the range chosen in Trim for \"ok-zero\" is 0 seconds long"_s));
+        QCOMPARE(started, QList<int>({ 1 }));
+        QCOMPARE(ended, QList<int>({ 0, 1 }));
+        QCOMPARE(statuses(1).last(), u"100%"_s);
+        QVERIFY(QFile::exists(m_rows.rows[1].job.OutputPath.text()));
     }
 
     void missingTranscoderKeepsTheStatusAndGoesOn()
