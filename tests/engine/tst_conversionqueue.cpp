@@ -8,6 +8,8 @@
 #include "engine/rowrefusal.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
+#include "recordinglog.h"
+#include "testjobs.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -49,13 +51,6 @@ public:
     }
     TStartRecord &job(int row) override { return rows[row].job; }
     void setDestination(int row, const QString &fileName) override { rows[row].destination = fileName; }
-};
-
-class RecordingLog : public LogSink
-{
-public:
-    QString text;
-    void append(const QString &t, View) override { text += t; }
 };
 
 } // namespace
@@ -108,8 +103,8 @@ private Q_SLOTS:
         m_queue->run();
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
         QCOMPARE(statuses(1), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
-        QVERIFY(m_log.text.contains(u"Duration: 00:00:08.00"_s));
-        QCOMPARE(m_log.text.count(u"global"_s), 2);
+        QVERIFY(m_log.text().contains(u"Duration: 00:00:08.00"_s));
+        QCOMPARE(m_log.text().count(u"global"_s), 2);
         QVERIFY(m_queue->convFinished());
         QVERIFY(!m_timer1.isActive());
         QVERIFY(m_progress.contains(3) && m_progress.contains(100));
@@ -205,11 +200,8 @@ private Q_SLOTS:
         QFETCH(QString, length);
         QFETCH(QString, duration);
         QFETCH(bool, refused);
-        TStartRecord job;
-        job.SourcePath = u"/music/some song.flac"_s;
-        job.StartTime = start;
-        job.Length = length;
-        job.Duration = duration;
+        TStartRecord job = TestJobs::source(u"/music/some song.flac"_s, duration, start);
+        job.Length = length; // also an empty one
         const std::optional<QString> refusal = RowRefusal(job);
         QCOMPARE(refusal.has_value(), refused);
         if (refused) {
@@ -233,7 +225,7 @@ private Q_SLOTS:
         QVERIFY(m_queue->run());
         QCOMPARE(statuses(0), QStringList({ u" -  -  -  "_s }));
         QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath.text()));
-        QVERIFY(m_log.text.contains(u"Not converted: the range chosen in Trim for \"ok-zero\" is 0 seconds long"_s));
+        QVERIFY(m_log.text().contains(u"Not converted: the range chosen in Trim for \"ok-zero\" is 0 seconds long"_s));
         QCOMPARE(started, QList<int>({ 1 }));
         QCOMPARE(ended, QList<int>({ 0, 1 }));
         QCOMPARE(statuses(1).last(), u"100%"_s);

@@ -7,11 +7,9 @@
 #include "mainwindow/mainwindowcontrols.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/childprocess.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
+#include "testwindow.h"
 #include "testmedia.h"
 
 #include <QComboBox>
@@ -55,21 +53,17 @@ class TestConversionRoad : public QObject
     QTemporaryDir m_root;
     QString m_media;
     QString m_out;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
-    TlogFrm *m_log = nullptr;
+    TestWindow m_window;
 
     QString media(const QString &name) const { return m_media + u'/' + name; }
     QStringList statuses() const
     {
         QStringList out;
-        for (int i = 0; i < m_form->fileList().rowCount(); ++i)
-            out << m_form->fileList().status(i);
+        for (int i = 0; i < m_window->fileList().rowCount(); ++i)
+            out << m_window->fileList().status(i);
         return out;
     }
-    QString logText() const { return m_log->findChild<QPlainTextEdit *>()->toPlainText(); }
+    QString logText() const { return m_window.log()->findChild<QPlainTextEdit *>()->toPlainText(); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -90,37 +84,30 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
-        m_power = RecordingPowerControl();
-        StartupEnvironment environment = StartupEnvironment::fromSystem(kProgramDir);
-        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
-        m_log = new TlogFrm(m_form.get());
-        m_form->setLogWindow(m_log);
-        m_form->show();
+        m_window.open(kProgramDir, TestWindow::LogWindow::Own);
         m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
-        QVERIFY(QDir().mkpath(m_out));
-        m_form->controls().output.pathdir->setText(m_out);
-        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
+        QVERIFY(m_window.useOutputFolder(m_out));
+        m_window->controls().output.profileBox->setCurrentIndex(kMp3);
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     void addedFilesConvertWithProgress()
     {
-        m_dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
-        m_form->addButtonClick();
+        m_window.dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
+        m_window->addButtonClick();
 
-        QCOMPARE(m_dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
-        const QStringList messages = m_dialogs.messageTexts();
+        QCOMPARE(m_window.dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
+        const QStringList messages = m_window.dialogs.messageTexts();
         QCOMPARE(messages,
             QStringList(
                 { u"Video or audio file: \""_s + media(u"broken.mp3"_s) + u"\"  is not valid and fails to load. "_s }));
-        const MessageRequest refusal = m_dialogs.calls.last().message;
+        const MessageRequest refusal = m_window.dialogs.calls.last().message;
         QCOMPARE(refusal.caption, u"Information"_s);
         QCOMPARE(refusal.buttons, DialogButtons::Yes);
         QCOMPARE(refusal.placement, DialogPlacement::ConfirmOffset);
 
-        QTreeWidget *list = m_form->controls().list.listview;
+        QTreeWidget *list = m_window->controls().list.listview;
         QCOMPARE(list->topLevelItemCount(), 2);
         QVERIFY(list->isVisible());
         QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Source), u"tone one.wav"_s);
@@ -129,16 +116,16 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Source), u"tone-two.ogg"_s);
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
-        QVERIFY(m_form->controls().output.startButton->isEnabled());
-        QVERIFY(!QFile::exists(m_form->scratchPath())); // the Add dialog removes the probe's scratch file
+        QVERIFY(m_window->controls().output.startButton->isEnabled());
+        QVERIFY(!QFile::exists(m_window->scratchPath())); // the Add dialog removes the probe's scratch file
 
         // While a row converts: the list's reordering buttons wait, the bar shows its caption.
-        const MainWindowControls &ui = m_form->controls();
+        const MainWindowControls &ui = m_window->controls();
         QStringList during;
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+        connect(&m_window->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
             during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
                           .arg(row)
-                          .arg(m_form->fileList().status(row))
+                          .arg(m_window->fileList().status(row))
                           .arg(ui.output.startButton->isEnabled())
                           .arg(ui.output.Timer1->isActive())
                           .arg(ui.list.delBtn->isEnabled())
@@ -148,7 +135,7 @@ private Q_SLOTS:
                           .arg(ui.output.ProgressBar1->isTextVisible())
                           .arg(ui.output.progressEdit->isVisible());
         });
-        m_form->startButtonClick();
+        m_window->startButtonClick();
         QCOMPARE(during.size(), 2);
         QCOMPARE(
             during.first(), u"row0 status=ready start=0 timer=1 remove=0 up=0 down=0 clear=0 caption=1 prompt=0"_s);
@@ -170,16 +157,16 @@ private Q_SLOTS:
         QVERIFY(log.contains(u"Duration: 00:00:02"_s));
         QVERIFY(log.contains(u"time="_s));
         QCOMPARE(log.count(u"global"_s), 4); // two probes and two conversions
-        QVERIFY(m_power.steps.isEmpty());
+        QVERIFY(m_window.power.steps.isEmpty());
     }
 
     void droppedFilesConvertLikeAddedOnes()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
-        QCOMPARE(m_form->fileList().rowCount(), 2);
-        QCOMPARE(m_form->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
-        QVERIFY(QFile::exists(m_form->scratchPath())); // a drop leaves the scratch file
-        m_form->startButtonClick();
+        Q_EMIT m_window->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
+        QCOMPARE(m_window->fileList().rowCount(), 2);
+        QCOMPARE(m_window->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
+        QVERIFY(QFile::exists(m_window->scratchPath())); // a drop leaves the scratch file
+        m_window->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         QVERIFY(QFile::exists(m_out + u"/tone-two.mp3"_s));
         QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
@@ -187,29 +174,29 @@ private Q_SLOTS:
 
     void fileAddedDuringARunWaitsForTheNextStart()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
         bool startEnabledAfterAdd = true;
-        connect(&m_form->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
+        connect(&m_window->queue(), &ConversionQueue::rowStarted, this, [&](int row) {
             if (row != 0)
                 return;
-            Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s) });
-            startEnabledAfterAdd = m_form->controls().output.startButton->isEnabled();
+            Q_EMIT m_window->filesDropped({ media(u"tone-two.ogg"_s) });
+            startEnabledAfterAdd = m_window->controls().output.startButton->isEnabled();
         });
-        m_form->startButtonClick();
+        m_window->startButtonClick();
         QVERIFY(!startEnabledAfterAdd); // adding a file does not enable Start while a row converts
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"ready"_s }));
         QVERIFY(!QFile::exists(m_out + u"/tone-two.mp3"_s));
-        m_form->startButtonClick(); // the next Start converts it, and only it
+        m_window->startButtonClick(); // the next Start converts it, and only it
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
     }
 
     void missingEncoderFailsItsRowAndTheNextStillConverts()
     {
-        m_form->controls().output.profileBox->setCurrentIndex(kWma);
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        m_form->startButtonClick();
+        m_window->controls().output.profileBox->setCurrentIndex(kWma);
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        m_window->controls().output.profileBox->setCurrentIndex(kMp3);
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        m_window->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u"100%"_s }));
         QVERIFY(logText().contains(u"Unknown encoder"_s));
         QVERIFY(!QFile::exists(m_out + u"/tone one.wma"_s));
@@ -219,9 +206,9 @@ private Q_SLOTS:
     // The AC3 profile's rows are encoded by our own AC-3 encoder, in the profile's settings.
     void ac3ProfileRowsConvert()
     {
-        m_form->controls().output.profileBox->setCurrentIndex(kAc3);
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
-        m_form->startButtonClick();
+        m_window->controls().output.profileBox->setCurrentIndex(kAc3);
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        m_window->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         for (const QString &name : { u"tone one.ac3"_s, u"tone-two.ac3"_s }) {
             QFile file(m_out + u'/' + name);
@@ -232,37 +219,37 @@ private Q_SLOTS:
 
     void afterDoneRunsWhenTheBatchIsThrough()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        m_form->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
-        m_power.refuse = true;
-        m_form->startButtonClick();
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        m_window->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
+        m_window.power.refuse = true;
+        m_window->startButtonClick();
         QCOMPARE(statuses(), QStringList({ u"100%"_s }));
-        QCOMPARE(m_power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
-        QCOMPARE(m_dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
-        QVERIFY(!m_form->isVisible()); // the window was closed before the request
+        QCOMPARE(m_window.power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
+        QCOMPARE(m_window.dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
+        QVERIFY(!m_window->isVisible()); // the window was closed before the request
     }
 
     void listStaysHiddenWhenNothingWasAdded()
     {
-        m_dialogs.fileAnswers.enqueue({}); // cancelled
-        m_form->addButtonClick();
-        QVERIFY(!m_form->controls().list.listview->isVisible());
-        m_dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
-        m_form->addButtonClick();
-        QVERIFY(!m_form->controls().list.listview->isVisible());
-        QVERIFY(!m_form->controls().output.startButton->isEnabled());
-        Q_EMIT m_form->filesDropped({ media(u"broken.mp3"_s) });
-        QVERIFY(!m_form->controls().list.listview->isVisible());
+        m_window.dialogs.fileAnswers.enqueue({}); // cancelled
+        m_window->addButtonClick();
+        QVERIFY(!m_window->controls().list.listview->isVisible());
+        m_window.dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
+        m_window->addButtonClick();
+        QVERIFY(!m_window->controls().list.listview->isVisible());
+        QVERIFY(!m_window->controls().output.startButton->isEnabled());
+        Q_EMIT m_window->filesDropped({ media(u"broken.mp3"_s) });
+        QVERIFY(!m_window->controls().list.listview->isVisible());
     }
 
     void openShowsTheDestinationFolder()
     {
-        m_form->OpenBtnClick();
-        QCOMPARE(m_desktop.opened.size(), 1);
-        QCOMPARE(m_desktop.opened.first(), QUrl::fromLocalFile(m_out));
-        m_form->controls().output.pathdir->setText(m_out + u"/missing"_s);
-        m_form->OpenBtnClick();
-        QCOMPARE(m_desktop.opened.size(), 1);
+        m_window->OpenBtnClick();
+        QCOMPARE(m_window.desktop.opened.size(), 1);
+        QCOMPARE(m_window.desktop.opened.first(), QUrl::fromLocalFile(m_out));
+        m_window->controls().output.pathdir->setText(m_out + u"/missing"_s);
+        m_window->OpenBtnClick();
+        QCOMPARE(m_window.desktop.opened.size(), 1);
     }
 };
 

@@ -3,10 +3,8 @@
 // presses and moves made by xdotool.
 #include "mainwindow/backgroundpanel.h"
 #include "mainwindow/mainwindow.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "testfiles.h"
+#include "testwindow.h"
 
 #include <QCursor>
 #include <QDir>
@@ -25,10 +23,7 @@ class TestWindowDrag : public QObject
 
     QTemporaryDir m_root;
     QString m_program;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
+    TestWindow m_window;
 
     // One xdotool step, with this program's events handled while it runs.
     static bool pointer(const QStringList &arguments)
@@ -60,15 +55,13 @@ private Q_SLOTS:
 
     void init()
     {
-        StartupEnvironment environment = StartupEnvironment::fromSystem(m_program);
-        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_window.open(m_program);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.form()));
         // The window manager has the window where it asked to be before the drag begins.
-        QTRY_COMPARE(m_form->pos(), QPoint(249, 113));
+        QTRY_COMPARE(m_window->pos(), QPoint(249, 113));
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     // Pressing on the header's background and dragging moves the window by exactly the drag,
     // wherever the press was; a second drag goes on from where the first ended.
@@ -84,15 +77,15 @@ private Q_SLOTS:
     {
         QFETCH(QPoint, press);
         QFETCH(QPoint, drag);
-        auto *panel = m_form->findChild<BackgroundPanel *>(u"suiImagePanel1"_s);
+        auto *panel = m_window.control<BackgroundPanel>(u"suiImagePanel1"_s);
         QVERIFY(panel);
         QVERIFY2(!panel->childAt(press), "the press must land on the bare background");
         QSignalSpy moves(panel, &BackgroundPanel::moveRequested);
-        const QPoint start = m_form->pos();
-        const QPoint pressAt = m_form->mapToGlobal(press);
+        const QPoint start = m_window->pos();
+        const QPoint pressAt = m_window->mapToGlobal(press);
 
         for (int round = 1; round <= 2; ++round) {
-            const QPoint from = m_form->mapToGlobal(press);
+            const QPoint from = m_window->mapToGlobal(press);
             QVERIFY(pointer(at(from)));
             QTRY_COMPARE(QCursor::pos(), from);
             QVERIFY(pointer({ u"mousedown"_s, u"1"_s }));
@@ -101,10 +94,10 @@ private Q_SLOTS:
             for (int step = 1; step <= 4; ++step)
                 QVERIFY(pointer(at(from + drag * step / 4)));
             QVERIFY(pointer({ u"mouseup"_s, u"1"_s }));
-            QTRY_COMPARE(m_form->pos(), start + drag * round);
+            QTRY_COMPARE(m_window->pos(), start + drag * round);
         }
         // The pointer still holds the same spot of the window.
-        QCOMPARE(m_form->mapFromGlobal(pressAt + drag * 2), press);
+        QCOMPARE(m_window->mapFromGlobal(pressAt + drag * 2), press);
     }
 };
 

@@ -12,6 +12,7 @@
 #include "playback/timecodeedit.h"
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
+#include "testjobs.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -34,13 +35,7 @@ const QString kStandins = QStringLiteral(TOLM_SOURCE_DIR "/tests/playback/standi
 
 TStartRecord job(const QString &duration, const QString &start = u"00:00:00"_s, const QString &length = {})
 {
-    TStartRecord record;
-    record.SourcePath = u"/media/clip.ogv"_s;
-    record.Duration = duration;
-    record.StartTime = start;
-    record.Length = length.isEmpty() ? duration : length;
-    record.Volume = 100;
-    return record;
+    return TestJobs::source(u"/media/clip.ogv"_s, duration, start, length);
 }
 
 // Counts Stop calls the dialogs make on the main preview.
