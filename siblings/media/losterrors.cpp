@@ -31,8 +31,10 @@ struct ErrorTracerClass
     GstTracerClass parent;
 };
 G_DEFINE_TYPE(ErrorTracer, tolm_error_tracer, GST_TYPE_TRACER)
-void tolm_error_tracer_class_init(ErrorTracerClass *) { }
-void tolm_error_tracer_init(ErrorTracer *) { }
+void tolm_error_tracer_class_init(ErrorTracerClass *)
+{ }
+void tolm_error_tracer_init(ErrorTracer *)
+{ }
 
 void hookOnce()
 {

@@ -45,7 +45,8 @@ bool windowManagerMoves(xcb_connection_t *connection, xcb_window_t root, xcb_ato
 
 xcb_window_t rootOf(xcb_connection_t *connection, xcb_window_t window)
 {
-    ReplyPtr<xcb_query_tree_reply_t> reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+    ReplyPtr<xcb_query_tree_reply_t> reply(
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
     return reply ? reply->root : XCB_WINDOW_NONE;
 }
 

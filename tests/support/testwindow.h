@@ -24,7 +24,8 @@ public:
 
     // Closes the earlier window, starts the recordings afresh, then builds and shows a new
     // window for the program folder, with a log window of its own when asked.
-    TForm1 &open(const QString &programFolder, LogWindow logWindow = LogWindow::None, const BeforeShow &beforeShow = {});
+    TForm1 &open(
+        const QString &programFolder, LogWindow logWindow = LogWindow::None, const BeforeShow &beforeShow = {});
     void close();
 
     // Makes the folder and has the window convert into it; false when it cannot be made.
