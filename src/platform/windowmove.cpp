@@ -22,7 +22,7 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
     ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, true, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // The window manager lists the requests it answers in _NET_SUPPORTED on the root window.
@@ -47,7 +47,7 @@ xcb_window_t rootOf(xcb_connection_t *connection, xcb_window_t window)
 {
     ReplyPtr<xcb_query_tree_reply_t> reply(
         xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
-    return reply ? reply->root : XCB_WINDOW_NONE;
+    return reply ? reply->root : xcb_window_t(XCB_WINDOW_NONE);
 }
 
 // The X server counts in device pixels from the screen's own origin.
