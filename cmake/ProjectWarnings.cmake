@@ -10,19 +10,26 @@ target_compile_definitions(tolm_project_options INTERFACE
 
 # tolm_add_test(name SOURCES ... LIBS ...): one QtTest executable registered with CTest.
 # Tests run with the offscreen platform unless they ask for the X server (X11 label),
-# which the test script provides through DISPLAY.
+# which the test script provides through DISPLAY, or for a window manager (WINDOW_MANAGER:
+# an X server of their own with openbox on it).
 function(tolm_add_test name)
-  cmake_parse_arguments(ARG "X11" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "X11;WINDOW_MANAGER" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test tolm_project_options tolm_testsupport ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE
     TOLM_PROGRAM_DIR="${TOLM_PROGRAM_DIR}"
     TOLM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
+  if(ARG_WINDOW_MANAGER)
+    add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/tests/support/with-openbox.sh $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   # A test that hangs fails after five minutes instead of holding the whole run up.
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
-  if(ARG_X11)
+  if(ARG_WINDOW_MANAGER)
+    set_tests_properties(${name} PROPERTIES LABELS x11)
+  elseif(ARG_X11)
     # Tests on the shared X server take turns: one counting windows must not see another's.
     set_tests_properties(${name} PROPERTIES LABELS x11 RESOURCE_LOCK xserver)
   else()

@@ -21,6 +21,8 @@ packages=(
   # tests: X server, session bus, mocked logind, screenshots
   xvfb xauth x11-utils xdotool dbus dbus-x11 python3-dbusmock imagemagick fonts-dejavu-core
   xdg-utils
+  # tests only: a real window manager, so the window's drag is tested the way desktops move it
+  openbox
   # tests: outside checks of converted files (format, rate, levels)
   sox file
   # tests: an outside reader of the converted files' tags and pictures

@@ -120,6 +120,249 @@ void matrix(BoxWriter &w)
         w.u32(v);
 }
 
+// The numbers every box of 'moov' is written from, worked out once at the end.
+struct Layout
+{
+    std::uint32_t frames = 0;
+    std::uint32_t rate = 0;
+    std::uint64_t mediaDuration = 0; // in samples: whole frames
+    // The movie counts in samples too, so the edit list cuts to the sample. Movie and track
+    // length include the skipped lead-in: GStreamer's reader stops early by that much
+    // otherwise.
+    std::uint64_t movieDuration = 0;
+    std::uint64_t primingSamples = 0;
+    std::uint64_t validSamples = 0;
+    std::uint64_t mdatSize = 0;
+    std::uint64_t dataStart = 0; // the first frame's offset
+    bool wideOffsets = false; // chunk offsets past 4 GiB
+    std::uint32_t chunks = 0;
+    std::uint32_t lastChunkFrames = 0;
+};
+
+Layout layoutOf(const Mp4Writer::Track &track, std::size_t frameCount, std::uint64_t mdatStart, std::uint64_t mdatEnd,
+    std::uint64_t primingSamples, std::uint64_t validSamples)
+{
+    Layout l;
+    l.frames = static_cast<std::uint32_t>(frameCount);
+    l.rate = static_cast<std::uint32_t>(track.rate);
+    l.mediaDuration = std::uint64_t(l.frames) * track.frameSamples;
+    l.movieDuration = primingSamples + validSamples;
+    l.primingSamples = primingSamples;
+    l.validSamples = validSamples;
+    l.mdatSize = mdatEnd - mdatStart;
+    l.dataStart = mdatStart + 8;
+    l.wideOffsets = mdatEnd > 0xFFFFFFFFu;
+    l.chunks = (l.frames + kFramesPerChunk - 1) / kFramesPerChunk;
+    l.lastChunkFrames = l.frames - (l.chunks > 0 ? (l.chunks - 1) * kFramesPerChunk : 0);
+    return l;
+}
+
+void movieHeader(BoxWriter &w, const Layout &l)
+{
+    w.beginFull("mvhd", 0, 0);
+    w.u32(0);
+    w.u32(0);
+    w.u32(l.rate); // the movie's timescale
+    w.u32(static_cast<std::uint32_t>(l.movieDuration));
+    w.u32(0x00010000); // rate 1.0
+    w.u16(0x0100); // volume 1.0
+    w.zeros(10);
+    matrix(w);
+    w.zeros(24);
+    w.u32(2); // next track id
+    w.end();
+}
+
+void trackHeader(BoxWriter &w, const Layout &l)
+{
+    w.beginFull("tkhd", 0, 7); // enabled, in movie, in preview
+    w.u32(0);
+    w.u32(0);
+    w.u32(1); // track id
+    w.u32(0);
+    w.u32(static_cast<std::uint32_t>(l.movieDuration));
+    w.zeros(8);
+    w.u16(0); // layer
+    w.u16(0); // alternate group
+    w.u16(0x0100); // volume
+    w.u16(0);
+    matrix(w);
+    w.u32(0);
+    w.u32(0);
+    w.end();
+}
+
+void editList(BoxWriter &w, const Layout &l)
+{
+    w.begin("edts");
+    w.beginFull("elst", 0, 0);
+    w.u32(1);
+    w.u32(static_cast<std::uint32_t>(l.validSamples)); // in the movie's timescale
+    w.u32(static_cast<std::uint32_t>(l.primingSamples)); // media time, in the track's timescale
+    w.u32(0x00010000);
+    w.end();
+    w.end();
+}
+
+void mediaHeader(BoxWriter &w, const Layout &l)
+{
+    w.beginFull("mdhd", 0, 0);
+    w.u32(0);
+    w.u32(0);
+    w.u32(l.rate);
+    w.u32(static_cast<std::uint32_t>(l.mediaDuration));
+    w.u16(0x55C4); // language "und"
+    w.u16(0);
+    w.end();
+}
+
+void handler(BoxWriter &w)
+{
+    w.beginFull("hdlr", 0, 0);
+    w.u32(0);
+    w.tag("soun");
+    w.zeros(12);
+    for (char c : std::string_view("SoundHandler"))
+        w.u8(static_cast<std::uint8_t>(c));
+    w.u8(0);
+    w.end();
+}
+
+void soundHeaderAndData(BoxWriter &w)
+{
+    w.beginFull("smhd", 0, 0);
+    w.u32(0);
+    w.end();
+    w.begin("dinf");
+    w.beginFull("dref", 0, 0);
+    w.u32(1);
+    w.beginFull("url ", 0, 1); // the data is in this file
+    w.end();
+    w.end();
+    w.end();
+}
+
+void elementaryStream(BoxWriter &w, const Mp4Writer::Track &track, const Layout &l, std::uint32_t largestFrame)
+{
+    const std::size_t config = track.decoderConfig.size();
+    const std::size_t decoderConfigLength = 13 + 5 + config;
+    const std::size_t esLength = 3 + 5 + decoderConfigLength + 5 + 1;
+    w.beginFull("esds", 0, 0);
+    w.descriptor(0x03, esLength);
+    w.u16(1); // ES id
+    w.u8(0);
+    w.descriptor(0x04, decoderConfigLength);
+    w.u8(0x40); // MPEG-4 audio
+    w.u8(0x15); // audio stream
+    const std::uint32_t bufferSize = std::max<std::uint32_t>(largestFrame, 768u * 2);
+    w.u8(bufferSize >> 16);
+    w.u16(bufferSize & 0xFFFF);
+    const std::uint64_t seconds = std::max<std::uint64_t>(1, l.mediaDuration / l.rate);
+    const std::uint64_t average = (l.mdatSize - 8) * 8 / seconds;
+    w.u32(static_cast<std::uint32_t>(std::max<std::uint64_t>(average, track.averageBitrate)));
+    w.u32(static_cast<std::uint32_t>(std::max<std::uint64_t>(average, track.averageBitrate)));
+    w.descriptor(0x05, config);
+    w.bytes(track.decoderConfig);
+    w.descriptor(0x06, 1);
+    w.u8(2); // SL config: MP4 predefined
+    w.end();
+}
+
+void sampleDescription(BoxWriter &w, const Mp4Writer::Track &track, const Layout &l, std::uint32_t largestFrame)
+{
+    w.beginFull("stsd", 0, 0);
+    w.u32(1);
+    w.begin("mp4a");
+    w.zeros(6);
+    w.u16(1); // data reference index
+    w.zeros(8);
+    w.u16(static_cast<std::uint32_t>(track.channels));
+    w.u16(16);
+    w.u16(0);
+    w.u16(0);
+    w.u32(l.rate > 0xFFFF ? 0 : l.rate << 16);
+    elementaryStream(w, track, l, largestFrame);
+    w.end(); // mp4a
+    w.end(); // stsd
+}
+
+void timeToSample(BoxWriter &w, const Mp4Writer::Track &track, const Layout &l)
+{
+    w.beginFull("stts", 0, 0);
+    w.u32(l.frames > 0 ? 1 : 0);
+    if (l.frames > 0) {
+        w.u32(l.frames);
+        w.u32(track.frameSamples);
+    }
+    w.end();
+}
+
+void sampleToChunk(BoxWriter &w, const Layout &l)
+{
+    w.beginFull("stsc", 0, 0);
+    const bool unevenLast = l.chunks > 1 && l.lastChunkFrames != kFramesPerChunk;
+    w.u32(l.chunks == 0 ? 0 : (unevenLast ? 2 : 1));
+    if (l.chunks > 0) {
+        w.u32(1);
+        w.u32(l.chunks == 1 ? l.lastChunkFrames : kFramesPerChunk);
+        w.u32(1);
+        if (unevenLast) {
+            w.u32(l.chunks);
+            w.u32(l.lastChunkFrames);
+            w.u32(1);
+        }
+    }
+    w.end();
+}
+
+// The frame sizes are streamed into the file when the box is written: frameSizes must
+// outlive the writer.
+void sampleSizes(BoxWriter &w, const Layout &l, const std::vector<std::uint16_t> &frameSizes)
+{
+    w.beginFull("stsz", 0, 0);
+    w.u32(0);
+    w.u32(l.frames);
+    w.hole(4ull * l.frames, [&frameSizes](FileWriter &file) {
+        std::uint8_t block[4 * 1024];
+        std::size_t used = 0;
+        for (std::uint16_t size : frameSizes) {
+            putU32(block + used, size);
+            used += 4;
+            if (used == sizeof block) {
+                file.write(block, used);
+                used = 0;
+            }
+        }
+        file.write(block, used);
+    });
+    w.end();
+}
+
+// Streamed like sampleSizes, under the same condition.
+void chunkOffsets(BoxWriter &w, const Layout &l, const std::vector<std::uint16_t> &frameSizes)
+{
+    w.beginFull(l.wideOffsets ? "co64" : "stco", 0, 0);
+    w.u32(l.chunks);
+    w.hole((l.wideOffsets ? 8ull : 4ull) * l.chunks, [l, &frameSizes](FileWriter &file) {
+        std::uint64_t offset = l.dataStart;
+        for (std::uint32_t chunk = 0; chunk < l.chunks; ++chunk) {
+            std::uint8_t entry[8];
+            if (l.wideOffsets) {
+                putU32(entry, static_cast<std::uint32_t>(offset >> 32));
+                putU32(entry + 4, static_cast<std::uint32_t>(offset));
+            } else {
+                putU32(entry, static_cast<std::uint32_t>(offset));
+            }
+            file.write(entry, l.wideOffsets ? 8 : 4);
+            const std::uint32_t first = chunk * kFramesPerChunk;
+            const std::uint32_t last = std::min(l.frames, first + kFramesPerChunk);
+            for (std::uint32_t f = first; f < last; ++f)
+                offset += frameSizes[f];
+        }
+    });
+    w.end();
+}
+
 } // namespace
 
 bool Mp4Writer::open(const std::string &path, const Track &track)
@@ -155,7 +398,38 @@ bool Mp4Writer::addFrame(const std::uint8_t *data, std::size_t size)
 bool Mp4Writer::finish(std::uint64_t primingSamples, std::uint64_t validSamples)
 {
     const std::uint64_t mdatEnd = m_file.size();
-    const std::uint64_t mdatSize = mdatEnd - m_mdatStart;
+    closeMediaData(mdatEnd - m_mdatStart);
+    const Layout l = layoutOf(m_track, m_frameSizes.size(), m_mdatStart, mdatEnd, primingSamples, validSamples);
+
+    BoxWriter w;
+    w.begin("moov");
+    movieHeader(w, l);
+    w.begin("trak");
+    trackHeader(w, l);
+    editList(w, l);
+    w.begin("mdia");
+    mediaHeader(w, l);
+    handler(w);
+    w.begin("minf");
+    soundHeaderAndData(w);
+    w.begin("stbl");
+    sampleDescription(w, m_track, l, m_largestFrame);
+    timeToSample(w, m_track, l);
+    sampleToChunk(w, l);
+    sampleSizes(w, l, m_frameSizes);
+    chunkOffsets(w, l, m_frameSizes);
+    w.end(); // stbl
+    w.end(); // minf
+    w.end(); // mdia
+    w.end(); // trak
+    w.end(); // moov
+
+    w.write(m_file);
+    return m_file.close();
+}
+
+void Mp4Writer::closeMediaData(std::uint64_t mdatSize)
+{
     if (mdatSize <= 0xFFFFFFFFu) {
         const std::uint8_t header[4]
             = { static_cast<std::uint8_t>(mdatSize >> 24), static_cast<std::uint8_t>(mdatSize >> 16),
@@ -169,199 +443,6 @@ bool Mp4Writer::finish(std::uint64_t primingSamples, std::uint64_t validSamples)
             header[8 + i] = static_cast<std::uint8_t>(large >> (56 - 8 * i));
         m_file.writeAt(m_mdatStart - 8, header, 16);
     }
-
-    const auto frames = static_cast<std::uint32_t>(m_frameSizes.size());
-    const std::uint64_t mediaDuration = std::uint64_t(frames) * m_track.frameSamples;
-    const auto rate = static_cast<std::uint32_t>(m_track.rate);
-    // The movie counts in samples too, so the edit list cuts to the sample. Movie and
-    // track length include the skipped lead-in: GStreamer's reader stops early by that
-    // much otherwise.
-    const std::uint32_t movieTimescale = rate;
-    const std::uint64_t movieDuration = primingSamples + validSamples;
-    const std::uint64_t dataStart = m_mdatStart + 8;
-    const bool wideOffsets = mdatEnd > 0xFFFFFFFFu;
-
-    BoxWriter w;
-    w.begin("moov");
-    w.beginFull("mvhd", 0, 0);
-    w.u32(0);
-    w.u32(0);
-    w.u32(movieTimescale);
-    w.u32(static_cast<std::uint32_t>(movieDuration));
-    w.u32(0x00010000); // rate 1.0
-    w.u16(0x0100); // volume 1.0
-    w.zeros(10);
-    matrix(w);
-    w.zeros(24);
-    w.u32(2); // next track id
-    w.end();
-
-    w.begin("trak");
-    w.beginFull("tkhd", 0, 7); // enabled, in movie, in preview
-    w.u32(0);
-    w.u32(0);
-    w.u32(1); // track id
-    w.u32(0);
-    w.u32(static_cast<std::uint32_t>(movieDuration));
-    w.zeros(8);
-    w.u16(0); // layer
-    w.u16(0); // alternate group
-    w.u16(0x0100); // volume
-    w.u16(0);
-    matrix(w);
-    w.u32(0);
-    w.u32(0);
-    w.end();
-
-    w.begin("edts");
-    w.beginFull("elst", 0, 0);
-    w.u32(1);
-    w.u32(static_cast<std::uint32_t>(validSamples)); // in the movie's timescale
-    w.u32(static_cast<std::uint32_t>(primingSamples)); // media time, in the track's timescale
-    w.u32(0x00010000);
-    w.end();
-    w.end();
-
-    w.begin("mdia");
-    w.beginFull("mdhd", 0, 0);
-    w.u32(0);
-    w.u32(0);
-    w.u32(rate);
-    w.u32(static_cast<std::uint32_t>(mediaDuration));
-    w.u16(0x55C4); // language "und"
-    w.u16(0);
-    w.end();
-    w.beginFull("hdlr", 0, 0);
-    w.u32(0);
-    w.tag("soun");
-    w.zeros(12);
-    for (char c : std::string_view("SoundHandler"))
-        w.u8(static_cast<std::uint8_t>(c));
-    w.u8(0);
-    w.end();
-
-    w.begin("minf");
-    w.beginFull("smhd", 0, 0);
-    w.u32(0);
-    w.end();
-    w.begin("dinf");
-    w.beginFull("dref", 0, 0);
-    w.u32(1);
-    w.beginFull("url ", 0, 1); // the data is in this file
-    w.end();
-    w.end();
-    w.end();
-
-    w.begin("stbl");
-    w.beginFull("stsd", 0, 0);
-    w.u32(1);
-    w.begin("mp4a");
-    w.zeros(6);
-    w.u16(1); // data reference index
-    w.zeros(8);
-    w.u16(static_cast<std::uint32_t>(m_track.channels));
-    w.u16(16);
-    w.u16(0);
-    w.u16(0);
-    w.u32(rate > 0xFFFF ? 0 : rate << 16);
-
-    const std::size_t config = m_track.decoderConfig.size();
-    const std::size_t decoderConfigLength = 13 + 5 + config;
-    const std::size_t esLength = 3 + 5 + decoderConfigLength + 5 + 1;
-    w.beginFull("esds", 0, 0);
-    w.descriptor(0x03, esLength);
-    w.u16(1); // ES id
-    w.u8(0);
-    w.descriptor(0x04, decoderConfigLength);
-    w.u8(0x40); // MPEG-4 audio
-    w.u8(0x15); // audio stream
-    const std::uint32_t bufferSize = std::max<std::uint32_t>(m_largestFrame, 768u * 2);
-    w.u8(bufferSize >> 16);
-    w.u16(bufferSize & 0xFFFF);
-    const std::uint64_t seconds = std::max<std::uint64_t>(1, mediaDuration / rate);
-    const std::uint64_t average = (mdatSize - 8) * 8 / seconds;
-    w.u32(static_cast<std::uint32_t>(std::max<std::uint64_t>(average, m_track.averageBitrate)));
-    w.u32(static_cast<std::uint32_t>(std::max<std::uint64_t>(average, m_track.averageBitrate)));
-    w.descriptor(0x05, config);
-    w.bytes(m_track.decoderConfig);
-    w.descriptor(0x06, 1);
-    w.u8(2); // SL config: MP4 predefined
-    w.end(); // esds
-    w.end(); // mp4a
-    w.end(); // stsd
-
-    w.beginFull("stts", 0, 0);
-    w.u32(frames > 0 ? 1 : 0);
-    if (frames > 0) {
-        w.u32(frames);
-        w.u32(m_track.frameSamples);
-    }
-    w.end();
-
-    const std::uint32_t chunks = (frames + kFramesPerChunk - 1) / kFramesPerChunk;
-    const std::uint32_t lastChunkFrames = frames - (chunks > 0 ? (chunks - 1) * kFramesPerChunk : 0);
-    w.beginFull("stsc", 0, 0);
-    const bool unevenLast = chunks > 1 && lastChunkFrames != kFramesPerChunk;
-    w.u32(chunks == 0 ? 0 : (unevenLast ? 2 : 1));
-    if (chunks > 0) {
-        w.u32(1);
-        w.u32(chunks == 1 ? lastChunkFrames : kFramesPerChunk);
-        w.u32(1);
-        if (unevenLast) {
-            w.u32(chunks);
-            w.u32(lastChunkFrames);
-            w.u32(1);
-        }
-    }
-    w.end();
-
-    w.beginFull("stsz", 0, 0);
-    w.u32(0);
-    w.u32(frames);
-    w.hole(4ull * frames, [this](FileWriter &file) {
-        std::uint8_t block[4 * 1024];
-        std::size_t used = 0;
-        for (std::uint16_t size : m_frameSizes) {
-            putU32(block + used, size);
-            used += 4;
-            if (used == sizeof block) {
-                file.write(block, used);
-                used = 0;
-            }
-        }
-        file.write(block, used);
-    });
-    w.end();
-
-    w.beginFull(wideOffsets ? "co64" : "stco", 0, 0);
-    w.u32(chunks);
-    w.hole((wideOffsets ? 8ull : 4ull) * chunks, [this, chunks, frames, dataStart, wideOffsets](FileWriter &file) {
-        std::uint64_t offset = dataStart;
-        for (std::uint32_t chunk = 0; chunk < chunks; ++chunk) {
-            std::uint8_t entry[8];
-            if (wideOffsets) {
-                putU32(entry, static_cast<std::uint32_t>(offset >> 32));
-                putU32(entry + 4, static_cast<std::uint32_t>(offset));
-            } else {
-                putU32(entry, static_cast<std::uint32_t>(offset));
-            }
-            file.write(entry, wideOffsets ? 8 : 4);
-            const std::uint32_t first = chunk * kFramesPerChunk;
-            const std::uint32_t last = std::min(frames, first + kFramesPerChunk);
-            for (std::uint32_t f = first; f < last; ++f)
-                offset += m_frameSizes[f];
-        }
-    });
-    w.end();
-
-    w.end(); // stbl
-    w.end(); // minf
-    w.end(); // mdia
-    w.end(); // trak
-    w.end(); // moov
-
-    w.write(m_file);
-    return m_file.close();
 }
 
 } // namespace sonmill

@@ -37,6 +37,9 @@ public:
     bool failed() const { return m_file.failed(); }
 
 private:
+    // Writes the final size into the 'mdat' header, in its 64-bit form past 4 GiB.
+    void closeMediaData(std::uint64_t mdatSize);
+
     FileWriter m_file;
     Track m_track;
     std::vector<std::uint16_t> m_frameSizes;

@@ -90,6 +90,7 @@ std::variant<std::unique_ptr<Source>, Failure> Source::open(
 std::optional<Failure> Source::build(const std::string &path)
 {
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    m_lostErrors = std::make_unique<media::LostErrors>(m_pipeline.get());
     media::ElementPtr fileSource = media::makeElement("filesrc");
     media::ElementPtr decodebin = media::makeElement("decodebin");
     media::ElementPtr convert = media::makeElement("audioconvert");
@@ -232,15 +233,15 @@ bool Source::leavesUndecoded(GstElementFactory *factory)
 
 std::optional<Failure> Source::waitForAsyncDone()
 {
-    // Short polls: a demuxer that gave up silently (see demuxerGaveUp) is noticed soon.
+    // Short polls: an error that never reached the bus (see LostErrors) is noticed soon.
     constexpr GstClockTime kPrerollPoll = 20 * GST_MSECOND;
     const auto deadline = std::chrono::steady_clock::now() + m_stallLimit;
     while (true) {
         media::MessagePtr message(gst_bus_timed_pop_filtered(m_bus.get(), kPrerollPoll,
             static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_TAG)));
         if (!message) {
-            if (demuxerGaveUp())
-                return failureFrom(nullptr);
+            if (media::MessagePtr lost = m_lostErrors->standing())
+                return failureFrom(lost.get());
             if (std::chrono::steady_clock::now() > deadline)
                 return Failures::kStalled;
             continue;
@@ -257,36 +258,6 @@ std::optional<Failure> Source::waitForAsyncDone()
             break;
         }
     }
-}
-
-// decodebin drops an error that an element posts while decodebin is still plugging it in
-// (between setting it to PAUSED and linking it on). A demuxer that fails on its first read,
-// on its streaming thread, can land in that window now and then: GStreamer's MP4 reader on a
-// file without its index does. Nothing reaches the bus then, and the pipeline would wait for
-// the stall limit. Such a demuxer has paused its task without ever adding a source pad:
-// nothing will come from it, whatever became of its error.
-bool Source::demuxerGaveUp() const
-{
-    bool gaveUp = false;
-    GstIterator *iterator = gst_bin_iterate_recurse(GST_BIN(m_pipeline.get()));
-    GValue item = G_VALUE_INIT;
-    while (!gaveUp && gst_iterator_next(iterator, &item) == GST_ITERATOR_OK) {
-        auto *element = GST_ELEMENT(g_value_get_object(&item));
-        media::PadPtr sinkPad(gst_element_get_static_pad(element, "sink"));
-        GST_OBJECT_LOCK(element);
-        const bool noOutput = element->numsrcpads == 0;
-        GST_OBJECT_UNLOCK(element);
-        if (noOutput && sinkPad) {
-            GST_OBJECT_LOCK(sinkPad.get());
-            GstTask *task = GST_PAD_TASK(sinkPad.get());
-            gaveUp = task && gst_task_get_state(task) == GST_TASK_PAUSED;
-            GST_OBJECT_UNLOCK(sinkPad.get());
-        }
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(iterator);
-    return gaveUp;
 }
 
 std::optional<Failure> Source::readInfo(const std::string &path)
@@ -460,6 +431,8 @@ std::variant<DecodedBlock, Failure> Source::next(const std::function<void()> &wh
         }
         if (auto failure = pendingError())
             return *failure;
+        if (media::MessagePtr lost = m_lostErrors->standing())
+            return failureFrom(lost.get());
         if (std::chrono::steady_clock::now() > deadline)
             return Failures::kStalled;
         if (whileWaiting)

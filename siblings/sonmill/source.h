@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/gstptr.h"
+#include "media/losterrors.h"
 #include "sonmill/audiochain.h"
 #include "sonmill/blockqueue.h"
 #include "sonmill/durationscan.h"
@@ -88,10 +89,9 @@ private:
 
     std::optional<Failure> build(const std::string &path);
     std::optional<Failure> waitForAsyncDone();
-    bool demuxerGaveUp() const;
     std::optional<Failure> readInfo(const std::string &path);
     void takeTags(GstMessage *message);
-    // error may be null: a failure whose message never came (see demuxerGaveUp).
+    // error may be null: a failure without a message.
     Failure failureFrom(GstMessage *error) const;
     std::optional<Failure> pendingError();
 
@@ -112,6 +112,7 @@ private:
     GstElement *m_filter = nullptr;
     GstElement *m_sink = nullptr;
     media::BusPtr m_bus;
+    std::unique_ptr<media::LostErrors> m_lostErrors; // made with the pipeline
     SourceInfo m_info;
     bool m_shortRun = false;
     bool m_keepSixteenBits = false;

@@ -5,6 +5,7 @@
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
 #include "engine/rowconversion.h"
+#include "engine/rowrefusal.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
 
@@ -46,6 +47,8 @@ ConversionEngine::ConversionEngine(QueueRows &rows, LogSink &log, QObject *paren
 {
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &ConversionEngine::tick);
+    // A row that can only fail (a range of no length) is refused before anything is started.
+    m_rowCheck = RowRefusal;
 }
 
 ConversionEngine::~ConversionEngine()

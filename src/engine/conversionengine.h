@@ -41,7 +41,7 @@ public:
     void setStartGate(std::function<bool()> gate) { m_gate = std::move(gate); }
 
     // Before a row's transcoder starts: a text that refuses the row (it fails with the text in
-    // the log and no transcoder runs), or nothing to let it start.
+    // the log and no transcoder runs), or nothing to let it start. RowRefusal unless set.
     void setRowCheck(std::function<std::optional<QString>(const TStartRecord &)> check)
     {
         m_rowCheck = std::move(check);

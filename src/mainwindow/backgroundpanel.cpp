@@ -1,6 +1,7 @@
 #include "mainwindow/backgroundpanel.h"
 
 #include "mainwindow/skin.h"
+#include "platform/windowmove.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,8 +34,7 @@ void BackgroundPanel::mousePressEvent(QMouseEvent *event)
         return;
     }
     Q_EMIT moveRequested();
-    QWindow *handle = window()->windowHandle();
-    m_manualDrag = !handle || !handle->startSystemMove();
+    m_manualDrag = !StartSystemMove(window()->windowHandle(), event->globalPosition().toPoint());
     m_grabOffset = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
     event->accept();
 }

@@ -119,8 +119,10 @@ void TtrimFrm::build(const QString &programFolder)
     pauseBtn = imageButton(
         this, u"pauseBtn"_s, u"Pause"_s, playBtn->geometry(), skinIcon(programFolder, u"pause"), u"\u2016"_s);
     pauseBtn->hide();
-    startBtn = imageButton(this, u"startBtn"_s, u"Set Start Point"_s, QRect(56, 276, 36, 32), {}, u"["_s);
-    endBtn = imageButton(this, u"endBtn"_s, u"Set End Poiont"_s, QRect(100, 276, 36, 32), {}, u"]"_s);
+    startBtn = imageButton(this, u"startBtn"_s, u"Set Start Point"_s, QRect(56, 276, 36, 32),
+        skinIcon(programFolder, u"setstart"), u"["_s);
+    endBtn = imageButton(this, u"endBtn"_s, u"Set End Poiont"_s, QRect(100, 276, 36, 32),
+        skinIcon(programFolder, u"setend"), u"]"_s);
 
     BitBtn3 = place(new QPushButton(u"OK"_s, this), u"BitBtn3"_s, QRect(253, 326, 86, 30));
     BitBtn3->setDefault(true);

@@ -6,6 +6,7 @@
 
 #include "testfiles.h"
 #include "testmedia.h"
+#include "testprocess.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -123,23 +124,6 @@ class TestDesktopGuards : public QObject
             copy.kill();
         copy.waitForFinished();
     }
-    // Waits until the process has printed a line starting with prefix; returns that line.
-    static QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs = 60000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            while (process.canReadLine()) {
-                const QByteArray line = process.readLine().trimmed();
-                if (line.startsWith(prefix))
-                    return QString::fromUtf8(line);
-            }
-            if (process.state() == QProcess::NotRunning && !process.canReadLine())
-                return {};
-            process.waitForReadyRead(100);
-        }
-        return {};
-    }
     QString outputFolder() const { return m_home->filePath(u"TOLM"_s); }
     QString historyPath() const
     {
@@ -198,8 +182,8 @@ private Q_SLOTS:
         QProcess copy;
         start(copy, u"report,start"_s, { m_short });
         const auto stop = qScopeGuard([&copy] { end(copy); });
-        QCOMPARE(waitForLine(copy, "row-ended"), u"row-ended 0 100%"_s);
-        QCOMPARE(waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "row-ended"), u"row-ended 0 100%"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
         const QString errors = QString::fromUtf8(copy.readAllStandardError());
         QVERIFY2(errors.contains(u"The system may sleep during this conversion: the lock was refused"_s),
             qPrintable(errors));
@@ -213,9 +197,9 @@ private Q_SLOTS:
         QProcess copy;
         start(copy, u"report,start,start-minimized"_s, { m_long, m_short });
         const auto stop = qScopeGuard([&copy] { end(copy); });
-        QVERIFY(waitForLine(copy, "row-started 0").startsWith(u"row-started 0 "_s));
+        QVERIFY(TestProcess::waitForLine(copy, "row-started 0").startsWith(u"row-started 0 "_s));
         QCOMPARE(heldLocks(), batchLocks());
-        QCOMPARE(waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
         QTRY_COMPARE_WITH_TIMEOUT(heldLocks(), QStringList(), 5000);
         QCOMPARE(copy.state(), QProcess::Running);
 
@@ -229,7 +213,7 @@ private Q_SLOTS:
               << QVariantList { QVariant::fromValue(QDBusVariant(id)),
                      QVariant::fromValue(QDBusVariant(u"default"_s)) };
         QCOMPARE(QDBusConnection(kBus).call(click).type(), QDBusMessage::ReplyMessage);
-        QCOMPARE(waitForLine(copy, "notification-clicked"), u"notification-clicked minimized=0"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "notification-clicked"), u"notification-clicked minimized=0"_s);
     }
 
     void killedTranscoderGivesTheLocksBack()
@@ -237,14 +221,14 @@ private Q_SLOTS:
         QProcess copy;
         start(copy, u"report,start"_s, { m_long });
         const auto stop = qScopeGuard([&copy] { end(copy); });
-        const QString started = waitForLine(copy, "row-started 0");
+        const QString started = TestProcess::waitForLine(copy, "row-started 0");
         const qint64 transcoder = started.section(u' ', 2).toLongLong();
         QVERIFY2(transcoder > 0, qPrintable(started));
         QCOMPARE(heldLocks(), batchLocks());
         // The transcoder this test had the program start dies without a word.
         QCOMPARE(::kill(pid_t(transcoder), SIGKILL), 0);
-        QCOMPARE(waitForLine(copy, "row-ended"), u"row-ended 0  -  -  -"_s);
-        QCOMPARE(waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "row-ended"), u"row-ended 0  -  -  -"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
         QTRY_COMPARE_WITH_TIMEOUT(heldLocks(), QStringList(), 5000);
         QCOMPARE(copy.state(), QProcess::Running);
         QVERIFY(!QFile::exists(outputFolder() + u"/long tone.aac"_s));
@@ -263,13 +247,13 @@ private Q_SLOTS:
         QProcess copy;
         start(copy, u"report,start"_s, { m_long });
         const auto stop = qScopeGuard([&copy] { end(copy); });
-        const qint64 transcoder = waitForLine(copy, "row-started 0").section(u' ', 2).toLongLong();
+        const qint64 transcoder = TestProcess::waitForLine(copy, "row-started 0").section(u' ', 2).toLongLong();
         QVERIFY(transcoder > 0);
         QCOMPARE(heldLocks(), batchLocks());
         QVERIFY(QFile::remove(historyPath()));
         QCOMPARE(::kill(pid_t(copy.processId()), signalNumber), 0);
-        QCOMPARE(waitForLine(copy, "signal"), u"signal %1"_s.arg(signalNumber));
-        QCOMPARE(waitForLine(copy, "queue-finished"), u"queue-finished abandoned=1"_s);
+        QCOMPARE(TestProcess::waitForLine(copy, "signal"), u"signal %1"_s.arg(signalNumber));
+        QCOMPARE(TestProcess::waitForLine(copy, "queue-finished"), u"queue-finished abandoned=1"_s);
         QVERIFY(copy.waitForFinished(15000));
         QCOMPARE(copy.exitStatus(), QProcess::NormalExit);
         QCOMPARE(copy.exitCode(), 0);
@@ -284,7 +268,7 @@ private Q_SLOTS:
         QProcess first;
         start(first, u"report,start"_s, { m_long });
         const auto stop = qScopeGuard([&first] { end(first); });
-        QVERIFY(!waitForLine(first, "row-started 0").isEmpty());
+        QVERIFY(!TestProcess::waitForLine(first, "row-started 0").isEmpty());
 
         QProcess second;
         start(second, u"report"_s, { m_short, u"file://"_s + m_root.filePath(u"short%20tone.wav"_s) });
@@ -292,10 +276,10 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()).trimmed(), u"second-copy restore-sent windows=0"_s);
         // The window comes to the front at once; the files join it once their probes have ended.
-        QVERIFY(waitForLine(first, "restore").startsWith(u"restore was-minimized=0 minimized=0"_s));
-        QCOMPARE(waitForLine(first, "files-opened"), u"files-opened 2 rows=3"_s);
+        QVERIFY(TestProcess::waitForLine(first, "restore").startsWith(u"restore was-minimized=0 minimized=0"_s));
+        QCOMPARE(TestProcess::waitForLine(first, "files-opened"), u"files-opened 2 rows=3"_s);
         // Added while the batch runs, they wait for the next Start.
-        QCOMPARE(waitForLine(first, "queue-finished"), u"queue-finished abandoned=0"_s);
+        QCOMPARE(TestProcess::waitForLine(first, "queue-finished"), u"queue-finished abandoned=0"_s);
         QVERIFY(QFile::exists(outputFolder() + u"/long tone.aac"_s));
         QVERIFY(!QFile::exists(outputFolder() + u"/short tone.aac"_s));
     }

@@ -1,3 +1,5 @@
+#include "testprocess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -28,23 +30,6 @@ class TestTwoCopies : public QObject
 
     static QString program() { return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s; }
 
-    // Waits until the process has printed a line starting with prefix; returns that line.
-    static QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs = 10000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            while (process.canReadLine()) {
-                const QByteArray line = process.readLine().trimmed();
-                if (line.startsWith(prefix))
-                    return QString::fromUtf8(line);
-            }
-            if (process.state() == QProcess::NotRunning)
-                return {};
-            process.waitForReadyRead(100);
-        }
-        return {};
-    }
 
     // X windows titled exactly like the main window, as the X server reports them.
     static QStringList mainWindowsOnScreen()
@@ -91,7 +76,7 @@ private Q_SLOTS:
             if (!first.waitForFinished(5000))
                 first.kill();
         });
-        QCOMPARE(waitForLine(first, "ready"), u"ready"_s);
+        QCOMPARE(TestProcess::waitForLine(first, "ready"), u"ready"_s);
         // The working folders of the fresh home were made by this start.
         QVERIFY(QFileInfo(m_home->filePath(u"Documents/TOLM/TOLM Audio Converter/profile/destination.ini"_s)).isFile());
         if (!startMinimized) {
@@ -112,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(second.readAllStandardOutput()).trimmed(), u"second-copy restore-sent windows=0"_s);
 
-        const QString restored = waitForLine(first, "restore");
+        const QString restored = TestProcess::waitForLine(first, "restore");
         QCOMPARE(restored, u"restore was-minimized=%1 minimized=0 visible=1"_s.arg(int(startMinimized)));
         // One main window on the screen: the first copy's, back in view.
         QTRY_COMPARE(mainWindowsOnScreen().size(), 1);
@@ -126,7 +111,7 @@ private Q_SLOTS:
             QProcess copy;
             copy.setProcessEnvironment(environment(u"report"_s));
             copy.start(program());
-            QCOMPARE(waitForLine(copy, "ready"), u"ready"_s);
+            QCOMPARE(TestProcess::waitForLine(copy, "ready"), u"ready"_s);
             copy.terminate();
             QVERIFY(copy.waitForFinished(5000));
         }

@@ -6,8 +6,11 @@
 #include "core/logsink.h"
 #include "core/queuerows.h"
 #include "engine/conversionengine.h"
+#include "engine/rowrefusal.h"
 #include "engine/transcodertext.h"
 #include "platform/childprocess.h"
+#include "recordinglog.h"
+#include "testjobs.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -50,13 +53,6 @@ public:
     }
     TStartRecord &job(int row) override { return rows[row].job; }
     void setDestination(int row, const QString &fileName) override { rows[row].destination = fileName; }
-};
-
-class RecordingLog : public LogSink
-{
-public:
-    QString text;
-    void append(const QString &t, View) override { text += t; }
 };
 
 } // namespace
@@ -117,8 +113,8 @@ private Q_SLOTS:
         QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
         QCOMPARE(statuses(1), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
-        QVERIFY(m_log.text.contains(u"Duration: 00:00:08.00"_s));
-        QCOMPARE(m_log.text.count(u"global"_s), 2);
+        QVERIFY(m_log.text().contains(u"Duration: 00:00:08.00"_s));
+        QCOMPARE(m_log.text().count(u"global"_s), 2);
         QVERIFY(m_queue->convFinished());
         QVERIFY(!m_queue->isRunning());
         QVERIFY(m_progress.contains(3) && m_progress.contains(100));
@@ -189,6 +185,61 @@ private Q_SLOTS:
         QCOMPARE(total, 0);
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"100%"_s }));
         QVERIFY(m_progress.contains(3)); // the bar still follows the position
+    }
+
+    // Which rows are refused before a transcoder starts.
+    void rowRefusal_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("duration");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("whole file") << u"00:00:00"_s << u"00:03:00"_s << u"00:03:00"_s << false;
+        QTest::newRow("trimmed") << u"00:01:00"_s << u"00:00:01"_s << u"00:03:00"_s << false;
+        QTest::newRow("zero-length trim") << u"00:01:00"_s << u"00:00:00"_s << u"00:03:00"_s << true;
+        QTest::newRow("zero-length trim at the start") << u"00:00:00"_s << u"00:00:00"_s << u"00:03:00"_s << true;
+        QTest::newRow("zero-length trim, length unknown")
+            << u"00:00:05"_s << u"00:00:00"_s << u"--:--:--"_s << true;
+        QTest::newRow("source under a second") << u"00:00:00"_s << u"00:00:00"_s << u"00:00:00"_s << false;
+        QTest::newRow("length unknown") << u"00:00:00"_s << u"--:--:--"_s << u"--:--:--"_s << false;
+        QTest::newRow("length empty") << u"00:00:00"_s << QString() << QString() << false;
+    }
+    void rowRefusal()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, length);
+        QFETCH(QString, duration);
+        QFETCH(bool, refused);
+        TStartRecord job = TestJobs::source(u"/music/some song.flac"_s, duration, start);
+        job.Length = length; // also an empty one
+        const std::optional<QString> refusal = RowRefusal(job);
+        QCOMPARE(refusal.has_value(), refused);
+        if (refused) {
+            QVERIFY2(refusal->contains(u"\"some song.flac\" is 0 seconds long"_s), qPrintable(*refusal));
+            QVERIFY(refusal->contains(start));
+        }
+    }
+
+    // A zero-length trim fails at Start with the reason in the log: no transcoder, no file,
+    // and the rows after it still convert.
+    void zeroLengthTrimFailsWithoutATranscoder()
+    {
+        addRow(u"ok-zero"_s, u"00:00:00"_s);
+        m_rows.rows[0].job.StartTime = u"00:00:04"_s;
+        m_rows.rows[0].job.Duration = u"00:00:08"_s;
+        addRow(u"ok-after"_s);
+        QList<int> started;
+        QList<int> ended;
+        connect(m_queue.get(), &ConversionEngine::rowStarted, this, [&](int row) { started << row; });
+        connect(m_queue.get(), &ConversionEngine::rowEnded, this, [&](int row) { ended << row; });
+        QVERIFY(runBatch());
+        QCOMPARE(statuses(0), QStringList({ u" -  -  -  "_s }));
+        QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath.text()));
+        QVERIFY(m_log.text().contains(u"Not converted: the range chosen in Trim for \"ok-zero\" is 0 seconds long"_s));
+        QCOMPARE(started, QList<int>({ 1 }));
+        QCOMPARE(ended, QList<int>({ 0, 1 }));
+        QCOMPARE(statuses(1).last(), u"100%"_s);
+        QVERIFY(QFile::exists(m_rows.rows[1].job.OutputPath.text()));
     }
 
     void missingTranscoderKeepsTheStatusAndGoesOn()
@@ -341,7 +392,7 @@ private Q_SLOTS:
         addRow(u"summary-then-exit"_s);
         QVERIFY(runBatch());
         QCOMPARE(statuses(0).last(), u" -  -  -  "_s);
-        QVERIFY(m_log.text.contains(u"The transcoder reported an error when it ended."_s));
+        QVERIFY(m_log.text().contains(u"The transcoder reported an error when it ended."_s));
     }
 
     // Two at once: both rows run side by side, each with its own percentage; the log keeps each
@@ -369,10 +420,10 @@ private Q_SLOTS:
         QCOMPARE(m_rows.rows[1].destination, u"pair-a-1.mp3"_s);
         // Each row's text in one piece: its heading, then its own lines up to its summary.
         for (const QString &name : { u"pair-a"_s, u"pair-b"_s, u"pair-c"_s }) {
-            const qsizetype heading = m_log.text.indexOf(u"==== "_s + name + u" -> "_s);
-            QVERIFY2(heading >= 0, qPrintable(m_log.text));
-            const qsizetype next = m_log.text.indexOf(u"===="_s, heading + 4);
-            const QString block = m_log.text.mid(heading, next < 0 ? -1 : next - heading);
+            const qsizetype heading = m_log.text().indexOf(u"==== "_s + name + u" -> "_s);
+            QVERIFY2(heading >= 0, qPrintable(m_log.text()));
+            const qsizetype next = m_log.text().indexOf(u"===="_s, heading + 4);
+            const QString block = m_log.text().mid(heading, next < 0 ? -1 : next - heading);
             QCOMPARE(block.count(u"Duration:"_s), 1);
             QCOMPARE(block.count(u"global"_s), 1);
         }
@@ -395,7 +446,7 @@ private Q_SLOTS:
         QCOMPARE(statuses(0), QStringList({ u" -  -  -  "_s }));
         QCOMPARE(statuses(1).last(), u"100%"_s);
         QCOMPARE(ends, QList<bool>({ false, true }));
-        QVERIFY(m_log.text.contains(u"This row cannot be converted."_s));
+        QVERIFY(m_log.text().contains(u"This row cannot be converted."_s));
         QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath));
     }
 

@@ -13,6 +13,7 @@
 #include "platform/logindinhibitor.h"
 #include "platform/recordinginhibitor.h"
 #include "platform/recordingnotifier.h"
+#include "recordinglog.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -46,12 +47,6 @@ public:
     void setStatus(int row, const QString &status) override { rows[row].status = status; }
     TStartRecord &job(int row) override { return rows[row].job; }
     void setDestination(int, const QString &) override { }
-};
-
-class NoLog : public LogSink
-{
-public:
-    void append(const QString &, View) override { }
 };
 
 QString sleepMessage()
@@ -110,7 +105,7 @@ class TestSessionGuard : public QObject
     QProcess m_logind;
     QProcess m_notifications;
     Rows m_rows;
-    NoLog m_log;
+    RecordingLog m_log;
 
     void addRow(const QString &script)
     {

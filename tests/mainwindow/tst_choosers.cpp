@@ -7,15 +7,13 @@
 #include "mainwindow/mainwindowcontrols.h"
 #include "platform/childprocess.h"
 #include "platform/placement.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "profiles/privateprofile.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/saveasdialog.h"
 #include "profiles/settingsdialog.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
+#include "testwindow.h"
 #include "testmedia.h"
 #include "windowwaits.h"
 
@@ -140,34 +138,26 @@ class TestChoosers : public QObject
     QString m_media;
     QString m_out;
     QString m_home;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
-    TlogFrm *m_log = nullptr;
+    TestWindow m_window;
     // Names the save-as dialog is given each time it shows; none left: Cancel.
     QQueue<QString> m_saveAsNames;
     QTimer m_saveAsWatch;
 
-    const OutputControls &output() const { return m_form->controls().output; }
-    QTreeWidget *listview() const { return m_form->controls().list.listview; }
+    const OutputControls &output() const { return m_window->controls().output; }
+    QTreeWidget *listview() const { return m_window->controls().list.listview; }
     QString media(const QString &name) const { return m_media + u'/' + name; }
-    QString profileFolder() const { return m_form->programState().profileFolder; }
+    QString profileFolder() const { return m_window->programState().profileFolder; }
 
     void makeForm()
     {
-        m_form = std::make_unique<TForm1>(
-            MainWindowServices { m_dialogs, m_desktop, m_power }, StartupEnvironment::fromSystem(kProgramDir));
-        m_log = new TlogFrm(m_form.get());
-        m_form->setLogWindow(m_log);
-        m_form->show();
+        m_window.open(kProgramDir, TestWindow::LogWindow::Own);
         output().pathdir->setText(m_out);
     }
     QStringList statuses() const
     {
         QStringList out;
-        for (int i = 0; i < m_form->fileList().rowCount(); ++i)
-            out << m_form->fileList().status(i);
+        for (int i = 0; i < m_window->fileList().rowCount(); ++i)
+            out << m_window->fileList().status(i);
         return out;
     }
     QString destination(int row) const { return listview()->topLevelItem(row)->text(SourceColumn::Destination); }
@@ -226,7 +216,6 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
         m_saveAsNames.clear();
         m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction())
             + QString::fromLatin1(QTest::currentDataTag()));
@@ -236,12 +225,12 @@ private Q_SLOTS:
         makeForm();
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     void mp3AtEachQuality()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone00.wav"_s), media(u"tone01.wav"_s), media(u"tone02.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone00.wav"_s), media(u"tone01.wav"_s), media(u"tone02.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(destination(0), u"tone00.aac"_s);
         output().profileBox->setCurrentIndex(kMp3); // a program step: no row changes
         QCOMPARE(destination(0), u"tone00.aac"_s);
@@ -254,7 +243,7 @@ private Q_SLOTS:
             selectOnly(row);
             pick(output().AQualityBtn, row); // High, Normal, Low
         }
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s, u"100%"_s }));
 
         const QStringList rates { u"192 kbps"_s, u"128 kbps"_s, u"96 kbps"_s }; // ABRH, ABRN, ABRL
@@ -270,15 +259,15 @@ private Q_SLOTS:
 
     void settingsDialogMono22050At64()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone03.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone03.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         pick(output().profileBox, kMp3);
         QStringList shown;
         withSettingsDialog([&](TSettingFrm &dialog) {
             shown << dialog.windowTitle() << dialog.profileComBox->currentText()
                   << dialog.ABitRateCombox->currentText();
             QCOMPARE(dialog.size(), TSettingFrm::kClientSize);
-            QCOMPARE(dialog.pos(), Placement::modalTopLeft(m_form->frameGeometry(), dialog.width()));
+            QCOMPARE(dialog.pos(), Placement::modalTopLeft(m_window->frameGeometry(), dialog.width()));
             pickText(dialog.AChannelCombox, u"1 Channel Mono"_s);
             pickText(dialog.AsampleRateCombox, u"22050 Hz"_s);
             pickText(dialog.ABitRateCombox, u"64 kbps"_s);
@@ -287,14 +276,14 @@ private Q_SLOTS:
         QCOMPARE(shown,
             QStringList({ u"Advanced Profile Settings"_s, u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s, u"128 kbps"_s }));
         QCOMPARE(output().AQualityBtn->currentText(), u"Low"_s);
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList { u"100%"_s });
         const Outside o = inspect(m_out + u"/tone03.mp3"_s);
         QVERIFY2(o.magic.startsWith(u"MPEG ADTS, layer III, v2, 64 kbps, 22.05 kHz, Monaural"_s), qPrintable(o.magic));
         QCOMPARE(o.rate, 22050);
         QCOMPARE(o.channels, 1);
         QVERIFY2(std::fabs(o.seconds - 1.0) < 0.1, qPrintable(o.text));
-        QVERIFY(m_dialogs.calls.isEmpty());
+        QVERIFY(m_window.dialogs.calls.isEmpty());
     }
 
     void losslessKeepsTheSamples_data()
@@ -308,15 +297,15 @@ private Q_SLOTS:
     {
         QFETCH(int, profile);
         QFETCH(QString, name);
-        Q_EMIT m_form->filesDropped({ media(u"tone04.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone04.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         pick(output().profileBox, profile);
         QVERIFY(!output().settingBtn->isEnabled());
         QVERIFY(!output().AQualityBtn->isEnabled());
         QCOMPARE(output().AQualityBtn->currentText(), u"Lossless"_s);
         QCOMPARE(output().AQualityBtn->count(), 3);
         QCOMPARE(destination(0), name);
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList { u"100%"_s });
 
         const QByteArray converted = soxSamples(m_out + u'/' + name);
@@ -333,8 +322,8 @@ private Q_SLOTS:
 
     void userProfileVoice()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone05.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone05.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         pick(output().profileBox, kMp3);
         QString selectedInDialog;
         m_saveAsNames << u"Voice"_s;
@@ -347,7 +336,7 @@ private Q_SLOTS:
             dialog.okBtn->click();
         });
         QCOMPARE(selectedInDialog, u"Voice (*.mp3)"_s);
-        TSettingFrm *const firstDialog = m_form->settingsDialog(); // kept for the next opening
+        TSettingFrm *const firstDialog = m_window->settingsDialog(); // kept for the next opening
         const QString userFile = profileFolder() + u"/userprofile.ini"_s;
         QCOMPARE(PrivateProfile::sectionNames(userFile), QStringList { u"Voice (*.mp3)"_s });
         QVERIFY(QFileInfo(profileFolder() + u"/Voice"_s).isFile());
@@ -357,33 +346,33 @@ private Q_SLOTS:
         // Again: a built-in name is refused, an existing one asks first (No: asked again), a
         // new one is saved; Cancel lists it all the same and keeps the main selection.
         m_saveAsNames << u"mp3 - mpeg layer-3 audio"_s << u" Voice"_s << u"Choir"_s;
-        m_dialogs.answers << DialogAnswer::Ok << DialogAnswer::No;
+        m_window.dialogs.answers << DialogAnswer::Ok << DialogAnswer::No;
         withSettingsDialog([&](TSettingFrm &dialog) {
             QCOMPARE(&dialog, firstDialog);
             dialog.saveasBtn->click();
             dialog.BitBtn3->click();
         });
-        QCOMPARE(m_dialogs.messageTexts(),
+        QCOMPARE(m_window.dialogs.messageTexts(),
             QStringList({ u"Default profile can't be overwritten, please use another name."_s,
                 u"Would you like to replace the existing profile   Voice ?"_s }));
-        QCOMPARE(m_dialogs.calls.last().owner, m_form.get());
-        QCOMPARE(m_dialogs.calls.last().message.placement, DialogPlacement::ConfirmOffset);
+        QCOMPARE(m_window.dialogs.calls.last().owner, m_window.form());
+        QCOMPARE(m_window.dialogs.calls.last().message.placement, DialogPlacement::ConfirmOffset);
         QCOMPARE(output().profileBox->count(), 16);
         QCOMPARE(output().profileBox->itemText(15), u"Choir (*.mp3)"_s);
         QCOMPARE(output().profileBox->currentText(), u"Voice (*.mp3)"_s);
 
         // The next start lists it after the built-in profiles, and it converts as it holds.
-        m_form.reset();
+        m_window.close();
         makeForm();
         QCOMPARE(output().profileBox->count(), 16);
         QCOMPARE(output().profileBox->itemText(14), u"Voice (*.mp3)"_s);
         QCOMPARE(output().profileBox->itemText(15), u"Choir (*.mp3)"_s);
         QCOMPARE(output().profileBox->currentIndex(), 0);
-        Q_EMIT m_form->filesDropped({ media(u"tone05.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone05.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         pick(output().profileBox, 14);
         QCOMPARE(destination(0), u"tone05.mp3"_s);
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList { u"100%"_s });
         const Outside o = inspect(m_out + u"/tone05.mp3"_s);
         // Normal: the MP3 profile's rate, copied into Voice
@@ -395,8 +384,8 @@ private Q_SLOTS:
     void settingsNeedARow()
     {
         output().settingBtn->click();
-        QCOMPARE(m_dialogs.messageTexts(), QStringList { u"First select a file(s)!"_s });
-        QVERIFY(!m_form->settingsDialog()->isVisible());
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList { u"First select a file(s)!"_s });
+        QVERIFY(!m_window->settingsDialog()->isVisible());
     }
 
     void everyCatalogueProfileConverts()
@@ -404,13 +393,13 @@ private Q_SLOTS:
         QStringList files;
         for (int i = 0; i < 14; ++i)
             files << media(u"tone%1.wav"_s.arg(i, 2, 10, QChar(u'0')));
-        Q_EMIT m_form->filesDropped(files);
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped(files);
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         for (int row = 0; row < 14; ++row) {
             selectOnly(row);
             pick(output().profileBox, row);
         }
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
 
         const QStringList names = BuiltInProfileNames();
         const QString catalogue = kProgramDir + kCatalogueRelativePath;
@@ -423,15 +412,15 @@ private Q_SLOTS:
             {}, u"FLAC audio bitstream data, 16 bit, stereo, 44.1 kHz"_s, u"RIFF (little-endian) data, WAVE audio"_s,
             {} };
         int valid = 0;
-        const QString log = m_log->findChild<QPlainTextEdit *>()->toPlainText();
+        const QString log = m_window.log()->findChild<QPlainTextEdit *>()->toPlainText();
         for (int row = 0; row < 14; ++row) {
             const QString path = m_out + u'/' + destination(row);
             if (formats.at(row).isEmpty()) {
-                QCOMPARE(m_form->fileList().status(row), u" -  -  -  "_s);
+                QCOMPARE(m_window->fileList().status(row), u" -  -  -  "_s);
                 QVERIFY(!QFile::exists(path));
                 continue;
             }
-            QVERIFY2(m_form->fileList().status(row) == u"100%"_s, qPrintable(names.at(row)));
+            QVERIFY2(m_window->fileList().status(row) == u"100%"_s, qPrintable(names.at(row)));
             const Outside o = inspect(path);
             QVERIFY2(o.magic.startsWith(formats.at(row)), qPrintable(names.at(row) + u'\n' + o.magic));
             ++valid;

@@ -7,13 +7,11 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "platform/childprocess.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
 #include "platform/recordinginhibitor.h"
 #include "platform/recordingnotifier.h"
-#include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
+#include "testwindow.h"
 #include "testmedia.h"
 #include "windowwaits.h"
 
@@ -62,11 +60,8 @@ class TestClosePath : public QObject
     QTemporaryDir m_root;
     QString m_out;
     QString m_long;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
+    TestWindow m_window;
     RecordingInhibitor *m_inhibitor = nullptr;
-    std::unique_ptr<TForm1> m_form;
 
     QString historyPath() const
     {
@@ -76,9 +71,9 @@ class TestClosePath : public QObject
     // Presses Start from the event loop, as a click does, and closes when the first row runs.
     void startThenClose(int afterMs)
     {
-        connect(&m_form->queue(), &ConversionEngine::rowStarted, this,
-            [this, afterMs] { QTimer::singleShot(afterMs, m_form.get(), &TForm1::closeBtnClick); });
-        QTimer::singleShot(0, m_form.get(), &TForm1::startButtonClick);
+        connect(&m_window->queue(), &ConversionEngine::rowStarted, this,
+            [this, afterMs] { QTimer::singleShot(afterMs, m_window.form(), &TForm1::closeBtnClick); });
+        QTimer::singleShot(0, m_window.form(), &TForm1::startButtonClick);
     }
 
 private Q_SLOTS:
@@ -95,37 +90,34 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
-        m_form = std::make_unique<TForm1>(
-            MainWindowServices { m_dialogs, m_desktop, m_power }, StartupEnvironment::fromSystem(kProgramDir));
-        auto inhibitor = std::make_unique<RecordingInhibitor>();
-        m_inhibitor = inhibitor.get();
-        m_form->setDesktopGuards(std::move(inhibitor), std::make_unique<RecordingNotifier>());
-        m_form->show();
+        m_window.open(kProgramDir, TestWindow::LogWindow::None, [this](TForm1 &form) {
+            auto inhibitor = std::make_unique<RecordingInhibitor>();
+            m_inhibitor = inhibitor.get();
+            form.setDesktopGuards(std::move(inhibitor), std::make_unique<RecordingNotifier>());
+        });
         m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
-        QVERIFY(QDir().mkpath(m_out));
-        m_form->controls().output.pathdir->setText(m_out);
-        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
-        Q_EMIT m_form->filesDropped({ m_long });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QCOMPARE(m_form->fileList().rowCount(), 1);
+        QVERIFY(m_window.useOutputFolder(m_out));
+        m_window->controls().output.profileBox->setCurrentIndex(kMp3);
+        Q_EMIT m_window->filesDropped({ m_long });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window->fileList().rowCount(), 1);
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     void closeAnsweredNoLeavesTheBatchConverting()
     {
-        m_dialogs.answers.enqueue(DialogAnswer::No);
+        m_window.dialogs.answers.enqueue(DialogAnswer::No);
         startThenClose(300);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->fileList().status(0), u"100%"_s, 120000);
-        QCOMPARE(m_dialogs.calls.size(), 1);
-        const MessageRequest question = m_dialogs.calls.first().message;
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->fileList().status(0), u"100%"_s, 120000);
+        QCOMPARE(m_window.dialogs.calls.size(), 1);
+        const MessageRequest question = m_window.dialogs.calls.first().message;
         QCOMPARE(question.text,
             u"The current conversion will fail if you exit TOLM Audio Converter now.\n\nDo you want to continue?"_s);
         QCOMPARE(question.icon, DialogIcon::Question);
         QCOMPARE(question.buttons, DialogButtons::YesNo);
         QCOMPARE(question.placement, DialogPlacement::ConfirmOffset);
-        QVERIFY(m_form->isVisible());
+        QVERIFY(m_window->isVisible());
         QVERIFY(QFile::exists(m_out + u"/long tone.mp3"_s));
         QCOMPARE(m_inhibitor->steps.size(), 3); // held through the question, given back at the end
     }
@@ -133,10 +125,10 @@ private Q_SLOTS:
     void closeAnsweredYesEndsEverythingAndSaves()
     {
         QVERIFY(QFile::remove(historyPath())); // made at start-up; the shutdown makes it again
-        m_dialogs.answers.enqueue(DialogAnswer::Yes);
+        m_window.dialogs.answers.enqueue(DialogAnswer::Yes);
         qint64 transcoder = 0;
-        connect(&m_form->queue(), &ConversionEngine::rowStarted, this,
-            [&] { transcoder = m_form->queue().transcoderProcessId(0); });
+        connect(&m_window->queue(), &ConversionEngine::rowStarted, this,
+            [&] { transcoder = m_window->queue().transcoderProcessId(0); });
         startThenClose(500);
         // The program's own loop: Yes ends it.
         QTimer giveUp;
@@ -145,10 +137,10 @@ private Q_SLOTS:
         giveUp.start(60000);
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(transcoder > 0);
-        QVERIFY(!m_form->isVisible());
-        QVERIFY(m_form->fileList().status(0) != u"100%"_s);
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(m_window->fileList().status(0) != u"100%"_s);
         QCOMPARE(m_inhibitor->steps.last(), u"release"_s);
-        m_form.reset(); // what main() does after its loop
+        m_window.close(); // what main() does after its loop
         QCOMPARE(childrenOfThisProcess().filter(QRegularExpression(u"^(sonmill|mirplay)$"_s)), QStringList());
         QVERIFY(!QFile::exists(u"/proc/%1"_s.arg(transcoder)));
         QCOMPARE(outputFiles(), QStringList()); // neither the temporary file nor the final name
@@ -159,39 +151,39 @@ private Q_SLOTS:
     // The desktop's own close (window list, shortcut) asks the same question.
     void windowCloseFromOutsideAsksToo()
     {
-        m_dialogs.answers.enqueue(DialogAnswer::No);
+        m_window.dialogs.answers.enqueue(DialogAnswer::No);
         bool stillShown = false;
-        connect(&m_form->queue(), &ConversionEngine::rowStarted, this, [this, &stillShown] {
-            QTimer::singleShot(300, this, [this, &stillShown] { stillShown = !m_form->close(); });
+        connect(&m_window->queue(), &ConversionEngine::rowStarted, this, [this, &stillShown] {
+            QTimer::singleShot(300, this, [this, &stillShown] { stillShown = !m_window->close(); });
         });
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QVERIFY(stillShown);
-        QCOMPARE(m_dialogs.calls.size(), 1);
-        QCOMPARE(m_dialogs.calls.first().message.text, TForm1::closeQuestionText());
-        QCOMPARE(m_form->fileList().status(0), u"100%"_s);
-        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_window.dialogs.calls.size(), 1);
+        QCOMPARE(m_window.dialogs.calls.first().message.text, TForm1::closeQuestionText());
+        QCOMPARE(m_window->fileList().status(0), u"100%"_s);
+        QVERIFY(m_window->isVisible());
     }
 
     void closeWithNothingConvertingAsksNothing()
     {
-        m_form->closeBtnClick();
-        QVERIFY(m_dialogs.calls.isEmpty());
-        QVERIFY(!m_form->isVisible());
-        QCOMPARE(m_form->fileList().status(0), u"ready"_s);
+        m_window->closeBtnClick();
+        QVERIFY(m_window.dialogs.calls.isEmpty());
+        QVERIFY(!m_window->isVisible());
+        QCOMPARE(m_window->fileList().status(0), u"ready"_s);
     }
 
     void sleepDuringABatchIsAnsweredWithTheMessage()
     {
-        connect(&m_form->queue(), &ConversionEngine::rowStarted, this,
+        connect(&m_window->queue(), &ConversionEngine::rowStarted, this,
             [this] { QTimer::singleShot(200, m_inhibitor, &RecordingInhibitor::announceSleep); });
-        QVERIFY(WindowWaits::convert(*m_form));
-        QCOMPARE(m_form->fileList().status(0), u"100%"_s);
-        QCOMPARE(m_dialogs.messageTexts(),
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        QCOMPARE(m_window->fileList().status(0), u"100%"_s);
+        QCOMPARE(m_window.dialogs.messageTexts(),
             QStringList({ u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s }));
-        QCOMPARE(m_dialogs.calls.first().message.caption, u"System Message"_s);
+        QCOMPARE(m_window.dialogs.calls.first().message.caption, u"System Message"_s);
         m_inhibitor->announceSleep(); // idle now: no message
-        QCOMPARE(m_dialogs.calls.size(), 1);
-        QVERIFY(!m_form->conversionRunning());
+        QCOMPARE(m_window.dialogs.calls.size(), 1);
+        QVERIFY(!m_window->conversionRunning());
     }
 };
 

@@ -7,11 +7,9 @@
 #include "mainwindow/mainwindowcontrols.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/childprocess.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
+#include "testwindow.h"
 #include "testmedia.h"
 #include "windowwaits.h"
 
@@ -56,26 +54,22 @@ class TestConversionRoad : public QObject
     QTemporaryDir m_root;
     QString m_media;
     QString m_out;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
-    TlogFrm *m_log = nullptr;
+    TestWindow m_window;
 
     QString media(const QString &name) const { return m_media + u'/' + name; }
     // The probes' scratch files left in the cache folder.
     QStringList scratchFiles() const
     {
-        return QDir(QFileInfo(m_form->scratchPath()).path()).entryList({ u"inadd*"_s }, QDir::Files);
+        return QDir(QFileInfo(m_window->scratchPath()).path()).entryList({ u"inadd*"_s }, QDir::Files);
     }
     QStringList statuses() const
     {
         QStringList out;
-        for (int i = 0; i < m_form->fileList().rowCount(); ++i)
-            out << m_form->fileList().status(i);
+        for (int i = 0; i < m_window->fileList().rowCount(); ++i)
+            out << m_window->fileList().status(i);
         return out;
     }
-    QString logText() const { return m_log->findChild<QPlainTextEdit *>()->toPlainText(); }
+    QString logText() const { return m_window.log()->findChild<QPlainTextEdit *>()->toPlainText(); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -96,38 +90,31 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
-        m_power = RecordingPowerControl();
-        StartupEnvironment environment = StartupEnvironment::fromSystem(kProgramDir);
-        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
-        m_log = new TlogFrm(m_form.get());
-        m_form->setLogWindow(m_log);
-        m_form->show();
+        m_window.open(kProgramDir, TestWindow::LogWindow::Own);
         m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
-        QVERIFY(QDir().mkpath(m_out));
-        m_form->controls().output.pathdir->setText(m_out);
-        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
+        QVERIFY(m_window.useOutputFolder(m_out));
+        m_window->controls().output.profileBox->setCurrentIndex(kMp3);
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     void addedFilesConvertWithProgress()
     {
-        m_dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
-        m_form->addButtonClick();
-        QVERIFY(WindowWaits::adds(*m_form));
+        m_window.dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
+        m_window->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_window.form()));
 
-        QCOMPARE(m_dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
-        const QStringList messages = m_dialogs.messageTexts();
+        QCOMPARE(m_window.dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
+        const QStringList messages = m_window.dialogs.messageTexts();
         QCOMPARE(messages,
             QStringList(
                 { u"Video or audio file: \""_s + media(u"broken.mp3"_s) + u"\"  is not valid and fails to load. "_s }));
-        const MessageRequest refusal = m_dialogs.calls.last().message;
+        const MessageRequest refusal = m_window.dialogs.calls.last().message;
         QCOMPARE(refusal.caption, u"Information"_s);
         QCOMPARE(refusal.buttons, DialogButtons::Yes);
         QCOMPARE(refusal.placement, DialogPlacement::ConfirmOffset);
 
-        QTreeWidget *list = m_form->controls().list.listview;
+        QTreeWidget *list = m_window->controls().list.listview;
         QCOMPARE(list->topLevelItemCount(), 2);
         QVERIFY(list->isVisible());
         QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Source), u"tone one.wav"_s);
@@ -136,16 +123,16 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Source), u"tone-two.ogg"_s);
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
-        QVERIFY(m_form->controls().output.startButton->isEnabled());
+        QVERIFY(m_window->controls().output.startButton->isEnabled());
         QCOMPARE(scratchFiles(), QStringList()); // every probe's scratch file is gone
 
         // While a row converts: the list's reordering buttons wait, the bar shows its caption.
-        const MainWindowControls &ui = m_form->controls();
+        const MainWindowControls &ui = m_window->controls();
         QStringList during;
-        connect(&m_form->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
+        connect(&m_window->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
             during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
                           .arg(row)
-                          .arg(m_form->fileList().status(row))
+                          .arg(m_window->fileList().status(row))
                           .arg(ui.output.startButton->isEnabled())
                           .arg(ui.output.Timer1->isActive())
                           .arg(ui.list.delBtn->isEnabled())
@@ -155,7 +142,7 @@ private Q_SLOTS:
                           .arg(ui.output.ProgressBar1->isTextVisible())
                           .arg(ui.output.progressEdit->isVisible());
         });
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(during.size(), 2);
         QCOMPARE(
             during.first(), u"row0 status=ready start=0 timer=1 remove=0 up=0 down=0 clear=0 caption=1 prompt=0"_s);
@@ -177,17 +164,17 @@ private Q_SLOTS:
         QVERIFY(log.contains(u"Duration: 00:00:02"_s));
         QVERIFY(log.contains(u"time="_s));
         QCOMPARE(log.count(u"global"_s), 4); // two probes and two conversions
-        QVERIFY(m_power.steps.isEmpty());
+        QVERIFY(m_window.power.steps.isEmpty());
     }
 
     void droppedFilesConvertLikeAddedOnes()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QCOMPARE(m_form->fileList().rowCount(), 2);
-        QCOMPARE(m_form->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
+        Q_EMIT m_window->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window->fileList().rowCount(), 2);
+        QCOMPARE(m_window->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
         QCOMPARE(scratchFiles(), QStringList());
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         QVERIFY(QFile::exists(m_out + u"/tone-two.mp3"_s));
         QVERIFY(QFile::exists(m_out + u"/tone one.mp3"_s));
@@ -203,16 +190,16 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(music + u'/' + album));
             QVERIFY(QFile::copy(media(u"tone one.wav"_s), music + u'/' + album + u"/01 Intro.wav"_s));
         }
-        Q_EMIT m_form->filesDropped({ music });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QCOMPARE(m_form->fileList().rowCount(), 2);
+        Q_EMIT m_window->filesDropped({ music });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window->fileList().rowCount(), 2);
         QVERIFY(!QFileInfo::exists(m_out + u"/Music"_s)); // nothing is made before Start
         const QString moved = m_out + u"/moved"_s;
         QVERIFY(QDir().mkpath(moved));
-        m_form->controls().list.listview->selectAll();
-        m_form->controls().output.pathdir->setText(moved);
-        m_form->ApplyFolderToRows();
-        QVERIFY(WindowWaits::convert(*m_form));
+        m_window->controls().list.listview->selectAll();
+        m_window->controls().output.pathdir->setText(moved);
+        m_window->ApplyFolderToRows();
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         QVERIFY(QFile::exists(moved + u"/Music/Album One/01 Intro.mp3"_s));
         QVERIFY(QFile::exists(moved + u"/Music/Album Two/01 Intro.mp3"_s));
@@ -220,33 +207,33 @@ private Q_SLOTS:
 
     void fileAddedDuringARunWaitsForTheNextStart()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         bool startEnabledAfterAdd = true;
-        connect(&m_form->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
+        connect(&m_window->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
             if (row != 0)
                 return;
-            Q_EMIT m_form->filesDropped({ media(u"tone-two.ogg"_s) });
-            startEnabledAfterAdd = m_form->controls().output.startButton->isEnabled();
+            Q_EMIT m_window->filesDropped({ media(u"tone-two.ogg"_s) });
+            startEnabledAfterAdd = m_window->controls().output.startButton->isEnabled();
         });
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QVERIFY(!startEnabledAfterAdd); // adding a file does not enable Start while a row converts
-        QVERIFY(WindowWaits::adds(*m_form));
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"ready"_s }));
         QVERIFY(!QFile::exists(m_out + u"/tone-two.mp3"_s));
-        QVERIFY(WindowWaits::convert(*m_form)); // the next Start converts it, and only it
+        QVERIFY(WindowWaits::convert(*m_window.form())); // the next Start converts it, and only it
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
     }
 
     void missingEncoderFailsItsRowAndTheNextStillConverts()
     {
-        m_form->controls().output.profileBox->setCurrentIndex(kWma);
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        m_form->controls().output.profileBox->setCurrentIndex(kMp3);
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QVERIFY(WindowWaits::convert(*m_form));
+        m_window->controls().output.profileBox->setCurrentIndex(kWma);
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        m_window->controls().output.profileBox->setCurrentIndex(kMp3);
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u"100%"_s }));
         QVERIFY(logText().contains(u"Unknown encoder"_s));
         QVERIFY(!QFile::exists(m_out + u"/tone one.wma"_s));
@@ -256,10 +243,10 @@ private Q_SLOTS:
     // The AC3 profile's rows are encoded by our own AC-3 encoder, in the profile's settings.
     void ac3ProfileRowsConvert()
     {
-        m_form->controls().output.profileBox->setCurrentIndex(kAc3);
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QVERIFY(WindowWaits::convert(*m_form));
+        m_window->controls().output.profileBox->setCurrentIndex(kAc3);
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         for (const QString &name : { u"tone one.ac3"_s, u"tone-two.ac3"_s }) {
             QFile file(m_out + u'/' + name);
@@ -270,41 +257,41 @@ private Q_SLOTS:
 
     void afterDoneRunsWhenTheBatchIsThrough()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        m_form->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
-        m_power.refuse = true;
-        QVERIFY(WindowWaits::convert(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        m_window->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
+        m_window.power.refuse = true;
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s }));
-        QCOMPARE(m_power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
-        QCOMPARE(m_dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
-        QVERIFY(!m_form->isVisible()); // the window was closed before the request
+        QCOMPARE(m_window.power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
+        QCOMPARE(m_window.dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
+        QVERIFY(!m_window->isVisible()); // the window was closed before the request
     }
 
     void listStaysHiddenWhenNothingWasAdded()
     {
-        m_dialogs.fileAnswers.enqueue({}); // cancelled
-        m_form->addButtonClick();
-        QVERIFY(WindowWaits::adds(*m_form));
-        QVERIFY(!m_form->controls().list.listview->isVisible());
-        m_dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
-        m_form->addButtonClick();
-        QVERIFY(WindowWaits::adds(*m_form));
-        QVERIFY(!m_form->controls().list.listview->isVisible());
-        QVERIFY(!m_form->controls().output.startButton->isEnabled());
-        Q_EMIT m_form->filesDropped({ media(u"broken.mp3"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QVERIFY(!m_form->controls().list.listview->isVisible());
+        m_window.dialogs.fileAnswers.enqueue({}); // cancelled
+        m_window->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(!m_window->controls().list.listview->isVisible());
+        m_window.dialogs.fileAnswers.enqueue({ media(u"broken.mp3"_s) });
+        m_window->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(!m_window->controls().list.listview->isVisible());
+        QVERIFY(!m_window->controls().output.startButton->isEnabled());
+        Q_EMIT m_window->filesDropped({ media(u"broken.mp3"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(!m_window->controls().list.listview->isVisible());
     }
 
     void openShowsTheDestinationFolder()
     {
-        m_form->OpenBtnClick();
-        QCOMPARE(m_desktop.opened.size(), 1);
-        QCOMPARE(m_desktop.opened.first(), QUrl::fromLocalFile(m_out));
-        m_form->controls().output.pathdir->setText(m_out + u"/missing"_s);
-        m_form->OpenBtnClick();
-        QCOMPARE(m_desktop.opened.size(), 1);
+        m_window->OpenBtnClick();
+        QCOMPARE(m_window.desktop.opened.size(), 1);
+        QCOMPARE(m_window.desktop.opened.first(), QUrl::fromLocalFile(m_out));
+        m_window->controls().output.pathdir->setText(m_out + u"/missing"_s);
+        m_window->OpenBtnClick();
+        QCOMPARE(m_window.desktop.opened.size(), 1);
     }
 };
 

@@ -7,11 +7,9 @@
 #include "mainwindow/mainwindowcontrols.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/childprocess.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
+#include "testwindow.h"
 #include "testmedia.h"
 #include "windowwaits.h"
 
@@ -65,15 +63,11 @@ class TestListRoad : public QObject
     QTemporaryDir m_root;
     QString m_media;
     QString m_out;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
-    TlogFrm *m_log = nullptr;
+    TestWindow m_window;
 
-    const MainWindowControls &ui() const { return m_form->controls(); }
+    const MainWindowControls &ui() const { return m_window->controls(); }
     QTreeWidget *view() const { return ui().list.listview; }
-    FileList &list() const { return m_form->fileList(); }
+    FileList &list() const { return m_window->fileList(); }
     QString media(const QString &name) const { return m_media + u'/' + name; }
     QStringList column(int column) const
     {
@@ -128,28 +122,22 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
-        StartupEnvironment environment = StartupEnvironment::fromSystem(kProgramDir);
-        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
-        m_log = new TlogFrm(m_form.get());
-        m_form->setLogWindow(m_log);
-        m_form->show();
-        QApplication::setActiveWindow(m_form.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        m_window.open(kProgramDir, TestWindow::LogWindow::Own);
+        QApplication::setActiveWindow(m_window.form());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.form()));
         m_out = m_root.filePath(u"out-"_s + QString::fromLatin1(QTest::currentTestFunction()));
-        QVERIFY(QDir().mkpath(m_out));
-        ui().output.pathdir->setText(m_out);
+        QVERIFY(m_window.useOutputFolder(m_out));
         ui().output.profileBox->setCurrentIndex(kMp3);
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     // Three rows arranged, one renamed inline, all sent to a new relative folder, one browsed
     // elsewhere; the conversion follows the list's order.
     void usersRoad()
     {
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(column(SourceColumn::Source), QStringList({ u"A.wav"_s, u"B.wav"_s, u"C.wav"_s }));
 
         press(1, SourceColumn::Source); // B
@@ -168,8 +156,8 @@ private Q_SLOTS:
         // A relative folder that does not exist: asked, made, and every selected row goes there.
         view()->selectAll();
         typeFolder(u"road out"_s);
-        const QString roadOut = m_form->programState().defaultOutputFolder + u"/road out"_s;
-        QCOMPARE(m_dialogs.messageTexts(), QStringList { u"Create a new folder? "_s });
+        const QString roadOut = m_window->programState().defaultOutputFolder + u"/road out"_s;
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList { u"Create a new folder? "_s });
         QCOMPARE(ui().output.pathdir->text(), roadOut);
         QVERIFY(QFileInfo(roadOut).isDir());
         for (int row = 0; row < 3; ++row)
@@ -185,18 +173,18 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(elsewhere));
         press(1, SourceColumn::Source); // C alone
         QCOMPARE(ui().output.pathdir->text(), roadOut + u'/'); // the row's folder
-        m_dialogs.folderAnswers.enqueue(elsewhere);
+        m_window.dialogs.folderAnswers.enqueue(elsewhere);
         QTest::mouseClick(ui().output.browseBtn, Qt::LeftButton);
-        QCOMPARE(m_dialogs.calls.last().title, u"Please select a folder:"_s);
-        QCOMPARE(m_dialogs.calls.last().startFolder, u"/"_s);
+        QCOMPARE(m_window.dialogs.calls.last().title, u"Please select a folder:"_s);
+        QCOMPARE(m_window.dialogs.calls.last().startFolder, u"/"_s);
         QCOMPARE(QString(list().job(1).OutputPath), elsewhere + u"/C.mp3"_s);
         QCOMPARE(QString(list().job(0).OutputPath), roadOut + u"/B.mp3"_s);
-        QVERIFY(m_form->programState().destinationHistory.entries().contains(elsewhere));
+        QVERIFY(m_window->programState().destinationHistory.entries().contains(elsewhere));
 
-        const qsizetype logBefore = m_log->text().size();
-        QVERIFY(WindowWaits::convert(*m_form));
+        const qsizetype logBefore = m_window.log()->text().size();
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(column(SourceColumn::Status), QStringList(3, u"100%"_s));
-        QCOMPARE(reportedSeconds(m_log->text().mid(logBefore)), QList<int>({ 2, 3, 1 })); // B, C, A
+        QCOMPARE(reportedSeconds(m_window.log()->text().mid(logBefore)), QList<int>({ 2, 3, 1 })); // B, C, A
         const QFileInfo b(roadOut + u"/B.mp3"_s), c(elsewhere + u"/C.mp3"_s), a(roadOut + u"/first take.mp3"_s);
         QVERIFY(b.isFile() && c.isFile() && a.isFile());
         QVERIFY(b.lastModified() <= c.lastModified() && c.lastModified() <= a.lastModified());
@@ -211,23 +199,23 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(media(u"A.wav"_s), source));
         const QString existing = m_out + u"/keep.mp3"_s;
         QVERIFY(TestFiles::write(existing, "the user's own file"));
-        Q_EMIT m_form->filesDropped({ source });
-        QVERIFY(WindowWaits::adds(*m_form));
-        m_dialogs.answers.enqueue(DialogAnswer::Yes);
+        Q_EMIT m_window->filesDropped({ source });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        m_window.dialogs.answers.enqueue(DialogAnswer::Yes);
         typeName(0, u"keep"_s);
-        QCOMPARE(m_dialogs.messageTexts().last(), u"File exists,rewrite?"_s);
+        QCOMPARE(m_window.dialogs.messageTexts().last(), u"File exists,rewrite?"_s);
         QCOMPARE(list().destination(0), u"keep.mp3"_s);
         QCOMPARE(TestFiles::read(existing), QByteArray("the user's own file"));
 
         const QByteArray good = TestFiles::read(source);
         QVERIFY(TestFiles::write(source, QByteArray(8192, '\x5a'))); // the source broke meanwhile
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(column(SourceColumn::Status), QStringList { u" -  -  -  "_s });
         QCOMPARE(TestFiles::read(existing), QByteArray("the user's own file"));
         QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList({ u"keep.mp3"_s, u"take.wav"_s }));
 
         QVERIFY(TestFiles::write(source, good));
-        QVERIFY(WindowWaits::convert(*m_form));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(column(SourceColumn::Status), QStringList { u"100%"_s });
         const QByteArray replaced = TestFiles::read(existing);
         QVERIFY(replaced.startsWith("ID3") || replaced.startsWith("\xff"));
@@ -242,18 +230,18 @@ private Q_SLOTS:
         const QString other = m_out + u"/other.mp3"_s;
         QVERIFY(TestMedia::launchInto(
             u"audiotestsrc num-buffers=44 ! audio/x-raw,rate=44100,channels=2 ! lamemp3enc ! id3v2mux"_s, other));
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), other });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), other });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(list().rowCount(), 2);
         typeName(0, u"other"_s);
         QCOMPARE(list().destination(0), u"other(new).mp3"_s);
-        QVERIFY(m_dialogs.messageTexts().isEmpty());
+        QVERIFY(m_window.dialogs.messageTexts().isEmpty());
 
         typeName(0, u"../escape"_s);
         QCOMPARE(list().destination(0), u"other(new).mp3"_s);
         QCOMPARE(QString(list().job(0).OutputPath), m_out + u"/other(new).mp3"_s);
-        QCOMPARE(m_dialogs.messageTexts().size(), 1);
-        QVERIFY(m_dialogs.messageTexts().first().contains(u"\"/\""_s));
+        QCOMPARE(m_window.dialogs.messageTexts().size(), 1);
+        QVERIFY(m_window.dialogs.messageTexts().first().contains(u"\"/\""_s));
 
         typeName(0, u" x"_s); // a leading blank: the source's own name
         QCOMPARE(list().destination(0), u"A.mp3"_s);
@@ -263,8 +251,8 @@ private Q_SLOTS:
     // the list is scrolled, and lies over the cell.
     void destinationEdgeWithScrolling()
     {
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         view()->setColumnWidth(SourceColumn::Source, 300); // wider than the list: it scrolls
         QApplication::processEvents();
         for (const int scrolled : { 0, 60 }) {
@@ -290,11 +278,11 @@ private Q_SLOTS:
     void rowPressShowsTheRow()
     {
         ui().output.AQualityBtn->setCurrentIndex(0); // High
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         ui().output.profileBox->setCurrentIndex(kFlac);
-        Q_EMIT m_form->filesDropped({ media(u"B.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"B.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QSignalSpy profileChosen(ui().output.profileBox, &QComboBox::activated);
         QSignalSpy qualityChosen(ui().output.AQualityBtn, &QComboBox::activated);
 
@@ -324,20 +312,20 @@ private Q_SLOTS:
     // after the preview's load is shown.
     void unknownDurationEndsThePress()
     {
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         list().job(0).Duration = u"--:--:--"_s;
         ui().output.pathdir->setText(u"/kept"_s);
         press(0, SourceColumn::Source);
-        QCOMPARE(m_dialogs.messageTexts(), QStringList { u"'--' is not a valid integer value"_s });
-        QCOMPARE(m_dialogs.calls.last().message.caption, u"TOLM Audio Converter"_s);
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList { u"'--' is not a valid integer value"_s });
+        QCOMPARE(m_window.dialogs.calls.last().message.caption, u"TOLM Audio Converter"_s);
         QCOMPARE(ui().output.pathdir->text(), u"/kept"_s);
     }
 
     void removingAndClearing()
     {
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QTest::mouseClick(ui().list.delBtn, Qt::LeftButton); // none selected: none removed
         QCOMPARE(list().rowCount(), 3);
         select({ 0, 2 });
@@ -352,8 +340,8 @@ private Q_SLOTS:
         QVERIFY(!ui().output.startButton->isEnabled());
         QVERIFY(!ui().tools.trimBtn->isEnabled() && !ui().tools.effectBtn->isEnabled());
 
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QVERIFY(ui().output.startButton->isEnabled() && ui().tools.trimBtn->isEnabled());
         QTest::mouseClick(ui().list.clearBtn, Qt::LeftButton);
         QCOMPARE(list().rowCount(), 0);
@@ -364,8 +352,8 @@ private Q_SLOTS:
     // be pressed; in the name editor it is the editor's own key.
     void deleteKeyRemovesTheSelectedRows()
     {
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         view()->setFocus();
         QTest::keyClick(view(), Qt::Key_Delete); // none selected: none removed
         QCOMPARE(list().rowCount(), 3);
@@ -399,8 +387,8 @@ private Q_SLOTS:
     {
         const QString longName = u"A tone whose name is far too long for the source column of the list.wav"_s;
         QVERIFY(QFile::copy(media(u"A.wav"_s), media(longName)));
-        Q_EMIT m_form->filesDropped({ media(u"A.wav"_s), media(longName) });
-        QVERIFY(WindowWaits::adds(*m_form));
+        Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), media(longName) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(list().rowCount(), 2);
         const auto tipAt = [this](int row, int columnIndex) {
             const QPoint at = cellPoint(row, columnIndex, 10);
@@ -432,7 +420,7 @@ private Q_SLOTS:
         QTest::keyClicks(pathdir, m_media);
         ui().list.delBtn->setFocus(Qt::TabFocusReason);
         QCOMPARE(pathdir->text(), m_media);
-        QVERIFY(m_form->programState().destinationHistory.entries().contains(m_media));
+        QVERIFY(m_window->programState().destinationHistory.entries().contains(m_media));
 
         // Typing the start of it again proposes the rest.
         pathdir->setFocus(Qt::TabFocusReason);

@@ -5,11 +5,9 @@
 #include "mainwindow/linklabel.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/picturebutton.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "profiles/profilecatalogue.h"
 #include "testfiles.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -58,12 +56,9 @@ class TestMainWindow : public QObject
     QTemporaryDir m_root;
     QString m_program;
     QString m_home;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
+    TestWindow m_window;
 
-    template <typename T = QWidget> T *control(const QString &name) { return m_form->findChild<T *>(name); }
+    template <typename T = QWidget> T *control(const QString &name) { return m_window.control<T>(name); }
 
     // Runs act() once a modal dialog of the given type is up.
     template <typename Dialog> void whenModal(const std::function<void(Dialog *)> &act)
@@ -85,39 +80,33 @@ private Q_SLOTS:
     {
         QVERIFY(m_root.isValid());
         m_program = m_root.filePath(u"program"_s);
-        m_home = m_root.filePath(u"home"_s);
+        m_home = TestFiles::useFreshHome(m_root.path());
+        QVERIFY(!m_home.isEmpty());
         QVERIFY(QDir().mkpath(m_program + u"/skin"_s));
         for (const QString &name : { u"start-a.bmp"_s, u"start-e.bmp"_s })
             QVERIFY(QFile::copy(QStringLiteral(TOLM_PROGRAM_DIR) + u"/skin/"_s + name, m_program + u"/skin/"_s + name));
-        QVERIFY(QDir().mkpath(m_home));
-        qputenv("HOME", QFile::encodeName(m_home));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(u"config"_s)));
         QVERIFY(TestFiles::write(m_home + u"/Documents/TOLM/TOLM Audio Converter/profile/userprofile.ini"_s,
             "[Voice (*.mp3)]\nAudioCodec=mp3\n[Archive (*.flac)]\nLossless=True\n[Car (*.aac)]\nABR=96 kbps\n"));
     }
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
-        m_desktop = RecordingDesktopServices();
-        StartupEnvironment environment = StartupEnvironment::fromSystem(m_program);
-        m_form = std::make_unique<TForm1>(MainWindowServices { m_dialogs, m_desktop, m_power }, environment);
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_window.open(m_program);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.form()));
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     void windowShape()
     {
-        QCOMPARE(m_form->objectName(), u"Form1"_s);
-        QCOMPARE(m_form->windowTitle(), u"TOLM Audio Converter"_s);
-        QCOMPARE(m_form->size(), QSize(795, 562));
-        QCOMPARE(m_form->pos(), QPoint(249, 113));
-        QVERIFY(m_form->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(m_window->objectName(), u"Form1"_s);
+        QCOMPARE(m_window->windowTitle(), u"TOLM Audio Converter"_s);
+        QCOMPARE(m_window->size(), QSize(795, 562));
+        QCOMPARE(m_window->pos(), QPoint(249, 113));
+        QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(control(u"suiImagePanel1"_s)->geometry(), QRect(0, 0, 795, 562));
         // Rounded corners: the very corners are cut off, the edges between them are not.
-        const QRegion mask = m_form->mask();
+        const QRegion mask = m_window->mask();
         for (const QPoint &outside : { QPoint(0, 0), QPoint(794, 0), QPoint(0, 561), QPoint(794, 561), QPoint(1, 1) })
             QVERIFY2(!mask.contains(outside), qPrintable(u"%1,%2"_s.arg(outside.x()).arg(outside.y())));
         for (const QPoint &inside :
@@ -203,7 +192,7 @@ private Q_SLOTS:
     {
         QCOMPARE(control<QLineEdit>(u"pathdir"_s)->text(), m_home + u"/TOLM"_s);
         QVERIFY(!QFileInfo::exists(m_home + u"/TOLM"_s));
-        QCOMPARE(m_form->programState().destinationHistory.entries(), QStringList { m_home + u"/TOLM"_s });
+        QCOMPARE(m_window->programState().destinationHistory.entries(), QStringList { m_home + u"/TOLM"_s });
     }
 
     void toolButtonsCarryTheirCaptions_data()
@@ -306,7 +295,7 @@ private Q_SLOTS:
         QCOMPARE(progress->minimum(), 0);
         QCOMPARE(progress->maximum(), 100);
         QVERIFY(!progress->isTextVisible());
-        auto *timer = m_form->findChild<QTimer *>(u"Timer1"_s);
+        auto *timer = m_window->findChild<QTimer *>(u"Timer1"_s);
         QVERIFY(timer);
         QCOMPARE(timer->interval(), 100);
         QVERIFY(!timer->isActive());
@@ -314,7 +303,7 @@ private Q_SLOTS:
 
     void everyVisibleControlIsNamed()
     {
-        const QList<QWidget *> widgets = m_form->findChildren<QWidget *>();
+        const QList<QWidget *> widgets = m_window->findChildren<QWidget *>();
         for (QWidget *widget : widgets) {
             if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
                 continue; // parts Qt builds inside its own widgets
@@ -369,18 +358,18 @@ private Q_SLOTS:
         QFETCH(QString, message);
         for (const QString &name : files)
             QVERIFY(TestFiles::write(m_program + u'/' + name, "help"));
-        m_desktop.succeed = desktopSucceeds;
+        m_window.desktop.succeed = desktopSucceeds;
         control<QToolButton>(u"helpBtn"_s)->click();
         for (const QString &name : files)
             QFile::remove(m_program + u'/' + name);
         QDir(m_program + u"/doc"_s).removeRecursively();
 
-        QCOMPARE(m_desktop.opened,
+        QCOMPARE(m_window.desktop.opened,
             opened.isEmpty() ? QList<QUrl>() : QList<QUrl> { QUrl::fromLocalFile(m_program + u'/' + opened) });
-        QCOMPARE(m_dialogs.messageTexts(), message.isEmpty() ? QStringList() : QStringList { message });
-        if (message == HelpText::Missing) {
-            const RecordingDialogs::Call &call = m_dialogs.calls.constFirst();
-            QCOMPARE(call.owner, m_form.get());
+        QCOMPARE(m_window.dialogs.messageTexts(), message.isEmpty() ? QStringList() : QStringList { message });
+        if (QTest::currentDataTag() == QByteArray("no help file")) {
+            const RecordingDialogs::Call &call = m_window.dialogs.calls.constFirst();
+            QCOMPARE(call.owner, m_window.form());
             QCOMPARE(call.message.caption, QString());
             QCOMPARE(call.message.buttons, DialogButtons::Ok);
         }
@@ -415,12 +404,12 @@ private Q_SLOTS:
         QCOMPARE(shownAt, QPoint(249 + (795 - 444) / 2, 113 + 94));
         QCOMPARE(hoverColour, QColor(Qt::red));
         QCOMPARE(leftColour, QColor(Qt::blue));
-        QCOMPARE(m_desktop.opened,
+        QCOMPARE(m_window.desktop.opened,
             QList<QUrl>({ QUrl::fromLocalFile(m_program + u"/doc/support.html"_s),
                 QUrl::fromLocalFile(m_program + u"/doc/index.html"_s) }));
 
         // The box is kept and placed anew over the window where it now stands.
-        m_form->move(40, 30);
+        m_window->move(40, 30);
         TaboutFrm *second = nullptr;
         whenModal<TaboutFrm>([&](TaboutFrm *about) {
             second = about;
@@ -435,14 +424,14 @@ private Q_SLOTS:
     void minimiseAndRestore()
     {
         control<QToolButton>(u"minBtn"_s)->click();
-        QVERIFY(m_form->isMinimized());
-        m_form->restoreRequest();
-        QVERIFY(!m_form->isMinimized());
-        QVERIFY(m_form->isVisible());
+        QVERIFY(m_window->isMinimized());
+        m_window->restoreRequest();
+        QVERIFY(!m_window->isMinimized());
+        QVERIFY(m_window->isVisible());
         // Not minimised: the request changes no state.
-        m_form->restoreRequest();
-        QVERIFY(!m_form->isMinimized());
-        QVERIFY(m_form->isVisible());
+        m_window->restoreRequest();
+        QVERIFY(!m_window->isMinimized());
+        QVERIFY(m_window->isVisible());
     }
 
     void dragOnlyFromTheBackground()
@@ -460,14 +449,14 @@ private Q_SLOTS:
 
         // The bare background moves the window (here by hand: the test platform has no
         // window-system move).
-        const QPoint start = m_form->pos();
+        const QPoint start = m_window->pos();
         QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(600, 20));
         QCOMPARE(moves.size(), 1);
         QMouseEvent drag(QEvent::MouseMove, QPointF(650, 40), panel->mapToGlobal(QPointF(650, 40)), Qt::NoButton,
             Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(panel, &drag);
         QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(650, 40));
-        QCOMPARE(m_form->pos(), start + QPoint(50, 20));
+        QCOMPARE(m_window->pos(), start + QPoint(50, 20));
         // Right presses do nothing.
         QTest::mousePress(panel, Qt::RightButton, {}, QPoint(600, 20));
         QCOMPARE(moves.size(), 1);
@@ -497,7 +486,7 @@ private Q_SLOTS:
             list->show();
             widget = list->viewport();
         }
-        QSignalSpy dropped(m_form.get(), &TForm1::filesDropped);
+        QSignalSpy dropped(m_window.form(), &TForm1::filesDropped);
         QMimeData data;
         data.setUrls(urls);
         const QPoint at = widget->rect().center();
@@ -517,21 +506,21 @@ private Q_SLOTS:
 
     void logButtonShowsAndHidesTheLog()
     {
-        TlogFrm log(m_form.get());
-        m_form->setLogWindow(&log);
+        TlogFrm log(m_window.form());
+        m_window->setLogWindow(&log);
         auto *button = control<QToolButton>(u"logBtn"_s);
         button->click();
         QVERIFY(log.isVisible());
         QCOMPARE(log.Memo1->toPlainText(), u"You are welcome!\n"_s);
         button->click();
         QVERIFY(!log.isVisible());
-        m_form->setLogWindow(nullptr);
+        m_window->setLogWindow(nullptr);
     }
 
     void closeButtonClosesTheWindow()
     {
         control<QToolButton>(u"closeBtn"_s)->click();
-        QVERIFY(!m_form->isVisible());
+        QVERIFY(!m_window->isVisible());
     }
 };
 

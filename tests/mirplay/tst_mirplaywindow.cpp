@@ -226,13 +226,14 @@ private Q_SLOTS:
         QVERIFY(first);
         QVERIFY2(qAbs(*first - seconds) < 0.05, qPrintable(run.lines()[playing]));
 
+        // A second and a half of the file plays in real time: not much faster than the clock
+        // (a player that races through), and within a few seconds (one that crawls or stops).
         QElapsedTimer clock;
         clock.start();
-        QTest::qWait(1500);
-        const double played = run.lastPosition().value_or(0.0) - *first;
+        const auto played = [&run, first] { return run.lastPosition().value_or(0.0) - *first; };
+        QTRY_VERIFY_WITH_TIMEOUT(played() >= 1.5, 5000);
         const double elapsed = clock.elapsed() / 1000.0;
-        QVERIFY2(played > 0.6 * elapsed - 0.3 && played < 1.2 * elapsed + 0.3,
-            qPrintable(u"played %1 s in %2 s"_s.arg(played).arg(elapsed)));
+        QVERIFY2(played() < 1.2 * elapsed + 0.3, qPrintable(u"played %1 s in %2 s"_s.arg(played()).arg(elapsed)));
         quitWithQ(m_x11, run, window);
     }
 
@@ -264,7 +265,7 @@ private Q_SLOTS:
             QCOMPARE(m_x11.parent(window), host.panelWindow());
         }
         QVERIFY(awaitLine(run, u"phase=playing") >= 0);
-        QTest::qWait(500);
+        QTRY_VERIFY_WITH_TIMEOUT(run.lastPosition().value_or(0.0) >= 2.4, 5000);
 
         m_x11.sendKey(window, kKeyP);
         const qsizetype paused = awaitLine(run, u"phase=paused", 0, 3000);

@@ -5,6 +5,7 @@
 #include "playback/previewtexts.h"
 #include "playback/timecodeentry.h"
 #include "playback/trimtimes.h"
+#include "testjobs.h"
 
 #include <QTest>
 
@@ -180,12 +181,7 @@ private Q_SLOTS:
         QFETCH(QString, start);
         QFETCH(QString, length);
         QFETCH(bool, applied);
-        TStartRecord job;
-        job.SourcePath = u"/media/a.wav"_s;
-        job.Duration = u"00:03:00"_s;
-        job.StartTime = u"00:00:00"_s;
-        job.Length = u"00:03:00"_s;
-        job.Volume = 100;
+        TStartRecord job = TestJobs::source(u"/media/a.wav"_s, u"00:03:00"_s);
         const TStartRecord before = job;
         QCOMPARE(ApplyTrim(job, start, length), applied);
         QCOMPARE(job.StartTime, applied ? start : before.StartTime);

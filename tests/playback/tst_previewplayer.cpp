@@ -8,6 +8,7 @@
 #include "platform/recordingwindowembedding.h"
 #include "playback/previewplayer.h"
 #include "sources/filelist.h"
+#include "testjobs.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -24,17 +25,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kStandins = QStringLiteral(TOLM_SOURCE_DIR "/tests/playback/standin");
-
-TStartRecord job(const QString &path, const QString &duration)
-{
-    TStartRecord record;
-    record.SourcePath = path;
-    record.Duration = duration;
-    record.StartTime = u"00:00:00"_s;
-    record.Length = duration;
-    record.Volume = 100;
-    return record;
-}
 
 } // namespace
 
@@ -126,7 +116,7 @@ private Q_SLOTS:
 
     void playWithOneRowSelectsItAndEmbeds()
     {
-        addRows({ job(u"/media/holiday_recording_2008.flac"_s, u"00:03:25"_s) });
+        addRows({ TestJobs::source(u"/media/holiday_recording_2008.flac"_s, u"00:03:25"_s) });
         m_ui.previewBtn->setEnabled(true);
         m_preview->previewBtnClick();
 
@@ -153,7 +143,7 @@ private Q_SLOTS:
 
     void playWithTwoRowsAndNoSelectionAsksForOne()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:00:10"_s), job(u"/media/b.wav"_s, u"00:00:10"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:00:10"_s), TestJobs::source(u"/media/b.wav"_s, u"00:00:10"_s) });
         m_preview->previewBtnClick();
         QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"First select a file in the filelist!"_s }));
         QCOMPARE(m_dialogs.calls.first().message.caption, u"TOLM Audio Converter"_s);
@@ -164,7 +154,7 @@ private Q_SLOTS:
     // A 10-second file: ticks 1 to 10 move the bar, the eleventh quits the player.
     void ticksToTheEndAndResets()
     {
-        addRows({ job(u"/media/ten.wav"_s, u"00:00:10"_s) });
+        addRows({ TestJobs::source(u"/media/ten.wav"_s, u"00:00:10"_s) });
         m_preview->previewBtnClick();
         QStringList shown;
         for (int tick = 1; tick <= 10; ++tick) {
@@ -185,7 +175,7 @@ private Q_SLOTS:
 
     void pauseThenPlayResumesTheSamePlayer()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_preview->previewBtnClick();
         const qint64 pid = m_preview->session().processId();
         m_preview->previewTimerTick();
@@ -204,7 +194,7 @@ private Q_SLOTS:
 
     void releasingTheBarWhilePausedStartsANewPlayerThere()
     {
-        addRows({ job(u"/media/long.ogg"_s, u"00:03:00"_s) });
+        addRows({ TestJobs::source(u"/media/long.ogg"_s, u"00:03:00"_s) });
         m_preview->previewBtnClick();
         const qint64 first = m_preview->session().processId();
         m_preview->pauseBtnClick();
@@ -221,7 +211,7 @@ private Q_SLOTS:
 
     void hoverLabelFollowsThePointer()
     {
-        addRows({ job(u"/media/long.ogg"_s, u"00:03:00"_s) });
+        addRows({ TestJobs::source(u"/media/long.ogg"_s, u"00:03:00"_s) });
         m_preview->Load(m_list->job(0));
         QTest::mousePress(m_ui.TrackBar1, Qt::LeftButton, {}, QPoint(5, 10));
         m_ui.TrackBar1->setValue(42);
@@ -239,7 +229,7 @@ private Q_SLOTS:
 
     void stopWithoutPlayerSendsNothing()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_preview->Load(m_list->job(0));
         m_ui.TrackBar1->setValue(30);
         m_preview->stopBtnClick();
@@ -254,7 +244,7 @@ private Q_SLOTS:
     // What a press on another row does: Stop, then Load of that row.
     void anotherRowStopsThePlayerAndLoadsAtZero()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s), job(u"/media/b.wav"_s, u"00:02:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s), TestJobs::source(u"/media/b.wav"_s, u"00:02:00"_s) });
         m_view->topLevelItem(0)->setSelected(true);
         m_preview->previewBtnClick();
         m_preview->previewTimerTick();
@@ -272,7 +262,7 @@ private Q_SLOTS:
 
     void resetWhilePlayingQuitsAndEmpties()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_preview->previewBtnClick();
         m_preview->Reset();
         QCOMPARE(keys(), QList<PlayerKey>({ PlayerKey::Quit }));
@@ -287,7 +277,7 @@ private Q_SLOTS:
     // only when ours cannot be told apart.
     void windowOfAnotherProgramIsNotTaken()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_windows.announce(0x100, 1, u"Preview"_s); // another program's, naming its owner
         m_windows.announce(0x200, 0, u"Preview"_s); // one that names none
         m_preview->previewBtnClick();
@@ -303,7 +293,7 @@ private Q_SLOTS:
 
     void playerThatShowsNoWindowIsEnded()
     {
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_windows.playersShowWindows = false;
         m_preview->previewBtnClick();
         QCOMPARE(m_windows.looks, 41);
@@ -315,7 +305,7 @@ private Q_SLOTS:
 
     void unknownDurationStartsNothing()
     {
-        addRows({ job(u"/media/a.wav"_s, u"--:--:--"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"--:--:--"_s) });
         m_preview->previewBtnClick();
         QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"'--' is not a valid integer value"_s }));
         QVERIFY(!m_preview->session().isRunning());
@@ -327,7 +317,7 @@ private Q_SLOTS:
         ChildProcess::setProgramFolder(empty.path());
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(empty.path()));
-        addRows({ job(u"/media/a.wav"_s, u"00:01:00"_s) });
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_preview->previewBtnClick();
         qputenv("PATH", path);
         ChildProcess::setProgramFolder(kStandins);

@@ -2,18 +2,18 @@
 // the picture moving, Pause and Resume on the same process, seeking, the end, Stop, and
 // no player left behind by the window or as a zombie. Media are made here.
 
-#include "../mirplay/x11probe.h"
 #include "core/startrecord.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/childprocess.h"
-#include "platform/recordingdesktopservices.h"
 #include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "platform/xcbwindowembedding.h"
 #include "playback/previewplayer.h"
 #include "sources/filelist.h"
+#include "testfiles.h"
+#include "testjobs.h"
 #include "testmedia.h"
-#include "windowwaits.h"
+#include "testwindow.h"
+#include "x11probe.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,17 +82,6 @@ int zombies()
     for (const Child &child : ourChildren())
         count += child.state == u'Z';
     return count;
-}
-
-TStartRecord job(const QString &path, const QString &duration)
-{
-    TStartRecord record;
-    record.SourcePath = path;
-    record.Duration = duration;
-    record.StartTime = u"00:00:00"_s;
-    record.Length = duration;
-    record.Volume = 100;
-    return record;
 }
 
 } // namespace
@@ -165,8 +154,8 @@ private Q_SLOTS:
         m_preview = std::make_unique<PreviewPlayer>(m_ui, *m_list, m_dialogs, *m_windows, m_host.get());
         m_host->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
-        m_list->appendRow(u"ball.ogv"_s, {}, u"00:00:10"_s, {}, job(media(u"ball.ogv"_s), u"00:00:10"_s));
-        m_list->appendRow(u"short.ogv"_s, {}, u"00:00:03"_s, {}, job(media(u"short.ogv"_s), u"00:00:03"_s));
+        m_list->appendRow(u"ball.ogv"_s, {}, u"00:00:10"_s, {}, TestJobs::source(media(u"ball.ogv"_s), u"00:00:10"_s));
+        m_list->appendRow(u"short.ogv"_s, {}, u"00:00:03"_s, {}, TestJobs::source(media(u"short.ogv"_s), u"00:00:03"_s));
         m_view->topLevelItem(0)->setSelected(true);
     }
 
@@ -198,8 +187,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(pictureMoves(), 5000);
 
         m_preview->pauseBtnClick();
-        QTest::qWait(300);
-        QVERIFY(!pictureMoves());
+        QTRY_VERIFY_WITH_TIMEOUT(!pictureMoves(), 3000);
         m_preview->previewBtnClick();
         QCOMPARE(m_preview->session().processId(), pid);
         QTRY_VERIFY_WITH_TIMEOUT(pictureMoves(), 3000);
@@ -250,31 +238,24 @@ private Q_SLOTS:
 
     void closingTheMainWindowLeavesNoPlayer()
     {
-        RecordingDialogs dialogs;
-        RecordingDesktopServices desktop;
-        RecordingPowerControl power;
-        const QString home = m_root.filePath(u"home"_s);
-        QVERIFY(QDir().mkpath(home));
-        qputenv("HOME", QFile::encodeName(home));
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_root.filePath(u"cache"_s)));
-        auto form = std::make_unique<TForm1>(
-            MainWindowServices { dialogs, desktop, power }, StartupEnvironment::fromSystem(kProgramDir));
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        form->dropFiles({ media(u"ball.ogv"_s) });
-        QVERIFY(WindowWaits::adds(*form));
-        QCOMPARE(form->fileList().rowCount(), 1);
-        form->controls().preview.previewBtn->click();
+        QVERIFY(!TestFiles::useFreshHome(m_root.filePath(u"user"_s)).isEmpty());
+        TestWindow window;
+        TForm1 &form = window.open(kProgramDir);
+        RecordingDialogs &dialogs = window.dialogs;
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.dropFiles({ media(u"ball.ogv"_s) });
+        QCOMPARE(form.fileList().rowCount(), 1);
+        form.controls().preview.previewBtn->click();
         QVERIFY2(dialogs.calls.isEmpty(), qPrintable(dialogs.messageTexts().join(u'\n')));
         QCOMPARE(playersRunning(), 1);
-        const QList<uint32_t> embedded = m_x11.children(uint32_t(form->controls().preview.playpanel->winId()));
+        const QList<uint32_t> embedded = m_x11.children(uint32_t(form.controls().preview.playpanel->winId()));
         QCOMPARE(embedded.size(), 1);
         QCOMPARE(m_x11.windowTitle(embedded.first(), false), u"Preview"_s);
         QTRY_VERIFY_WITH_TIMEOUT(m_x11.isViewable(embedded.first()), 2000);
-        QVERIFY(form->controls().preview.pauseBtn->isVisible());
+        QVERIFY(form.controls().preview.pauseBtn->isVisible());
 
-        form->close();
-        form.reset();
+        form.close();
+        window.close();
         QTRY_COMPARE_WITH_TIMEOUT(playersRunning(), 0, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(zombies(), 0, 5000);
     }

@@ -13,6 +13,7 @@
 #include "playback/timecodeedit.h"
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
+#include "testjobs.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -35,13 +36,7 @@ const QString kStandins = QStringLiteral(TOLM_SOURCE_DIR "/tests/playback/standi
 
 TStartRecord job(const QString &duration, const QString &start = u"00:00:00"_s, const QString &length = {})
 {
-    TStartRecord record;
-    record.SourcePath = u"/media/clip.ogv"_s;
-    record.Duration = duration;
-    record.StartTime = start;
-    record.Length = length.isEmpty() ? duration : length;
-    record.Volume = 100;
-    return record;
+    return TestJobs::source(u"/media/clip.ogv"_s, duration, start, length);
 }
 
 // Counts Stop calls the dialogs make on the main preview.
@@ -137,6 +132,12 @@ private Q_SLOTS:
         QCOMPARE(m_trim->TrackBar1->value(), 0);
         QCOMPARE(m_trim->endBtn->toolTip(), u"Set End Poiont"_s);
         QCOMPARE(m_trim->startBtn->toolTip(), u"Set Start Point"_s);
+        // The four image buttons show pictures, never stand-in characters.
+        for (QToolButton *button : { m_trim->playBtn, m_trim->pauseBtn, m_trim->startBtn, m_trim->endBtn }) {
+            QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+            QVERIFY2(button->text().isEmpty(), qPrintable(button->objectName()));
+            QVERIFY(!button->icon().pixmap(button->iconSize()).isNull());
+        }
         QVERIFY(m_trim->playBtn->isVisible() && !m_trim->pauseBtn->isVisible());
     }
 

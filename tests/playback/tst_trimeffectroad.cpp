@@ -4,14 +4,12 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "platform/childprocess.h"
-#include "platform/recordingdesktopservices.h"
-#include "platform/recordingdialogs.h"
-#include "platform/recordingpowercontrol.h"
 #include "playback/effectwindow.h"
 #include "playback/timecodeedit.h"
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
+#include "testwindow.h"
 #include "testmedia.h"
 #include "windowwaits.h"
 
@@ -91,23 +89,20 @@ class TestTrimEffectRoad : public QObject
     Q_OBJECT
 
     QTemporaryDir m_root;
-    RecordingDialogs m_dialogs;
-    RecordingDesktopServices m_desktop;
-    RecordingPowerControl m_power;
-    std::unique_ptr<TForm1> m_form;
+    TestWindow m_window;
 
     QString path(const QString &name) const { return m_root.filePath(name); }
     void selectOnly(int row)
     {
-        QTreeWidget *list = m_form->controls().list.listview;
+        QTreeWidget *list = m_window->controls().list.listview;
         list->clearSelection();
         list->topLevelItem(row)->setSelected(true);
     }
     void convert()
     {
-        QVERIFY(WindowWaits::convert(*m_form));
-        for (int row = 0; row < m_form->fileList().rowCount(); ++row)
-            QCOMPARE(m_form->fileList().status(row), u"100%"_s);
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        for (int row = 0; row < m_window->fileList().rowCount(); ++row)
+            QCOMPARE(m_window->fileList().status(row), u"100%"_s);
     }
 
 private Q_SLOTS:
@@ -123,24 +118,20 @@ private Q_SLOTS:
 
     void init()
     {
-        m_dialogs = RecordingDialogs();
-        m_form = std::make_unique<TForm1>(
-            MainWindowServices { m_dialogs, m_desktop, m_power }, StartupEnvironment::fromSystem(kProgramDir));
-        m_form->show();
-        m_form->controls().output.pathdir->setText(path(u"out/"_s) + QString::fromLatin1(QTest::currentTestFunction()));
-        QVERIFY(QDir().mkpath(m_form->controls().output.pathdir->text()));
-        m_form->controls().output.profileBox->setCurrentIndex(kPcmWav);
+        m_window.open(kProgramDir);
+        QVERIFY(m_window.useOutputFolder(path(u"out/"_s) + QString::fromLatin1(QTest::currentTestFunction())));
+        m_window->controls().output.profileBox->setCurrentIndex(kPcmWav);
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { m_window.close(); }
 
     void trimmedRowConvertsToItsLength()
     {
-        m_form->dropFiles({ path(u"twenty.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_form));
-        QCOMPARE(m_form->fileList().rowCount(), 1);
+        m_window->dropFiles({ path(u"twenty.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window->fileList().rowCount(), 1);
         whenModal([this] {
-            auto *trim = m_form->findChild<TtrimFrm *>();
+            auto *trim = m_window->findChild<TtrimFrm *>();
             QVERIFY(trim);
             for (const auto &[edit, keys] : { std::pair { trim->edit1, u"05"_s }, { trim->edit2, u"12"_s } }) {
                 edit->setFocus();
@@ -151,11 +142,11 @@ private Q_SLOTS:
             QCOMPARE(trim->Edit3->text(), u"00:00:07"_s);
             trim->BitBtn3->click();
         });
-        m_form->trimBtnClick();
-        QCOMPARE(m_form->fileList().job(0).StartTime, u"00:00:05"_s);
-        QCOMPARE(m_form->fileList().job(0).Length, u"00:00:07"_s);
+        m_window->trimBtnClick();
+        QCOMPARE(m_window->fileList().job(0).StartTime, u"00:00:05"_s);
+        QCOMPARE(m_window->fileList().job(0).Length, u"00:00:07"_s);
         convert();
-        const double seconds = discoveredSeconds(m_form->fileList().job(0).OutputPath);
+        const double seconds = discoveredSeconds(m_window->fileList().job(0).OutputPath);
         QVERIFY2(qAbs(seconds - 7.0) < 0.05, qPrintable(QString::number(seconds)));
     }
 
@@ -163,22 +154,22 @@ private Q_SLOTS:
     {
         const QList<int> volumes { 100, 50, 0, 400 };
         for (int i = 0; i < volumes.size(); ++i) {
-            m_form->dropFiles({ path(u"three.wav"_s) });
-            QVERIFY(WindowWaits::adds(*m_form));
+            m_window->dropFiles({ path(u"three.wav"_s) });
+            QVERIFY(WindowWaits::adds(*m_window.form()));
             selectOnly(i);
             whenModal([this, volume = volumes[i]] {
-                auto *effect = m_form->findChild<TEffectFrm *>();
+                auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
                 effect->TrackBar1->setValue(volume);
                 effect->okBtn->click();
             });
-            m_form->effectBtnClick();
-            QCOMPARE(m_form->fileList().job(i).Volume, volumes[i]);
+            m_window->effectBtnClick();
+            QCOMPARE(m_window->fileList().job(i).Volume, volumes[i]);
         }
         convert();
         QStringList outputs;
         for (int i = 0; i < volumes.size(); ++i)
-            outputs << m_form->fileList().job(i).OutputPath;
+            outputs << m_window->fileList().job(i).OutputPath;
         QCOMPARE(QSet<QString>(outputs.begin(), outputs.end()).size(), 4);
 
         const double full = soxStat(outputs[0], u"RMS     amplitude"_s);

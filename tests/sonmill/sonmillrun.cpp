@@ -200,4 +200,27 @@ const QStringList &failureWords()
     return words;
 }
 
+QString probeRefusals(const QString &input, const QString &outputFolder, int rounds, int together)
+{
+    QProcessEnvironment env = environment();
+    env.insert(u"SONMILL_STALL_SECONDS"_s, u"3"_s); // a stalled run shows without a long wait
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<std::unique_ptr<QProcess>> probes;
+        for (int i = 0; i < together; ++i) {
+            auto &probe = probes.emplace_back(std::make_unique<QProcess>());
+            probe->setProcessEnvironment(env);
+            probe->setProcessChannelMode(QProcess::MergedChannels);
+            probe->start(sonmillPath(),
+                { u"qzv"_s, u"-y"_s, u"-i"_s, input, u"-t"_s, u"0.001"_s, outputFolder + u"/probe-%1.wav"_s.arg(i) });
+        }
+        for (const auto &probe : probes) {
+            const bool finished = probe->waitForFinished(30000);
+            const QString text = QString::fromUtf8(probe->readAll());
+            if (!finished || probe->exitCode() != 5 || !text.startsWith(u"Error: Unsupported"_s))
+                return u"round %1: %2"_s.arg(round).arg(finished ? text : u"no end"_s);
+        }
+    }
+    return {};
+}
+
 } // namespace SonmillRun

@@ -58,6 +58,12 @@ Result runRaw(const std::vector<std::string> &arguments, int timeoutMs = 60000);
 
 Media inspect(const QString &path);
 
+// Probes input as the window does, together probes at a time, rounds times over, with a
+// stall limit of a few seconds; returns the text of the first probe that was not refused at
+// once as unsupported input (exit status 5, "Error: Unsupported"), empty when all were.
+// outputFolder takes the probes' output names (none is ever written).
+QString probeRefusals(const QString &input, const QString &outputFolder, int rounds, int together = 3);
+
 // TestMedia::launch with this environment.
 bool make(const QString &description, const QString &file);
 

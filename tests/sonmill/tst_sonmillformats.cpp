@@ -296,6 +296,30 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(path(u"silent.mp3"_s)));
     }
 
+    // Video and no audio, in each container whose reader decodebin can plug while the
+    // reader's error gets lost (its streaming thread fails before the plugging is done): every
+    // probe is refused at once, many times over, three at a time, never after the stall limit.
+    void videoOnlyRefusedAtOnce_data()
+    {
+        QTest::addColumn<QString>("muxer");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("avi") << u"avimux"_s << u"video-only.avi"_s;
+        QTest::newRow("matroska") << u"matroskamux"_s << u"video-only.mkv"_s;
+        QTest::newRow("quicktime") << u"qtmux"_s << u"video-only.mov"_s;
+    }
+    void videoOnlyRefusedAtOnce()
+    {
+        QFETCH(QString, muxer);
+        QFETCH(QString, name);
+        const QString input = path(name);
+        QVERIFY(make(u"videotestsrc num-buffers=20 ! video/x-raw,width=64,height=48 ! jpegenc ! "_s + muxer
+                + u" ! filesink location=%1"_s,
+            input));
+        const QString failure = probeRefusals(input, m_dir.path(), 30);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY(noLeftovers(m_dir.path()));
+    }
+
     // -ss and -t cut to the sample: the clicks land exactly where they should.
     void trims_data()
     {

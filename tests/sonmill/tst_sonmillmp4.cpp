@@ -375,25 +375,8 @@ private Q_SLOTS:
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(data) == data.size());
         out.close();
 
-        QProcessEnvironment env = environment();
-        env.insert(u"SONMILL_STALL_SECONDS"_s, u"3"_s); // a stalled run shows without a long wait
-        constexpr int kRounds = 60;
-        constexpr int kTogether = 3;
-        for (int round = 0; round < kRounds; ++round) {
-            std::array<QProcess, kTogether> probes;
-            for (int i = 0; i < kTogether; ++i) {
-                probes[i].setProcessEnvironment(env);
-                probes[i].setProcessChannelMode(QProcess::MergedChannels);
-                probes[i].start(sonmillPath(),
-                    { u"qzv"_s, u"-y"_s, u"-i"_s, input, u"-t"_s, u"0.001"_s, path(u"no-index-%1.wav"_s.arg(i)) });
-            }
-            for (QProcess &probe : probes) {
-                QVERIFY(probe.waitForFinished(30000));
-                const QString text = QString::fromUtf8(probe.readAll());
-                QVERIFY2(probe.exitCode() == 5 && text.startsWith(u"Error: Unsupported"_s),
-                    qPrintable(u"round %1: %2"_s.arg(round).arg(text)));
-            }
-        }
+        const QString failure = probeRefusals(input, m_dir.path(), 60);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QVERIFY(noLeftovers(m_dir.path()));
     }
 };

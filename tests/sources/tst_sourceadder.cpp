@@ -8,6 +8,7 @@
 #include "profiles/privateprofile.h"
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
+#include "recordinglog.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,16 +46,6 @@ public:
     void rowAdded() override { events << u"row"_s; }
 };
 
-class Log : public LogSink
-{
-public:
-    QStringList appended;
-    void append(const QString &text, View view) override
-    {
-        appended << text + (view == View::Beginning ? u"@start"_s : u"@end"_s);
-    }
-};
-
 } // namespace
 
 class TestSourceAdder : public QObject
@@ -66,7 +57,7 @@ class TestSourceAdder : public QObject
     std::unique_ptr<FileList> m_list;
     FakeHost m_host;
     RecordingDialogs m_dialogs;
-    Log m_log;
+    RecordingLog m_log;
     std::unique_ptr<SourceAdder> m_adder;
     QString m_source;
 
@@ -90,7 +81,7 @@ private Q_SLOTS:
         m_host.folder = path(u"out"_s);
         QDir().mkpath(m_host.folder);
         m_dialogs = RecordingDialogs();
-        m_log = Log();
+        m_log = RecordingLog();
         const QString user = path(u"userprofile.ini"_s);
         m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
             SourcePaths { QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), user, path(u"TOLM"_s),
@@ -124,7 +115,9 @@ private Q_SLOTS:
         QCOMPARE(job.Volume, 100);
         QCOMPARE(QString(job.OutputPath), m_host.folder + u"/song.mp3"_s);
         QCOMPARE(m_host.events, QStringList({ u"switches:00"_s, u"row"_s }));
-        QCOMPARE(m_log.appended, QStringList({ u"Duration: 00:00:01.00\n@start"_s }));
+        QCOMPARE(m_log.entries.size(), 1);
+        QCOMPARE(m_log.entries.first().text, u"Duration: 00:00:01.00\n"_s);
+        QCOMPARE(m_log.entries.first().view, LogSink::View::Beginning);
         QVERIFY(QFileInfo(path(u"cache"_s)).isDir()); // made for the probe's scratch file
         QVERIFY(m_dialogs.calls.isEmpty());
     }
@@ -210,7 +203,7 @@ private Q_SLOTS:
         QCOMPARE(m.icon, DialogIcon::Information);
         QCOMPARE(m.buttons, DialogButtons::Yes);
         QCOMPARE(m.placement, DialogPlacement::ConfirmOffset);
-        QVERIFY(m_log.appended.first().contains(u"Unsupported"_s)); // the text still reaches the log
+        QVERIFY(m_log.entries.first().text.contains(u"Unsupported"_s)); // the text still reaches the log
         QVERIFY(m_host.events.isEmpty());
     }
 
@@ -228,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(m.caption, u"TOLM Audio Converter"_s);
         QCOMPARE(m.icon, DialogIcon::None);
         QCOMPARE(m.placement, DialogPlacement::ScreenCentre);
-        QVERIFY(m_log.appended.isEmpty());
+        QVERIFY(m_log.entries.isEmpty());
     }
 };
 

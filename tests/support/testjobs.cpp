@@ -23,4 +23,15 @@ TStartRecord mp3(const QString &source, const QString &output, const QString &le
     return job;
 }
 
+TStartRecord source(const QString &path, const QString &duration, const QString &start, const QString &length)
+{
+    TStartRecord job;
+    job.SourcePath = path;
+    job.Duration = duration;
+    job.StartTime = start;
+    job.Length = length.isEmpty() ? duration : length;
+    job.Volume = kUnchangedVolume;
+    return job;
+}
+
 } // namespace TestJobs

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Lists the C++ files under src/, siblings/ and tests/ that .clang-format would change, and
+# fails when there is one. With --fix it formats them in place instead.
+# Usage: scripts/check-format.sh [--fix] [FILE...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+command -v clang-format >/dev/null || { echo "clang-format is not installed" >&2; exit 2; }
+fix=0
+if [ "${1:-}" = --fix ]; then
+  fix=1
+  shift
+fi
+if [ $# -gt 0 ]; then
+  files=("$@")
+else
+  mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'siblings/*.cpp' 'siblings/*.h' 'tests/*.cpp' 'tests/*.h' \
+    'scripts/*.cpp')
+fi
+
+if [ "$fix" = 1 ]; then
+  clang-format -i --style=file "${files[@]}"
+  exit 0
+fi
+status=0
+for file in "${files[@]}"; do
+  if ! clang-format --style=file --dry-run -Werror "$file" >/dev/null 2>&1; then
+    echo "$file"
+    status=1
+  fi
+done
+exit $status
