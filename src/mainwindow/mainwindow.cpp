@@ -190,7 +190,9 @@ void TForm1::queueFinished()
     m_ui.list.setListButtonsEnabled(true);
     if (m_queue->wasAbandoned())
         return;
-    afterDoneBoxAction(); // the one call of the after-done action: it follows the batch's end
+    // The one call of the after-done action: once everyone has heard of the batch's end, so a
+    // box it shows never holds that news up.
+    QMetaObject::invokeMethod(this, &TForm1::afterDoneBoxAction, Qt::QueuedConnection);
 }
 
 void TForm1::afterDoneBoxAction()

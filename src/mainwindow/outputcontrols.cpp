@@ -61,7 +61,7 @@ void OutputControls::build(QWidget *panel, const QString &programFolder)
     progressEdit->setAlignment(Qt::AlignCenter);
     progressEdit->raise();
     stopAddBtn = named(new QToolButton(panel), u"stopAddBtn"_s, u"Stop adding"_s, u"Stop adding"_s);
-    stopAddBtn->setText(u"\u2715"_s);
+    stopAddBtn->setIcon(icon(u"stop"));
     stopAddBtn->setAutoRaise(true);
     stopAddBtn->setGeometry(ProgressBar1->geometry().right() - 24, 514, 24, 24);
     stopAddBtn->hide();

@@ -144,6 +144,10 @@ private Q_SLOTS:
             for (int item = 0; item < chooser->count(); ++item)
                 texts << chooser->itemText(item);
         texts.removeIf([](const QString &text) { return text.contains(u'<') || text.contains(u"00:00"_s); });
+        // "Simultaneous conversions" offers as many as the machine has processors; the manual
+        // names the first two and says how the list goes on.
+        static const QRegularExpression beyondTwo(u"^([3-9]|\\d\\d+) at once$"_s);
+        texts.removeIf([](const QString &text) { return beyondTwo.match(text).hasMatch(); });
         QVERIFY(texts.size() > 30);
         requireMentioned(texts, u"window texts"_s);
     }

@@ -164,7 +164,7 @@ private Q_SLOTS:
         row("afterDoneLabel", "QLabel", u"After  Done :"_s, {}, true, true);
         row("afterDoneBox", "QComboBox", u"No Action"_s, {}, true, true);
         row("simultaneousBox", "QComboBox", u"1 at once"_s, u"Simultaneous conversions"_s, true, true);
-        row("stopAddBtn", "QToolButton", u"\u2715"_s, u"Stop adding"_s, true, false);
+        row("stopAddBtn", "QToolButton", {}, u"Stop adding"_s, true, false);
         row("startButton", "PictureButton", {}, u"encoder"_s, false, true);
         row("ProgressBar1", "QProgressBar", {}, {}, true, true);
         row("progressEdit", "QLabel", u"Please   add   file(s)"_s, {}, true, true);

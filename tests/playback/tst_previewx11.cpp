@@ -12,6 +12,7 @@
 #include "testfiles.h"
 #include "testjobs.h"
 #include "testmedia.h"
+#include "windowwaits.h"
 #include "testwindow.h"
 #include "x11probe.h"
 
@@ -244,6 +245,7 @@ private Q_SLOTS:
         RecordingDialogs &dialogs = window.dialogs;
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.dropFiles({ media(u"ball.ogv"_s) });
+        QVERIFY(WindowWaits::adds(form));
         QCOMPARE(form.fileList().rowCount(), 1);
         form.controls().preview.previewBtn->click();
         QVERIFY2(dialogs.calls.isEmpty(), qPrintable(dialogs.messageTexts().join(u'\n')));
