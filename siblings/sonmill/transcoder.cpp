@@ -52,7 +52,7 @@ Transcoder::Transcoder(const Options &options, Console &console, std::chrono::mi
 
 std::optional<Failure> Transcoder::run()
 {
-    auto format = chooseOutputFormat(m_options.output, m_options.encoder);
+    auto format = chooseOutputFormat(m_options.output, m_options.encoder, m_options.copyAmongEncoders);
     if (auto *failure = std::get_if<Failure>(&format))
         return *failure;
     m_format = std::get<OutputFormat>(format);
@@ -203,8 +203,9 @@ std::optional<Failure> Transcoder::settleFormat()
         // FLAC keeps an input's 24 bits (lossless means lossless); 32-bit and float
         // inputs get 24 too, the most FLAC decoders take.
         m_settings.bits = resolution.isFloat ? 16 : std::min(resolution.bits, 24);
-    } else if (m_format.codec == Codec::Pcm16 && m_format.copy) {
-        // "copy" into WAV, AIFF or AU keeps the samples as the input has them.
+    } else if (m_format.keepsSampleFormat) {
+        // "copy" into WAV, AIFF or AU keeps the samples as the input has them, also when
+        // the profile's PCM encoder was named after it (a lossless profile's line).
         m_settings.bits = resolution.bits;
         m_settings.floatSamples = resolution.isFloat;
     }
