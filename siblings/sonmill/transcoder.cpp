@@ -289,7 +289,8 @@ std::optional<Failure> Transcoder::convert()
         const bool written = integers ? m_encoder->writeIntegers(block.integerFrames() + skip * channels, count)
                                       : m_encoder->write(block.frames() + skip * channels, count);
         if (!written)
-            return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
+            return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
+                                             : Failures::kEncode;
         m_outputFrames += count;
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
@@ -302,7 +303,8 @@ std::optional<Failure> Transcoder::convert()
 std::optional<Failure> Transcoder::finishOutput()
 {
     if (!m_encoder->finish())
-        return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
+        return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
+                                         : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
     // Tags the demuxers sent late (after the first audio) are part of the set by now.
