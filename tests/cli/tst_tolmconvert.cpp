@@ -410,6 +410,29 @@ private Q_SLOTS:
         QVERIFY2(found.text.contains(u"rate=(int)22050, channels=(int)1"_s), qPrintable(found.text));
     }
 
+    // A source named with 250 characters (254 bytes) converts, its output path far past 255
+    // characters; a second run's "(new)" output gives up the end of the base instead.
+    void longSourceName()
+    {
+        const QString stem = QString(242, u'x') + u"üüüü"_s;
+        const QString source = path(u"long-names/"_s + stem + u".wav"_s);
+        QVERIFY(tone(source, 2, u"wavenc"_s));
+        const QString out = path(u"long-names-out/"_s + QString(200, u'd'));
+        for (int runs = 0; runs < 2; ++runs) {
+            const Run run = convert({ u"-p"_s, u"mp3"_s, u"-o"_s, out, source });
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        }
+        QStringList expected { stem + u".mp3"_s, QString(242, u'x') + u"üü(new).mp3"_s };
+        QStringList written = QDir(out).entryList(QDir::Files);
+        expected.sort();
+        written.sort();
+        QCOMPARE(written, expected);
+        for (const QString &name : expected) {
+            const Discovered d = discover(out + u'/' + name);
+            QVERIFY2(qAbs(d.seconds - 2.0) < 0.1, qPrintable(d.text));
+        }
+    }
+
     // Live lines on a terminal, one plain line per file otherwise.
     void progressDisplay()
     {
