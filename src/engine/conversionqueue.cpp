@@ -86,6 +86,8 @@ void ConversionQueue::startRow(QueueRows::RowId id)
             job.Replace = {};
     const CommandLine command
         = BuildConversionCommand(job, [this, row](const QString &name) { m_rows.setDestination(row, name); });
+    // The row's own line before its transcoder text, once its output name is final.
+    m_log.append(ConversionLogHeader(job.SourcePath, job.OutputPath), LogSink::View::Newest);
 
     auto child = std::make_unique<ChildProcess>();
     if (!child->start(command)) {

@@ -42,3 +42,8 @@ bool ReportsFailure(const QString &text)
     }
     return false;
 }
+
+QString ConversionLogHeader(const QString &sourcePath, const QString &outputPath)
+{
+    return u"\nConverting \"%1\" to \"%2\"\n"_s.arg(sourcePath, outputPath);
+}

@@ -33,11 +33,13 @@ bool SourceAdder::AddSourceFile(const QString &sourcePath)
         return false;
     }
     ProbeVerdict verdict = JudgeProbeText(probe.text);
-    if (!probe.text.isEmpty())
-        m_log.append(probe.text, LogSink::View::Beginning);
     if (probe.timedOut)
         verdict.accepted = false; // a probe that never ends is no usable source
     if (!verdict.accepted) {
+        // The probe's text tells why a file was refused; an accepted file's would only bury
+        // the conversions' own text.
+        if (!probe.text.isEmpty())
+            m_log.append(probe.text, LogSink::View::Beginning);
         MessageRequest refusal = MessageRequest::confirmation(
             ProbeRefusedMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes);
         m_dialogs.showMessage(m_host.ownerWindow(), refusal);
