@@ -403,11 +403,28 @@ private Q_SLOTS:
         QVERIFY(listed.out.contains(u"Voice (*.mp3)  [user profile]\n"_s));
         QCOMPARE(listed.out.count(u"\n    "_s), 15);
 
+        // Without -o, the files go where the window converts into: ~/TOLM, made when missing.
+        QVERIFY(!QFileInfo::exists(m_home + u"/TOLM"_s) || QDir(m_home + u"/TOLM"_s).removeRecursively());
         const Run run = convert({ u"-p"_s, u"voice"_s, u"in/tone.wav"_s });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QString output = m_home + u"/Documents/TOLM/TOLM Audio Converter/tone.mp3"_s;
+        const QString output = m_home + u"/TOLM/tone.mp3"_s;
         const Discovered found = discover(output);
         QVERIFY2(found.text.contains(u"rate=(int)22050, channels=(int)1"_s), qPrintable(found.text));
+        QVERIFY(!QFileInfo::exists(m_home + u"/Documents/TOLM/TOLM Audio Converter/tone.mp3"_s));
+
+        // Where ~/TOLM cannot be a folder, the window's default output folder, as the window
+        // falls back to it.
+        QVERIFY(QDir(m_home + u"/TOLM"_s).removeRecursively());
+        QVERIFY(TestFiles::write(m_home + u"/TOLM"_s, "not a folder"));
+        const Run fallback = convert({ u"-p"_s, u"voice"_s, u"in/tone.wav"_s });
+        QFile::remove(m_home + u"/TOLM"_s);
+        QVERIFY2(fallback.exitCode == 0, qPrintable(fallback.err));
+        QVERIFY(QFileInfo::exists(m_home + u"/Documents/TOLM/TOLM Audio Converter/tone.mp3"_s));
+
+        // And the help says so.
+        const Run help = convert({ u"--help"_s });
+        QVERIFY2(help.out.contains(u"~/TOLM"_s), qPrintable(help.out));
+        QVERIFY(!help.out.contains(u"Default: the window's default output"_s));
     }
 
     // A source named with 250 characters (254 bytes) converts, its output path far past 255
