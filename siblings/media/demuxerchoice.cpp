@@ -138,11 +138,15 @@ void preferOwnDemuxers(GstElement *decodebin, const char *path)
     g_signal_connect(decodebin, "autoplug-sort", G_CALLBACK(onAutoplugSort), GINT_TO_POINTER(ownWav));
 }
 
-bool skipsParserAfterMp4(GstPad *pad, GstElementFactory *factory)
+bool skipsParserAfterMp4(GstPad *pad, GstCaps *caps, GstElementFactory *factory)
 {
     const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     if (!klass || !std::strstr(klass, "Parser"))
         return false;
+    int mpegVersion = 0;
+    if (mediaType(caps) != "audio/mpeg"
+        || !gst_structure_get_int(gst_caps_get_structure(caps, 0), "mpegversion", &mpegVersion) || mpegVersion == 1)
+        return false; // not AAC
     // decodebin hands out its own ghost pads, and may have put a multiqueue between the
     // demuxer and this pad: the demuxer is behind them.
     PadPtr current(GST_IS_GHOST_PAD(pad) ? gst_ghost_pad_get_target(GST_GHOST_PAD(pad)) : GST_PAD(gst_object_ref(pad)));

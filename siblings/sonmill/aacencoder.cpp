@@ -92,9 +92,9 @@ public:
             track.averageBitrate = static_cast<std::uint32_t>(kbps * 1000);
             track.expectedFrames = static_cast<std::size_t>(settings.expectedFrames / kFrameSamples + 2);
             if (!m_mp4Writer.open(path, track))
-                return Failures::kOutputCreate;
+                return withSystemError(Failures::kOutputCreate, m_mp4Writer.error());
         } else if (!m_file.open(path)) {
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, m_file.error());
         }
         return std::nullopt;
     }
@@ -135,6 +135,7 @@ public:
 
     std::uint64_t bytesWritten() const override { return m_mp4 ? m_mp4Writer.size() : m_file.size(); }
     bool outputFailed() const override { return m_mp4 ? m_mp4Writer.failed() : m_file.failed(); }
+    int outputError() const override { return m_mp4 ? m_mp4Writer.error() : m_file.error(); }
 
 private:
     bool encodePending()

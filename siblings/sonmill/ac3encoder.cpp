@@ -52,7 +52,7 @@ public:
         for (auto &channel : m_planar)
             channel.assign(kFrameSamples, 0.0f);
         if (!m_file.open(path))
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, m_file.error());
         return std::nullopt;
     }
 
@@ -94,6 +94,7 @@ public:
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
     bool outputFailed() const override { return m_file.failed(); }
+    int outputError() const override { return m_file.error(); }
 
 private:
     bool encodeFrame()

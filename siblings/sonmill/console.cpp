@@ -105,9 +105,17 @@ void writeErrorLineFromSignal(const Failure &failure)
     char line[256];
     std::size_t length = sizeof kPrefix - 1;
     std::memcpy(line, kPrefix, length);
-    const std::size_t reason = std::min(std::strlen(failure.reason), sizeof line - length - 1);
-    std::memcpy(line + length, failure.reason, reason);
-    length += reason;
+    const auto add = [&](const char *text) {
+        const std::size_t size = std::min(std::strlen(text), sizeof line - length - 1);
+        std::memcpy(line + length, text, size);
+        length += size;
+    };
+    add(failure.reason);
+    // The C library's untranslated description: fixed English words, never a path.
+    if (const char *system = failure.systemError ? ::strerrordesc_np(failure.systemError) : nullptr) {
+        add(": ");
+        add(system);
+    }
     line[length++] = '\n';
     writeAll(line, length);
 }

@@ -48,6 +48,8 @@ public:
     // After write() or finish() returned false: true when the output file refused the
     // bytes (a full disk, say), false when the encoder library itself failed.
     virtual bool outputFailed() const = 0;
+    // With outputFailed(): the system's error number, 0 when unknown.
+    virtual int outputError() const { return 0; }
 };
 
 // Hands interleaved frames to encodeChunk(frames, n) at most chunkFrames frames at a time, as

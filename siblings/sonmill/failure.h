@@ -3,7 +3,8 @@
 // Every way a run can fail, with its exit code and the fixed reason printed after "Error: ".
 // The reasons are constant text on purpose: a path, a tag or any other text from the user
 // or the input never reaches the console, so the words the window program looks for
-// cannot come from a file name. Each reason carries one of those words.
+// cannot come from a file name. Each reason carries one of those words. A failure of the
+// file system adds the system's own description of its error number (also fixed text).
 
 namespace sonmill {
 
@@ -26,7 +27,17 @@ struct Failure
 {
     ExitCode code;
     const char *reason;
+    // The system's error number behind it (a full disk, a folder without write permission),
+    // 0 when there is none: its fixed description follows the reason on the error line.
+    int systemError = 0;
 };
+
+// The failure with the system's reason for it; an unknown reason (0) stays unsaid.
+constexpr Failure withSystemError(Failure failure, int systemError)
+{
+    failure.systemError = systemError;
+    return failure;
+}
 
 namespace Failures {
 // Command line
@@ -45,8 +56,10 @@ inline constexpr Failure kQuality { ExitCode::CommandLine, "Incorrect quality fo
 
 // Encoder and output format
 inline constexpr Failure kUnknownEncoder { ExitCode::UnknownEncoder, "Unknown encoder" };
-inline constexpr Failure kUnknownFormat { ExitCode::CommandLine,
-    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac, .m4a or .ac3" };
+inline constexpr Failure kUnknownFormat {
+    ExitCode::CommandLine,
+    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac, .m4a or .ac3"
+};
 inline constexpr Failure kEncoderFormat { ExitCode::CommandLine, "Incorrect encoder for the output format" };
 inline constexpr Failure kEncoderRate { ExitCode::CommandLine, "Incorrect sample rate for this encoder" };
 inline constexpr Failure kEncoderChannels { ExitCode::CommandLine, "Incorrect channel count for this encoder" };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -26,6 +27,8 @@ public:
         m_file = std::fopen(path.c_str(), "wb");
         if (m_file)
             std::setvbuf(m_file, nullptr, _IOFBF, kBufferSize);
+        else
+            fail();
         return m_file != nullptr;
     }
 
@@ -34,7 +37,7 @@ public:
         if (size == 0 || m_failed)
             return !m_failed;
         if (std::fwrite(data, 1, size, m_file) != size)
-            m_failed = true;
+            fail();
         m_position += size;
         if (m_position > m_size)
             m_size = m_position;
@@ -54,34 +57,44 @@ public:
         if (m_failed)
             return;
         if (std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0) {
-            m_failed = true;
+            fail();
             return;
         }
         m_position = offset;
         write(data, size);
         if (std::fseek(m_file, 0, SEEK_END) != 0)
-            m_failed = true;
+            fail();
         m_position = m_size;
     }
 
     std::uint64_t size() const { return m_size; }
     bool failed() const { return m_failed; }
+    // The system's error number of the first failure (EIO when it gave none), 0 before one.
+    int error() const { return m_error; }
 
     // Closes the file; false if anything could not be written.
     bool close()
     {
         if (m_file && std::fclose(m_file) != 0)
-            m_failed = true;
+            fail();
         m_file = nullptr;
         return !m_failed;
     }
 
 private:
+    void fail()
+    {
+        if (!m_failed)
+            m_error = errno != 0 ? errno : EIO;
+        m_failed = true;
+    }
+
     static constexpr std::size_t kBufferSize = 64 * 1024;
     std::FILE *m_file = nullptr;
     std::uint64_t m_position = 0;
     std::uint64_t m_size = 0;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 } // namespace sonmill

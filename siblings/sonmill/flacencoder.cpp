@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <vector>
 
 namespace sonmill {
@@ -64,7 +65,7 @@ public:
         const FLAC__StreamEncoderInitStatus status
             = FLAC__stream_encoder_init_file(m_encoder, path.c_str(), &FlacEncoder::onProgress, this);
         if (status == FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR)
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, errno);
         if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK)
             return Failures::kEncode;
         m_samples.resize(kChunkFrames * static_cast<std::size_t>(m_channels));
@@ -76,7 +77,8 @@ public:
         const auto channels = static_cast<std::size_t>(m_channels);
         return writeInChunks(frames, count, m_channels, kChunkFrames, [&](const float *chunk, std::size_t n) {
             floatToInteger(chunk, m_samples.data(), n * channels, m_bits);
-            return FLAC__stream_encoder_process_interleaved(m_encoder, m_samples.data(), static_cast<unsigned>(n));
+            return noted(
+                FLAC__stream_encoder_process_interleaved(m_encoder, m_samples.data(), static_cast<unsigned>(n)));
         });
     }
 
@@ -87,7 +89,7 @@ public:
         const auto channels = static_cast<std::size_t>(m_channels);
         while (count > 0) {
             const std::size_t n = std::min(count, kChunkFrames);
-            if (!FLAC__stream_encoder_process_interleaved(m_encoder, frames, static_cast<unsigned>(n)))
+            if (!noted(FLAC__stream_encoder_process_interleaved(m_encoder, frames, static_cast<unsigned>(n))))
                 return false;
             frames += n * channels;
             count -= n;
@@ -98,7 +100,7 @@ public:
     bool finish() override
     {
         // Also rewrites STREAMINFO (length, MD5) and the seek table at the start.
-        return FLAC__stream_encoder_finish(m_encoder);
+        return noted(FLAC__stream_encoder_finish(m_encoder));
     }
 
     std::uint64_t bytesWritten() const override { return m_bytes; }
@@ -108,8 +110,17 @@ public:
         const FLAC__StreamEncoderState state = FLAC__stream_encoder_get_state(m_encoder);
         return state == FLAC__STREAM_ENCODER_CLIENT_ERROR || state == FLAC__STREAM_ENCODER_IO_ERROR;
     }
+    int outputError() const override { return m_error; }
 
 private:
+    // libFLAC writes the file itself: a refused write leaves its error number behind.
+    bool noted(FLAC__bool ok)
+    {
+        if (!ok && m_error == 0)
+            m_error = errno;
+        return ok;
+    }
+
     static void onProgress(
         const FLAC__StreamEncoder *, FLAC__uint64 bytes, FLAC__uint64, unsigned, unsigned, void *self)
     {
@@ -120,6 +131,7 @@ private:
     std::vector<FLAC__StreamMetadata *> m_metadata;
     std::vector<FLAC__int32> m_samples;
     std::uint64_t m_bytes = 0;
+    int m_error = 0;
     int m_channels = 0;
     int m_bits = 16;
 };

@@ -46,7 +46,7 @@ public:
             return Failures::kEncode;
         m_buffer.resize(kChunkFrames * 5 / 4 + 7200);
         if (!m_file.open(path))
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, m_file.error());
         return std::nullopt;
     }
 
@@ -76,6 +76,7 @@ public:
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
     bool outputFailed() const override { return m_file.failed(); }
+    int outputError() const override { return m_file.error(); }
 
 private:
     lame_t m_lame = nullptr;

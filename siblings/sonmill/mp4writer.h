@@ -35,6 +35,7 @@ public:
 
     std::uint64_t size() const { return m_file.size(); }
     bool failed() const { return m_file.failed(); }
+    int error() const { return m_file.error(); }
 
 private:
     // Writes the final size into the 'mdat' header, in its 64-bit form past 4 GiB.

@@ -130,6 +130,7 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
     }
     case Key::Codec:
         options.encoder = std::string(value);
+        options.copyAmongEncoders = options.copyAmongEncoders || value == "copy";
         return std::nullopt;
     case Key::Bitrate:
         options.bitrateKbps = parseBitrate(value);
@@ -267,7 +268,8 @@ Usage:
                  flac                FLAC (.flac), 24 bits for inputs of more than 16
                  aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)
                  pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the
-                                     one the container defines)
+                                     one the container defines); after an earlier
+                                     -acodec copy, PCM as the input has it (below)
                  copy                keep the audio as the input has it: an MP3, MP2,
                                      AAC or Vorbis stream goes into .mp3, .mp2, .aac,
                                      .m4a or .ogg undecoded (a range cut to the frame;

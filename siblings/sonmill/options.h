@@ -25,6 +25,10 @@ struct Options
     double volumePercent = 100.0; // -vol
     std::optional<int> sampleRate; // -ar
     std::optional<std::string> encoder; // -acodec, the last one given
+    // "copy" was one of the -acodec values, even if a later one counts: the program's
+    // lossless line gives "copy" and then the profile's encoder, and a PCM output then
+    // keeps the input's samples.
+    bool copyAmongEncoders = false;
     std::optional<int> bitrateKbps; // -ab
     std::optional<double> quality; // -qscale
     std::optional<int> channels; // -ac

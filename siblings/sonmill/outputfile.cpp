@@ -72,7 +72,7 @@ std::optional<Failure> TemporaryOutput::create(const std::string &finalPath, boo
     m_overwrite = overwrite;
     std::string pattern = folderOf(finalPath) + "/.sonmill-XXXXXX.part";
     if (pattern.size() >= sizeof g_cleanupPath)
-        return Failures::kOutputCreate;
+        return withSystemError(Failures::kOutputCreate, ENAMETOOLONG);
 
     // The name is made in the handlers' own buffer, armed before the file exists, so no
     // moment passes in which a signal would leave the file behind.
@@ -80,8 +80,9 @@ std::optional<Failure> TemporaryOutput::create(const std::string &finalPath, boo
     g_cleanupArmed = true;
     const int fd = ::mkostemps(g_cleanupPath, 5, O_CLOEXEC);
     if (fd < 0) {
+        const int error = errno;
         g_cleanupArmed = false;
-        return Failures::kOutputCreate;
+        return withSystemError(Failures::kOutputCreate, error);
     }
     ::close(fd);
     m_temporary = g_cleanupPath;
@@ -111,9 +112,9 @@ std::optional<Failure> TemporaryOutput::commit()
         }
     }
     if (result != 0) {
-        const bool exists = errno == EEXIST;
+        const int error = errno;
         discard();
-        return exists ? Failures::kOutputExists : Failures::kWrite;
+        return error == EEXIST ? Failures::kOutputExists : withSystemError(Failures::kWrite, error);
     }
     g_cleanupArmed = false;
     m_temporary.clear();

@@ -129,7 +129,7 @@ std::optional<Codec> codecForEncoderName(std::string_view name)
 }
 
 std::variant<OutputFormat, Failure> chooseOutputFormat(
-    std::string_view outputPath, const std::optional<std::string> &encoder)
+    std::string_view outputPath, const std::optional<std::string> &encoder, bool copyAmongEncoders)
 {
     const bool copy = encoder && *encoder == EncoderNames::kCopy;
     std::optional<Codec> codec;
@@ -148,6 +148,7 @@ std::variant<OutputFormat, Failure> chooseOutputFormat(
     OutputFormat format { entry->container, codec.value_or(entry->defaultCodec), copy };
     if (!holds(format.container, format.codec))
         return Failures::kEncoderFormat;
+    format.keepsSampleFormat = format.codec == Codec::Pcm16 && (copy || copyAmongEncoders);
     return format;
 }
 

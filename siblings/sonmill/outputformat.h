@@ -21,6 +21,9 @@ struct OutputFormat
     Container container;
     Codec codec;
     bool copy = false; // -acodec copy: keep the input's audio where the container can hold it
+    // WAV, AIFF or AU with "copy" among the -acodec values: the samples keep the input's
+    // integer size or float rather than becoming 16-bit.
+    bool keepsSampleFormat = false;
 };
 
 // What an encoder can take; rates are listed when only some are allowed.
@@ -38,9 +41,10 @@ CodecLimits limitsOf(Codec codec);
 // encoder here (and for names outside the table).
 std::optional<Codec> codecForEncoderName(std::string_view name);
 
-// Settles format from the output name and the last -acodec value (if any).
+// Settles format from the output name and the last -acodec value (if any);
+// copyAmongEncoders: an earlier -acodec value was "copy".
 std::variant<OutputFormat, Failure> chooseOutputFormat(
-    std::string_view outputPath, const std::optional<std::string> &encoder);
+    std::string_view outputPath, const std::optional<std::string> &encoder, bool copyAmongEncoders = false);
 
 // The rate the encoder writes: the asked one if it can, else refused (asked) or the
 // nearest it can (the input's own rate).

@@ -100,7 +100,7 @@ public:
             m_bits = 24;
         m_bytesPerSample = static_cast<std::size_t>(m_bits / 8);
         if (!m_file.open(path))
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, m_file.error());
         const Header header = makeHeader(0);
         m_file.write(header.data().data(), header.data().size());
         m_integers.resize(kChunkFrames * static_cast<std::size_t>(m_channels));
@@ -131,6 +131,7 @@ public:
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
     bool outputFailed() const override { return m_file.failed(); }
+    int outputError() const override { return m_file.error(); }
 
 private:
     Header makeHeader(std::uint64_t dataBytes) const

@@ -180,7 +180,7 @@ gboolean Source::onAutoplugContinue(GstElement *, GstPad *, GstCaps *caps, gpoin
 int Source::onAutoplugSelect(GstElement *, GstPad *pad, GstCaps *caps, GstElementFactory *factory, gpointer data)
 {
     enum { kTry = 0, kExpose = 1, kSkip = 2 }; // decodebin's GstAutoplugSelectResult
-    if (media::skipsParserAfterMp4(pad, factory))
+    if (media::skipsParserAfterMp4(pad, caps, factory))
         return kSkip;
     const char *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     const std::string_view kind = klass ? klass : "";

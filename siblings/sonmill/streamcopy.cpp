@@ -2,10 +2,27 @@
 
 #include "sonmill/outputfile.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace sonmill {
 namespace {
+
+// The error number behind a file sink's failure, where its error code tells one; the
+// message's own text is left out (it names the file).
+int systemErrorOf(GstMessage *message)
+{
+    GError *parsed = nullptr;
+    gst_message_parse_error(message, &parsed, nullptr);
+    const media::ErrorPtr error(parsed);
+    if (!error || error->domain != GST_RESOURCE_ERROR)
+        return 0;
+    if (error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT)
+        return ENOSPC;
+    if (error->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED)
+        return EACCES;
+    return 0;
+}
 
 constexpr GstClockTime kPollInterval = 100 * GST_MSECOND;
 
@@ -128,8 +145,8 @@ std::optional<Failure> StreamCopy::run(const std::string &input, const std::stri
         if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS)
             return std::nullopt;
         if (message) {
-            if (GST_MESSAGE_SRC(message.get()) == GST_OBJECT(sink.get()))
-                return Failures::kWrite; // the output refused the bytes (a full disk, say)
+            if (GST_MESSAGE_SRC(message.get()) == GST_OBJECT(sink.get())) // the output refused the bytes
+                return withSystemError(Failures::kWrite, systemErrorOf(message.get()));
             return m_linked ? Failures::kDecode : Failures::kInputUnsupported;
         }
         if (m_pastStop && !endSent) {

@@ -53,7 +53,7 @@ Transcoder::Transcoder(const Options &options, Console &console, std::chrono::mi
 
 std::optional<Failure> Transcoder::run()
 {
-    auto format = chooseOutputFormat(m_options.output, m_options.encoder);
+    auto format = chooseOutputFormat(m_options.output, m_options.encoder, m_options.copyAmongEncoders);
     if (auto *failure = std::get_if<Failure>(&format))
         return *failure;
     m_format = std::get<OutputFormat>(format);
@@ -219,8 +219,9 @@ std::optional<Failure> Transcoder::settleFormat()
         // FLAC keeps an input's 24 bits (lossless means lossless); 32-bit and float
         // inputs get 24 too, the most FLAC decoders take.
         m_settings.bits = resolution.isFloat ? 16 : std::min(resolution.bits, 24);
-    } else if (m_format.codec == Codec::Pcm16 && m_format.copy) {
-        // "copy" into WAV, AIFF or AU keeps the samples as the input has them.
+    } else if (m_format.keepsSampleFormat) {
+        // "copy" into WAV, AIFF or AU keeps the samples as the input has them, also when
+        // the profile's PCM encoder was named after it (a lossless profile's line).
         m_settings.bits = resolution.bits;
         m_settings.floatSamples = resolution.isFloat;
     }
@@ -308,7 +309,8 @@ std::optional<Failure> Transcoder::convert()
         const bool written = integers ? m_encoder->writeIntegers(block.integerFrames() + skip * channels, count)
                                       : m_encoder->write(block.frames() + skip * channels, count);
         if (!written)
-            return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
+            return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
+                                             : Failures::kEncode;
         m_outputFrames += count;
         taken += count;
         m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
@@ -321,7 +323,8 @@ std::optional<Failure> Transcoder::convert()
 std::optional<Failure> Transcoder::finishOutput()
 {
     if (!m_encoder->finish())
-        return m_encoder->outputFailed() ? Failures::kWrite : Failures::kEncode;
+        return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
+                                         : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
     if (auto failure = writeTags(m_output.path(), m_format.container, outputTags(true)))

@@ -54,7 +54,7 @@ public:
             return Failures::kEncode;
         m_buffer.resize(kChunkFrames * 2 + 16384);
         if (!m_file.open(path))
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, m_file.error());
         return std::nullopt;
     }
 
@@ -75,6 +75,7 @@ public:
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
     bool outputFailed() const override { return m_file.failed(); }
+    int outputError() const override { return m_file.error(); }
 
 private:
     twolame_options *m_options = nullptr;

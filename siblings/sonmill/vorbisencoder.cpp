@@ -50,7 +50,7 @@ public:
         ogg_stream_init(&m_stream, static_cast<int>(random() & 0x7FFFFFFF));
         m_started = true;
         if (!m_file.open(path))
-            return Failures::kOutputCreate;
+            return withSystemError(Failures::kOutputCreate, m_file.error());
 
         ogg_packet identification, comments, codebooks;
         vorbis_analysis_headerout(&m_dsp, &m_comment, &identification, &comments, &codebooks);
@@ -98,6 +98,7 @@ public:
 
     std::uint64_t bytesWritten() const override { return m_file.size(); }
     bool outputFailed() const override { return m_file.failed(); }
+    int outputError() const override { return m_file.error(); }
 
 private:
     // -ab gives a nominal rate: libvorbis's average-bit-rate set-up with its hard rate

@@ -5,6 +5,7 @@
 #include "cli/leftovers.h"
 #include "cli/progressview.h"
 #include "core/conversionfailure.h"
+#include "core/filenamefit.h"
 #include "core/logsink.h"
 #include "core/programtexts.h"
 #include "core/replacemark.h"
@@ -187,9 +188,10 @@ void BatchRun::settleOutputs()
             continue;
         const QString name = DestinationName(QFileInfo(item.source.path).fileName(), item.job.Extension);
         const QString path = names.reserve(item.source.outputFolder, name, item.job.Extension);
-        // The record holds 255 characters; a longer path would lose its extension or more.
-        if (path.size() > FixedText<255>::kCapacity) {
-            endItem(item, BatchItem::State::Failed, u"the output path is longer than 255 characters: "_s + path);
+        // Names are shortened to fit; a folder deep enough to pass a whole path's size is not.
+        if (FileSystemBytes(path) > kMaxPathBytes) {
+            endItem(item, BatchItem::State::Failed,
+                u"the output path is longer than %1 bytes: "_s.arg(kMaxPathBytes) + path);
             continue;
         }
         item.job.OutputPath = path;

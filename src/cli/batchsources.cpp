@@ -99,12 +99,9 @@ QString OutputNames::reserve(const QString &folder, const QString &name, const Q
     const bool replaceable
         = m_rule == ClashRule::Overwrite && !m_reserved.contains(path) && !isSource(path) && !QFileInfo(path).isDir();
     if (!replaceable) {
-        QString free = FreeDestinationName(folder, name, extension);
         // Names this run gives out count as taken too, though their files are not written yet.
-        while (m_reserved.contains(JoinFolder(folder, free))) {
-            const QString stem = free.endsWith(extension) ? free.chopped(extension.size()) : free;
-            free = FreeDestinationName(folder, stem + u"(new)"_s + extension, extension);
-        }
+        const QString free = FreeDestinationName(
+            folder, name, extension, [this](const QString &candidate) { return m_reserved.contains(candidate); });
         path = JoinFolder(folder, free);
     }
     m_reserved.insert(path);

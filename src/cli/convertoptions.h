@@ -21,7 +21,7 @@ struct ConvertOptions
     std::optional<int> rate; // Hz
     std::optional<int> channels; // 1, 2 or 6
     std::optional<int> bitrate; // kbit/s
-    QString outputFolder; // empty for the window's default output folder
+    QString outputFolder; // empty for the folder the window converts into
     std::optional<int> start; // seconds
     std::optional<int> end; // seconds
     std::optional<int> length; // seconds

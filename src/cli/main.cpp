@@ -64,7 +64,8 @@ int main(int argc, char *argv[])
     // profiles.
     const QString programFolder = QCoreApplication::applicationDirPath();
     ConsoleDialogs dialogs;
-    const WorkingFolders folders = ResolveWorkingFolders(StartupEnvironment::fromSystem(programFolder), dialogs);
+    const StartupEnvironment environment = StartupEnvironment::fromSystem(programFolder);
+    const WorkingFolders folders = ResolveWorkingFolders(environment, dialogs);
     const QString userProfilePath
         = folders.profileFolder.isEmpty() ? QString() : folders.profileFolder + u'/' + kUserProfileFileName;
     const ProfileChoice profiles = ProfileChoice::load(programFolder, userProfilePath);
@@ -82,8 +83,11 @@ int main(int argc, char *argv[])
     if (const QString refused = ApplyProfileOptions(job, *profile, options); !refused.isEmpty())
         return badCommandLine(refused);
 
-    const QString outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(
-        options.outputFolder.isEmpty() ? folders.defaultOutputFolder : options.outputFolder));
+    // Without -o, the folder the window converts into.
+    const QString outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(options.outputFolder.isEmpty()
+            ? DestinationWithoutChoice(
+                InitialDestinationFolder(environment.homeFolder), folders.defaultOutputFolder, !options.dryRun)
+            : options.outputFolder));
     if (QFileInfo::exists(outputFolder) && !QFileInfo(outputFolder).isDir())
         return badCommandLine(u"the output \"%1\" is a file, not a folder"_s.arg(outputFolder));
 

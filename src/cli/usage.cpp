@@ -47,8 +47,9 @@ QList<Option> options()
             u"--rate, --channels and --bitrate are refused for lossless profiles, and --bitrate for profiles "
             u"without a bit-rate choice, as in the window."_s },
         { u"-o, --output"_s, u"DIR"_s,
-            u"Folder for the converted files, created when missing. Default: the window's default output "
-            u"folder (Documents/TOLM/TOLM Audio Converter)."_s },
+            u"Folder for the converted files, created when missing. Default: the folder the window converts "
+            u"into when it starts, TOLM in the home folder (~/TOLM); where that cannot be made, the window's "
+            u"default output folder (Documents/TOLM/TOLM Audio Converter)."_s },
         { u"--start"_s, u"T"_s,
             u"Convert from T on; T is a time code hh:mm:ss or whole seconds. A file shorter than T fails."_s },
         { u"--end"_s, u"T"_s, u"Convert up to T (at most to the file's end)."_s },

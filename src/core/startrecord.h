@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/filenamefit.h"
 #include "core/fixedtext.h"
 #include "core/replacemark.h"
 #include "core/timecode.h"
@@ -27,7 +28,9 @@ struct TStartRecord
     FixedText<10> AudioCodec; // encoder name, e.g. "mp3"
     FixedText<10> Bitrate; // e.g. "128 kbps"; empty for lossless profiles
     qint32 Volume = 0; // percent, 100 meaning unchanged
-    FixedText<255> OutputPath; // destination folder + "/" + name + Extension
+    // destination folder + "/" + name + Extension: a whole Linux path (its name, of at most
+    // 255 bytes, is shortened where it is made, see core/filenamefit.h)
+    FixedText<kMaxPathBytes> OutputPath;
     // For a file added with its folder: its folder relative to the added folder's parent
     // ("Album One/CD2"), kept below the destination; empty for a file added by itself.
     QString RelativeFolder;

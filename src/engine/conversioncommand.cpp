@@ -1,5 +1,6 @@
 #include "engine/conversioncommand.h"
 
+#include "core/filenamefit.h"
 #include "core/siblingcommands.h"
 #include "core/timecode.h"
 
@@ -13,40 +14,37 @@ namespace Opt = TranscoderOption;
 namespace {
 
 constexpr int kCollisionWaitMs = 10;
-constexpr auto kCollisionSuffix = u"-1";
+constexpr QStringView kCollisionSuffix = u"-1";
 
-// Next name to try for a taken output path: "-1" before the extension. Should that no
-// longer fit the record's 255 characters, the file name (never the folder or the
-// extension) is shortened and counted instead, so the search always ends and the
-// extension, which decides the output format, is always kept.
-QString nextOutputCandidate(const QString &taken, const QString &extension, int &overflowCount)
+// The name to try after `marks` collisions: "-1" before the extension once per collision
+// (song-1.mp3, song-1-1.mp3 ...). A name that would pass a file name's 255 bytes gives up
+// the end of its base, never the marks or the extension, which decides the output format.
+// Empty when the marks alone leave no room.
+QString outputCandidate(const QString &folder, const QString &base, int marks, const QString &extension)
 {
-    const QString base = taken.endsWith(extension) ? taken.chopped(extension.size()) : taken;
-    const QString candidate = base + kCollisionSuffix + extension;
-    constexpr int kCapacity = FixedText<255>::kCapacity;
-    if (candidate.size() <= kCapacity)
-        return candidate;
-
-    const QString suffix = u"-"_s + QString::number(++overflowCount);
-    const qsizetype folderEnd = base.lastIndexOf(u'/') + 1;
-    const qsizetype room = kCapacity - extension.size() - suffix.size();
-    if (room <= folderEnd)
-        return {}; // the folder alone leaves no room for a file name
-    return base.left(room) + suffix + extension;
+    const QString name = FitFileName(base, kCollisionSuffix.toString().repeated(marks) + extension);
+    return name.isEmpty() ? QString() : folder + name;
 }
 
 // Step 10 of the command: make the output name free before the child writes to it.
 void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged, const OutputTaken &isTaken)
 {
-    const auto taken = [&isTaken](const QString &path) { return isTaken && isTaken(path); };
+    const auto runningRowWrites = [&isTaken](const QString &path) { return isTaken && isTaken(path); };
     // A file the user agreed to replace stays taken: the transcoder's -y renames the finished
     // output over it. Never the job's own source, nor a name another running row writes.
-    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath) && !taken(job.OutputPath))
+    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath)
+        && !runningRowWrites(job.OutputPath))
         return;
-    int overflowCount = 0;
+    const QString taken = job.OutputPath;
+    const qsizetype nameStart = taken.lastIndexOf(u'/') + 1;
+    const QString folder = taken.left(nameStart);
+    const QString name = taken.mid(nameStart);
+    const QString extension = job.Extension;
+    const QString base = name.endsWith(extension) ? name.chopped(extension.size()) : name;
+    int marks = 0;
     QSet<QString> tried;
-    while (QFileInfo::exists(job.OutputPath) || taken(job.OutputPath)) {
-        const QString next = nextOutputCandidate(job.OutputPath, job.Extension, overflowCount);
+    while (QFileInfo::exists(job.OutputPath) || runningRowWrites(job.OutputPath)) {
+        const QString next = outputCandidate(folder, base, ++marks, extension);
         if (next.isEmpty() || tried.contains(next))
             return;
         tried.insert(next);

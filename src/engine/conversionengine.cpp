@@ -32,12 +32,6 @@ int lengthSeconds(const QString &length)
     }
 }
 
-// The line that opens a row's text in the log when several rows convert at once.
-QString rowHeading(const TStartRecord &job)
-{
-    return u"\n==== %1 -> %2\n"_s.arg(QFileInfo(job.SourcePath).fileName(), QFileInfo(job.OutputPath).fileName());
-}
-
 } // namespace
 
 ConversionEngine::ConversionEngine(QueueRows &rows, LogSink &log, QObject *parent)
@@ -183,6 +177,10 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
         job, [this, id](const QString &name) { m_rows.setDestination(m_rows.rowOfId(id), name); },
         [this](const QString &path) { return isTakenByRunningRow(path); });
 
+    // One at a time, the row's own line goes before its transcoder text as it arrives; with
+    // several, it heads the row's whole text once the row has ended.
+    if (m_simultaneous == 1 && m_runs.empty())
+        m_log.append(ConversionLogHeader(job.SourcePath, job.OutputPath), LogSink::View::Newest);
     auto child = std::make_unique<ChildProcess>();
     if (!child->start(command)) {
         // The row keeps its status; a later row's end sets convFinished again.
@@ -192,7 +190,9 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     // A child's end is acted on at once rather than at the next tick, so no slot stands idle.
     connect(child.get(), &ChildProcess::finished, this, &ConversionEngine::tick, Qt::QueuedConnection);
     m_convSeconds = lengthSeconds(job.Length);
+    const bool headed = m_simultaneous == 1 && m_runs.empty();
     m_runs.push_back(std::make_unique<RowConversion>(id, std::move(child), m_convSeconds, job.OutputPath));
+    m_runs.back()->setLogHeading(job.SourcePath, headed);
     Q_EMIT rowStarted(row, m_convSeconds);
     if (m_simultaneous == 1)
         Q_EMIT progressChanged(0);
@@ -226,7 +226,7 @@ void ConversionEngine::follow(RowConversion &run)
 {
     const RowConversion::Reading reading = run.read();
     const bool alone = m_simultaneous == 1 && m_runs.size() == 1;
-    if (!reading.text.isEmpty() && alone)
+    if (!reading.text.isEmpty() && run.headedInLog())
         m_log.append(reading.text, LogSink::View::Newest);
     const int row = m_rows.rowOfId(run.id());
     if (reading.position) {
@@ -243,22 +243,20 @@ void ConversionEngine::follow(RowConversion &run)
         Q_EMIT progressChanged(100);
     if (reading.verdict == RowConversion::Verdict::Running)
         return;
-    if (!reading.reason.isEmpty() && alone)
+    if (!reading.reason.isEmpty() && run.headedInLog())
         m_log.append(u"\n"_s + reading.reason + u"\n"_s, LogSink::View::Newest);
     endRun(run, reading.verdict == RowConversion::Verdict::Converted, reading.reason);
 }
 
 void ConversionEngine::endRun(RowConversion &run, bool converted, const QString &why)
 {
-    const bool alone = m_simultaneous == 1 && m_runs.size() == 1;
     const QueueRows::RowId id = run.id();
     const int row = m_rows.rowOfId(id);
     const QString text = run.text();
-    if (!alone) {
-        // Several at once: the row's whole text in one piece, under a line naming it.
-        const TStartRecord &job = row >= 0 ? m_rows.job(row) : TStartRecord();
-        QString block = rowHeading(job) + text;
-        if (!why.isEmpty() && !alone)
+    if (!run.headedInLog()) {
+        // Several at once: the row's whole text in one piece, under the line naming it.
+        QString block = ConversionLogHeader(run.sourcePath(), run.outputPath()) + text;
+        if (!why.isEmpty())
             block += u"\n"_s + why + u"\n"_s;
         m_log.append(block, LogSink::View::Newest);
     }

@@ -25,6 +25,15 @@ public:
     int totalSeconds() const { return m_totalSeconds; }
     int position() const { return m_position; }
     const QString &outputPath() const { return m_outputPath; }
+    const QString &sourcePath() const { return m_sourcePath; }
+    // Whether the row's own line went to the log when it started (one row at a time), so its
+    // text follows as it arrives; otherwise the text is written whole at its end.
+    void setLogHeading(const QString &sourcePath, bool headedInLog)
+    {
+        m_sourcePath = sourcePath;
+        m_headedInLog = headedInLog;
+    }
+    bool headedInLog() const { return m_headedInLog; }
     // Everything the transcoder wrote so far (kept for a log written in one piece).
     const QString &text() const { return m_text; }
 
@@ -49,6 +58,8 @@ private:
     std::unique_ptr<ChildProcess> m_child;
     int m_totalSeconds;
     QString m_outputPath;
+    QString m_sourcePath;
+    bool m_headedInLog = false;
     TranscoderLines m_lines;
     QString m_text;
     int m_position = 0;

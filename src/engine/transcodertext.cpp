@@ -82,3 +82,8 @@ QString FailureReason(const QString &text)
     }
     return {};
 }
+
+QString ConversionLogHeader(const QString &sourcePath, const QString &outputPath)
+{
+    return u"\nConverting \"%1\" to \"%2\"\n"_s.arg(sourcePath, outputPath);
+}

@@ -45,3 +45,9 @@ public:
 private:
     QString m_pending;
 };
+
+// The window's own line in the log before a row's transcoder text: which source converts
+// into which output file (whole paths). On a line of its own, after an empty one that
+// sets each row's text apart. It only goes to the log: the words above are never looked for
+// in it, so a file named "global" or "Error" cannot end a row.
+QString ConversionLogHeader(const QString &sourcePath, const QString &outputPath);

@@ -40,7 +40,7 @@ ProgramState PrepareProgramState(const StartupEnvironment &environment, Dialogs 
             state.userProfileNames = PrivateProfile::sectionNames(state.userProfilePath);
     }
 
-    state.initialDestination = QDir::cleanPath(environment.homeFolder) + u'/' + kProductFolderName;
+    state.initialDestination = InitialDestinationFolder(environment.homeFolder);
 
     if (haveProfileFolder) {
         if (!QFile::exists(state.destinationHistoryPath))

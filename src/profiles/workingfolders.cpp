@@ -14,6 +14,18 @@ QString StartupText::userFolderFailed(const QString &userName)
     return u"Can't create directory  \\"_s + userName + u" !"_s;
 }
 
+QString InitialDestinationFolder(const QString &homeFolder)
+{
+    return QDir::cleanPath(homeFolder) + u'/' + kProductFolderName;
+}
+
+QString DestinationWithoutChoice(const QString &initialDestination, const QString &defaultOutputFolder, bool mayCreate)
+{
+    if (!mayCreate || QFileInfo(initialDestination).isDir() || QDir().mkdir(initialDestination))
+        return initialDestination;
+    return defaultOutputFolder;
+}
+
 StartupEnvironment StartupEnvironment::fromSystem(const QString &programFolder)
 {
     StartupEnvironment environment;

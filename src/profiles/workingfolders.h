@@ -30,6 +30,15 @@ inline constexpr QStringView kProductFolderName = u"TOLM";
 inline constexpr QStringView kProgramFolderName = u"TOLM Audio Converter";
 inline constexpr QStringView kProfileFolderName = u"profile";
 
+// The folder the window's Destination starts at, <home>/TOLM: where it converts into unless
+// the user picks another. tolm-convert writes there too when no -o is given.
+QString InitialDestinationFolder(const QString &homeFolder);
+
+// Where a conversion goes when the user chose no folder: the initial destination, made when
+// missing (one level, as the window makes it), or the default output folder when it cannot
+// be; with mayCreate false nothing is made and the initial destination is taken as it is.
+QString DestinationWithoutChoice(const QString &initialDestination, const QString &defaultOutputFolder, bool mayCreate);
+
 struct WorkingFolders
 {
     QString defaultOutputFolder;

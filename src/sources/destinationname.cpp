@@ -1,6 +1,7 @@
 #include "sources/destinationname.h"
 
 #include "core/startrecord.h"
+#include "core/filenamefit.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -17,15 +18,26 @@ QString JoinFolder(const QString &folder, const QString &name)
 QString DestinationName(const QString &sourceFileName, const QString &extension)
 {
     const qsizetype dot = sourceFileName.lastIndexOf(u'.');
-    return (dot < 0 ? sourceFileName : sourceFileName.left(dot)) + extension;
+    const QString stem = dot < 0 ? sourceFileName : sourceFileName.left(dot);
+    const QString fitted = FitFileName(stem, extension);
+    return fitted.isEmpty() ? stem + extension : fitted; // an extension past 255 bytes: the system refuses it
 }
 
-QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension)
+QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension,
+    const std::function<bool(const QString &path)> &alsoTaken)
 {
+    const auto taken = [&](const QString &path) { return QFileInfo::exists(path) || (alsoTaken && alsoTaken(path)); };
+    // The marks are counted on the name as given, so that shortening it for a longer run of
+    // marks never cuts an earlier mark away.
+    const QString stem = name.endsWith(extension) ? name.chopped(extension.size()) : name;
     QString free = name;
-    while (QFileInfo::exists(JoinFolder(folder, free))) {
-        const QString stem = free.endsWith(extension) ? free.chopped(extension.size()) : free;
-        free = stem + u"(new)"_s + extension;
+    QString marks;
+    while (taken(JoinFolder(folder, free))) {
+        marks += u"(new)"_s;
+        const QString next = FitFileName(stem, marks + extension);
+        if (next.isEmpty())
+            break; // the marks alone pass a name's size: the taken name stays, and its row fails
+        free = next;
         QThread::msleep(10);
     }
     return free;

@@ -2,18 +2,24 @@
 
 #include <QString>
 
+#include <functional>
+
 struct TStartRecord;
 
 // Folder + "/" + name; the separator is left out when the folder already ends in one.
 QString JoinFolder(const QString &folder, const QString &name);
 
 // The source's file name with its extension (from the last dot) replaced by the output
-// extension (which carries its dot); a name without a dot gets the extension appended.
+// extension (which carries its dot); a name without a dot gets the extension appended. A
+// name that would pass a file name's 255 bytes is shortened before the extension.
 QString DestinationName(const QString &sourceFileName, const QString &extension);
 
 // While a file of that name exists in the folder, "(new)" goes before the extension again
 // (song.mp3, song(new).mp3, song(new)(new).mp3 ...), 10 ms apart. Only files on disk count.
-QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension);
+// A long name gives up the end of its base to the marks, never the marks or the extension.
+// alsoTaken (if given) names paths that count as taken though no file is there yet.
+QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension,
+    const std::function<bool(const QString &path)> &alsoTaken = {});
 
 // The folder a row's output goes to: the destination folder, then the row's own sub-folders
 // when it was added with its folder.

@@ -1,6 +1,6 @@
 #include "sources/namecommit.h"
 
-#include "core/fixedtext.h"
+#include "core/filenamefit.h"
 #include "platform/dialogs.h"
 #include "sources/destinationname.h"
 
@@ -14,18 +14,12 @@ namespace {
 constexpr QStringView kRewriteQuestion = u"File exists,rewrite?";
 constexpr QStringView kNewMark = u"(new)";
 constexpr int kRetryWaitMs = 10;
-constexpr int kOutputPathCapacity = FixedText<255>::kCapacity;
-
-// base + "(new)" * count + extension, the base shortened when the whole path would pass the
-// record's 255 characters, so that the extension (which decides the format) and the marks
-// that make the name free are never cut away. Empty when the folder leaves no room.
-QString fittedName(const QString &folder, const QString &base, int newCount, const QString &extension)
+// base + "(new)" * count + extension, the base shortened when the name would pass a file
+// name's 255 bytes, so that the extension (which decides the format) and the marks that make
+// the name free are never cut away. Empty when the marks alone leave no room.
+QString fittedName(const QString &base, int newCount, const QString &extension)
 {
-    const QString tail = kNewMark.toString().repeated(newCount) + extension;
-    const qsizetype room = kOutputPathCapacity - JoinFolder(folder, tail).size();
-    if (room < (base.isEmpty() ? 0 : 1))
-        return {};
-    return base.left(room) + tail;
+    return FitFileName(base, kNewMark.toString().repeated(newCount) + extension);
 }
 
 } // namespace
@@ -65,9 +59,9 @@ NameCommit CommitDestinationName(const NameCommitRequest &request, Dialogs &dial
 
     const QString base = named.chopped(request.extension.size());
     int newCount = 0;
-    QString name = fittedName(request.folder, base, newCount, request.extension);
+    QString name = fittedName(base, newCount, request.extension);
     if (name.isEmpty())
-        name = named; // the folder alone fills the record: the record cuts the path
+        name = named; // an extension past a name's size: the system refuses the name
     while (QFileInfo::exists(JoinFolder(request.folder, name))) {
         const QString path = JoinFolder(request.folder, name);
         const bool offered = QFileInfo(path).isFile() && !(isRowSource && isRowSource(path));
@@ -79,7 +73,7 @@ NameCommit CommitDestinationName(const NameCommitRequest &request, Dialogs &dial
                 break;
             }
         }
-        const QString next = fittedName(request.folder, base, ++newCount, request.extension);
+        const QString next = fittedName(base, ++newCount, request.extension);
         if (next.isEmpty() || next == name)
             break; // no room left for another mark: the conversion's own rule settles it
         name = next;

@@ -37,9 +37,11 @@ bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe
         return false;
     }
     const ProbeVerdict verdict = JudgeProbeRun(probe);
-    if (!probe.text.isEmpty())
-        m_log.append(probe.text, LogSink::View::Beginning);
     if (!verdict.accepted) {
+        // The probe's text tells why a file was refused; an accepted file's would only bury
+        // the conversions' own text.
+        if (!probe.text.isEmpty())
+            m_log.append(probe.text, LogSink::View::Beginning);
         MessageRequest refusal = MessageRequest::confirmation(
             ProbeRefusedMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes);
         m_dialogs.showMessage(m_host.ownerWindow(), refusal);

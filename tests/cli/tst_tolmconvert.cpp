@@ -403,11 +403,51 @@ private Q_SLOTS:
         QVERIFY(listed.out.contains(u"Voice (*.mp3)  [user profile]\n"_s));
         QCOMPARE(listed.out.count(u"\n    "_s), 15);
 
+        // Without -o, the files go where the window converts into: ~/TOLM, made when missing.
+        QVERIFY(!QFileInfo::exists(m_home + u"/TOLM"_s) || QDir(m_home + u"/TOLM"_s).removeRecursively());
         const Run run = convert({ u"-p"_s, u"voice"_s, u"in/tone.wav"_s });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QString output = m_home + u"/Documents/TOLM/TOLM Audio Converter/tone.mp3"_s;
+        const QString output = m_home + u"/TOLM/tone.mp3"_s;
         const Discovered found = discover(output);
         QVERIFY2(found.text.contains(u"rate=(int)22050, channels=(int)1"_s), qPrintable(found.text));
+        QVERIFY(!QFileInfo::exists(m_home + u"/Documents/TOLM/TOLM Audio Converter/tone.mp3"_s));
+
+        // Where ~/TOLM cannot be a folder, the window's default output folder, as the window
+        // falls back to it.
+        QVERIFY(QDir(m_home + u"/TOLM"_s).removeRecursively());
+        QVERIFY(TestFiles::write(m_home + u"/TOLM"_s, "not a folder"));
+        const Run fallback = convert({ u"-p"_s, u"voice"_s, u"in/tone.wav"_s });
+        QFile::remove(m_home + u"/TOLM"_s);
+        QVERIFY2(fallback.exitCode == 0, qPrintable(fallback.err));
+        QVERIFY(QFileInfo::exists(m_home + u"/Documents/TOLM/TOLM Audio Converter/tone.mp3"_s));
+
+        // And the help says so.
+        const Run help = convert({ u"--help"_s });
+        QVERIFY2(help.out.contains(u"~/TOLM"_s), qPrintable(help.out));
+        QVERIFY(!help.out.contains(u"Default: the window's default output"_s));
+    }
+
+    // A source named with 250 characters (254 bytes) converts, its output path far past 255
+    // characters; a second run's "(new)" output gives up the end of the base instead.
+    void longSourceName()
+    {
+        const QString stem = QString(242, u'x') + u"üüüü"_s;
+        const QString source = path(u"long-names/"_s + stem + u".wav"_s);
+        QVERIFY(tone(source, 2, u"wavenc"_s));
+        const QString out = path(u"long-names-out/"_s + QString(200, u'd'));
+        for (int runs = 0; runs < 2; ++runs) {
+            const Run run = convert({ u"-p"_s, u"mp3"_s, u"-o"_s, out, source });
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        }
+        QStringList expected { stem + u".mp3"_s, QString(242, u'x') + u"üü(new).mp3"_s };
+        QStringList written = QDir(out).entryList(QDir::Files);
+        expected.sort();
+        written.sort();
+        QCOMPARE(written, expected);
+        for (const QString &name : expected) {
+            const Discovered d = discover(out + u'/' + name);
+            QVERIFY2(qAbs(d.seconds - 2.0) < 0.1, qPrintable(d.text));
+        }
     }
 
     // Live lines on a terminal, one plain line per file otherwise.

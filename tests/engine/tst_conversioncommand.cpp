@@ -1,8 +1,10 @@
+#include "core/filenamefit.h"
 #include "engine/conversioncommand.h"
 #include "testjobs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -241,24 +243,25 @@ private Q_SLOTS:
         QCOMPARE(QString(job.OutputPath), dir.filePath(u"x.mp3s/song-1.mp3"_s));
     }
 
+    // A taken name of a whole 255 bytes: the "-1" marks take the end of the base, the
+    // extension stays, the folder stays whole however long, and the name stays within 255 bytes.
     void takenNameAtFullCapacityStillEndsFreeWithItsExtension()
     {
         QTemporaryDir dir;
-        const QString folder = dir.path() + u'/';
-        const QString stem = QString(255 - folder.size() - 4, u'a');
+        const QString folder = dir.path() + u'/' + QString(150, u'f') + u'/' + QString(150, u'g') + u'/';
+        QVERIFY(QDir().mkpath(folder));
+        const QString stem = QString(245, u'a') + u"üé́"_s; // 245 + 2 + 2 + 2 bytes
         const QString taken = folder + stem + u".mp3"_s;
-        QCOMPARE(taken.size(), 255);
+        QCOMPARE(FileSystemBytes(QFileInfo(taken).fileName()), 255);
         touch(taken);
-        touch(folder + stem.left(stem.size() - 2) + u"-1.mp3"_s);
+        touch(folder + QString(245, u'a') + u"ü-1.mp3"_s); // the first "-1" name is taken too
 
         TStartRecord job = exampleJob();
         job.OutputPath = taken;
         BuildConversionCommand(job);
 
         const QString result = job.OutputPath;
-        QVERIFY(result.size() <= 255);
-        QVERIFY(result.startsWith(folder));
-        QVERIFY(result.endsWith(u".mp3"_s));
+        QCOMPARE(result, folder + QString(245, u'a') + u"ü-1-1.mp3"_s);
         QVERIFY2(!QFile::exists(result), qPrintable(result));
     }
 
@@ -271,8 +274,10 @@ private Q_SLOTS:
         QCOMPARE(QString(job.Lossless), u"TrueTr"_s);
         job.ProfileName = QString(150, u'p');
         QCOMPARE(job.ProfileName.size(), 100);
-        job.OutputPath = QString(300, u'o');
-        QCOMPARE(job.OutputPath.size(), 255);
+        job.OutputPath = QString(300, u'o'); // a whole Linux path fits
+        QCOMPARE(job.OutputPath.size(), 300);
+        job.OutputPath = QString(5000, u'o');
+        QCOMPARE(job.OutputPath.size(), 4095);
         job.Channels = u"2 Channels Stereo and more"_s;
         QCOMPARE(QString(job.Channels), u"2 Channels Stereo "_s);
         job.Extension = u"😀😀😀😀😀😀😀😀😀😀x"_s; // ten surrogate pairs fill 20 units exactly

@@ -115,6 +115,12 @@ private Q_SLOTS:
         QCOMPARE(statuses(1), QStringList({ u"0%"_s, u"12%"_s, u"38%"_s, u"100%"_s }));
         QVERIFY(m_log.text().contains(u"Duration: 00:00:08.00"_s));
         QCOMPARE(m_log.text().count(u"global"_s), 2);
+        // Each row's text follows the window's own line naming it.
+        const qsizetype first = m_log.text().indexOf(
+            u"\nConverting \"/scripted/ok-a\" to \"%1\"\n"_s.arg(m_out.filePath(u"ok-a.mp3"_s)));
+        const qsizetype second = m_log.text().indexOf(
+            u"\nConverting \"/scripted/ok-b\" to \"%1\"\n"_s.arg(m_out.filePath(u"ok-b.mp3"_s)));
+        QVERIFY2(first == 0 && second > m_log.text().indexOf(u"global"_s), qPrintable(m_log.text()));
         QVERIFY(m_queue->convFinished());
         QVERIFY(!m_queue->isRunning());
         QVERIFY(m_progress.contains(3) && m_progress.contains(100));
@@ -371,6 +377,8 @@ private Q_SLOTS:
         taken.close();
         QVERIFY(runBatch());
         QCOMPARE(m_rows.rows[0].destination, u"ok-taken-1.mp3"_s);
+        QVERIFY(m_log.text().startsWith(u"\nConverting \"/scripted/ok-taken\" to \"%1\"\n"_s.arg(
+            m_out.filePath(u"ok-taken-1.mp3"_s)))); // the name it was given
         QCOMPARE(QString(m_rows.rows[0].job.OutputPath), m_out.filePath(u"ok-taken-1.mp3"_s));
         QVERIFY(taken.open(QIODevice::ReadOnly));
         QCOMPARE(taken.readAll(), QByteArray("keep me"));
@@ -420,9 +428,9 @@ private Q_SLOTS:
         QCOMPARE(m_rows.rows[1].destination, u"pair-a-1.mp3"_s);
         // Each row's text in one piece: its heading, then its own lines up to its summary.
         for (const QString &name : { u"pair-a"_s, u"pair-b"_s, u"pair-c"_s }) {
-            const qsizetype heading = m_log.text().indexOf(u"==== "_s + name + u" -> "_s);
+            const qsizetype heading = m_log.text().indexOf(u"\nConverting \"/scripted/"_s + name + u"\" to \""_s);
             QVERIFY2(heading >= 0, qPrintable(m_log.text()));
-            const qsizetype next = m_log.text().indexOf(u"===="_s, heading + 4);
+            const qsizetype next = m_log.text().indexOf(u"\nConverting"_s, heading + 4);
             const QString block = m_log.text().mid(heading, next < 0 ? -1 : next - heading);
             QCOMPARE(block.count(u"Duration:"_s), 1);
             QCOMPARE(block.count(u"global"_s), 1);

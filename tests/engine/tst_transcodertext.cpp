@@ -74,6 +74,16 @@ private Q_SLOTS:
         QCOMPARE(ReportsSuccess(text), success);
         QCOMPARE(ReportsFailure(text), failure);
     }
+
+    // The window's own line before a row's text: whole paths, on a line of its own after an
+    // empty one; a name holding "%2" or the transcoder's words is shown as it is.
+    void logHeaderNamesSourceAndOutput()
+    {
+        QCOMPARE(ConversionLogHeader(u"/music/a b.flac"_s, u"/out/a b.mp3"_s),
+            u"\nConverting \"/music/a b.flac\" to \"/out/a b.mp3\"\n"_s);
+        QCOMPARE(ConversionLogHeader(u"/m/%2 global.wav"_s, u"/o/%1 Error.mp3"_s),
+            u"\nConverting \"/m/%2 global.wav\" to \"/o/%1 Error.mp3\"\n"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTranscoderText)

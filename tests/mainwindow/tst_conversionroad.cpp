@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -160,10 +161,18 @@ private Q_SLOTS:
             QVERIFY2(qAbs(d.seconds - expected) < 0.1, qPrintable(d.text));
         }
         const QString log = logText();
-        QVERIFY(log.startsWith(u"You are welcome!\nDuration: "_s)); // the welcome is a line of its own
-        QVERIFY(log.contains(u"Duration: 00:00:02"_s));
+        // The welcome is a line of its own; the refused file's probe text follows (the
+        // accepted files' stays out), then each row's own line before its transcoder text.
+        QVERIFY(log.startsWith(u"You are welcome!\n"_s));
+        const qsizetype refusedText = log.indexOf(u"Error: "_s);
+        QVERIFY2(refusedText > 0 && refusedText < log.indexOf(u"Converting"_s), qPrintable(log));
+        const QString firstRow = u"\nConverting \"%1\" to \"%2\"\nDuration: 00:00:02"_s.arg(
+            media(u"tone one.wav"_s), m_out + u"/tone one.mp3"_s);
+        QVERIFY2(log.contains(firstRow), qPrintable(log));
+        QVERIFY(log.contains(u"\nConverting \"%1\" to \"%2\"\nDuration: 00:00:04"_s.arg(
+            media(u"tone-two.ogg"_s), m_out + u"/tone-two.mp3"_s)));
         QVERIFY(log.contains(u"time="_s));
-        QCOMPARE(log.count(u"global"_s), 4); // two probes and two conversions
+        QCOMPARE(log.count(u"global"_s), 2); // the two conversions; the probes' text is not copied
         QVERIFY(m_window.power.steps.isEmpty());
     }
 
@@ -292,6 +301,55 @@ private Q_SLOTS:
         m_window->controls().output.pathdir->setText(m_out + u"/missing"_s);
         m_window->OpenBtnClick();
         QCOMPARE(m_window.desktop.opened.size(), 1);
+    }
+
+    // A source named with 250 characters (254 bytes): the output keeps its whole name in a
+    // path far past 255 characters; the next output, which needs "(new)", gives up the end
+    // of its base (whole letters) to stay within a name's 255 bytes.
+    void longSourceNameConverts()
+    {
+        const QString stem = QString(242, u'x') + u"üüüü"_s;
+        const QString source = media(stem + u".wav"_s);
+        QCOMPARE(QFileInfo(source).fileName().size(), 250);
+        QVERIFY(QFile::exists(source) || QFile::copy(media(u"tone one.wav"_s), source));
+        Q_EMIT m_form->filesDropped({ source });
+        m_form->startButtonClick();
+        Q_EMIT m_form->filesDropped({ source });
+        m_form->startButtonClick();
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+
+        const QStringList names { stem + u".mp3"_s, QString(242, u'x') + u"üü(new).mp3"_s };
+        QTreeWidget *list = m_form->controls().list.listview;
+        for (int row = 0; row < 2; ++row) {
+            QCOMPARE(list->topLevelItem(row)->text(SourceColumn::Destination), names[row]);
+            const QString output = m_out + u'/' + names[row];
+            QVERIFY(output.size() > 255);
+            const Discovered d = discover(output);
+            QVERIFY2(qAbs(d.seconds - 2.0) < 0.1, qPrintable(d.text));
+        }
+        QCOMPARE(names[1].toUtf8().size(), 255);
+        QVERIFY(!logText().contains(u"Unknown output format"_s));
+    }
+
+    // A row that fails says why in the log, below the window's own line naming its source
+    // and output file.
+    void failureReasonFollowsTheRowsNameInTheLog()
+    {
+        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        QVERIFY(QDir(m_out).removeRecursively()); // the destination goes away before Start
+        m_form->startButtonClick();
+        QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u" -  -  -  "_s }));
+        const QString log = logText();
+        const QString reason = u"Error: Could not create the output file: No such file or directory\n"_s;
+        QCOMPARE(log.count(reason), 2);
+        const qsizetype first
+            = log.indexOf(u"Converting \"%1\" to \"%2\"\n"_s.arg(media(u"tone one.wav"_s), m_out + u"/tone one.mp3"_s));
+        const qsizetype second
+            = log.indexOf(u"Converting \"%1\" to \"%2\"\n"_s.arg(media(u"tone-two.ogg"_s), m_out + u"/tone-two.mp3"_s));
+        QVERIFY2(first >= 0 && second > first, qPrintable(log));
+        QVERIFY(log.indexOf(reason) > first && log.indexOf(reason) < second);
+        QVERIFY(log.lastIndexOf(reason) > second);
+        QVERIFY(!log.contains(u"global"_s)); // neither the probes' text nor a summary
     }
 };
 

@@ -93,6 +93,24 @@ private Q_SLOTS:
         QCOMPARE(second.destinationHistory.entries(), QStringList({ u"/srv/out"_s, m_home + u"/TOLM"_s }));
     }
 
+    // Where a conversion goes when no folder was chosen (tolm-convert without -o): the
+    // window's initial destination, made when missing; the default output folder when it
+    // cannot be made; nothing made when creating is not allowed.
+    void destinationWithoutChoice()
+    {
+        RecordingDialogs dialogs;
+        const ProgramState state = start(dialogs);
+        QCOMPARE(InitialDestinationFolder(m_home + u"/"_s), state.initialDestination);
+        const QString initial = state.initialDestination;
+        QCOMPARE(DestinationWithoutChoice(initial, state.defaultOutputFolder, false), initial);
+        QVERIFY(!QFileInfo::exists(initial));
+        QCOMPARE(DestinationWithoutChoice(initial, state.defaultOutputFolder, true), initial);
+        QVERIFY(QFileInfo(initial).isDir());
+        QCOMPARE(DestinationWithoutChoice(initial, state.defaultOutputFolder, true), initial); // there already
+        QVERIFY(QDir(initial).removeRecursively() && TestFiles::write(initial, "a file"));
+        QCOMPARE(DestinationWithoutChoice(initial, state.defaultOutputFolder, true), state.defaultOutputFolder);
+    }
+
     void blockedLevel_data()
     {
         QTest::addColumn<QString>("blocker"); // a plain file standing where the folder should be

@@ -463,6 +463,14 @@ private Q_SLOTS:
         QTest::newRow("24-bit copied to aiff") << u"S24LE"_s << u"s24.aiff"_s << copy;
         QTest::newRow("24-bit copied to au") << u"S24LE"_s << u"s24.au"_s << copy;
         QTest::newRow("float copied to wav") << u"F32LE"_s << u"f32.wav"_s << copy;
+        // The lossless WAV profile's line names its 16-bit encoder after "copy": the samples
+        // still keep their size (or float), and the rate stays the input's 48 kHz.
+        const QStringList losslessWav = { u"-acodec"_s, u"copy"_s, u"-acodec"_s, u"pcm16le"_s, u"-ac"_s, u"2"_s };
+        QTest::newRow("24-bit to wav, lossless line") << u"S24LE"_s << u"line24.wav"_s << losslessWav;
+        QTest::newRow("float to wav, lossless line") << u"F32LE"_s << u"linef32.wav"_s << losslessWav;
+        QTest::newRow("24-bit to aiff, lossless line")
+            << u"S24LE"_s << u"line24.aiff"_s
+            << QStringList { u"-acodec"_s, u"copy"_s, u"-acodec"_s, u"pcm16be"_s, u"-ac"_s, u"2"_s };
         // Through libsndfile's formats (read by our own element) as well.
         QTest::newRow("24-bit aiff to flac") << u"S24LE:aif"_s << u"aif24.flac"_s << losslessFlac;
         QTest::newRow("16-bit caf to wav") << u"S16LE:caf"_s << u"caf16.wav"_s << copy;
@@ -491,6 +499,7 @@ private Q_SLOTS:
         const Media original = inspect(input);
         const Media converted = inspect(path(output));
         QCOMPARE(converted.frames, original.frames);
+        QCOMPARE(converted.rate, original.rate);
         QCOMPARE(converted.digest, original.digest);
     }
 

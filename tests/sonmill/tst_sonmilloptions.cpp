@@ -124,6 +124,40 @@ private Q_SLOTS:
         QVERIFY(std::holds_alternative<OutputFormat>(format));
         QCOMPARE(int(std::get<OutputFormat>(format).codec), int(Codec::Flac));
         QVERIFY(!std::get<OutputFormat>(format).copy);
+        QVERIFY(o.copyAmongEncoders);
+        QVERIFY(!std::get<OutputFormat>(format).keepsSampleFormat); // FLAC keeps its own way
+    }
+
+    // The lossless WAV line: pcm16le counts, but after "copy" the PCM output keeps the
+    // input's sample format; without "copy" it is 16-bit.
+    void losslessPcmLineKeepsTheSampleFormat()
+    {
+        TStartRecord job = mp3Job();
+        job.Lossless = u"True"_s;
+        job.AudioCodec = u"pcm16le"_s;
+        job.BitrateNot = u"True"_s;
+        job.Extension = u".wav"_s;
+        job.OutputPath = u"/nowhere/out.wav"_s;
+        const CommandLine lossless = BuildConversionCommand(job);
+        QVERIFY(lossless.text.contains(u" -acodec  copy  -acodec  pcm16le"));
+        auto parsed = parse(lossless.arguments);
+        QVERIFY(std::holds_alternative<Options>(parsed));
+        Options o = std::get<Options>(parsed);
+        QCOMPARE(QString::fromStdString(o.encoder.value_or("")), u"pcm16le"_s);
+        QVERIFY(o.copyAmongEncoders);
+        auto format = chooseOutputFormat(o.output, o.encoder, o.copyAmongEncoders);
+        QVERIFY(std::holds_alternative<OutputFormat>(format));
+        QCOMPARE(int(std::get<OutputFormat>(format).codec), int(Codec::Pcm16));
+        QVERIFY(std::get<OutputFormat>(format).keepsSampleFormat);
+        QVERIFY(!std::get<OutputFormat>(format).copy);
+
+        job.Lossless = u"False"_s;
+        parsed = parse(BuildConversionCommand(job).arguments);
+        QVERIFY(std::holds_alternative<Options>(parsed));
+        o = std::get<Options>(parsed);
+        QVERIFY(!o.copyAmongEncoders);
+        format = chooseOutputFormat(o.output, o.encoder, o.copyAmongEncoders);
+        QVERIFY(!std::get<OutputFormat>(format).keepsSampleFormat);
     }
 
     void acceptsTheProbeLine()

@@ -113,16 +113,16 @@ private Q_SLOTS:
         QVERIFY(dialogs.calls.isEmpty());
     }
 
-    // A path past the record's 255 characters shortens the name, never the extension.
-    void longPathKeepsItsExtension()
+    // A name past 255 bytes is shortened before its extension; the folder, however long the
+    // whole path, stays whole.
+    void longNameKeepsItsExtensionAndTheWholeFolder()
     {
-        const QString folder = m_dir.path() + u'/' + QString(u'f').repeated(200 - m_dir.path().size());
+        const QString folder = m_dir.path() + u'/' + QString(u'f').repeated(200);
         RecordingDialogs dialogs;
-        NameCommitRequest longName = request(QString(u'n').repeated(80));
+        NameCommitRequest longName = request(QString(u'n').repeated(300));
         longName.folder = folder;
         const NameCommit commit = CommitDestinationName(longName, dialogs, nullptr, {});
-        QCOMPARE(commit.outputPath.size(), 255);
-        QVERIFY(commit.outputPath.endsWith(u"n.mp3"_s));
+        QCOMPARE(commit.name, QString(u'n').repeated(251) + u".mp3"_s);
         QCOMPARE(commit.outputPath, JoinFolder(folder, commit.name));
     }
 };

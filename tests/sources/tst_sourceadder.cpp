@@ -115,9 +115,7 @@ private Q_SLOTS:
         QCOMPARE(job.Volume, 100);
         QCOMPARE(QString(job.OutputPath), m_host.folder + u"/song.mp3"_s);
         QCOMPARE(m_host.events, QStringList({ u"switches:00"_s, u"row"_s }));
-        QCOMPARE(m_log.entries.size(), 1);
-        QCOMPARE(m_log.entries.first().text, u"Duration: 00:00:01.00\n"_s);
-        QCOMPARE(m_log.entries.first().view, LogSink::View::Beginning);
+        QVERIFY(m_log.entries.isEmpty()); // an accepted file's probe text stays out of the log
         QVERIFY(QFileInfo(path(u"cache"_s)).isDir()); // made for the probe's scratch file
         QVERIFY(m_dialogs.calls.isEmpty());
     }

@@ -60,7 +60,7 @@ GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_SOMETIMES,
     GST_STATIC_CAPS("audio/mpeg, mpegversion = (int) { 2, 4 }, stream-format = (string) raw, "
-                    "framed = (boolean) true"));
+                    "framed = (boolean) true; audio/mpeg, mpegversion = (int) 1"));
 
 TolmMp4Demux *self(gpointer object)
 {
@@ -240,15 +240,26 @@ gboolean srcEvent(GstPad *pad, GstObject *parent, GstEvent *event)
     return gst_pad_event_default(pad, parent, event);
 }
 
-void addSourcePad(TolmMp4Demux *demux)
+GstCaps *trackCaps(const Mp4Track &track)
 {
-    const Mp4Track &track = demux->movie.audio;
+    // MPEG audio goes on as not yet parsed: GStreamer's MPEG audio parser in front of its
+    // decoder then reads the layer from the frames, and the encoder's delay and padding
+    // from the first one, as it does for a plain MP3 file.
+    if (mp4IsMpegAudio(track.objectType))
+        return gst_caps_new_simple("audio/mpeg", "mpegversion", G_TYPE_INT, 1, "parsed", G_TYPE_BOOLEAN, FALSE, "rate",
+            G_TYPE_INT, track.rate, "channels", G_TYPE_INT, track.channels, nullptr);
     GstBuffer *config = gst_buffer_new_memdup(track.config, track.configSize);
     // MPEG-2 AAC keeps its own version number, as the caps of other MP4 readers say.
     GstCaps *caps = gst_caps_new_simple("audio/mpeg", "mpegversion", G_TYPE_INT, track.objectType == 0x40 ? 4 : 2,
         "framed", G_TYPE_BOOLEAN, TRUE, "stream-format", G_TYPE_STRING, "raw", "codec_data", GST_TYPE_BUFFER, config,
         "rate", G_TYPE_INT, track.rate, "channels", G_TYPE_INT, track.channels, nullptr);
     gst_buffer_unref(config);
+    return caps;
+}
+
+void addSourcePad(TolmMp4Demux *demux)
+{
+    GstCaps *caps = trackCaps(demux->movie.audio);
 
     demux->srcPad = gst_pad_new_from_static_template(&srcTemplate, "audio_0");
     gst_pad_set_query_function(demux->srcPad, srcQuery);
@@ -346,7 +357,7 @@ void loop(gpointer data)
         return;
     }
     if (samples.size > kMaxSampleSize) {
-        failCorrupt(demux, "a sample larger than any AAC frame");
+        failCorrupt(demux, "a sample larger than any audio frame");
         return;
     }
 
@@ -416,7 +427,7 @@ void tolm_mp4_demux_class_init(TolmMp4DemuxClass *klass)
     gst_element_class_add_static_pad_template(element, &sinkTemplate);
     gst_element_class_add_static_pad_template(element, &srcTemplate);
     gst_element_class_set_static_metadata(element, "MPEG-4 audio reader", "Codec/Demuxer/Audio",
-        "Reads the first AAC track of MPEG-4 files with bounded memory", "TOLM Audio Converter");
+        "Reads the first AAC or MPEG audio track of MPEG-4 files with bounded memory", "TOLM Audio Converter");
     element->change_state = changeState;
 }
 

@@ -237,7 +237,9 @@ gboolean readEsds(const guint8 *p, const guint8 *end, Mp4Track *track)
                 }
                 q += configLength;
             }
-            return FALSE; // AAC without its configuration cannot be decoded raw
+            // AAC without its configuration cannot be decoded raw; MPEG audio frames carry
+            // their own headers.
+            return mp4IsMpegAudio(track->objectType);
         }
         p = descriptorEnd;
     }
@@ -261,10 +263,11 @@ gboolean findEsds(const guint8 *p, const guint8 *end, Mp4Track *track, int depth
     return FALSE;
 }
 
-// The sample description: one 'mp4a' entry whose stream is AAC, or this is no track of ours.
-Mp4Verdict readSampleDescription(Mp4Input *input, const Box &box, Mp4Track *track, gboolean *isAac)
+// The sample description: one 'mp4a' entry whose stream is AAC or MPEG audio, or one '.mp3'
+// entry (QuickTime's MP3, without a descriptor), or this is no track of ours.
+Mp4Verdict readSampleDescription(Mp4Input *input, const Box &box, Mp4Track *track, gboolean *usable)
 {
-    *isAac = FALSE;
+    *usable = FALSE;
     const guint64 size = box.end - box.payload;
     if (size < 8 + 36 || size > kMaxSmallBox)
         return Mp4Verdict::Ok;
@@ -274,15 +277,23 @@ Mp4Verdict readSampleDescription(Mp4Input *input, const Box &box, Mp4Track *trac
         const guint8 *entry = data + 8;
         const guint32 entrySize = be32(entry);
         // One description only: several could switch formats from one chunk to the next.
-        if (be32(data + 4) == 1 && be32(entry + 4) == fourcc("mp4a") && entrySize >= 36 && entrySize <= size - 8) {
+        const guint32 format = be32(entry + 4);
+        if (be32(data + 4) == 1 && (format == fourcc("mp4a") || format == fourcc(".mp3")) && entrySize >= 36
+            && entrySize <= size - 8) {
             const guint16 version = be16(entry + 16);
             const guint32 childrenAt = version == 1 ? 52 : version == 2 ? 72 : 36;
             track->channels = be16(entry + 24);
             track->rate = static_cast<gint>(be32(entry + 32) >> 16);
-            if (childrenAt <= entrySize && findEsds(entry + childrenAt, entry + entrySize, track)) {
-                const guint8 type = track->objectType;
-                *isAac = type == 0x40 || type == 0x66 || type == 0x67 || type == 0x68;
-                readAudioConfig(track);
+            if (format == fourcc(".mp3")) {
+                track->objectType = 0x6B;
+                *usable = TRUE;
+            } else if (childrenAt <= entrySize && findEsds(entry + childrenAt, entry + entrySize, track)) {
+                if (mp4IsAac(track->objectType)) {
+                    *usable = TRUE;
+                    readAudioConfig(track);
+                } else {
+                    *usable = mp4IsMpegAudio(track->objectType);
+                }
             }
         }
     }
@@ -294,7 +305,7 @@ struct TrackScan
 {
     Mp4Track track;
     gboolean sound;
-    gboolean aac;
+    gboolean usable; // AAC or MPEG audio
     guint found; // bit per table
 };
 
@@ -306,7 +317,7 @@ Mp4Verdict readSampleTables(Mp4Input *input, const Box &stbl, TrackScan *scan)
     return eachChild(input, stbl.payload, stbl.end, [&](const Box &box) {
         switch (box.type) {
         case fourcc("stsd"):
-            return readSampleDescription(input, box, track, &scan->aac);
+            return readSampleDescription(input, box, track, &scan->usable);
         case fourcc("stts"):
             scan->found |= kStts;
             return readTable(input, box, 8, FALSE, &track->stts);
@@ -455,8 +466,9 @@ Mp4Verdict readMovieBox(Mp4Input *input, const Box &moov, Mp4Movie *movie, gbool
             const Mp4Verdict read = readTrack(input, box, &scan);
             if (read == Mp4Verdict::ReadFailed)
                 return read;
-            // The first AAC track is ours; a broken one is not skipped for a later one.
-            if (scan.sound && scan.aac) {
+            // The first AAC or MPEG audio track is ours; a broken one is not skipped for a
+            // later one.
+            if (scan.sound && scan.usable) {
                 const guint all = kStts | kStsc | kStsz | kChunks | kMdhd;
                 if (read != Mp4Verdict::Ok || scan.found != all || scan.track.sampleCount == 0 || scan.track.rate <= 0
                     || scan.track.channels <= 0)

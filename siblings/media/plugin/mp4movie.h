@@ -2,8 +2,8 @@
 
 #include <gst/gst.h>
 
-// The parts of an MPEG-4 file our demuxer reads: the first AAC audio track's description
-// and where its sample tables lie. The tables themselves stay in the file (a long track's
+// The parts of an MPEG-4 file our demuxer reads: the first AAC or MPEG audio (MP3, MP2)
+// track's description and where its sample tables lie. The tables themselves stay in the file (a long track's
 // run to megabytes) and are read through small windows as the samples go out.
 
 // Reads from the demuxer's sink pad in pull mode. Runs on whichever thread drives the pad:
@@ -36,8 +36,8 @@ struct Mp4Track
     guint64 editMediaTime; // where the presentation starts, in the media timescale
     guint64 editDuration; // how long it lasts, in the movie timescale; 0: to the media's end
 
-    guint8 objectType; // 0x40: MPEG-4 audio; 0x66 to 0x68: MPEG-2 AAC
-    guint8 config[64]; // the AudioSpecificConfig
+    guint8 objectType; // 0x40: MPEG-4 audio; 0x66 to 0x68: MPEG-2 AAC; 0x69, 0x6B: MPEG audio
+    guint8 config[64]; // the AudioSpecificConfig (AAC only)
     guint configSize;
     gint rate;
     gint channels;
@@ -59,12 +59,23 @@ struct Mp4Movie
     guint64 ilstSize;
 };
 
+// The object types of the stream descriptor that we hand on.
+inline bool mp4IsAac(guint8 objectType)
+{
+    return objectType == 0x40 || objectType == 0x66 || objectType == 0x67 || objectType == 0x68;
+}
+// MPEG-1 audio (0x6B) and its MPEG-2 lower rates (0x69): layers 1 to 3, MP3 and MP2.
+inline bool mp4IsMpegAudio(guint8 objectType)
+{
+    return objectType == 0x69 || objectType == 0x6B;
+}
+
 enum class Mp4Verdict {
     Ok,
-    Refused, // not a layout we read (fragmented, no AAC track, odd boxes): leave it to another demuxer
+    Refused, // not a layout we read (fragmented, no track of ours, odd boxes): leave it to another demuxer
     ReadFailed, // the input could not be read (Mp4Input::flow says why)
 };
 
 // Reads the file's top-level boxes (in any order) and its 'moov', and picks the first AAC
-// audio track. Anything it does not handle cleanly is refused, so another demuxer can try.
+// or MPEG audio track. Anything it does not handle cleanly is refused, so another demuxer can try.
 Mp4Verdict mp4ReadMovie(Mp4Input *input, Mp4Movie *movie);

@@ -1,0 +1,30 @@
+#include "core/filenamefit.h"
+
+#include <QTextBoundaryFinder>
+
+qsizetype FileSystemBytes(QStringView text)
+{
+    return text.toUtf8().size();
+}
+
+QString FitFileName(const QString &base, const QString &tail)
+{
+    const qsizetype room = kMaxFileNameBytes - FileSystemBytes(tail);
+    if (room < 0)
+        return {};
+    if (FileSystemBytes(base) <= room)
+        return base + tail;
+
+    // Whole characters as the reader sees them (a letter with its accents, an emoji with
+    // its modifiers), added while they fit.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, base);
+    qsizetype kept = 0;
+    qsizetype used = 0;
+    for (qsizetype next = characters.toNextBoundary(); next > 0; next = characters.toNextBoundary()) {
+        used += FileSystemBytes(QStringView(base).mid(kept, next - kept));
+        if (used > room)
+            break;
+        kept = next;
+    }
+    return base.left(kept) + tail;
+}
