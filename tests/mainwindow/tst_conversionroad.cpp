@@ -312,14 +312,16 @@ private Q_SLOTS:
         const QString source = media(stem + u".wav"_s);
         QCOMPARE(QFileInfo(source).fileName().size(), 250);
         QVERIFY(QFile::exists(source) || QFile::copy(media(u"tone one.wav"_s), source));
-        Q_EMIT m_form->filesDropped({ source });
-        m_form->startButtonClick();
-        Q_EMIT m_form->filesDropped({ source });
-        m_form->startButtonClick();
+        Q_EMIT m_window->filesDropped({ source });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        Q_EMIT m_window->filesDropped({ source });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
 
         const QStringList names { stem + u".mp3"_s, QString(242, u'x') + u"üü(new).mp3"_s };
-        QTreeWidget *list = m_form->controls().list.listview;
+        QTreeWidget *list = m_window->controls().list.listview;
         for (int row = 0; row < 2; ++row) {
             QCOMPARE(list->topLevelItem(row)->text(SourceColumn::Destination), names[row]);
             const QString output = m_out + u'/' + names[row];
@@ -335,9 +337,10 @@ private Q_SLOTS:
     // and output file.
     void failureReasonFollowsTheRowsNameInTheLog()
     {
-        Q_EMIT m_form->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
         QVERIFY(QDir(m_out).removeRecursively()); // the destination goes away before Start
-        m_form->startButtonClick();
+        QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u" -  -  -  "_s, u" -  -  -  "_s }));
         const QString log = logText();
         const QString reason = u"Error: Could not create the output file: No such file or directory\n"_s;
