@@ -264,19 +264,6 @@ private Q_SLOTS:
         }
     }
 
-    void afterDoneRunsWhenTheBatchIsThrough()
-    {
-        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
-        QVERIFY(WindowWaits::adds(*m_window.form()));
-        m_window->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
-        m_window.power.refuse = true;
-        QVERIFY(WindowWaits::convert(*m_window.form()));
-        QCOMPARE(statuses(), QStringList({ u"100%"_s }));
-        QCOMPARE(m_window.power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
-        QCOMPARE(m_window.dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
-        QVERIFY(!m_window->isVisible()); // the window was closed before the request
-    }
-
     void listStaysHiddenWhenNothingWasAdded()
     {
         m_window.dialogs.fileAnswers.enqueue({}); // cancelled
@@ -353,6 +340,21 @@ private Q_SLOTS:
         QVERIFY(log.indexOf(reason) > first && log.indexOf(reason) < second);
         QVERIFY(log.lastIndexOf(reason) > second);
         QVERIFY(!log.contains(u"global"_s)); // neither the probes' text nor a summary
+    }
+
+    // Last of all: after Hibernate the program ends, so the application's event loop is told
+    // to quit and no later test could wait in it.
+    void afterDoneRunsWhenTheBatchIsThrough()
+    {
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        m_window->controls().output.afterDoneBox->setCurrentIndex(3); // Hibernate
+        m_window.power.refuse = true;
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        QCOMPARE(statuses(), QStringList({ u"100%"_s }));
+        QCOMPARE(m_window.power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
+        QCOMPARE(m_window.dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
+        QVERIFY(!m_window->isVisible()); // the window was closed before the request
     }
 };
 

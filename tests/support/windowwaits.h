@@ -19,12 +19,16 @@ inline bool adds(const TForm1 &form, int timeoutMs = 120000)
     return QTest::qWaitFor([&form] { return !form.sourceIntake().isBusy(); }, timeoutMs);
 }
 
-// Presses Start as a click does and waits for the batch's end.
+// Presses Start as a click does and waits for the batch's end, and for what the window does
+// right after it (the after-done action).
 inline bool convert(TForm1 &form, int timeoutMs = 240000)
 {
     QSignalSpy finished(&form.queue(), &ConversionEngine::queueFinished);
     form.startButtonClick();
-    return !finished.isEmpty() || finished.wait(timeoutMs);
+    if (finished.isEmpty() && !finished.wait(timeoutMs))
+        return false;
+    QCoreApplication::processEvents();
+    return true;
 }
 
 } // namespace WindowWaits
