@@ -54,12 +54,16 @@ run_batch() { # $1: rows at once; prints "<ms> <own ticks>"; outputs in $work/ou
     sleep 0.05
   done
   echo "$(($(now_ms) - started)) $(($(own_ticks "$pid") - own_before))"
-  kill "$pid"; wait "$pid" 2>/dev/null || true; pid=
-  mv "$home/TOLM" "$work/out-$n"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=
+  mv "$home/TOLM" "$work/out-$n" || { cat "$work/log-$n.txt" >&2; ls -R "$home" >&2; }
 }
 
-read -r one_ms one_ticks < <(run_batch 1)
-read -r two_ms two_ticks < <(run_batch 2)
+run_batch 1 >"$work/figures-1"
+run_batch 2 >"$work/figures-2"
+read -r one_ms one_ticks <"$work/figures-1"
+read -r two_ms two_ticks <"$work/figures-2"
 same=yes
 for f in "$work"/out-1/*; do cmp -s "$f" "$work/out-2/$(basename "$f")" || same=no; done
 count=$(find "$work/out-2" -type f | wc -l)
