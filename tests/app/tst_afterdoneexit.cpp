@@ -7,6 +7,7 @@
 
 #include "testfiles.h"
 #include "testmedia.h"
+#include "testprocess.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -21,6 +22,7 @@
 #include <cmath>
 
 using namespace Qt::StringLiterals;
+using TestProcess::waitForLine;
 
 namespace {
 
@@ -98,23 +100,6 @@ class TestAfterDoneExit : public QObject
         if (!process.waitForFinished(10000))
             process.kill();
         process.waitForFinished();
-    }
-    // Waits until the process has printed a line starting with prefix; returns that line.
-    static QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs = 60000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            while (process.canReadLine()) {
-                const QByteArray line = process.readLine().trimmed();
-                if (line.startsWith(prefix))
-                    return QString::fromUtf8(line);
-            }
-            if (process.state() == QProcess::NotRunning && !process.canReadLine())
-                return {};
-            process.waitForReadyRead(100);
-        }
-        return {};
     }
     QString historyPath() const
     {

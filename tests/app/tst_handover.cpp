@@ -1,4 +1,5 @@
 #include "testmedia.h"
+#include "testprocess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using TestProcess::waitForLine;
 
 // Files handed to the real program while one of its boxes is open, under the real X server:
 // the hand-over waits for the box, every file ends as a row or a refusal in the order given,
@@ -32,23 +34,6 @@ class TestHandOver : public QObject
     }
     static QString program() { return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s; }
     QString file(const QString &name) const { return m_home.filePath(name); }
-
-    static QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs = 30000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            while (process.canReadLine()) {
-                const QByteArray line = process.readLine().trimmed();
-                if (line.startsWith(prefix))
-                    return QString::fromUtf8(line);
-            }
-            if (process.state() == QProcess::NotRunning)
-                return {};
-            process.waitForReadyRead(100);
-        }
-        return {};
-    }
 
     // The refusal boxes on the screen (their caption is "Information").
     static QStringList boxes()
