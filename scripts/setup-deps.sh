@@ -16,13 +16,17 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libflac-dev libvo-aacenc-dev
   libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev
+  # sonmill's loudness: EBU R128 / BS.1770 measurement for ReplayGain and normalisation
+  libebur128-dev
   # X11: window search, embedding, keys
   libxcb1-dev libxcb-keysyms1-dev libxcb-icccm4-dev
   # tests: X server, session bus, mocked logind, screenshots
   xvfb xauth x11-utils xdotool dbus dbus-x11 python3-dbusmock imagemagick fonts-dejavu-core
   xdg-utils
-  # tests: outside checks of converted files (format, rate, levels)
-  sox file
+  # tests: outside checks of converted files (format, rate, levels); loudness judged by
+  # a meter that is not ours (ebur128 from ebumeter), tags read by mutagen, MP3 decoded
+  # by mpg123
+  sox file ebumeter python3-mutagen mpg123
   # tests of the install: the desktop entry's and the AppStream metainfo's validators
   desktop-file-utils appstream
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own

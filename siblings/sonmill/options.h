@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace sonmill {
 
@@ -26,6 +27,17 @@ struct Options
     std::optional<int> bitrateKbps; // -ab
     std::optional<double> quality; // -qscale
     std::optional<int> channels; // -ac
+
+    // Loudness, all our own options: the window's command carries none of them unless the
+    // user asked for it.
+    bool replayGain = false; // -replaygain track: write the track's ReplayGain 2.0 values
+    std::optional<double> albumGainDb; // -albumgain, with -albumpeak: the album's values, told
+    std::optional<double> albumPeak; // -albumpeak, linear
+    std::optional<double> normalizeLufs; // -normalize: the target integrated loudness
+    bool measure = false; // -measure: no output; every -i is measured, then all as one album
+    std::vector<std::string> inputs; // every -i, in order (-measure)
+
+    bool writesReplayGain() const { return replayGain || albumGainDb.has_value(); }
 };
 
 // First argument every caller passes.

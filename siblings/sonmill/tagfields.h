@@ -2,6 +2,8 @@
 
 namespace sonmill {
 
+struct ReplayGainFields;
+
 // The tags as the tag module receives them: plain C strings (never null, maybe empty).
 struct TagFields
 {
@@ -16,6 +18,7 @@ struct TagFields
     unsigned trackCount;
     unsigned disc;
     unsigned discCount;
+    const ReplayGainFields *replayGain; // null when none are written
 };
 
 } // namespace sonmill

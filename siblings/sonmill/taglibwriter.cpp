@@ -1,5 +1,6 @@
 #include "sonmill/modules.h"
 #include "sonmill/outputformat.h"
+#include "sonmill/replaygainproperties.h"
 #include "sonmill/tagfields.h"
 
 #include <taglib/aifffile.h>
@@ -50,6 +51,7 @@ TagLib::PropertyMap propertiesOf(const TagFields &tags, bool separateTotals)
     put("COMMENT", tags.comment);
     count("TRACKNUMBER", "TRACKTOTAL", tags.track, tags.trackCount);
     count("DISCNUMBER", "DISCTOTAL", tags.disc, tags.discCount);
+    addReplayGain(map, tags.replayGain);
     return map;
 }
 
@@ -116,7 +118,11 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
     }
     case Container::Mp4: {
         TagLib::MP4::File file(name, false);
-        return saveWith(file, propertiesOf(tags, false));
+        if (!file.isValid())
+            return false;
+        file.setProperties(propertiesOf(tags, false));
+        addReplayGainAtoms(*file.tag(), tags.replayGain);
+        return file.save();
     }
     case Container::Wav: {
         TagLib::RIFF::WAV::File file(name, false);

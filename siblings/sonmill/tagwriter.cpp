@@ -52,10 +52,11 @@ void releaseBeyondEnd(const std::string &path, off_t bytes)
 
 } // namespace
 
-std::optional<Failure> writeTags(const std::string &path, Container container, const TagSet &tags)
+std::optional<Failure> writeTags(
+    const std::string &path, Container container, const TagSet &tags, const ReplayGainFields &replayGain)
 {
     // AU and a bare AC-3 stream have no place for tags.
-    if (tags.empty() || container == Container::Au || container == Container::Ac3)
+    if ((tags.empty() && replayGain.empty()) || container == Container::Au || container == Container::Ac3)
         return std::nullopt;
     // The tag library rewrites the file in place and does not report a write the disk
     // refused: a disk that filled up half way would leave the audio damaged under its final
@@ -67,7 +68,7 @@ std::optional<Failure> writeTags(const std::string &path, Container container, c
     if (write) {
         const TagFields fields { tags.title.c_str(), tags.artist.c_str(), tags.album.c_str(), tags.albumArtist.c_str(),
             tags.date.c_str(), tags.genre.c_str(), tags.comment.c_str(), tags.track, tags.trackCount, tags.disc,
-            tags.discCount };
+            tags.discCount, replayGain.empty() ? nullptr : &replayGain };
         write(path.c_str(), container, &fields);
     }
     releaseBeyondEnd(path, room);

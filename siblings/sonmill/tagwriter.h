@@ -2,6 +2,7 @@
 
 #include "sonmill/failure.h"
 #include "sonmill/outputformat.h"
+#include "sonmill/replaygainfields.h"
 #include "sonmill/tagfields.h"
 #include "sonmill/tags.h"
 
@@ -16,6 +17,8 @@ namespace sonmill {
 // A file the tag library cannot update keeps its audio whole, untagged; the write failure
 // returned is a disk without room for the tags, checked before the file is touched.
 // The tag library is loaded (as a module) only when there are tags to write.
-std::optional<Failure> writeTags(const std::string &path, Container container, const TagSet &tags);
+// replayGain: values measured or told for this output, written with the tags.
+std::optional<Failure> writeTags(
+    const std::string &path, Container container, const TagSet &tags, const ReplayGainFields &replayGain = {});
 
 } // namespace sonmill
