@@ -119,9 +119,19 @@ void BatchRunner::tick()
                 finish(ExitStatus::Converted);
                 return;
             }
-            m_phase = Phase::Converting;
+            m_phase = startAlbumMeasurement() ? Phase::Measuring : Phase::Converting;
             phaseChanged = true;
         }
+    }
+    // --replaygain album: the one place the album's loudness is measured and handed to the
+    // rows (AlbumLoudness does the work; an engine taking over this runner calls it here).
+    if (m_phase == Phase::Measuring) {
+        if (!m_album.poll()) {
+            m_view.refresh(m_items, true, phaseChanged);
+            return;
+        }
+        takeAlbumValues();
+        m_phase = Phase::Converting;
     }
     if (m_phase == Phase::Converting) {
         while (running() < m_jobs && startNextConversion()) { }
@@ -213,6 +223,37 @@ void BatchRunner::judgeProbe(BatchItem &item)
     }
     item.totalSeconds = length;
     item.state = BatchItem::State::Probed;
+}
+
+bool BatchRunner::startAlbumMeasurement()
+{
+    if (m_options.replayGain != ReplayGainChoice::Album)
+        return false;
+    QStringList sources;
+    for (const BatchItem &item : m_items)
+        if (item.state == BatchItem::State::Probed)
+            sources << item.source.path;
+    if (sources.isEmpty())
+        return false;
+    if (!m_album.start(sources)) {
+        takeAlbumValues();
+        return false;
+    }
+    return true;
+}
+
+// Without the album's values no file can be tagged as asked: each fails with the reason.
+void BatchRunner::takeAlbumValues()
+{
+    const AlbumLoudness::Verdict &verdict = m_album.verdict();
+    for (BatchItem &item : m_items) {
+        if (item.state != BatchItem::State::Probed)
+            continue;
+        if (!verdict.measured)
+            endItem(item, BatchItem::State::Failed, u"the album could not be measured: "_s + verdict.reason);
+        else
+            AlbumLoudness::apply(item.job.Loudness, verdict.values);
+    }
 }
 
 void BatchRunner::settleOutputs()
@@ -322,6 +363,7 @@ void BatchRunner::interrupt(int signal)
 {
     if (m_phase == Phase::Done)
         return;
+    m_album.stop();
     int ended = 0;
     for (BatchItem &item : m_items) {
         if (!item.child)

@@ -3,6 +3,7 @@
 #include "cli/batchitem.h"
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
+#include "engine/albumloudness.h"
 
 #include <QObject>
 #include <QTimer>
@@ -49,6 +50,8 @@ private:
     void finish(int exitStatus);
     int running() const;
     std::unique_ptr<ChildProcess> startedChild();
+    bool startAlbumMeasurement();
+    void takeAlbumValues();
 
     ConvertOptions m_options;
     TStartRecord m_job;
@@ -57,6 +60,7 @@ private:
     ProgressView &m_view;
     std::deque<BatchItem> m_items;
     QTimer m_timer;
-    enum class Phase { Probing, Converting, Done } m_phase = Phase::Probing;
+    enum class Phase { Probing, Measuring, Converting, Done } m_phase = Phase::Probing;
+    AlbumLoudness m_album; // --replaygain album: every examined file measured first
     int m_probeCount = 0;
 };

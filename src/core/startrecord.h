@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/fixedtext.h"
+#include "core/loudnessrequest.h"
 #include "core/replacemark.h"
 #include "core/timecode.h"
 
@@ -30,6 +31,8 @@ struct TStartRecord
     FixedText<255> OutputPath; // destination folder + "/" + name + Extension
     // The existing file at OutputPath the user agreed to have replaced by this output.
     ReplaceMark Replace;
+    // Normalising and ReplayGain tags, our own addition; empty for a new row.
+    LoudnessRequest Loudness;
 };
 
 // Texts of the switches, kept as text because stored profile files hold them this way.

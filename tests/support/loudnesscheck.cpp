@@ -55,9 +55,9 @@ double programmeSample(Programme programme, qint64 frame, int channel, double ra
     if (programme == Programme::Dense) {
         const double swell = 0.75 + 0.25 * std::sin(twoPi * 0.4 * t);
         return swell
-            * (0.35 * std::sin(twoPi * 110 * t + channel) + 0.25 * std::sin(twoPi * 440 * t)
-                + 0.15 * std::sin(twoPi * 2500 * t + 0.5 * channel) + 0.15 * std::sin(twoPi * 11025 * t + M_PI / 4)
-                + 0.1 * noise);
+            * (0.35 * std::sin(twoPi * 110 * t + 0.2 * channel) + 0.25 * std::sin(twoPi * 440 * t)
+                + 0.15 * std::sin(twoPi * 2500 * t + 0.1 * channel) + 0.12 * std::sin(twoPi * 4100 * t)
+                + 0.04 * std::sin(twoPi * 11025 * t + M_PI / 4) + 0.05 * noise);
     }
     // Hits twice a second: a sharp attack, then a fast decay.
     const double sinceHit = std::fmod(t, 0.5);
