@@ -16,6 +16,8 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libflac-dev libvo-aacenc-dev
   libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev
+  # sonmill's loudness: EBU R128 / BS.1770 measurement for ReplayGain and normalisation
+  libebur128-dev
   # X11: window search, embedding, keys
   libxcb1-dev libxcb-keysyms1-dev libxcb-icccm4-dev
   # tests: X server, session bus, mocked logind, screenshots
@@ -23,8 +25,9 @@ packages=(
   xdg-utils
   # tests only: a real window manager, so the window's drag is tested the way desktops move it
   openbox
-  # tests: outside checks of converted files (format, rate, levels)
-  sox file
+  # tests: outside checks of converted files (format, rate, levels); loudness judged by
+  # a meter that is not ours (ebur128 from ebumeter), MP3 decoded by mpg123
+  sox file ebumeter mpg123
   # tests: an outside reader of the converted files' tags and pictures
   python3-mutagen
   # tests of the install: the desktop entry's and the AppStream metainfo's validators

@@ -3,12 +3,13 @@
 namespace sonmill {
 
 AudioChain::AudioChain(const std::vector<GstAudioChannelPosition> &input, int outputChannels, int inputRate,
-    int outputRate, double gain, bool inputWithinFullScale)
+    int outputRate, double gain, bool inputWithinFullScale, bool clip)
     : m_mixer(input, outputChannels)
     , m_inputRate(inputRate)
     , m_outputRate(outputRate)
     , m_gain(static_cast<float>(gain))
-    , m_unchanged(inputWithinFullScale && m_gain == 1.0f && inputRate == outputRate && m_mixer.passThrough())
+    , m_clip(clip)
+    , m_unchanged((inputWithinFullScale || !clip) && m_gain == 1.0f && inputRate == outputRate && m_mixer.passThrough())
 {
     if (inputRate != outputRate)
         m_resampler = createResampler(inputRate, outputRate, outputChannels);
@@ -46,6 +47,11 @@ std::span<const float> AudioChain::flush()
 std::span<const float> AudioChain::finish(const float *samples, std::size_t sampleCount)
 {
     m_ready.resize(sampleCount);
+    if (!m_clip) {
+        for (std::size_t i = 0; i < sampleCount; ++i)
+            m_ready[i] = samples[i] * m_gain;
+        return { m_ready.data(), sampleCount };
+    }
     for (std::size_t i = 0; i < sampleCount; ++i) {
         const float v = samples[i] * m_gain;
         m_ready[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);

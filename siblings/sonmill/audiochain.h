@@ -19,8 +19,9 @@ class AudioChain
 {
 public:
     // inputWithinFullScale: the samples come from integers, so none lies beyond full scale.
+    // clip false: the samples go on beyond full scale (a limiter further on takes them).
     AudioChain(const std::vector<GstAudioChannelPosition> &input, int outputChannels, int inputRate, int outputRate,
-        double gain, bool inputWithinFullScale = false);
+        double gain, bool inputWithinFullScale = false, bool clip = true);
 
     // False when the resampler could not be set up.
     bool valid() const { return m_inputRate == m_outputRate || m_resampler != nullptr; }
@@ -42,6 +43,7 @@ private:
     int m_outputRate;
     std::unique_ptr<Resampler> m_resampler;
     float m_gain;
+    bool m_clip;
     bool m_unchanged; // nothing to do: the input goes on as it is
     std::vector<float> m_mixed;
     std::vector<float> m_ready;

@@ -94,6 +94,44 @@ void Console::summary(std::int64_t positionNs, std::uint64_t bytes)
     writeLine(line, n);
 }
 
+void Console::loudness(const Loudness &measured, const char *label)
+{
+    // Silence, or less than one gating block, has no integrated loudness: "none".
+    char integrated[32] = "none";
+    if (measured.integratedLufs)
+        std::snprintf(integrated, sizeof integrated, "%.2f LUFS", *measured.integratedLufs);
+    char range[32] = "none";
+    if (measured.rangeLu)
+        std::snprintf(range, sizeof range, "%.1f LU", *measured.rangeLu);
+    char peak[32] = "none";
+    if (measured.truePeak > 0)
+        std::snprintf(peak, sizeof peak, "%.2f dBTP", decibels(measured.truePeak));
+    char line[160];
+    const int n = std::snprintf(
+        line, sizeof line, "%s: integrated %s, range %s, true peak %s\n", label, integrated, range, peak);
+    writeLine(line, n);
+}
+
+void Console::normalizeGain(double gainDb, double targetLufs)
+{
+    char line[96];
+    const int n = std::snprintf(line, sizeof line, "Normalize: gain %+.2f dB to %.1f LUFS\n", gainDb, targetLufs);
+    writeLine(line, n);
+}
+
+void Console::volumeIgnored()
+{
+    static constexpr char kLine[] = "Note: the volume percentage is ignored while normalizing\n";
+    writeLine(kLine, sizeof kLine - 1);
+}
+
+void Console::replayGain(const char *which, double gainDb, double peak)
+{
+    char line[96];
+    const int n = std::snprintf(line, sizeof line, "ReplayGain: %s gain %+.2f dB, peak %.6f\n", which, gainDb, peak);
+    writeLine(line, n);
+}
+
 void Console::error(const Failure &failure)
 {
     writeErrorLineFromSignal(failure);

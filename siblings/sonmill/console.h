@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sonmill/failure.h"
+#include "sonmill/loudness.h"
 
 #include <chrono>
 #include <cstdint>
@@ -24,6 +25,14 @@ public:
     void progress(std::int64_t positionNs, std::uint64_t bytes, bool force = false);
     // The summary of a successful run: the one line with "global".
     void summary(std::int64_t positionNs, std::uint64_t bytes);
+    // "Loudness: integrated -16.02 LUFS, range 5.1 LU, true peak -1.23 dBTP"; a label
+    // other than "Loudness" names what was measured ("Album loudness").
+    void loudness(const Loudness &measured, const char *label = "Loudness");
+    // The gain a normalisation applies, and that the volume was set aside for it.
+    void normalizeGain(double gainDb, double targetLufs);
+    void volumeIgnored();
+    // The ReplayGain values written into the output.
+    void replayGain(const char *which, double gainDb, double peak);
     // "Error: <reason>".
     void error(const Failure &failure);
 

@@ -53,6 +53,10 @@ inline constexpr Failure kRate { ExitCode::CommandLine, "Incorrect sample rate f
 inline constexpr Failure kChannels { ExitCode::CommandLine, "Incorrect channel count for -ac (1, 2 or 6)" };
 inline constexpr Failure kBitrate { ExitCode::CommandLine, "Incorrect bit rate for -ab" };
 inline constexpr Failure kQuality { ExitCode::CommandLine, "Incorrect quality for -qscale (0 to 9)" };
+inline constexpr Failure kReplayGain { ExitCode::CommandLine, "Incorrect value for -replaygain (track)" };
+inline constexpr Failure kAlbumValues { ExitCode::CommandLine,
+    "Incorrect album values: -albumgain (dB) and -albumpeak (linear) go together" };
+inline constexpr Failure kNormalize { ExitCode::CommandLine, "Incorrect target for -normalize (-70 to 0 LUFS)" };
 
 // Encoder and output format
 inline constexpr Failure kUnknownEncoder { ExitCode::UnknownEncoder, "Unknown encoder" };
@@ -91,6 +95,7 @@ inline constexpr Failure kEncode { ExitCode::EncodeFailed, "Could not encode the
 
 inline constexpr Failure kInterrupted { ExitCode::Interrupted, "Could not finish: stopped by a signal" };
 inline constexpr Failure kModule { ExitCode::Internal, "Unable to load an encoder library module" };
+inline constexpr Failure kLoudness { ExitCode::Internal, "Unable to set up the loudness measurement" };
 inline constexpr Failure kGStreamer { ExitCode::Internal, "Unable to start the decoding library" };
 } // namespace Failures
 

@@ -1,6 +1,7 @@
 // sonmill: the transcoder behind every probe and conversion of TOLM Audio Converter.
 
 #include "sonmill/console.h"
+#include "sonmill/loudnessscan.h"
 #include "sonmill/options.h"
 #include "sonmill/outputfile.h"
 #include "sonmill/transcoder.h"
@@ -56,6 +57,15 @@ int main(int argc, char **argv)
     if (options.help) {
         std::fputs(helpText(), stdout);
         return 0;
+    }
+
+    if (options.measure) {
+        LoudnessScan scan(options, console, stallLimit());
+        if (const std::optional<Failure> failure = scan.run()) {
+            console.error(*failure);
+            std::_Exit(static_cast<int>(failure->code));
+        }
+        std::_Exit(static_cast<int>(ExitCode::Success));
     }
 
     installCleanupOnSignals();

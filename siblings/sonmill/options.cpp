@@ -49,6 +49,17 @@ std::optional<double> parseDecimal(std::string_view text)
     return value;
 }
 
+std::optional<double> parseSignedDecimal(std::string_view text)
+{
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    const auto value = parseDecimal(text);
+    if (!value)
+        return std::nullopt;
+    return negative ? -*value : *value;
+}
+
 std::optional<int> parseBitrate(std::string_view text)
 {
     const bool kilo = !text.empty() && (text.back() == 'k' || text.back() == 'K');
@@ -64,7 +75,24 @@ std::optional<int> parseBitrate(std::string_view text)
     return static_cast<int>(kbps);
 }
 
-enum class Key { Overwrite, Input, Start, Length, Volume, Rate, Codec, Bitrate, Quality, Channels, NoVideo };
+enum class Key {
+    Overwrite,
+    Input,
+    Start,
+    Length,
+    Volume,
+    Rate,
+    Codec,
+    Bitrate,
+    Quality,
+    Channels,
+    NoVideo,
+    ReplayGain,
+    AlbumGain,
+    AlbumPeak,
+    Normalize,
+    Measure,
+};
 
 struct OptionName
 {
@@ -85,7 +113,19 @@ constexpr OptionName kOptionNames[] = {
     { "-qscale", Key::Quality, true },
     { "-ac", Key::Channels, true },
     { "-vn", Key::NoVideo, false },
+    { "-replaygain", Key::ReplayGain, true },
+    { "-albumgain", Key::AlbumGain, true },
+    { "-albumpeak", Key::AlbumPeak, true },
+    { "-normalize", Key::Normalize, true },
+    { "-measure", Key::Measure, false },
 };
+
+// Limits of the loudness options: gains as ReplayGain readers take them, targets from
+// the quietest that means anything to full scale.
+constexpr double kMaxAlbumGainDb = 64.0;
+constexpr double kMaxAlbumPeak = 100.0;
+constexpr double kLowestTargetLufs = -70.0;
+constexpr double kHighestTargetLufs = 0.0;
 
 const OptionName *findOption(std::string_view name)
 {
@@ -102,6 +142,7 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
         if (value.empty())
             return Failures::kNoInput;
         options.input = value;
+        options.inputs.emplace_back(value);
         return std::nullopt;
     case Key::Start:
     case Key::Length: {
@@ -149,8 +190,35 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
             return Failures::kChannels;
         options.channels = value[0] - '0';
         return std::nullopt;
+    case Key::ReplayGain:
+        if (value != "track")
+            return Failures::kReplayGain;
+        options.replayGain = true;
+        return std::nullopt;
+    case Key::AlbumGain: {
+        const auto gain = parseSignedDecimal(value);
+        if (!gain || std::fabs(*gain) > kMaxAlbumGainDb)
+            return Failures::kAlbumValues;
+        options.albumGainDb = *gain;
+        return std::nullopt;
+    }
+    case Key::AlbumPeak: {
+        const auto peak = parseDecimal(value);
+        if (!peak || *peak > kMaxAlbumPeak)
+            return Failures::kAlbumValues;
+        options.albumPeak = *peak;
+        return std::nullopt;
+    }
+    case Key::Normalize: {
+        const auto target = parseSignedDecimal(value);
+        if (!target || *target < kLowestTargetLufs || *target > kHighestTargetLufs)
+            return Failures::kNormalize;
+        options.normalizeLufs = *target;
+        return std::nullopt;
+    }
     case Key::Overwrite:
     case Key::NoVideo:
+    case Key::Measure:
         break;
     }
     return std::nullopt;
@@ -214,10 +282,23 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
     if (argc < 2 || argv[1] != kKeyArgument)
         return Failures::kFirstArgument;
 
+    // -measure writes nothing: then there is no output, and every word is an option.
+    for (int i = 2; i < argc - 1;) {
+        const OptionName *option = findOption(argv[i]);
+        if (!option)
+            break;
+        if (option->key == Key::Measure) {
+            options.measure = true;
+            break;
+        }
+        i += option->takesValue ? 2 : 1;
+    }
+    const int optionsEnd = options.measure ? argc : argc - 1;
+
     bool haveOutput = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (i == argc - 1) {
+        if (i == optionsEnd) {
             // The output is the last word, whatever it looks like.
             if (argument.empty())
                 return Failures::kNoOutput;
@@ -232,15 +313,19 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
             options.overwrite = true;
             continue;
         }
-        if (option->key == Key::NoVideo)
-            continue; // the output never holds video
-        if (i + 1 >= argc - 1 && option->takesValue)
+        if (option->key == Key::NoVideo || option->key == Key::Measure)
+            continue; // the output never holds video; -measure is settled above
+        if (i + 1 >= optionsEnd && option->takesValue)
             return Failures::kMissingValue; // its value would be the output
         if (auto failure = applyValue(options, option->key, argv[++i]))
             return *failure;
     }
     if (options.input.empty())
         return Failures::kNoInput;
+    if (options.albumGainDb.has_value() != options.albumPeak.has_value())
+        return Failures::kAlbumValues;
+    if (options.measure)
+        return options;
     if (!haveOutput)
         return Failures::kNoOutput;
     return options;
@@ -252,7 +337,9 @@ const char *helpText()
 
 Usage:
   sonmill qzv [-y] -i INPUT [-ss START] [-t LENGTH] [-vol PERCENT] [-ar RATE]
-              [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn] OUTPUT
+              [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn]
+              [-replaygain track [-albumgain DB -albumpeak PEAK]] [-normalize LUFS] OUTPUT
+  sonmill qzv -measure -i INPUT [-i INPUT ...]
 
   qzv          fixed first argument
   -y           replace OUTPUT if it exists (without -y an existing OUTPUT is refused)
@@ -283,10 +370,21 @@ Usage:
                quality (10 - Q) / 10; the other encoders ignore it
   -ac N        output channels: 1, 2 or 6 (5.1), mixed down or up as needed
   -vn          no video (the output never holds video)
+  -replaygain track
+               write the output's ReplayGain 2.0 values (reference -18 LUFS):
+               REPLAYGAIN_TRACK_GAIN and REPLAYGAIN_TRACK_PEAK (true peak)
+  -albumgain DB, -albumpeak PEAK
+               also write these as REPLAYGAIN_ALBUM_GAIN and _PEAK (both or neither)
+  -normalize LUFS
+               two passes: measure, then convert with the gain that brings the
+               integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the
+               true peak at or below -1 dBTP; -vol is then ignored
+  -measure     measure every -i given and all of them end to end; no OUTPUT
   OUTPUT       the file to write; its extension chooses the format
 
 Output: "Duration: hh:mm:ss.hh" once the input's length is known, a progress line with
-"time=" at least twice a second, and a summary line at a successful end. A failure prints
+"time=" at least twice a second, a "Loudness:" line with the converted audio's
+integrated loudness, range and true peak, and a summary line at a successful end. A failure prints
 one line starting with "Error: " and ends with a non-zero exit status. The output is
 written under a temporary name beside OUTPUT and renamed when the conversion succeeded.
 Set TOLM_GST_DEBUG=1 to see the decoding library's own warnings.

@@ -35,6 +35,17 @@ struct Options
     // Tag values for this output (KEY, value), KEY a Vorbis comment name: the first entry of
     // a key replaces the source's values, further ones add to it, an empty value removes it.
     std::vector<std::pair<std::string, std::string>> tagValues;
+
+    // Loudness, all our own options: the window's command carries none of them unless the
+    // user asked for it.
+    bool replayGain = false; // -replaygain track: write the track's ReplayGain 2.0 values
+    std::optional<double> albumGainDb; // -albumgain, with -albumpeak: the album's values, told
+    std::optional<double> albumPeak; // -albumpeak, linear
+    std::optional<double> normalizeLufs; // -normalize: the target integrated loudness
+    bool measure = false; // -measure: no output; every -i is measured, then all as one album
+    std::vector<std::string> inputs; // every -i, in order (-measure)
+
+    bool writesReplayGain() const { return replayGain || albumGainDb.has_value(); }
 };
 
 // First argument every caller passes.

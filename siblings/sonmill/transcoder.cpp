@@ -1,12 +1,15 @@
 #include "sonmill/transcoder.h"
 
 #include "media/gstsetup.h"
+#include "sonmill/loudnessscan.h"
 #include "sonmill/outputtags.h"
 #include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +46,23 @@ Resolution decodedResolution(GstAudioFormat format)
     return { depth > 24 ? 32 : (depth > 16 ? 24 : 16), false };
 }
 
+// The limiter's ceiling: -1 dBTP less what may be added on the way to a meter that is not
+// ours. Its interpolation differs from our detector's by a few hundredths of a dB, and a
+// lossy encoder's coding noise lifts the peaks of what it decodes to.
+double ceilingDbtp(Codec codec)
+{
+    constexpr double kTarget = -1.0;
+    constexpr double kLosslessMargin = 0.3;
+    constexpr double kLossyMargin = 1.0;
+    const bool lossless = codec == Codec::Pcm16 || codec == Codec::Flac;
+    return kTarget - (lossless ? kLosslessMargin : kLossyMargin);
+}
+
+double linear(double db)
+{
+    return std::pow(10.0, db / 20.0);
+}
+
 } // namespace
 
 Transcoder::Transcoder(const Options &options, Console &console, std::chrono::milliseconds stallLimit)
@@ -66,10 +86,11 @@ std::optional<Failure> Transcoder::run()
     media::initialiseGStreamer(nullptr, nullptr);
     // A probe reads a millisecond: decoding ahead would only cost it time.
     constexpr std::int64_t kShortRunNs = 100'000'000;
-    const bool shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
+    m_shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
     // FLAC at full volume may take 16-bit input as it is (see Source::start).
-    const bool keepSixteenBits = m_format.codec == Codec::Flac && m_options.volumePercent == 100.0;
-    auto opened = Source::open(m_options.input, m_stallLimit, shortRun, keepSixteenBits);
+    const bool keepSixteenBits
+        = m_format.codec == Codec::Flac && m_options.volumePercent == 100.0 && !m_options.normalizeLufs;
+    auto opened = Source::open(m_options.input, m_stallLimit, m_shortRun, keepSixteenBits);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
@@ -91,6 +112,10 @@ std::optional<Failure> Transcoder::run()
         return copyStream();
     if (auto failure = settleFormat())
         return failure;
+    if (m_options.normalizeLufs) {
+        if (auto failure = measureForNormalize())
+            return failure;
+    }
     if (auto failure = convert())
         return failure;
     return finishOutput();
@@ -104,7 +129,8 @@ bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
     if (!m_format.copy || !StreamCopy::canCopy(in.coded, m_format.container))
         return false;
     const bool unchanged = (!m_options.sampleRate || *m_options.sampleRate == in.rate)
-        && (!m_options.channels || *m_options.channels == in.channels) && m_options.volumePercent == 100.0;
+        && (!m_options.channels || *m_options.channels == in.channels) && m_options.volumePercent == 100.0
+        && !m_options.normalizeLufs;
     const bool whole
         = m_options.startNs == 0 && (!m_options.lengthNs || (duration && *m_options.lengthNs >= *duration));
     return unchanged && (whole || StreamCopy::canTrim(m_format.container));
@@ -113,7 +139,7 @@ bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
 std::optional<Failure> Transcoder::copyStream()
 {
     const SourceInfo &in = m_source->info();
-    const TagSet tags = outputTags(false);
+    TagSet tags = outputTags(false);
     const CodedAudio coded = in.coded;
     m_console.streams(in.rate, in.channels, in.rate, in.channels);
     m_source.reset(); // the copy reads the file with a pipeline of its own
@@ -127,6 +153,15 @@ std::optional<Failure> Transcoder::copyStream()
     if (auto failure = m_copy->run(
             m_options.input, m_output.path(), m_format.container, coded, m_options.startNs, m_options.lengthNs))
         return failure;
+    // The copied stream is measured as it decodes, the input whole.
+    if (m_options.writesReplayGain()) {
+        auto measured = measureWholeInput(m_options.input, m_stallLimit, m_measure);
+        if (auto *failure = std::get_if<Failure>(&measured))
+            return *failure;
+        const Loudness loudness = std::get<Loudness>(measured);
+        m_console.loudness(loudness);
+        addReplayGain(tags, loudness);
+    }
     if (auto failure = writeTags(m_output.path(), m_format.container, tags))
         return failure;
     const std::uint64_t bytes = fileSizeOf(m_output.path());
@@ -147,7 +182,10 @@ TagSet Transcoder::outputTags(bool reencoded) const
     constexpr std::int64_t kSecondNs = 1'000'000'000;
     const bool whole = m_options.startNs == 0
         && (!m_options.lengthNs || (m_durationNs && *m_options.lengthNs + kSecondNs > *m_durationNs));
-    fitTagsToOutput(tags, { m_options.volumePercent != 100.0, !whole, reencoded }, m_options.tagValues);
+    // Normalising changes the level as a volume does: the source's loudness values no
+    // longer describe it (ours are set afterwards).
+    const bool levelChanged = m_options.volumePercent != 100.0 || m_options.normalizeLufs.has_value();
+    fitTagsToOutput(tags, { levelChanged, !whole, reencoded }, m_options.tagValues);
     return tags;
 }
 
@@ -225,12 +263,221 @@ std::optional<Failure> Transcoder::settleFormat()
         m_settings.bits = resolution.bits;
         m_settings.floatSamples = resolution.isFloat;
     }
-    m_chain = std::make_unique<AudioChain>(in.positions, m_settings.channels, in.rate, m_settings.rate,
-        m_options.volumePercent / 100.0, !resolution.isFloat);
+    m_chain = makeChain();
     if (!m_chain->valid())
         return Failures::kModule;
     m_console.streams(in.rate, in.channels, m_settings.rate, m_settings.channels);
+    if (m_options.normalizeLufs && m_options.volumePercent != 100.0)
+        m_console.volumeIgnored();
     return std::nullopt;
+}
+
+// Normalising sets the volume aside and leaves the peaks to the limiter, unclipped.
+std::unique_ptr<AudioChain> Transcoder::makeChain() const
+{
+    const SourceInfo &in = m_source->info();
+    const bool normalize = m_options.normalizeLufs.has_value();
+    const bool fromIntegers = !decodedResolution(in.decodedFormat).isFloat;
+    return std::make_unique<AudioChain>(in.positions, m_settings.channels, in.rate, m_settings.rate,
+        normalize ? 1.0 : m_options.volumePercent / 100.0, fromIntegers, !normalize);
+}
+
+// Bare MP3, ADTS and AC-3 streams have no index: a seek in them lands by an estimate of
+// the bit rate, and so do their timestamps. Reading them from the start and dropping up
+// to the start point is exact (and decoding them is fast).
+std::variant<bool, Failure> Transcoder::seekToStart(Source &source)
+{
+    if (source.info().elementary || m_options.startNs <= 0)
+        return false;
+    return source.seek(m_options.startNs);
+}
+
+std::variant<Loudness, Failure> Transcoder::measurePass(std::optional<double> limitedGainDb)
+{
+    auto opened = Source::open(m_options.input, m_stallLimit);
+    if (auto *failure = std::get_if<Failure>(&opened))
+        return *failure;
+    m_measure = std::move(std::get<std::unique_ptr<Source>>(opened));
+    auto sought = seekToStart(*m_measure);
+    if (auto *failure = std::get_if<Failure>(&sought))
+        return *failure;
+    std::unique_ptr<AudioChain> chain = makeChain();
+    if (!chain->valid())
+        return Failures::kModule;
+    if (auto failure = m_measure->start(std::move(chain)))
+        return *failure;
+    LoudnessMeter meter(m_settings.channels, m_settings.rate);
+    if (!meter.valid())
+        return Failures::kLoudness;
+    std::unique_ptr<TruePeakLimiter> limiter;
+    if (limitedGainDb)
+        limiter = std::make_unique<TruePeakLimiter>(
+            m_settings.channels, m_settings.rate, linear(*limitedGainDb), linear(ceilingDbtp(m_format.codec)));
+
+    // Nothing is written yet: the progress lines hold the position at 0.
+    const auto keepReporting = [this] { m_console.progress(0, 0); };
+    const auto channels = static_cast<std::size_t>(m_settings.channels);
+    bool anyAudio = false;
+    auto failure = readRange(
+        *m_measure, std::get<bool>(sought),
+        [&](const DecodedBlock &block, std::size_t skip, std::size_t count) -> std::optional<Failure> {
+            const float *frames = block.frames() + skip * channels;
+            if (limiter) {
+                const std::span<const float> limited = limiter->process(frames, count);
+                meter.add(limited.data(), limited.size() / channels);
+            } else {
+                meter.add(frames, count);
+            }
+            keepReporting();
+            return std::nullopt;
+        },
+        keepReporting, anyAudio);
+    if (failure)
+        return *failure;
+    if (limiter) {
+        const std::span<const float> tail = limiter->flush();
+        meter.add(tail.data(), tail.size() / channels);
+    }
+    m_measure.reset();
+    return meter.result();
+}
+
+std::optional<Failure> Transcoder::measureForNormalize()
+{
+    auto first = measurePass(std::nullopt);
+    if (auto *failure = std::get_if<Failure>(&first))
+        return *failure;
+    const Loudness measured = std::get<Loudness>(first);
+    m_console.loudness(measured, "Source loudness");
+    const double target = *m_options.normalizeLufs;
+    // Silence, or less than a gating block, has no loudness to bring anywhere.
+    m_normalizeGainDb = measured.integratedLufs ? target - *measured.integratedLufs : 0.0;
+
+    // Where the limiter will take the peaks down, it takes some loudness with them: a few
+    // more decoding passes (no encoding) find the gain that lands on the target with it,
+    // stepping along the line through the last two tries.
+    const double ceiling = linear(ceilingDbtp(m_format.codec));
+    if (measured.integratedLufs && measured.truePeak * linear(m_normalizeGainDb) > ceiling) {
+        constexpr int kMaxTries = 4;
+        constexpr double kCloseEnough = 0.1;
+        constexpr double kMostExtraGain = 20.0;
+        const double plainGain = m_normalizeGainDb;
+        double slope = 1.0;
+        std::optional<std::pair<double, double>> previous; // gain tried, loudness it gave
+        for (int attempt = 0; attempt < kMaxTries; ++attempt) {
+            auto pass = measurePass(m_normalizeGainDb);
+            if (auto *failure = std::get_if<Failure>(&pass))
+                return *failure;
+            const std::optional<double> loudness = std::get<Loudness>(pass).integratedLufs;
+            if (!loudness)
+                break;
+            const double miss = target - *loudness;
+            if (std::fabs(miss) < kCloseEnough)
+                break;
+            if (previous && std::fabs(m_normalizeGainDb - previous->first) > 1e-6)
+                slope = std::clamp((*loudness - previous->second) / (m_normalizeGainDb - previous->first), 0.1, 1.0);
+            previous = std::pair { m_normalizeGainDb, *loudness };
+            m_normalizeGainDb = std::min(m_normalizeGainDb + miss / slope, plainGain + kMostExtraGain);
+        }
+    }
+    m_console.normalizeGain(m_normalizeGainDb, target);
+    return std::nullopt;
+}
+
+std::optional<Failure> Transcoder::readRange(Source &source, bool seeked, const FrameSink &sink,
+    const std::function<void()> &whileWaiting, bool &anyAudio)
+{
+    const int rate = m_settings.rate;
+    const std::uint64_t startFrame = framesAt(m_options.startNs, rate);
+    std::optional<std::uint64_t> wanted;
+    if (m_options.lengthNs)
+        wanted = framesAt(*m_options.lengthNs, rate);
+
+    // After a seek, frames are counted from where the first block says it starts, so the
+    // trim is exact to the sample wherever the seek landed. Read from the start, they are
+    // counted from the first one (a decoder that drops its run-in stamps the first block
+    // later than the start).
+    std::optional<std::uint64_t> position;
+    std::uint64_t taken = 0;
+    while (!wanted || taken < *wanted) {
+        auto next = source.next(whileWaiting);
+        if (auto *failure = std::get_if<Failure>(&next))
+            return *failure;
+        const DecodedBlock &block = std::get<DecodedBlock>(next);
+        if (block.frameCount() == 0)
+            break;
+        anyAudio = true;
+        if (!position)
+            position = seeked && block.streamTimeNs() ? framesAt(*block.streamTimeNs(), rate) : 0;
+
+        const std::uint64_t skip
+            = startFrame > *position ? std::min<std::uint64_t>(startFrame - *position, block.frameCount()) : 0;
+        std::uint64_t count = block.frameCount() - skip;
+        if (wanted)
+            count = std::min(count, *wanted - taken);
+        *position += block.frameCount();
+        if (count == 0)
+            continue;
+        if (auto failure = sink(block, skip, count))
+            return failure;
+        taken += count;
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> Transcoder::writeFrames(const float *frames, std::size_t count)
+{
+    if (count == 0)
+        return std::nullopt;
+    if (m_meter)
+        m_meter->add(frames, count);
+    if (!m_encoder->write(frames, count))
+        return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
+                                         : Failures::kEncode;
+    m_outputFrames += count;
+    m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
+    return std::nullopt;
+}
+
+namespace {
+
+// Room for the four ReplayGain fields ours adds to a FLAC output's tags.
+constexpr std::size_t kReplayGainRoom = 256;
+
+std::string gainText(double db)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f dB", db);
+    return text;
+}
+
+std::string peakText(double peak)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", peak);
+    return text;
+}
+
+} // namespace
+
+// Gains in dB against -18 LUFS, peaks linear (true peak, 1.0 is full scale); the tag
+// table puts them in each format's own place.
+void Transcoder::addReplayGain(TagSet &tags, const Loudness &measured) const
+{
+    if (!m_options.writesReplayGain())
+        return;
+    // Silence, or less than a gating block, gets no track gain.
+    if (measured.integratedLufs) {
+        const double gainDb = kReplayGainReference - *measured.integratedLufs;
+        tags.set("REPLAYGAIN_TRACK_GAIN", { gainText(gainDb) });
+        tags.set("REPLAYGAIN_TRACK_PEAK", { peakText(measured.truePeak) });
+        m_console.replayGain("track", gainDb, measured.truePeak);
+    }
+    if (m_options.albumGainDb && m_options.albumPeak) {
+        tags.set("REPLAYGAIN_ALBUM_GAIN", { gainText(*m_options.albumGainDb) });
+        tags.set("REPLAYGAIN_ALBUM_PEAK", { peakText(*m_options.albumPeak) });
+        m_console.replayGain("album", *m_options.albumGainDb, *m_options.albumPeak);
+    }
 }
 
 std::optional<Failure> Transcoder::convert()
@@ -254,66 +501,58 @@ std::optional<Failure> Transcoder::convert()
     // FLAC keeps room for the tags ahead of the audio; the file is then not moved to make
     // room for a large picture. (The tags are read again at the end: GStreamer's late ones.)
     if (m_format.codec == Codec::Flac)
-        m_settings.tagRoom = outputTags(true).byteSize();
+        m_settings.tagRoom = outputTags(true).byteSize() + (m_options.writesReplayGain() ? kReplayGainRoom : 0);
     if (auto failure = m_output.create(m_options.output, m_options.overwrite))
         return failure;
     auto encoder = createEncoder(m_settings, m_output.path());
     if (auto *failure = std::get_if<Failure>(&encoder))
         return *failure;
     m_encoder = std::move(std::get<std::unique_ptr<Encoder>>(encoder));
-
-    // Bare MP3, ADTS and AC-3 streams have no index: a seek in them lands by an estimate of
-    // the bit rate, and so do their timestamps. Reading them from the start and dropping
-    // up to the start point is exact (and decoding them is fast).
-    bool seeked = false;
-    if (!in.elementary && m_options.startNs > 0) {
-        auto sought = m_source->seek(m_options.startNs);
-        if (auto *failure = std::get_if<Failure>(&sought))
-            return *failure;
-        seeked = std::get<bool>(sought);
+    if (!m_shortRun) {
+        m_meter = std::make_unique<LoudnessMeter>(m_settings.channels, rate);
+        if (!m_meter->valid())
+            return Failures::kLoudness;
     }
-    if (auto failure = m_source->start(std::move(m_chain), m_encoder->takesIntegers()))
+    if (m_options.normalizeLufs)
+        m_limiter = std::make_unique<TruePeakLimiter>(
+            m_settings.channels, rate, linear(m_normalizeGainDb), linear(ceilingDbtp(m_format.codec)));
+
+    auto sought = seekToStart(*m_source);
+    if (auto *failure = std::get_if<Failure>(&sought))
+        return *failure;
+    if (auto failure = m_source->start(std::move(m_chain), m_encoder->takesIntegers() && !m_limiter))
         return failure;
     const bool integers = m_source->integerBlocks();
     m_console.progress(0, 0, true);
 
-    // After a seek, frames are counted from where the first block says it starts, so the
-    // trim is exact to the sample wherever the seek landed. Read from the start, they are
-    // counted from the first one (a decoder that drops its run-in stamps the first block
-    // later than the start).
-    std::optional<std::uint64_t> position;
-    std::uint64_t taken = 0;
-    bool anyAudio = false;
     // A slow input still gets its progress lines, at the same position.
     const auto keepReporting
         = [this] { m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten()); };
-    while (!wanted || taken < *wanted) {
-        auto next = m_source->next(keepReporting);
-        if (auto *failure = std::get_if<Failure>(&next))
-            return *failure;
-        const DecodedBlock &block = std::get<DecodedBlock>(next);
-        if (block.frameCount() == 0)
-            break;
-        anyAudio = true;
-        if (!position)
-            position = seeked && block.streamTimeNs() ? framesAt(*block.streamTimeNs(), rate) : 0;
-
-        std::uint64_t skip
-            = startFrame > *position ? std::min<std::uint64_t>(startFrame - *position, block.frameCount()) : 0;
-        std::uint64_t count = block.frameCount() - skip;
-        if (wanted)
-            count = std::min(count, *wanted - taken);
-        *position += block.frameCount();
-        if (count == 0)
-            continue;
-        const bool written = integers ? m_encoder->writeIntegers(block.integerFrames() + skip * channels, count)
-                                      : m_encoder->write(block.frames() + skip * channels, count);
-        if (!written)
-            return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
-                                             : Failures::kEncode;
-        m_outputFrames += count;
-        taken += count;
-        m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
+    const auto sink = [&](const DecodedBlock &block, std::size_t skip, std::size_t count) -> std::optional<Failure> {
+        if (integers) {
+            const std::int32_t *frames = block.integerFrames() + skip * channels;
+            if (m_meter)
+                m_meter->addSixteenBit(frames, count);
+            if (!m_encoder->writeIntegers(frames, count))
+                return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
+                                                 : Failures::kEncode;
+            m_outputFrames += count;
+            keepReporting();
+            return std::nullopt;
+        }
+        const float *frames = block.frames() + skip * channels;
+        if (!m_limiter)
+            return writeFrames(frames, count);
+        const std::span<const float> limited = m_limiter->process(frames, count);
+        return writeFrames(limited.data(), limited.size() / channels);
+    };
+    bool anyAudio = false;
+    if (auto failure = readRange(*m_source, std::get<bool>(sought), sink, keepReporting, anyAudio))
+        return failure;
+    if (m_limiter) {
+        const std::span<const float> tail = m_limiter->flush();
+        if (auto failure = writeFrames(tail.data(), tail.size() / channels))
+            return failure;
     }
     if (!anyAudio && (!wanted || *wanted > 0))
         return Failures::kInputUnsupported; // a header without a single sample after it
@@ -327,7 +566,13 @@ std::optional<Failure> Transcoder::finishOutput()
                                          : Failures::kEncode;
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
-    if (auto failure = writeTags(m_output.path(), m_format.container, outputTags(true)))
+    TagSet tags = outputTags(true);
+    if (m_meter) {
+        const Loudness measured = m_meter->result();
+        m_console.loudness(measured);
+        addReplayGain(tags, measured);
+    }
+    if (auto failure = writeTags(m_output.path(), m_format.container, tags))
         return failure;
     if (auto failure = m_output.commit())
         return failure;

@@ -3,6 +3,8 @@
 #include "sonmill/audiochain.h"
 #include "sonmill/console.h"
 #include "sonmill/encoder.h"
+#include "sonmill/limiter.h"
+#include "sonmill/loudness.h"
 #include "sonmill/options.h"
 #include "sonmill/outputfile.h"
 #include "sonmill/source.h"
@@ -10,6 +12,7 @@
 #include "sonmill/tags.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,6 +42,24 @@ private:
     std::variant<std::optional<std::int64_t>, Failure> scanDecodedDuration();
     TagSet outputTags(bool reencoded) const;
 
+    // Hands on the frames of a started source that lie within -ss/-t, block by block
+    // (counted in output frames, after the chain).
+    using FrameSink = std::function<std::optional<Failure>(const DecodedBlock &block, std::size_t skip, std::size_t count)>;
+    std::optional<Failure> readRange(Source &source, bool seeked, const FrameSink &sink,
+        const std::function<void()> &whileWaiting, bool &anyAudio);
+    // Seeks a freshly opened source to -ss where it can; true when it did.
+    std::variant<bool, Failure> seekToStart(Source &source);
+    std::unique_ptr<AudioChain> makeChain() const;
+    // -normalize, first pass: the range's loudness as the output would have it unchanged,
+    // and the gain that brings it to the target (limiter included).
+    std::optional<Failure> measureForNormalize();
+    // One decoding pass over the range, measured as it is, or as the limiter would give it
+    // with limitedGainDb.
+    std::variant<Loudness, Failure> measurePass(std::optional<double> limitedGainDb);
+    std::optional<Failure> writeFrames(const float *frames, std::size_t count);
+    // Puts the measured (and told) ReplayGain values into the output's tag set.
+    void addReplayGain(TagSet &tags, const Loudness &measured) const;
+
     const Options &m_options;
     Console &m_console;
     std::chrono::milliseconds m_stallLimit;
@@ -47,6 +68,7 @@ private:
     // and main leaves without tearing them down.
     std::unique_ptr<Source> m_source;
     std::unique_ptr<Source> m_scan;
+    std::unique_ptr<Source> m_measure; // the first pass of -normalize, or a copy's measurement
     std::unique_ptr<StreamCopy> m_copy;
     OutputFormat m_format {};
     EncoderSettings m_settings;
@@ -55,6 +77,11 @@ private:
     TemporaryOutput m_output;
 
     std::optional<std::int64_t> m_durationNs;
+    bool m_shortRun = false; // a probe: nothing worth measuring
+    std::unique_ptr<LoudnessMeter> m_meter; // what goes into the encoder
+    std::unique_ptr<TruePeakLimiter> m_limiter; // -normalize only
+    double m_normalizeGainDb = 0;
+
     std::uint64_t m_outputFrames = 0;
 };
 

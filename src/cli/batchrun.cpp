@@ -223,10 +223,53 @@ void BatchRun::convert()
         }
         m_rows.push_back(i);
     }
+    if (startAlbumMeasurement()) {
+        m_phase = Phase::Measuring;
+        return;
+    }
+    startEngine();
+}
+
+void BatchRun::startEngine()
+{
     m_phase = Phase::Converting;
     // The totals replace the examination's line at once, however soon the last redraw was.
     m_view.refresh(m_items, false, true);
     m_engine->start();
+}
+
+// --replaygain album: the one place the album's loudness is measured (AlbumLoudness does the
+// work, polled with the redraws) and handed to the rows before the engine starts.
+bool BatchRun::startAlbumMeasurement()
+{
+    if (m_options.replayGain != ReplayGainChoice::Album)
+        return false;
+    QStringList sources;
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        sources << item(int(row)).source.path;
+    if (sources.isEmpty())
+        return false;
+    if (!m_album.start(sources)) {
+        takeAlbumValues();
+        return false;
+    }
+    return true;
+}
+
+// Without the album's values no file can be tagged as asked: each fails with the reason and
+// is no row of the engine's.
+void BatchRun::takeAlbumValues()
+{
+    const AlbumLoudness::Verdict &verdict = m_album.verdict();
+    if (!verdict.measured) {
+        for (std::size_t row = 0; row < m_rows.size(); ++row)
+            endItem(item(int(row)), BatchItem::State::Failed,
+                u"the album could not be measured: "_s + verdict.reason);
+        m_rows.clear();
+        return;
+    }
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        AlbumLoudness::apply(item(int(row)).job.Loudness, verdict.values);
 }
 
 void BatchRun::rowEnded(int row, bool converted)
@@ -261,6 +304,15 @@ void BatchRun::refresh()
         interrupt(signal);
         return;
     }
+    if (m_phase == Phase::Measuring) {
+        if (!m_album.poll()) {
+            m_view.refresh(m_items, true);
+            return;
+        }
+        takeAlbumValues();
+        startEngine();
+        return;
+    }
     m_view.refresh(m_items, m_phase == Phase::Probing);
 }
 
@@ -270,6 +322,7 @@ void BatchRun::interrupt(int signal)
         return;
     m_phase = Phase::Done;
     m_probes->cancel();
+    m_album.stop();
     // Should a child have to be ended by force, its temporary file is removed here.
     QStringList temporary;
     const auto running = m_engine->runningChildren();

@@ -4,6 +4,7 @@
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
 #include "core/queuerows.h"
+#include "engine/albumloudness.h"
 
 #include <QObject>
 #include <QTimer>
@@ -18,8 +19,9 @@ class ProgressView;
 struct ProbeRun;
 
 // One run of tolm-convert on the window's engine: every file is examined by the probe road (up
-// to `jobs` probes at once), the output names are settled in file order, then the conversion
-// engine converts up to `jobs` files at once. The files the engine converts are its rows.
+// to `jobs` probes at once), the output names are settled in file order, with --replaygain
+// album the files are measured as one album, then the conversion engine converts up to `jobs`
+// files at once. The files the engine converts are its rows.
 class BatchRun : public QObject, private QueueRows
 {
     Q_OBJECT
@@ -56,6 +58,9 @@ private:
     void judgeProbe(BatchItem &item, const ProbeRun &run);
     void settleOutputs();
     void convert();
+    bool startAlbumMeasurement();
+    void takeAlbumValues();
+    void startEngine();
     void rowEnded(int row, bool converted);
     void endItem(BatchItem &item, BatchItem::State state, const QString &reason = {});
     void refresh();
@@ -73,6 +78,7 @@ private:
     std::unique_ptr<ProbeQueue> m_probes;
     std::unique_ptr<ConversionEngine> m_engine;
     QTimer m_refresh;
-    enum class Phase { Probing, Converting, Done } m_phase = Phase::Probing;
+    enum class Phase { Probing, Measuring, Converting, Done } m_phase = Phase::Probing;
+    AlbumLoudness m_album; // --replaygain album: every file to convert measured first
     QString m_lastReason;
 };

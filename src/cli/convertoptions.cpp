@@ -82,6 +82,15 @@ struct Parser
             return time(options.length);
         } else if (name == u"--volume") {
             return number(options.volume, 0, kMaxVolume);
+        } else if (name == u"--replaygain") {
+            if (value == u"track")
+                options.replayGain = ReplayGainChoice::Track;
+            else if (value == u"album")
+                options.replayGain = ReplayGainChoice::Album;
+            else
+                return fail(u"--replaygain wants track or album, not \"%1\""_s.arg(value));
+        } else if (name == u"--normalize") {
+            return number(options.normalizeLufs, kLowestTargetLufs, kHighestTargetLufs);
         } else if (name == u"-j" || name == u"--jobs") {
             std::optional<int> jobs;
             if (!number(jobs, 1, kMaxJobs))
@@ -95,7 +104,7 @@ struct Parser
     {
         static const QStringList kWithValue { u"-p"_s, u"--profile"_s, u"-q"_s, u"--quality"_s, u"--rate"_s,
             u"--channels"_s, u"--bitrate"_s, u"-o"_s, u"--output"_s, u"--start"_s, u"--end"_s, u"--length"_s,
-            u"--volume"_s, u"-j"_s, u"--jobs"_s };
+            u"--volume"_s, u"--replaygain"_s, u"--normalize"_s, u"-j"_s, u"--jobs"_s };
         return kWithValue.contains(name);
     }
 
@@ -179,6 +188,8 @@ ParsedCommandLine ParseConvertArguments(const QStringList &arguments)
             parser.error = u"--end and --length exclude each other"_s;
         else if (o.end && *o.end <= o.start.value_or(0))
             parser.error = u"--end must come after --start"_s;
+        else if (o.replayGain == ReplayGainChoice::Album && o.normalizeLufs)
+            parser.error = u"--replaygain album and --normalize exclude each other (normalised files share no album level)"_s;
         else if (o.length && *o.length == 0)
             parser.error = u"--length must be more than 0"_s;
         else if (o.inputs.isEmpty() && !o.help && !o.version && !o.listProfiles)

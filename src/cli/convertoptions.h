@@ -12,6 +12,10 @@ enum class ClashRule {
     Skip, // leave the file out
 };
 
+// --replaygain: none, each file's own values, or those and the album's (every file of the
+// run measured first, end to end).
+enum class ReplayGainChoice { None, Track, Album };
+
 // The command line of tolm-convert, checked for form; nothing here looks at files or profiles.
 struct ConvertOptions
 {
@@ -26,6 +30,8 @@ struct ConvertOptions
     std::optional<int> end; // seconds
     std::optional<int> length; // seconds
     std::optional<int> volume; // percent
+    ReplayGainChoice replayGain = ReplayGainChoice::None;
+    std::optional<int> normalizeLufs; // --normalize: target integrated loudness
     bool recursive = false;
     ClashRule clash = ClashRule::NewName;
     int jobs = 0; // 0: the number of processors
@@ -50,4 +56,6 @@ ParsedCommandLine ParseConvertArguments(const QStringList &arguments);
 std::optional<int> ParseTimeArgument(const QString &text);
 
 inline constexpr int kMaxVolume = 400;
+inline constexpr int kLowestTargetLufs = -70;
+inline constexpr int kHighestTargetLufs = 0;
 inline constexpr int kMaxJobs = 64;

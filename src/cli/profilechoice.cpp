@@ -108,6 +108,9 @@ QString offeredList(const ChooserRecord &record)
 QString ApplyProfileOptions(TStartRecord &job, const ProfileEntry &profile, const ConvertOptions &options)
 {
     ApplyProfileToJob(job, profile.name, profile.settings, options.qualityPosition);
+    // The album's values come later, once every file has been measured (BatchRun).
+    job.Loudness.normalizeLufs = options.normalizeLufs;
+    job.Loudness.replayGain = options.replayGain != ReplayGainChoice::None;
     if (!options.rate && !options.channels && !options.bitrate)
         return {};
 

@@ -55,6 +55,13 @@ QList<Option> options()
         { u"--end"_s, u"T"_s, u"Convert up to T (at most to the file's end)."_s },
         { u"--length"_s, u"T"_s, u"Convert T from the start (at most to the file's end). Not with --end."_s },
         { u"--volume"_s, u"PERCENT"_s, u"Output volume from 0 to 400; 100 leaves it unchanged (the default)."_s },
+        { u"--replaygain"_s, u"track|album"_s,
+            u"Write ReplayGain 2.0 values (reference -18 LUFS, true peaks) into each output: its own track "
+            u"values, and with album also the album's, for which every file of the run is measured first, end "
+            u"to end. Silence and files shorter than 0.4 s get no track gain."_s },
+        { u"--normalize"_s, u"LUFS"_s,
+            u"Bring each file to this integrated loudness (e.g. -16 or -23) in two passes, a look-ahead limiter "
+            u"keeping the true peak at or below -1 dBTP; --volume is then ignored. Not with --replaygain album."_s },
         { u"-r, --recursive"_s, QString(),
             u"Take the files of FOLDER's sub-folders too, keeping the sub-folder structure below the output "
             u"folder. The output folder itself is never taken as input."_s },

@@ -30,7 +30,16 @@ inline constexpr QStringView Bitrate = u"-ab";
 inline constexpr QStringView Quality = u"-qscale";
 inline constexpr QStringView Channels = u"-ac";
 inline constexpr QStringView NoVideo = u"-vn";
+// Loudness, the transcoder's own options beyond the ones above.
+inline constexpr QStringView Normalize = u"-normalize";
+inline constexpr QStringView ReplayGain = u"-replaygain";
+inline constexpr QStringView AlbumGain = u"-albumgain";
+inline constexpr QStringView AlbumPeak = u"-albumpeak";
+inline constexpr QStringView Measure = u"-measure";
 } // namespace TranscoderOption
+
+// The value of -replaygain: the track's values, measured while converting.
+inline constexpr QStringView kReplayGainTrack = u"track";
 
 // Encoder value that keeps the audio stream unchanged.
 inline constexpr QStringView kCopyCodec = u"copy";

@@ -2,6 +2,7 @@
 
 #include "core/filenamefit.h"
 #include "core/fixedtext.h"
+#include "core/loudnessrequest.h"
 #include "core/replacemark.h"
 #include "core/timecode.h"
 
@@ -36,6 +37,8 @@ struct TStartRecord
     QString RelativeFolder;
     // The existing file at OutputPath the user agreed to have replaced by this output.
     ReplaceMark Replace;
+    // Normalising and ReplayGain tags, our own addition; empty for a new row.
+    LoudnessRequest Loudness;
 };
 
 // Texts of the switches, kept as text because stored profile files hold them this way.

@@ -55,6 +55,24 @@ void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinati
     }
 }
 
+// The loudness choices, each piece only when asked for: without them the command is the
+// one the transcoder has always been given.
+void appendLoudness(CommandLine &cmd, const LoudnessRequest &loudness)
+{
+    if (loudness.normalizeLufs) {
+        const QString target = QString::number(*loudness.normalizeLufs);
+        cmd.append(u"  -normalize  "_s + target, { Opt::Normalize.toString(), target });
+    }
+    if (loudness.replayGain || loudness.albumGainDb)
+        cmd.append(u"  -replaygain  "_s + kReplayGainTrack, { Opt::ReplayGain.toString(), kReplayGainTrack.toString() });
+    if (loudness.albumGainDb && loudness.albumPeak) {
+        const QString gain = QString::number(*loudness.albumGainDb, 'f', 2);
+        const QString peak = QString::number(*loudness.albumPeak, 'f', 6);
+        cmd.append(u"  -albumgain  "_s + gain + u"  -albumpeak  "_s + peak,
+            { Opt::AlbumGain.toString(), gain, Opt::AlbumPeak.toString(), peak });
+    }
+}
+
 } // namespace
 
 QString NumberBeforeUnit(const QString &text, QStringView unit)
@@ -106,6 +124,7 @@ CommandLine BuildConversionCommand(
     if (job.VideoNot == kTrue)
         cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
 
+    appendLoudness(cmd, job.Loudness);
     makeOutputNameFree(job, onDestinationChanged, isTaken);
     cmd.append(u"   "_s + QuotedPath(job.OutputPath), { job.OutputPath });
     return cmd;

@@ -15,7 +15,9 @@ using DestinationChanged = std::function<void(const QString &fileName)>;
 //     -acodec  <encoder> -ab <n>k  -qscale 6  -ac  <channels> -vn   "<out>"
 //
 // (one line; the irregular blanks are part of the format). A lossless job passes
-// "-acodec  copy" in place of volume and rate, followed by its encoder.
+// "-acodec  copy" in place of volume and rate, followed by its encoder. Loudness choices
+// (normalising, ReplayGain tags) add "  -normalize  <LUFS>", "  -replaygain  track" and
+// the album's "  -albumgain  <dB>  -albumpeak  <peak>" before the output, only when made.
 // When a file exists at the job's OutputPath, "-1" is put before the extension, again on
 // each pass, 10 ms apart, until the name is free; the changed OutputPath stays in the job.
 // The one exception is the unchanged file the job is marked to replace (not its source).

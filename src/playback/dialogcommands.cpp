@@ -10,6 +10,8 @@
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -58,11 +60,15 @@ void OpenEffectDialog(TEffectFrm &dialog, FileList &list, Dialogs &dialogs, QWid
     const QueueRows::RowId id = targetRow(list, dialogs, owner);
     if (id == 0)
         return;
-    dialog.TrackBar1->setValue(list.job(list.rowOfId(id)).Volume);
+    const TStartRecord &job = list.job(list.rowOfId(id));
+    dialog.TrackBar1->setValue(job.Volume);
+    dialog.showNormalize(job.Loudness.normalizeLufs);
     placeOver(dialog, owner);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const int row = list.rowOfId(id);
-    if (row >= 0)
+    if (row >= 0) {
         ApplyVolume(list.job(row), dialog.TrackBar1->value());
+        ApplyNormalize(list.job(row), dialog.normalizeBox->isChecked(), dialog.targetBox->currentIndex());
+    }
 }

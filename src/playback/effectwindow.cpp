@@ -3,6 +3,8 @@
 #include "core/startrecord.h"
 #include "playback/jobedits.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -72,6 +74,18 @@ TEffectFrm::TEffectFrm(QWidget *parent)
     vsize->setAccessibleName(vsize->text());
     vsize->hide();
 
+    // Beside the bar, in the room above its scale.
+    normalizeBox = new QCheckBox(u"Normalize loudness"_s, GroupBox1);
+    normalizeBox->setObjectName(u"normalizeBox"_s);
+    normalizeBox->setGeometry(150, 10, 150, 22);
+    targetBox = new QComboBox(GroupBox1);
+    targetBox->setObjectName(u"targetBox"_s);
+    targetBox->setGeometry(304, 9, 96, 24);
+    targetBox->setAccessibleName(u"Loudness target"_s);
+    for (int target : kNormalizeTargets)
+        targetBox->addItem(NormalizeTargetText(target));
+    showNormalize(std::nullopt);
+
     suiButton4 = new QPushButton(u"Reset"_s, this);
     suiButton4->setObjectName(u"suiButton4"_s);
     suiButton4->setGeometry(6, 136, 86, 30);
@@ -88,6 +102,12 @@ TEffectFrm::TEffectFrm(QWidget *parent)
     connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(suiButton3, &QPushButton::clicked, this, &QDialog::reject);
     TrackBar1->installEventFilter(this);
+}
+
+void TEffectFrm::showNormalize(std::optional<int> targetLufs)
+{
+    normalizeBox->setChecked(targetLufs.has_value());
+    targetBox->setCurrentIndex(NormalizeTargetIndex(targetLufs));
 }
 
 void TEffectFrm::TrackBar1Change(int position)

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <array>
+#include <optional>
+
 struct TStartRecord;
 
 // What the trim and effect dialogs' OK writes into a row's job.
@@ -17,3 +20,16 @@ void ApplyVolume(TStartRecord &job, int volume);
 
 // Left edge, in the volume group's pixels, of the value shown beside the thumb at `position`.
 int VolumeLabelLeft(int position);
+
+// The effect dialog's "Normalize loudness": the targets its chooser offers, in LUFS, in
+// the chooser's order, and the one it shows for a row that has none.
+inline constexpr std::array<int, 4> kNormalizeTargets { -14, -16, -18, -23 };
+inline constexpr int kDefaultNormalizeTarget = -16;
+// "-16 LUFS"
+QString NormalizeTargetText(int lufs);
+// The chooser's position for a target (the default's for none or one it does not offer).
+int NormalizeTargetIndex(std::optional<int> lufs);
+// The dialog's choice into the job: the target at the chooser's position when the box is
+// checked, none otherwise. The volume stays as it is (the transcoder sets it aside while
+// normalising and says so in the log).
+void ApplyNormalize(TStartRecord &job, bool checked, int targetIndex);

@@ -76,6 +76,17 @@ private Q_SLOTS:
         row("end and length", { u"--end"_s, u"60"_s, u"--length"_s, u"30"_s, u"x"_s }, u"exclude"_s);
         row("zero length", { u"--length"_s, u"0"_s, u"x"_s }, u"more than 0"_s);
         row("overwrite and skip", { u"--overwrite"_s, u"--skip"_s, u"x"_s }, u"exclude"_s);
+        row("replaygain track", { u"--replaygain"_s, u"track"_s, u"x"_s }, {}, u"replaygain=track"_s);
+        row("replaygain album", { u"--replaygain=album"_s, u"x"_s }, {}, u"replaygain=album"_s);
+        row("replaygain other", { u"--replaygain"_s, u"disc"_s, u"x"_s }, u"track or album"_s);
+        row("normalize", { u"--normalize"_s, u"-16"_s, u"x"_s }, {}, u"normalize=-16"_s);
+        row("normalize joined", { u"--normalize=-23"_s, u"x"_s }, {}, u"normalize=-23"_s);
+        row("normalize above 0", { u"--normalize"_s, u"3"_s, u"x"_s }, u"-70 to 0"_s);
+        row("normalize fraction", { u"--normalize"_s, u"-16.5"_s, u"x"_s }, u"-70 to 0"_s);
+        row("album and normalize", { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s, u"x"_s },
+            u"exclude"_s);
+        row("track and normalize", { u"--replaygain"_s, u"track"_s, u"--normalize"_s, u"-16"_s, u"x"_s }, {},
+            u"normalize=-16"_s);
     }
 
     void commandLine()
@@ -103,6 +114,10 @@ private Q_SLOTS:
             QCOMPARE(o.length.value_or(-1), 30);
         } else if (field == u"clash")
             QVERIFY(o.clash == ClashRule::Overwrite);
+        else if (field == u"replaygain")
+            QVERIFY(o.replayGain == (value == u"album" ? ReplayGainChoice::Album : ReplayGainChoice::Track));
+        else if (field == u"normalize")
+            QCOMPARE(o.normalizeLufs.value_or(1), value.toInt());
     }
 
     void profileByName_data()

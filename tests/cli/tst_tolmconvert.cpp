@@ -10,6 +10,7 @@
 #include "profiles/profilecatalogue.h"
 #include "profiles/profilejob.h"
 #include "sources/mediaprobe.h"
+#include "loudnesscheck.h"
 #include "testfiles.h"
 #include "testmedia.h"
 
@@ -376,6 +377,56 @@ private Q_SLOTS:
             << QStringList { u"-o"_s, u"in/notes.txt"_s, u"in/tone.wav"_s } << u"is a file"_s;
         QTest::newRow("unknown option") << QStringList { u"--fast"_s, u"in/tone.wav"_s } << u"--help"_s;
         QTest::newRow("nothing to convert") << QStringList { u"-p"_s, u"mp3"_s } << u"no file or folder"_s;
+        QTest::newRow("album and normalize")
+            << QStringList { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s, u"in/tone.wav"_s }
+            << u"exclude each other"_s;
+    }
+
+    // --replaygain album: every file measured first, one album gain in all of them, equal to
+    // the outside meter's reading of the files joined end to end; each keeps its own track
+    // gain. --normalize: each file at the target, peaks under -1 dBTP.
+    void loudness()
+    {
+        const QString dense = path(u"loudness/dense.wav"_s);
+        const QString quiet = path(u"loudness/quiet.wav"_s);
+        QVERIFY(QDir().mkpath(path(u"loudness"_s)));
+        QVERIFY(LoudnessCheck::writeProgramme(dense, LoudnessCheck::Programme::Dense, 6, -20));
+        QVERIFY(LoudnessCheck::writeProgramme(quiet, LoudnessCheck::Programme::Punchy, 6, -35));
+        QProcess sox;
+        sox.start(u"sox"_s, { dense, quiet, path(u"loudness/joined.wav"_s) });
+        QVERIFY(sox.waitForFinished(60000) && sox.exitCode() == 0);
+        const LoudnessCheck::Reading joined = LoudnessCheck::measure(path(u"loudness/joined.wav"_s));
+        QVERIFY(joined.ok);
+
+        const QString album = path(u"loudness-album"_s);
+        const Run run = convert({ u"-p"_s, u"flac"_s, u"--replaygain"_s, u"album"_s, u"-o"_s, album, dense, quiet });
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QStringList albumGains;
+        for (const QString &source : { dense, quiet }) {
+            const QString output = album + u'/' + QFileInfo(source).completeBaseName() + u".flac"_s;
+            const QMap<QString, QString> tags = LoudnessCheck::replayGainTags(output);
+            albumGains << tags.value(u"REPLAYGAIN_ALBUM_GAIN"_s);
+            const double albumGain = LoudnessCheck::gainOf(albumGains.last());
+            QVERIFY2(qAbs(albumGain - (-18 - joined.integratedLufs)) <= 0.5,
+                qPrintable(u"%1 against %2 LUFS"_s.arg(albumGain).arg(joined.integratedLufs)));
+            const LoudnessCheck::Reading own = LoudnessCheck::measure(source);
+            const double trackGain = LoudnessCheck::gainOf(tags.value(u"REPLAYGAIN_TRACK_GAIN"_s));
+            QVERIFY2(qAbs(trackGain - (-18 - own.integratedLufs)) <= 0.3, qPrintable(tags.value(u"REPLAYGAIN_TRACK_GAIN"_s)));
+            QVERIFY(tags.contains(u"REPLAYGAIN_ALBUM_PEAK"_s));
+        }
+        QCOMPARE(albumGains.at(0), albumGains.at(1));
+
+        const QString normalized = path(u"loudness-normalized"_s);
+        // High quality: at 128 kbit/s the MP3 coding itself takes up to half a dB off the
+        // level measured before encoding (the encoder's own tool does the same).
+        const Run second = convert({ u"-p"_s, u"mp3"_s, u"-q"_s, u"high"_s, u"--normalize"_s, u"-16"_s, u"-o"_s, normalized, dense, quiet });
+        QVERIFY2(second.exitCode == 0, qPrintable(second.err));
+        for (const QString &source : { dense, quiet }) {
+            const QString output = normalized + u'/' + QFileInfo(source).completeBaseName() + u".mp3"_s;
+            const LoudnessCheck::Reading reading = LoudnessCheck::measure(output);
+            QVERIFY2(reading.ok && qAbs(reading.integratedLufs + 16) <= 0.5, qPrintable(reading.text));
+            QVERIFY2(reading.truePeakDb <= -1.0, qPrintable(reading.text));
+        }
     }
 
     void badCommandLines()

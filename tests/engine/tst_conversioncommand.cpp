@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+Q_DECLARE_METATYPE(LoudnessRequest)
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -166,6 +168,49 @@ private Q_SLOTS:
         const CommandLine cmd = BuildConversionCommand(job);
         QCOMPARE(cmd.text, text);
         QCOMPARE(cmd.arguments.mid(4), arguments + QStringList { u"D:\\out\\song.mp3"_s });
+    }
+
+    // Loudness choices add the transcoder's own options before the output, each only when
+    // made; a request left empty gives the worked example's text exactly.
+    void loudnessPieces_data()
+    {
+        QTest::addColumn<LoudnessRequest>("request");
+        QTest::addColumn<QString>("pieces");
+        QTest::addColumn<QStringList>("arguments");
+        LoudnessRequest normalize;
+        normalize.normalizeLufs = -16;
+        LoudnessRequest track;
+        track.replayGain = true;
+        LoudnessRequest album = track;
+        album.albumGainDb = -3.214;
+        album.albumPeak = 0.9123456;
+        LoudnessRequest both = normalize;
+        both.replayGain = true;
+        QTest::newRow("none") << LoudnessRequest {} << QString() << QStringList();
+        QTest::newRow("normalize") << normalize << u"  -normalize  -16"_s
+                                   << QStringList { u"-normalize"_s, u"-16"_s };
+        QTest::newRow("track values") << track << u"  -replaygain  track"_s
+                                      << QStringList { u"-replaygain"_s, u"track"_s };
+        QTest::newRow("album values") << album << u"  -replaygain  track  -albumgain  -3.21  -albumpeak  0.912346"_s
+                                      << QStringList { u"-replaygain"_s, u"track"_s, u"-albumgain"_s, u"-3.21"_s,
+                                             u"-albumpeak"_s, u"0.912346"_s };
+        QTest::newRow("normalize and track values")
+            << both << u"  -normalize  -16  -replaygain  track"_s
+            << QStringList { u"-normalize"_s, u"-16"_s, u"-replaygain"_s, u"track"_s };
+    }
+    void loudnessPieces()
+    {
+        QFETCH(LoudnessRequest, request);
+        QFETCH(QString, pieces);
+        QFETCH(QStringList, arguments);
+        TStartRecord job = exampleJob();
+        job.Loudness = request;
+        const CommandLine cmd = BuildConversionCommand(job);
+        QCOMPARE(cmd.text,
+            uR"(sonmill qzv -y -i "C:\in\song.wav"  -ss  00:00:00  -t  00:03:25   -vol  100  -ar  44100 -acodec  libmp3lame -ab 128k  -qscale 6  -ac  2 -vn)"_s
+                + pieces + uR"(   "D:\out\song.mp3")"_s);
+        QCOMPARE(cmd.arguments.mid(21, arguments.size()), arguments);
+        QCOMPARE(cmd.arguments.last(), u"D:\\out\\song.mp3"_s);
     }
 
     void takenNameGetsMinusOneAgainOnEachPass()

@@ -16,6 +16,9 @@
 #include "testjobs.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +30,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+Q_DECLARE_METATYPE(std::optional<int>)
 
 using namespace Qt::StringLiterals;
 
@@ -454,6 +460,62 @@ private Q_SLOTS:
         QCOMPARE(m_list->job(0).Volume, result);
         QVERIFY(shownWidth >= 413);
         QCOMPARE(shownAt, QPoint(249 + (795 - 413) / 2, 113 + 94));
+    }
+
+    // "Normalize loudness": the dialog shows the row's choice, OK stores the box and the
+    // target, Cancel nothing; the volume is left as it is either way.
+    void normalize_data()
+    {
+        QTest::addColumn<std::optional<int>>("stored");
+        QTest::addColumn<bool>("check");
+        QTest::addColumn<int>("pick"); // chooser position, -1 to leave it
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<std::optional<int>>("result");
+        QTest::newRow("off to -23") << std::optional<int>() << true << 3 << true << std::optional<int>(-23);
+        QTest::newRow("off to the default") << std::optional<int>() << true << -1 << true << std::optional<int>(-16);
+        QTest::newRow("-14 to off") << std::optional<int>(-14) << false << -1 << true << std::optional<int>();
+        QTest::newRow("-18 to -14") << std::optional<int>(-18) << true << 0 << true << std::optional<int>(-14);
+        QTest::newRow("cancelled") << std::optional<int>(-18) << false << 1 << false << std::optional<int>(-18);
+    }
+    void normalize()
+    {
+        QFETCH(std::optional<int>, stored);
+        QFETCH(bool, check);
+        QFETCH(int, pick);
+        QFETCH(bool, ok);
+        QFETCH(std::optional<int>, result);
+        TStartRecord record = job(u"00:00:30"_s);
+        record.Volume = 250;
+        record.Loudness.normalizeLufs = stored;
+        m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, record);
+        bool shownChecked = false;
+        QString shownTarget;
+        whenModal([&](QDialog *) {
+            shownChecked = m_effect->normalizeBox->isChecked();
+            shownTarget = m_effect->targetBox->currentText();
+            m_effect->normalizeBox->setChecked(check);
+            if (pick >= 0)
+                m_effect->targetBox->setCurrentIndex(pick);
+            (ok ? m_effect->okBtn : m_effect->suiButton3)->click();
+        });
+        OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
+        QCOMPARE(shownChecked, stored.has_value());
+        QCOMPARE(shownTarget, u"%1 LUFS"_s.arg(stored.value_or(-16)));
+        QCOMPARE(m_list->job(0).Loudness.normalizeLufs, result);
+        QCOMPARE(m_list->job(0).Volume, 250);
+    }
+
+    void normalizeChoices()
+    {
+        QCOMPARE(m_effect->normalizeBox->text(), u"Normalize loudness"_s);
+        QStringList targets;
+        for (int i = 0; i < m_effect->targetBox->count(); ++i)
+            targets << m_effect->targetBox->itemText(i);
+        QCOMPARE(targets, QStringList({ u"-14 LUFS"_s, u"-16 LUFS"_s, u"-18 LUFS"_s, u"-23 LUFS"_s }));
+        // Inside the volume group, above the bar's scale, clear of it.
+        QCOMPARE(m_effect->normalizeBox->parentWidget(), m_effect->GroupBox1);
+        QVERIFY(m_effect->targetBox->geometry().bottom() < m_effect->Label14->geometry().top());
+        QVERIFY(m_effect->targetBox->geometry().right() <= m_effect->GroupBox1->width());
     }
 
     void effectScaleAndValueLabel()

@@ -1,6 +1,8 @@
-// Trim and volume end to end in the window: rows set through the real dialogs, converted by
-// the real transcoder, and the outputs measured by outside tools (gst-discoverer-1.0, sox).
+// Trim, volume and loudness end to end in the window: rows set through the real dialogs,
+// converted by the real transcoder, and the outputs measured by outside tools
+// (gst-discoverer-1.0, sox, ebur128).
 
+#include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "platform/childprocess.h"
@@ -8,14 +10,18 @@
 #include "playback/timecodeedit.h"
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
+#include "loudnesscheck.h"
 #include "testfiles.h"
 #include "testwindow.h"
 #include "testmedia.h"
 #include "windowwaits.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -35,7 +41,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
+constexpr int kMp3 = 5;
 constexpr int kPcmWav = 9; // "WAV - Waveform Audio (*.wav)": PCM, the volume applies
+constexpr int kFlac = 11;
 constexpr int kRate = 44100;
 constexpr double kToneAmplitude = 0.5;
 
@@ -200,6 +208,65 @@ private Q_SLOTS:
         }
         QCOMPARE(wrong, 0);
         QVERIFY(clipped > frames / 3);
+    }
+
+    // "Normalize loudness" at -16 LUFS on a loud and a quiet row (the quiet one with its
+    // volume at 300 %, which normalising sets aside): both come out at the target with their true
+    // peaks under -1 dBTP, and the log shows each one's measured loudness.
+    void normalizeThroughTheEffectDialog_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::newRow("flac") << kFlac;
+        QTest::newRow("mp3") << kMp3;
+    }
+    void normalizeThroughTheEffectDialog()
+    {
+        QFETCH(int, profile);
+        // Again, with a log window of its own.
+        m_window.open(kProgramDir, TestWindow::LogWindow::Own);
+        QVERIFY(m_window.useOutputFolder(
+            path(u"out/"_s) + QString::fromLatin1(QTest::currentTestFunction()) + QString::fromLatin1(QTest::currentDataTag())));
+        TlogFrm *log = m_window.log();
+        QVERIFY(log);
+        m_window->controls().output.profileBox->setCurrentIndex(profile);
+        // High quality: at 128 kbit/s the MP3 coding itself takes up to half a dB off the
+        // level the transcoder measured before encoding (the encoder's own tool does the same).
+        m_window->controls().output.AQualityBtn->setCurrentIndex(0);
+        const QString loud = path(u"loud.wav"_s);
+        const QString quiet = path(u"quiet.wav"_s);
+        if (!QFileInfo::exists(quiet)) {
+            QVERIFY(LoudnessCheck::writeProgramme(loud, LoudnessCheck::Programme::Dense, 8, -14));
+            QVERIFY(LoudnessCheck::writeProgramme(quiet, LoudnessCheck::Programme::Punchy, 8, -35));
+        }
+        m_window->dropFiles({ loud, quiet });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window->fileList().rowCount(), 2);
+        for (int row = 0; row < 2; ++row) {
+            selectOnly(row);
+            whenModal([this, row] {
+                auto *effect = m_window->findChild<TEffectFrm *>();
+                QVERIFY(effect);
+                effect->normalizeBox->setChecked(true);
+                effect->targetBox->setCurrentIndex(1); // -16 LUFS
+                if (row == 1)
+                    effect->TrackBar1->setValue(300);
+                effect->okBtn->click();
+            });
+            m_window->effectBtnClick();
+            QCOMPARE(m_window->fileList().job(row).Loudness.normalizeLufs, std::optional<int>(-16));
+        }
+        convert();
+        for (int row = 0; row < 2; ++row) {
+            const LoudnessCheck::Reading reading = LoudnessCheck::measure(m_window->fileList().job(row).OutputPath);
+            QVERIFY2(reading.ok, qPrintable(reading.text));
+            QVERIFY2(qAbs(reading.integratedLufs + 16) <= 0.5, qPrintable(reading.text));
+            QVERIFY2(reading.truePeakDb <= -1.0, qPrintable(reading.text));
+        }
+        const QString text = log->Memo1->toPlainText();
+        QCOMPARE(text.count(u"\nLoudness: integrated -1"_s), 2);
+        // A lossless profile copies the stream and passes no volume (as the Parts have it):
+        // only the MP3 row's volume is there to be set aside.
+        QCOMPARE(text.count(u"Note: the volume percentage is ignored while normalizing"_s), profile == kMp3 ? 1 : 0);
     }
 };
 

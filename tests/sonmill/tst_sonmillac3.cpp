@@ -70,6 +70,8 @@ QString textFault(const Result &result)
         QRegularExpression(uR"(^Stream: audio \d+ Hz, \d+ channels -> \d+ Hz, \d+ channels$)"_s),
         QRegularExpression(uR"(^size=\s*\d+kB time=\d+\.\d\d bitrate=\s*[\d.]+kbits/s$)"_s),
         QRegularExpression(uR"(^Summary: audio \d+kB, \d+\.\d\d s; global speed [\d.]+x$)"_s),
+        QRegularExpression(
+            uR"(^Loudness: integrated (none|-?\d+\.\d\d LUFS), range (none|[\d.]+ LU), true peak (none|-?[\d.]+ dBTP)$)"_s),
         QRegularExpression(uR"(^Error: .+$)"_s),
     };
     static const QRegularExpression time(uR"(time=(\d+\.\d\d))"_s);

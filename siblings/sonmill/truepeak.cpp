@@ -1,0 +1,111 @@
+#include "sonmill/truepeak.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace sonmill {
+namespace {
+
+constexpr int kFactor = 4;
+constexpr int kTapsPerPhase = 12;
+constexpr std::size_t kBlock = 1024; // frames per pass, so the line stays in the cache
+
+// The interpolation filter: a sinc cut at the input's Nyquist frequency, Kaiser-windowed,
+// 49 taps long with its centre on a sample, so phase 0 is the sample itself and phases
+// 1 to 3 lie between the samples; taps[p][m] weighs the sample m frames back.
+using PhaseTaps = std::array<std::array<float, kTapsPerPhase>, kFactor>;
+PhaseTaps makeTaps()
+{
+    constexpr int kLength = kFactor * kTapsPerPhase + 1;
+    constexpr double kCentre = (kLength - 1) / 2.0;
+    constexpr double kBeta = 7.0;
+    const auto bessel0 = [](double x) {
+        double sum = 1, term = 1;
+        for (int k = 1; k < 30; ++k) {
+            term *= (x / (2 * k)) * (x / (2 * k));
+            sum += term;
+        }
+        return sum;
+    };
+    PhaseTaps taps {};
+    for (int p = 1; p < kFactor; ++p) {
+        for (int m = 0; m < kTapsPerPhase; ++m) {
+            const double k = p + kFactor * m;
+            const double t = (k - kCentre) / kFactor;
+            const double sinc = std::sin(M_PI * t) / (M_PI * t);
+            const double r = (k - kCentre) / kCentre;
+            const double window = bessel0(kBeta * std::sqrt(std::max(0.0, 1 - r * r))) / bessel0(kBeta);
+            taps[static_cast<std::size_t>(p)][static_cast<std::size_t>(m)] = static_cast<float>(sinc * window);
+        }
+    }
+    return taps;
+}
+
+const PhaseTaps &taps()
+{
+    static const PhaseTaps kTaps = makeTaps();
+    return kTaps;
+}
+
+} // namespace
+
+TruePeakDetector::TruePeakDetector(int channels, int rate)
+    : m_channels(channels)
+    , m_phaseStep(rate < 96000 ? 1 : (rate < 192000 ? 2 : 0))
+    , m_history(static_cast<std::size_t>(channels) * (kReach - 1), 0.0f)
+{ }
+
+float TruePeakDetector::process(const float *frames, std::size_t count, float *framePeaks)
+{
+    const auto channels = static_cast<std::size_t>(m_channels);
+    constexpr std::size_t kKept = kReach - 1;
+    float blockPeak = 0;
+    if (framePeaks)
+        std::fill(framePeaks, framePeaks + count, 0.0f);
+    for (std::size_t done = 0; done < count; done += kBlock) {
+        const std::size_t n = std::min(kBlock, count - done);
+        m_line.resize(kKept + n);
+        m_channelPeaks.resize(n);
+        for (std::size_t c = 0; c < channels; ++c) {
+            float *history = m_history.data() + c * kKept;
+            std::copy(history, history + kKept, m_line.begin());
+            const float *in = frames + done * channels + c;
+            float *line = m_line.data() + kKept;
+            for (std::size_t i = 0; i < n; ++i)
+                line[i] = in[i * channels];
+            std::copy(m_line.end() - static_cast<std::ptrdiff_t>(kKept), m_line.end(), history);
+
+            // Phase 0 is the sample itself; each other phase is a short sum over the line,
+            // written so the compiler can run it across many frames at once.
+            float *peaks = m_channelPeaks.data();
+            for (std::size_t i = 0; i < n; ++i)
+                peaks[i] = std::fabs(line[i]);
+            if (m_phaseStep > 0) {
+                m_sum.resize(n);
+                float *sum = m_sum.data();
+                for (int p = m_phaseStep; p < kFactor; p += m_phaseStep) {
+                    const auto &h = taps()[static_cast<std::size_t>(p)];
+                    std::fill(sum, sum + n, 0.0f);
+                    for (std::size_t m = 0; m < kTapsPerPhase; ++m) {
+                        const float weight = h[m];
+                        const float *back = line - m;
+                        for (std::size_t i = 0; i < n; ++i)
+                            sum[i] += weight * back[i];
+                    }
+                    for (std::size_t i = 0; i < n; ++i)
+                        peaks[i] = std::max(peaks[i], std::fabs(sum[i]));
+                }
+            }
+            for (std::size_t i = 0; i < n; ++i)
+                blockPeak = std::max(blockPeak, peaks[i]);
+            if (framePeaks)
+                for (std::size_t i = 0; i < n; ++i)
+                    framePeaks[done + i] = std::max(framePeaks[done + i], peaks[i]);
+        }
+    }
+    m_peak = std::max(m_peak, blockPeak);
+    return blockPeak;
+}
+
+} // namespace sonmill
