@@ -41,12 +41,16 @@ inline constexpr Failure kVolume { ExitCode::CommandLine, "Incorrect volume for 
 inline constexpr Failure kRate { ExitCode::CommandLine, "Incorrect sample rate for -ar" };
 inline constexpr Failure kChannels { ExitCode::CommandLine, "Incorrect channel count for -ac (1, 2 or 6)" };
 inline constexpr Failure kBitrate { ExitCode::CommandLine, "Incorrect bit rate for -ab" };
+inline constexpr Failure kTag { ExitCode::CommandLine,
+    "Incorrect tag for -tag: KEY=VALUE with a key of the help's list" };
 inline constexpr Failure kQuality { ExitCode::CommandLine, "Incorrect quality for -qscale (0 to 9)" };
 
 // Encoder and output format
 inline constexpr Failure kUnknownEncoder { ExitCode::UnknownEncoder, "Unknown encoder" };
-inline constexpr Failure kUnknownFormat { ExitCode::CommandLine,
-    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac, .m4a or .ac3" };
+inline constexpr Failure kUnknownFormat {
+    ExitCode::CommandLine,
+    "Unknown output format: the output name must end in .wav, .aiff, .au, .mp3, .mp2, .ogg, .flac, .aac, .m4a or .ac3"
+};
 inline constexpr Failure kEncoderFormat { ExitCode::CommandLine, "Incorrect encoder for the output format" };
 inline constexpr Failure kEncoderRate { ExitCode::CommandLine, "Incorrect sample rate for this encoder" };
 inline constexpr Failure kEncoderChannels { ExitCode::CommandLine, "Incorrect channel count for this encoder" };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sonmill/failure.h"
+#include "sonmill/tagvalues.h"
 
 #include <cstdint>
 #include <optional>
@@ -26,6 +27,7 @@ struct Options
     std::optional<int> bitrateKbps; // -ab
     std::optional<double> quality; // -qscale
     std::optional<int> channels; // -ac
+    TagValues tagValues; // -tag, in the order given
 };
 
 // First argument every caller passes.

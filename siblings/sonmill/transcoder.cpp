@@ -2,6 +2,7 @@
 
 #include "media/gstsetup.h"
 #include "sonmill/streamcopy.h"
+#include "sonmill/tagvalues.h"
 #include "sonmill/tagwriter.h"
 
 #include <algorithm>
@@ -111,7 +112,7 @@ bool Transcoder::copiesStream(std::optional<std::int64_t> duration) const
 std::optional<Failure> Transcoder::copyStream()
 {
     const SourceInfo &in = m_source->info();
-    const TagSet tags = tagSetFrom(in.tags.get());
+    const TagSet tags = withTagValues(tagSetFrom(in.tags.get()), m_options.tagValues);
     const CodedAudio coded = in.coded;
     m_console.streams(in.rate, in.channels, in.rate, in.channels);
     m_source.reset(); // the copy reads the file with a pipeline of its own
@@ -223,9 +224,17 @@ std::optional<Failure> Transcoder::convert()
     const int rate = m_settings.rate;
     const std::size_t channels = static_cast<std::size_t>(m_settings.channels);
     const std::uint64_t startFrame = framesAt(m_options.startNs, rate);
+    // The end is rounded to a frame on its own, as the start is: ranges that meet (the
+    // tracks of an album image) then meet at one frame, losing and repeating nothing. A
+    // range that reaches the known end takes the rest, however the container rounded its
+    // length.
     std::optional<std::uint64_t> wanted;
-    if (m_options.lengthNs)
-        wanted = framesAt(*m_options.lengthNs, rate);
+    const bool toTheEnd
+        = m_options.lengthNs && in.durationNs && m_options.startNs + *m_options.lengthNs >= *in.durationNs;
+    if (m_options.lengthNs && !toTheEnd) {
+        const std::uint64_t endFrame = framesAt(m_options.startNs + *m_options.lengthNs, rate);
+        wanted = endFrame > startFrame ? endFrame - startFrame : 0;
+    }
     if (in.durationNs) {
         const std::uint64_t total = framesAt(*in.durationNs, rate);
         const std::uint64_t rest = total > startFrame ? total - startFrame : 0;
@@ -305,7 +314,8 @@ std::optional<Failure> Transcoder::finishOutput()
     const std::uint64_t bytes = m_encoder->bytesWritten();
     m_encoder.reset();
     // Tags the demuxers sent late (after the first audio) are part of the set by now.
-    if (auto failure = writeTags(m_output.path(), m_format.container, tagSetFrom(m_source->info().tags.get())))
+    const TagSet tags = withTagValues(tagSetFrom(m_source->info().tags.get()), m_options.tagValues);
+    if (auto failure = writeTags(m_output.path(), m_format.container, tags))
         return failure;
     if (auto failure = m_output.commit())
         return failure;

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -66,7 +67,7 @@ void BatchRunner::start()
     // --skip needs no probe for a file whose output is there already.
     if (m_options.clash == ClashRule::Skip) {
         for (BatchItem &item : m_items) {
-            const QString name = DestinationName(QFileInfo(item.source.path).fileName(), m_job.Extension);
+            const QString name = BatchOutputName(item.source, m_job.Extension);
             if (OutputNames::exists(item.source.outputFolder, name)) {
                 item.job.OutputPath = JoinFolder(item.source.outputFolder, name);
                 endItem(item, BatchItem::State::Skipped);
@@ -182,13 +183,16 @@ void BatchRunner::judgeProbe(BatchItem &item)
 
     TStartRecord &job = item.job;
     job.SourcePath = item.source.path;
-    job.Duration = verdict.duration;
-    job.StartTime = kStartOfFile.toString();
-    job.Length = verdict.duration;
+    SetProbedTimes(job, verdict);
+    // A track of an album image: its own stretch of the image, times and tags.
+    if (item.source.track && !ApplyCueTrack(job, *item.source.track, verdict.exactNs)) {
+        endItem(item, BatchItem::State::Failed, CueTrackBeyondImageMessage(item.source.path, *item.source.track));
+        return;
+    }
     job.Volume = m_options.volume.value_or(kUnchangedVolume);
     int duration = 0;
     try {
-        duration = TimeCodeToSeconds(verdict.duration);
+        duration = TimeCodeToSeconds(job.Duration);
     } catch (const ConversionFailure &failure) {
         endItem(item, BatchItem::State::Failed, failure.message());
         return;
@@ -217,6 +221,18 @@ void BatchRunner::judgeProbe(BatchItem &item)
 
 void BatchRunner::settleOutputs()
 {
+    // A CUE sheet is converted whole or not at all: a track that cannot be cut fails the rest.
+    QSet<QString> failedSheets;
+    for (const BatchItem &item : m_items) {
+        if (item.state == BatchItem::State::Failed && item.source.track)
+            failedSheets.insert(item.source.track->sheetPath);
+    }
+    for (BatchItem &item : m_items) {
+        if (item.state == BatchItem::State::Probed && item.source.track
+            && failedSheets.contains(item.source.track->sheetPath))
+            endItem(item, BatchItem::State::Failed, u"another track of its CUE sheet cannot be cut"_s);
+    }
+
     QList<BatchSource> sources;
     for (const BatchItem &item : m_items)
         sources << item.source;
@@ -224,7 +240,7 @@ void BatchRunner::settleOutputs()
     for (BatchItem &item : m_items) {
         if (item.state != BatchItem::State::Probed)
             continue;
-        const QString name = DestinationName(QFileInfo(item.source.path).fileName(), item.job.Extension);
+        const QString name = BatchOutputName(item.source, item.job.Extension);
         const QString path = names.reserve(item.source.outputFolder, name, item.job.Extension);
         // The record holds 255 characters; a longer path would lose its extension or more.
         if (path.size() > FixedText<255>::kCapacity) {

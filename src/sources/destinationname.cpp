@@ -1,5 +1,7 @@
 #include "sources/destinationname.h"
 
+#include "core/startrecord.h"
+
 #include <QFileInfo>
 #include <QThread>
 
@@ -10,6 +12,13 @@ QString JoinFolder(const QString &folder, const QString &name)
     if (folder.endsWith(u'/'))
         return folder + name;
     return folder + u'/' + name;
+}
+
+QString RowDestinationName(const TStartRecord &job, const QString &extension)
+{
+    if (!job.TrackName.isEmpty())
+        return job.TrackName + extension;
+    return DestinationName(QFileInfo(job.SourcePath).fileName(), extension);
 }
 
 QString DestinationName(const QString &sourceFileName, const QString &extension)

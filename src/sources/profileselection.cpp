@@ -121,8 +121,7 @@ void ProfileSelection::renameDestination(int row, const QString &folder)
 {
     TStartRecord &job = m_rows.job(row);
     const QString extension = job.Extension;
-    const QString name
-        = FreeDestinationName(folder, DestinationName(QFileInfo(job.SourcePath).fileName(), extension), extension);
+    const QString name = FreeDestinationName(folder, RowDestinationName(job, extension), extension);
     job.OutputPath = JoinFolder(folder, name);
     m_rows.setDestination(row, name);
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "core/startrecord.h"
+#include "sources/mediaprobe.h"
+
 #include <QString>
+
+#include <optional>
 
 class Dialogs;
 class FileList;
@@ -46,10 +51,22 @@ public:
     // True when a row was added.
     bool AddSourceFile(const QString &sourcePath);
 
+    // A CUE sheet: one row per track, cut from its image; a sheet that cannot be used is
+    // refused with a message naming its line, and then no row is added. True when rows were.
+    bool AddCueSheet(const QString &sheetPath);
+
     const SourcePaths &paths() const { return m_paths; }
 
 private:
     QString checkedDestinationFolder();
+    // Probes a source; a refusal is shown and gives nothing.
+    std::optional<ProbeVerdict> probedSource(const QString &shownPath, const QString &absolutePath);
+    // The record of a new row from the current profile and quality; the caller fills in
+    // the times and the output path.
+    TStartRecord newJob(const QString &absolutePath);
+    // The output name: the wanted one, or "(new)" versions of it while taken.
+    QString freeOutputName(const QString &wantedName);
+    void appendRow(const QString &caption, const QString &name, const TStartRecord &job, const QString &toolTip = {});
 
     FileList &m_list;
     SourceAdderHost &m_host;
