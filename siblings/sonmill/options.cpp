@@ -1,5 +1,7 @@
 #include "sonmill/options.h"
 
+#include "sonmill/tagvalues.h"
+
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -64,7 +66,7 @@ std::optional<int> parseBitrate(std::string_view text)
     return static_cast<int>(kbps);
 }
 
-enum class Key { Overwrite, Input, Start, Length, Volume, Rate, Codec, Bitrate, Quality, Channels, NoVideo };
+enum class Key { Overwrite, Input, Start, Length, Volume, Rate, Codec, Bitrate, Quality, Channels, NoVideo, Tag };
 
 struct OptionName
 {
@@ -85,6 +87,7 @@ constexpr OptionName kOptionNames[] = {
     { "-qscale", Key::Quality, true },
     { "-ac", Key::Channels, true },
     { "-vn", Key::NoVideo, false },
+    { "-tag", Key::Tag, true },
 };
 
 const OptionName *findOption(std::string_view name)
@@ -148,6 +151,10 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
         if (value != "1" && value != "2" && value != "6")
             return Failures::kChannels;
         options.channels = value[0] - '0';
+        return std::nullopt;
+    case Key::Tag:
+        if (!addTagValue(options.tagValues, value))
+            return Failures::kTag;
         return std::nullopt;
     case Key::Overwrite:
     case Key::NoVideo:
@@ -252,13 +259,16 @@ const char *helpText()
 
 Usage:
   sonmill qzv [-y] -i INPUT [-ss START] [-t LENGTH] [-vol PERCENT] [-ar RATE]
-              [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn] OUTPUT
+              [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn]
+              [-tag KEY=VALUE]... OUTPUT
 
   qzv          fixed first argument
   -y           replace OUTPUT if it exists (without -y an existing OUTPUT is refused)
   -i INPUT     the file to read: audio, or the audio of a video file
   -ss START    start offset: hh:mm:ss, mm:ss or seconds, each with an optional fraction
-  -t LENGTH    length to convert, same forms (the rest of the input when left out)
+               of up to nine digits; positions are exact to the sample
+  -t LENGTH    length to convert, same forms (the rest of the input when left out, or
+               when START + LENGTH reaches the input's known end)
   -vol PERCENT volume, 0 to 400; 100 keeps it unchanged, peaks are clipped, never wrapped
   -ar RATE     output sample rate in hertz (high-quality resampling)
   -acodec NAME encoder; when given twice the later one counts:
@@ -283,10 +293,13 @@ Usage:
                quality (10 - Q) / 10; the other encoders ignore it
   -ac N        output channels: 1, 2 or 6 (5.1), mixed down or up as needed
   -vn          no video (the output never holds video)
+  -tag K=V     a tag value written in place of the input's (an empty value removes it);
+               keys: title, artist, album, albumartist, date, genre, comment, and
+               track and disc as "n" or "n/total"; may be given many times
   OUTPUT       the file to write; its extension chooses the format
 
-Output: "Duration: hh:mm:ss.hh" once the input's length is known, a progress line with
-"time=" at least twice a second, and a summary line at a successful end. A failure prints
+Output: "Duration: hh:mm:ss.hh" (rounded up) once the input's length is known, a
+progress line with "time=" at least twice a second, and a summary line at a successful end. A failure prints
 one line starting with "Error: " and ends with a non-zero exit status. The output is
 written under a temporary name beside OUTPUT and renamed when the conversion succeeded.
 Set TOLM_GST_DEBUG=1 to see the decoding library's own warnings.
