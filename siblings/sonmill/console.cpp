@@ -47,7 +47,12 @@ void Console::writeLine(const char *text, int length)
 
 void Console::duration(std::int64_t ns)
 {
-    const Centiseconds cs = centiseconds(ns);
+    // Rounded up, so a caller that asks for what this line says gets every sample: the
+    // window converts a file of 7.431 s to its end with "-t 00:00:07.44". A microsecond
+    // over (a container's rounding) is no sample at any rate and is not counted.
+    constexpr std::int64_t kNegligibleNs = 1000;
+    const std::int64_t over = std::max<std::int64_t>(0, ns - kNegligibleNs);
+    const Centiseconds cs = centiseconds(ns % kNsPerCentisecond == 0 ? ns : over + kNsPerCentisecond - 1);
     const long long hours = cs.whole / 3600;
     const int minutes = static_cast<int>(cs.whole / 60 % 60);
     const int seconds = static_cast<int>(cs.whole % 60);

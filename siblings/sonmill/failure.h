@@ -52,6 +52,8 @@ inline constexpr Failure kVolume { ExitCode::CommandLine, "Incorrect volume for 
 inline constexpr Failure kRate { ExitCode::CommandLine, "Incorrect sample rate for -ar" };
 inline constexpr Failure kChannels { ExitCode::CommandLine, "Incorrect channel count for -ac (1, 2 or 6)" };
 inline constexpr Failure kBitrate { ExitCode::CommandLine, "Incorrect bit rate for -ab" };
+inline constexpr Failure kTag { ExitCode::CommandLine,
+    "Incorrect tag for -tag: KEY=VALUE with a key of the help's list" };
 inline constexpr Failure kQuality { ExitCode::CommandLine, "Incorrect quality for -qscale (0 to 9)" };
 inline constexpr Failure kReplayGain { ExitCode::CommandLine, "Incorrect value for -replaygain (track)" };
 inline constexpr Failure kAlbumValues { ExitCode::CommandLine,

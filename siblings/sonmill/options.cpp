@@ -1,5 +1,7 @@
 #include "sonmill/options.h"
 
+#include "sonmill/tagvalues.h"
+
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -92,6 +94,7 @@ enum class Key {
     AlbumPeak,
     Normalize,
     Measure,
+    Tag,
 };
 
 struct OptionName
@@ -118,6 +121,7 @@ constexpr OptionName kOptionNames[] = {
     { "-albumpeak", Key::AlbumPeak, true },
     { "-normalize", Key::Normalize, true },
     { "-measure", Key::Measure, false },
+    { "-tag", Key::Tag, true },
 };
 
 // Limits of the loudness options: gains as ReplayGain readers take them, targets from
@@ -216,6 +220,10 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
         options.normalizeLufs = *target;
         return std::nullopt;
     }
+    case Key::Tag:
+        if (!addTagValue(options.tagValues, value))
+            return Failures::kTag;
+        return std::nullopt;
     case Key::Overwrite:
     case Key::NoVideo:
     case Key::Measure:
@@ -338,14 +346,17 @@ const char *helpText()
 Usage:
   sonmill qzv [-y] -i INPUT [-ss START] [-t LENGTH] [-vol PERCENT] [-ar RATE]
               [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn]
-              [-replaygain track [-albumgain DB -albumpeak PEAK]] [-normalize LUFS] OUTPUT
+              [-replaygain track [-albumgain DB -albumpeak PEAK]] [-normalize LUFS]
+              [-tag KEY=VALUE]... OUTPUT
   sonmill qzv -measure -i INPUT [-i INPUT ...]
 
   qzv          fixed first argument
   -y           replace OUTPUT if it exists (without -y an existing OUTPUT is refused)
   -i INPUT     the file to read: audio, or the audio of a video file
   -ss START    start offset: hh:mm:ss, mm:ss or seconds, each with an optional fraction
-  -t LENGTH    length to convert, same forms (the rest of the input when left out)
+               of up to nine digits; positions are exact to the sample
+  -t LENGTH    length to convert, same forms (the rest of the input when left out, or
+               when START + LENGTH reaches the input's known end)
   -vol PERCENT volume, 0 to 400; 100 keeps it unchanged, peaks are clipped, never wrapped
   -ar RATE     output sample rate in hertz (high-quality resampling)
   -acodec NAME encoder; when given twice the later one counts:
@@ -380,9 +391,12 @@ Usage:
                integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the
                true peak at or below -1 dBTP; -vol is then ignored
   -measure     measure every -i given and all of them end to end; no OUTPUT
+  -tag K=V     a tag value written in place of the input's (an empty value removes it);
+               keys: title, artist, album, albumartist, date, genre, comment, and
+               track and disc as "n" or "n/total"; may be given many times
   OUTPUT       the file to write; its extension chooses the format
 
-Output: "Duration: hh:mm:ss.hh" once the input's length is known, a progress line with
+Output: "Duration: hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
 "time=" at least twice a second, a "Loudness:" line with the converted audio's
 integrated loudness, range and true peak, and a summary line at a successful end. A failure prints
 one line starting with "Error: " and ends with a non-zero exit status. The output is

@@ -487,9 +487,17 @@ std::optional<Failure> Transcoder::convert()
     const int rate = m_settings.rate;
     const std::size_t channels = static_cast<std::size_t>(m_settings.channels);
     const std::uint64_t startFrame = framesAt(m_options.startNs, rate);
+    // The end is rounded to a frame on its own, as the start is: ranges that meet (the
+    // tracks of an album image) then meet at one frame, losing and repeating nothing. A
+    // range that reaches the known end takes the rest, however the container rounded its
+    // length.
     std::optional<std::uint64_t> wanted;
-    if (m_options.lengthNs)
-        wanted = framesAt(*m_options.lengthNs, rate);
+    const bool toTheEnd
+        = m_options.lengthNs && in.durationNs && m_options.startNs + *m_options.lengthNs >= *in.durationNs;
+    if (m_options.lengthNs && !toTheEnd) {
+        const std::uint64_t endFrame = framesAt(m_options.startNs + *m_options.lengthNs, rate);
+        wanted = endFrame > startFrame ? endFrame - startFrame : 0;
+    }
     if (in.durationNs) {
         const std::uint64_t total = framesAt(*in.durationNs, rate);
         const std::uint64_t rest = total > startFrame ? total - startFrame : 0;

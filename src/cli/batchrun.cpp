@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -95,7 +96,7 @@ void BatchRun::start()
         BatchItem &item = m_items[i];
         // --skip needs no probe for a file whose output is there already.
         if (m_options.clash == ClashRule::Skip) {
-            const QString name = DestinationName(QFileInfo(item.source.path).fileName(), m_job.Extension);
+            const QString name = BatchOutputName(item.source, m_job.Extension);
             if (OutputNames::exists(item.source.outputFolder, name)) {
                 item.job.OutputPath = JoinFolder(item.source.outputFolder, name);
                 endItem(item, BatchItem::State::Skipped);
@@ -144,13 +145,16 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
 
     TStartRecord &job = item.job;
     job.SourcePath = item.source.path;
-    job.Duration = verdict.duration;
-    job.StartTime = kStartOfFile.toString();
-    job.Length = verdict.duration;
+    SetProbedTimes(job, verdict);
+    // A track of an album image: its own stretch of the image, times and tags.
+    if (item.source.track && !ApplyCueTrack(job, *item.source.track, verdict.exactNs)) {
+        endItem(item, BatchItem::State::Failed, CueTrackBeyondImageMessage(item.source.path, *item.source.track));
+        return;
+    }
     job.Volume = m_options.volume.value_or(kUnchangedVolume);
     int duration = 0;
     try {
-        duration = TimeCodeToSeconds(verdict.duration);
+        duration = TimeCodeToSeconds(job.Duration);
     } catch (const ConversionFailure &failure) {
         endItem(item, BatchItem::State::Failed, failure.message());
         return;
@@ -179,6 +183,18 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
 
 void BatchRun::settleOutputs()
 {
+    // A CUE sheet is converted whole or not at all: a track that cannot be cut fails the rest.
+    QSet<QString> failedSheets;
+    for (const BatchItem &item : m_items) {
+        if (item.state == BatchItem::State::Failed && item.source.track)
+            failedSheets.insert(item.source.track->sheetPath);
+    }
+    for (BatchItem &item : m_items) {
+        if (item.state == BatchItem::State::Probed && item.source.track
+            && failedSheets.contains(item.source.track->sheetPath))
+            endItem(item, BatchItem::State::Failed, u"another track of its CUE sheet cannot be cut"_s);
+    }
+
     QList<BatchSource> sources;
     for (const BatchItem &item : m_items)
         sources << item.source;
@@ -186,7 +202,7 @@ void BatchRun::settleOutputs()
     for (BatchItem &item : m_items) {
         if (item.state != BatchItem::State::Probed)
             continue;
-        const QString name = DestinationName(QFileInfo(item.source.path).fileName(), item.job.Extension);
+        const QString name = BatchOutputName(item.source, item.job.Extension);
         const QString path = names.reserve(item.source.outputFolder, name, item.job.Extension);
         // Names are shortened to fit; a folder deep enough to pass a whole path's size is not.
         if (FileSystemBytes(path) > kMaxPathBytes) {

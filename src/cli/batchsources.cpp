@@ -12,12 +12,45 @@
 
 using namespace Qt::StringLiterals;
 
+QString BatchOutputName(const BatchSource &source, const QString &extension)
+{
+    if (source.track)
+        return source.track->outputStem + extension;
+    return DestinationName(QFileInfo(source.path).fileName(), extension);
+}
+
+namespace {
+
+// The tracks of a sheet as sources, or its refusal; the images it uses are noted so a folder
+// does not give them a second time, whole.
+void addSheet(GatheredSources &gathered, const QString &sheetPath, const QString &shown, const QString &outputFolder,
+    QSet<QString> &images)
+{
+    const auto expanded = ExpandCueSheet(sheetPath);
+    if (const auto *refusal = std::get_if<QString>(&expanded)) {
+        gathered.refused.append({ shown, *refusal });
+        return;
+    }
+    for (const CueTrackRow &track : std::get<QList<CueTrackRow>>(expanded)) {
+        const QString image = QDir::cleanPath(track.imagePath);
+        images.insert(image);
+        gathered.sources << BatchSource { image, shown + u": "_s + track.caption, outputFolder, track };
+    }
+}
+
+} // namespace
+
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder)
 {
     GatheredSources gathered;
     const QString outputCanonical = QFileInfo(outputFolder).canonicalFilePath();
     for (const QString &input : inputs) {
         const QFileInfo info(input);
+        QSet<QString> sheetImages;
+        if (info.isFile() && IsCueSheetName(input)) {
+            addSheet(gathered, QDir::cleanPath(info.absoluteFilePath()), input, outputFolder, sheetImages);
+            continue;
+        }
         if (info.isFile()) {
             gathered.sources << BatchSource { QDir::cleanPath(info.absoluteFilePath()), input, outputFolder };
             continue;
@@ -42,20 +75,26 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
             const QFileInfoList entries
                 = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
             for (const QFileInfo &entry : entries) {
+                const QString relative = root.relativeFilePath(entry.absoluteFilePath());
+                const QString subFolder = QFileInfo(relative).path();
+                const QString entryOutput
+                    = subFolder == u"."_s ? outputFolder : QDir::cleanPath(outputFolder + u'/' + subFolder);
                 if (entry.isDir()) {
                     if (recursive)
                         folders << entry.absoluteFilePath();
+                } else if (IsCueSheetName(entry.fileName())) {
+                    addSheet(gathered, QDir::cleanPath(entry.absoluteFilePath()),
+                        QDir::cleanPath(input + u'/' + relative), entryOutput, sheetImages);
                 } else if (IsMediaFileName(entry.fileName())) {
-                    const QString relative = root.relativeFilePath(entry.absoluteFilePath());
-                    const QString subFolder = QFileInfo(relative).path();
                     found << BatchSource { QDir::cleanPath(entry.absoluteFilePath()),
-                        QDir::cleanPath(input + u'/' + relative),
-                        subFolder == u"."_s ? outputFolder : QDir::cleanPath(outputFolder + u'/' + subFolder) };
+                        QDir::cleanPath(input + u'/' + relative), entryOutput };
                 }
             }
         }
         std::sort(
             found.begin(), found.end(), [](const BatchSource &a, const BatchSource &b) { return a.path < b.path; });
+        // An image its sheet has cut into tracks is not converted whole as well.
+        found.removeIf([&sheetImages](const BatchSource &source) { return sheetImages.contains(source.path); });
         gathered.sources << found;
     }
     return gathered;

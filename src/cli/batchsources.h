@@ -2,6 +2,7 @@
 
 #include "cli/convertoptions.h"
 #include "sources/folderwalk.h"
+#include "sources/cuetracks.h"
 
 #include <QList>
 #include <QSet>
@@ -14,19 +15,26 @@ struct BatchSource
     QString path; // absolute, cleaned
     QString shown; // as the user named it (the argument, or the argument's folder and the relative path)
     QString outputFolder; // absolute: the output folder, then the file's sub-folders below its argument
+    std::optional<CueTrackRow> track
+        = std::nullopt; // a track of an album image (path is the image), from its CUE sheet
 };
+
+// The output's file name for a source: the source's name with the output extension, or a
+// track's "NN - Title" with it.
+QString BatchOutputName(const BatchSource &source, const QString &extension);
 
 struct GatheredSources
 {
     QList<BatchSource> sources;
     QStringList missing; // arguments that name no file or folder, as given
+    QList<QPair<QString, QString>> refused; // CUE sheets that cannot be used: as named, and why
 };
 
 
 // The files of the arguments, in argument order; each folder's files sorted by path. A folder
 // gives its media files, with -r those of every sub-folder too, except a sub-folder that is the
 // output folder, so a run never takes the outputs of an earlier one; hidden files and folders
-// are left out.
+// are left out. A CUE sheet, named or in a folder, gives its tracks in place of its images.
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder);
 
 // Settles each output name once for the whole run, so two files of the run never write one

@@ -96,6 +96,8 @@ int main(int argc, char *argv[])
     const GatheredSources gathered = GatherSources(options.inputs, options.recursive, outputFolder);
     for (const QString &missing : gathered.missing)
         view.failure(missing, u"no such file or folder"_s);
+    for (const auto &[sheet, reason] : gathered.refused)
+        view.failure(sheet, reason);
 
     // The probes' one-millisecond scratch files, one each, gone with the run.
     QTemporaryDir scratch(QStandardPaths::writableLocation(QStandardPaths::TempLocation) + u"/tolm-convert-XXXXXX"_s);
@@ -115,7 +117,7 @@ int main(int argc, char *argv[])
     QObject::connect(&interrupts, &InterruptWatch::interrupted, &runner, &BatchRun::interrupt);
     runner.start();
     app.exec();
-    if (!gathered.missing.isEmpty() && status == ExitStatus::Converted)
+    if ((!gathered.missing.isEmpty() || !gathered.refused.isEmpty()) && status == ExitStatus::Converted)
         status = ExitStatus::SomeFailed;
     return status;
 }

@@ -15,9 +15,11 @@ CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath)
     return cmd;
 }
 
-CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool trailingBlank)
+CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool trailingBlank, qint64 spanStartNs)
 {
-    const QString seconds = QString::number(startSeconds);
+    constexpr double kNsPerSecond = 1e9;
+    const QString seconds = spanStartNs == 0 ? QString::number(startSeconds)
+                                             : QString::number(startSeconds + spanStartNs / kNsPerSecond, 'f', 3);
     const QString width = QString::number(kPlayerWidth);
     const QString height = QString::number(kPlayerHeight);
 

@@ -36,10 +36,26 @@ inline constexpr QStringView ReplayGain = u"-replaygain";
 inline constexpr QStringView AlbumGain = u"-albumgain";
 inline constexpr QStringView AlbumPeak = u"-albumpeak";
 inline constexpr QStringView Measure = u"-measure";
+inline constexpr QStringView Tag = u"-tag"; // KEY=VALUE, written in place of the source's tag
 } // namespace TranscoderOption
 
 // The value of -replaygain: the track's values, measured while converting.
 inline constexpr QStringView kReplayGainTrack = u"track";
+
+// Keys of -tag.
+namespace TranscoderTag {
+inline constexpr QStringView Title = u"title";
+inline constexpr QStringView Artist = u"artist";
+inline constexpr QStringView Album = u"album";
+inline constexpr QStringView AlbumArtist = u"albumartist";
+inline constexpr QStringView Track = u"track"; // "n" or "n/total"
+inline constexpr QStringView Disc = u"disc"; // "n" or "n/total"
+inline constexpr QStringView Date = u"date";
+inline constexpr QStringView Genre = u"genre";
+inline constexpr QStringView Comment = u"comment";
+inline constexpr QStringView Composer = u"composer";
+inline constexpr QStringView Isrc = u"isrc";
+} // namespace TranscoderTag
 
 // Encoder value that keeps the audio stream unchanged.
 inline constexpr QStringView kCopyCodec = u"copy";
@@ -56,4 +72,7 @@ CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath);
 
 // mirplay qzv  -ss  <seconds> -x 320 -y 240  "<file>"
 // The trim dialog's form ends in one more blank (trailingBlank); the arguments are the same.
-CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool trailingBlank = false);
+// A track of an album image begins spanStartNs into its file: the player starts that much
+// later, the seconds then written with three decimals.
+CommandLine PlayerCommand(
+    int startSeconds, const QString &filePath, bool trailingBlank = false, qint64 spanStartNs = 0);

@@ -6,6 +6,8 @@
 #include "core/replacemark.h"
 #include "core/timecode.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // Everything needed to convert one row of the source list. The output parameters are
@@ -39,6 +41,18 @@ struct TStartRecord
     ReplaceMark Replace;
     // Normalising and ReplayGain tags, our own addition; empty for a new row.
     LoudnessRequest Loudness;
+    // The exact stretch of the source this row stands for, in nanoseconds: a whole file
+    // starts at 0, a track of an album image where its sheet says. Duration, StartTime and
+    // Length count whole seconds from SpanStartNs; a range that reaches Duration converts to
+    // SpanEndNs, so the fraction after the last whole second is not lost. -1: not known.
+    qint64 SpanStartNs = 0;
+    qint64 SpanEndNs = -1;
+    // Tag values the output gets in place of the source's (a track of an album image), as
+    // key and value pairs the transcoder knows; empty for an ordinary row.
+    QList<QPair<QString, QString>> TagValues;
+    // A track's "NN - Title" made fit for a file name: its output is named after it, not
+    // after the image. Empty for an ordinary row.
+    QString TrackName;
 };
 
 // Texts of the switches, kept as text because stored profile files hold them this way.

@@ -1,6 +1,7 @@
 #include "engine/conversioncommand.h"
 
 #include "core/filenamefit.h"
+#include "core/exactrange.h"
 #include "core/siblingcommands.h"
 #include "core/timecode.h"
 
@@ -92,9 +93,9 @@ CommandLine BuildConversionCommand(
     cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
         { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
     cmd.append(QuotedPath(job.SourcePath), { job.SourcePath });
-    cmd.append(u"  -ss  "_s + job.StartTime, { Opt::Start.toString(), job.StartTime });
-    const QString length = job.Length.left(kTimeCodeLength);
-    cmd.append(u"  -t  "_s + length, { Opt::Length.toString(), length });
+    const ConversionRange range = ExactConversionRange(job);
+    cmd.append(u"  -ss  "_s + range.start, { Opt::Start.toString(), range.start });
+    cmd.append(u"  -t  "_s + range.length, { Opt::Length.toString(), range.length });
 
     if (job.Lossless == kTrue) {
         cmd.append(u" -acodec  "_s + kCopyCodec, { Opt::Codec.toString(), kCopyCodec.toString() });
@@ -123,6 +124,12 @@ CommandLine BuildConversionCommand(
 
     if (job.VideoNot == kTrue)
         cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
+
+    // A track of an album image carries its own tags; an ordinary row has none here.
+    for (const auto &[key, value] : std::as_const(job.TagValues)) {
+        const QString pair = key + u'=' + value;
+        cmd.append(u"  "_s + Opt::Tag + u"  "_s + QuotedPath(pair), { Opt::Tag.toString(), pair });
+    }
 
     appendLoudness(cmd, job.Loudness);
     makeOutputNameFree(job, onDestinationChanged, isTaken);

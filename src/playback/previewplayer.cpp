@@ -82,6 +82,7 @@ void PreviewPlayer::showLoaded(const TStartRecord &job, int totalSeconds)
     m_totalSeconds = totalSeconds;
     m_totalText = job.Duration;
     m_previewFile = job.SourcePath;
+    m_spanStartNs = job.SpanStartNs;
     setLabel(m_ui.videoNamelabel, ShortPreviewName(QFileInfo(m_previewFile).fileName()));
     m_ui.videoNamelabel->setToolTip(m_previewFile);
     setLabel(m_ui.pretimeLabel, u"00:00:00 / "_s + m_totalText);
@@ -131,7 +132,7 @@ void PreviewPlayer::startPlayer(const TStartRecord &job)
 
     const int offset = m_ui.TrackBar1->value();
     m_playSecond = offset;
-    const PlayerSession::Start started = m_session.start(PlayerCommand(offset, m_previewFile),
+    const PlayerSession::Start started = m_session.start(PlayerCommand(offset, m_previewFile, false, m_spanStartNs),
         WindowEmbedding::WindowId(m_ui.playpanel->winId()), m_ui.playpanel->devicePixelRatioF());
     if (started == PlayerSession::Start::Failed) {
         m_dialogs.showMessage(m_owner, MessageRequest::plain(m_session.errorText()));

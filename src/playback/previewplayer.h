@@ -88,4 +88,5 @@ private:
     int m_totalSeconds = 0;
     QString m_totalText;
     QString m_previewFile;
+    qint64 m_spanStartNs = 0; // where the row begins in m_previewFile (a track of an album image)
 };

@@ -165,6 +165,7 @@ bool TtrimFrm::load(const TStartRecord &job)
     lengthText = job.Length;
     startText = job.StartTime;
     sourceFile = job.SourcePath;
+    sourceStartNs = job.SpanStartNs;
     return true;
 }
 
@@ -286,7 +287,7 @@ void TtrimFrm::playBtnClick()
         return;
     }
     m_trimSecond = TrackBar1->value();
-    const PlayerSession::Start started = m_session.start(PlayerCommand(m_trimSecond, sourceFile, true),
+    const PlayerSession::Start started = m_session.start(PlayerCommand(m_trimSecond, sourceFile, true, sourceStartNs),
         WindowEmbedding::WindowId(playpanel->winId()), playpanel->devicePixelRatioF());
     if (started == PlayerSession::Start::Failed) {
         m_dialogs.showMessage(this, MessageRequest::plain(m_session.errorText()));

@@ -38,6 +38,7 @@ public:
     QString lengthText;
     QString startText;
     QString sourceFile;
+    qint64 sourceStartNs = 0; // where the row begins in sourceFile (a track of an album image)
 
     TimeCodeEdit *edit1 = nullptr;
     TimeCodeEdit *edit2 = nullptr;

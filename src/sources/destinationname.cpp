@@ -15,6 +15,13 @@ QString JoinFolder(const QString &folder, const QString &name)
     return folder + u'/' + name;
 }
 
+QString RowDestinationName(const TStartRecord &job, const QString &extension)
+{
+    if (!job.TrackName.isEmpty())
+        return job.TrackName + extension;
+    return DestinationName(QFileInfo(job.SourcePath).fileName(), extension);
+}
+
 QString DestinationName(const QString &sourceFileName, const QString &extension)
 {
     const qsizetype dot = sourceFileName.lastIndexOf(u'.');

@@ -14,6 +14,11 @@ QString JoinFolder(const QString &folder, const QString &name);
 // name that would pass a file name's 255 bytes is shortened before the extension.
 QString DestinationName(const QString &sourceFileName, const QString &extension);
 
+// The output name a row starts with: a track's name or the source's file name, with the
+// output extension.
+struct TStartRecord;
+QString RowDestinationName(const TStartRecord &job, const QString &extension);
+
 // While a file of that name exists in the folder, "(new)" goes before the extension again
 // (song.mp3, song(new).mp3, song(new)(new).mp3 ...), 10 ms apart. Only files on disk count.
 // A long name gives up the end of its base to the marks, never the marks or the extension.

@@ -53,7 +53,8 @@ bool readsBefore(const QString &a, const QString &b)
     return a < b; // names alike but for letter case: a fixed order all the same
 }
 
-void walk(const QString &folder, const QString &relative, QSet<QString> &visited, QList<FolderFile> &found)
+void walk(const QString &folder, const QString &relative, bool withCueSheets, QSet<QString> &visited,
+    QList<FolderFile> &found)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     if (canonical.isEmpty() || visited.contains(canonical))
@@ -66,20 +67,23 @@ void walk(const QString &folder, const QString &relative, QSet<QString> &visited
     for (const QFileInfo &entry : std::as_const(entries)) {
         if (entry.isDir())
             folders << entry;
-        else if (entry.isFile() && IsMediaFileName(entry.fileName()))
+        else if (entry.isFile()
+            && (IsMediaFileName(entry.fileName())
+                || (withCueSheets && entry.fileName().endsWith(u".cue"_s, Qt::CaseInsensitive))))
             found << FolderFile { QDir::cleanPath(entry.absoluteFilePath()), relative };
     }
     for (const QFileInfo &sub : std::as_const(folders))
-        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), visited, found);
+        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), withCueSheets, visited, found);
 }
 
 } // namespace
 
-QList<FolderFile> MediaFilesBelow(const QString &folder)
+QList<FolderFile> MediaFilesBelow(const QString &folder, bool withCueSheets)
 {
     QSet<QString> visited;
     QList<FolderFile> found;
     const QFileInfo root(folder);
-    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), visited, found);
+    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), withCueSheets, visited,
+        found);
     return found;
 }

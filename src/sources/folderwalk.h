@@ -20,5 +20,6 @@ struct FolderFile
 // Every media file below the folder, in the order a file manager shows them (names compared
 // as people read numbers: "2" before "10"; a folder's files before its sub-folders). Hidden
 // files and folders are left out; links are followed, each folder visited once, so a link
-// loop ends the walk.
-QList<FolderFile> MediaFilesBelow(const QString &folder);
+// loop ends the walk. withCueSheets: CUE sheets come too, in their places (the window cuts
+// their images into tracks).
+QList<FolderFile> MediaFilesBelow(const QString &folder, bool withCueSheets = false);

@@ -1,6 +1,8 @@
 #include "sources/mediaprobe.h"
 
+#include "core/exactrange.h"
 #include "core/siblingcommands.h"
+#include "core/startrecord.h"
 #include "core/timecode.h"
 #include "platform/childprocess.h"
 
@@ -18,8 +20,10 @@ ProbeVerdict JudgeProbeText(const QString &text)
         return verdict;
     }
     const qsizetype duration = text.indexOf(u"Duration:");
-    if (duration >= 0)
+    if (duration >= 0) {
         verdict.duration = text.mid(duration + 10, kTimeCodeLength);
+        verdict.exactNs = TimeCodeToNs(text.mid(duration + 10, kTimeCodeLength + 3));
+    }
 
     static constexpr std::array<QStringView, 6> kRefusingWords
         = { u"Unknown", u"no such file", u"Incorrect", u"no file", u"Unable", u"Unsupported" };
@@ -35,6 +39,15 @@ ProbeVerdict JudgeProbeRun(const ProbeRun &run)
     if (!run.started || run.timedOut)
         verdict.accepted = false;
     return verdict;
+}
+
+void SetProbedTimes(TStartRecord &job, const ProbeVerdict &verdict)
+{
+    job.Duration = verdict.duration;
+    job.StartTime = kStartOfFile.toString();
+    job.Length = verdict.duration;
+    job.SpanStartNs = 0;
+    job.SpanEndNs = verdict.exactNs;
 }
 
 ProbeRun RunProbe(const QString &absoluteSourcePath, const QString &scratchPath, int timeoutMs)

@@ -12,6 +12,7 @@ class LogSink;
 struct ProbeVerdict
 {
     QString duration = kDurationPlaceholder.toString(); // the 8 characters after "Duration: "
+    qint64 exactNs = -1; // the whole "hh:mm:ss.hh" (rounded up by the transcoder), -1 if none
     bool accepted = false;
 };
 
@@ -19,6 +20,11 @@ struct ProbeVerdict
 // character, unchecked; the file is refused without a duration, with "00:00:00", or when the
 // text holds one of the refusing words. An empty text is accepted with the placeholder.
 ProbeVerdict JudgeProbeText(const QString &text);
+
+// A new row's times from its probe: Duration and Length the probed whole seconds, the
+// start at the beginning, and the exact end kept so a range reaching it loses nothing.
+struct TStartRecord;
+void SetProbedTimes(TStartRecord &job, const ProbeVerdict &verdict);
 
 struct ProbeRun
 {

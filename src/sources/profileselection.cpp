@@ -122,8 +122,7 @@ void ProfileSelection::renameDestination(int row, const QString &folder)
     TStartRecord &job = m_rows.job(row);
     const QString extension = job.Extension;
     const QString rowFolder = RowOutputFolder(folder, job);
-    const QString name
-        = FreeDestinationName(rowFolder, DestinationName(QFileInfo(job.SourcePath).fileName(), extension), extension);
+    const QString name = FreeDestinationName(rowFolder, RowDestinationName(job, extension), extension);
     job.OutputPath = JoinFolder(rowFolder, name);
     m_rows.setDestination(row, name);
 }

@@ -4,6 +4,7 @@
 #include "core/startrecord.h"
 #include "platform/dialogs.h"
 #include "profiles/profilejob.h"
+#include "sources/cuetracks.h"
 #include "sources/destinationname.h"
 #include "sources/filelist.h"
 #include "sources/filesize.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +26,10 @@ SourceAdder::SourceAdder(FileList &list, SourceAdderHost &host, Dialogs &dialogs
 
 bool SourceAdder::AddSourceFile(const QString &sourcePath)
 {
+    // Album images come with their sheet: the sheet's tracks are the rows.
+    if (IsCueSheetName(sourcePath))
+        return AddCueSheet(sourcePath);
+
     const QString absolutePath = QDir::current().absoluteFilePath(sourcePath);
     QDir().mkpath(QFileInfo(m_paths.scratchPath).path());
 
@@ -32,9 +38,91 @@ bool SourceAdder::AddSourceFile(const QString &sourcePath)
 
 bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe, const QString &relativeFolder)
 {
+    const std::optional<ProbeVerdict> verdict = judgedProbe(absolutePath, probe);
+    if (!verdict)
+        return false;
+    const QString caption = QFileInfo(absolutePath).fileName();
+    const QString extension = ProfileExtension(m_host.profileName());
+    TStartRecord job = newJob(absolutePath);
+    job.RelativeFolder = relativeFolder;
+    const QString name = freeOutputName(job, DestinationName(caption, extension));
+    job.OutputPath = JoinFolder(RowOutputFolder(checkedDestinationFolder(), job), name);
+    SetProbedTimes(job, *verdict);
+    appendRow(caption, name, job);
+    return true;
+}
+
+bool SourceAdder::AddCueSheet(const QString &sheetPath)
+{
+    const QString absoluteSheet = QDir::current().absoluteFilePath(sheetPath);
+    const auto expanded = ExpandCueSheet(absoluteSheet);
+    if (const auto *refusal = std::get_if<QString>(&expanded)) {
+        refuseCueSheet(*refusal);
+        return false;
+    }
+    const QList<CueTrackRow> &tracks = std::get<QList<CueTrackRow>>(expanded);
+    QDir().mkpath(QFileInfo(m_paths.scratchPath).path());
+    QHash<QString, ProbeRun> probes;
+    for (const QString &image : CueImages(tracks))
+        probes.insert(image, RunProbe(image, m_paths.scratchPath));
+    return acceptCueSheet(absoluteSheet, tracks, probes);
+}
+
+QStringList SourceAdder::CueImages(const QList<CueTrackRow> &tracks)
+{
+    QStringList images;
+    for (const CueTrackRow &track : tracks) {
+        if (!images.contains(track.imagePath))
+            images << track.imagePath;
+    }
+    return images;
+}
+
+bool SourceAdder::acceptCueSheet(const QString &sheetPath, const QList<CueTrackRow> &tracks,
+    const QHash<QString, ProbeRun> &imageProbes, const QString &relativeFolder)
+{
+    // Every image is judged before any row is added: a sheet is taken whole or not at all.
+    QHash<QString, qint64> imageEnds;
+    for (const QString &image : CueImages(tracks)) {
+        const auto probe = imageProbes.constFind(image);
+        if (probe == imageProbes.cend())
+            return false;
+        const std::optional<ProbeVerdict> verdict = judgedProbe(image, *probe);
+        if (!verdict)
+            return false;
+        imageEnds.insert(image, verdict->exactNs);
+    }
+    const QString extension = ProfileExtension(m_host.profileName());
+    QList<TStartRecord> jobs;
+    for (const CueTrackRow &track : tracks) {
+        TStartRecord job = newJob(track.imagePath);
+        job.RelativeFolder = relativeFolder;
+        if (!ApplyCueTrack(job, track, imageEnds.value(track.imagePath))) {
+            refuseCueSheet(CueTrackBeyondImageMessage(sheetPath, track));
+            return false;
+        }
+        jobs << job;
+    }
+    for (qsizetype i = 0; i < tracks.size(); ++i) {
+        TStartRecord &job = jobs[i];
+        const QString name = freeOutputName(job, RowDestinationName(job, extension));
+        job.OutputPath = JoinFolder(RowOutputFolder(checkedDestinationFolder(), job), name);
+        appendRow(tracks.at(i).caption, name, job, QFileInfo(tracks.at(i).imagePath).fileName());
+    }
+    return !tracks.isEmpty();
+}
+
+void SourceAdder::refuseCueSheet(const QString &message)
+{
+    m_dialogs.showMessage(m_host.ownerWindow(),
+        MessageRequest::confirmation(message, u"Information"_s, DialogIcon::Information, DialogButtons::Yes));
+}
+
+std::optional<ProbeVerdict> SourceAdder::judgedProbe(const QString &absolutePath, const ProbeRun &probe)
+{
     if (!probe.started) {
         m_dialogs.showMessage(nullptr, MessageRequest::plain(ProbeStartFailedMessage(absolutePath)));
-        return false;
+        return std::nullopt;
     }
     const ProbeVerdict verdict = JudgeProbeRun(probe);
     if (!verdict.accepted) {
@@ -45,31 +133,37 @@ bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe
         MessageRequest refusal = MessageRequest::confirmation(
             ProbeRefusedMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes);
         m_dialogs.showMessage(m_host.ownerWindow(), refusal);
-        return false;
+        return std::nullopt;
     }
+    return verdict;
+}
 
-    const QString caption = QFileInfo(absolutePath).fileName();
+QString SourceAdder::freeOutputName(const TStartRecord &job, const QString &wantedName)
+{
+    const QString extension = ProfileExtension(m_host.profileName());
+    return FreeDestinationName(RowOutputFolder(m_host.destinationFolder(), job), wantedName, extension);
+}
+
+TStartRecord SourceAdder::newJob(const QString &absolutePath)
+{
     const QString profile = m_host.profileName();
-    const QString extension = ProfileExtension(profile);
     TStartRecord job;
-    job.RelativeFolder = relativeFolder;
-    const QString name = FreeDestinationName(
-        RowOutputFolder(m_host.destinationFolder(), job), DestinationName(caption, extension), extension);
-
     job.SourcePath = absolutePath;
-    job.Duration = verdict.duration;
-    job.StartTime = kStartOfFile.toString();
-    job.Length = verdict.duration;
     const ProfileSettings settings = ReadProfileSettings(
         ProfileFileForPosition(m_host.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath), profile);
     ApplyProfileToJob(job, profile, settings, m_host.qualityIndex());
     m_host.applyProfileSwitches(job.Lossless == kTrue, job.BitrateNot == kTrue);
-    job.OutputPath = JoinFolder(RowOutputFolder(checkedDestinationFolder(), job), name);
     job.Volume = kUnchangedVolume;
+    return job;
+}
 
-    m_list.appendRow(caption, FileSizeText(FileSizeBytes(absolutePath)), verdict.duration, name, job);
+void SourceAdder::appendRow(
+    const QString &caption, const QString &name, const TStartRecord &job, const QString &toolTip)
+{
+    SourceRow *row = m_list.appendRow(caption, FileSizeText(FileSizeBytes(job.SourcePath)), job.Duration, name, job);
+    if (!toolTip.isEmpty())
+        row->setToolTip(SourceColumn::Source, toolTip);
     m_host.rowAdded();
-    return true;
 }
 
 QString SourceAdder::emptyFolderMessage(const QString &absolutePath)

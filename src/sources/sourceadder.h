@@ -1,12 +1,21 @@
 #pragma once
 
+#include "core/startrecord.h"
+#include "sources/mediaprobe.h"
+
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class Dialogs;
 class FileList;
 class LogSink;
 class QWidget;
 struct ProbeRun;
+struct CueTrackRow;
 
 // What adding a source reads from, and changes in, the window around the list.
 class SourceAdderHost
@@ -55,10 +64,32 @@ public:
     void refuseEmptyFolder(const QString &absolutePath);
     static QString emptyFolderMessage(const QString &absolutePath);
 
+    // A CUE sheet: one row per track, cut from its image; a sheet that cannot be used is
+    // refused with a message naming its line, and then no row is added. True when rows were.
+    // Probes each image, waiting for it, then as acceptCueSheet().
+    bool AddCueSheet(const QString &sheetPath);
+    // A sheet's tracks whose images' probes have ended (imageProbes by image path, one for
+    // each of CueImages(tracks)): the whole sheet is refused with one box, or every track is
+    // appended as a row. True when rows were added.
+    bool acceptCueSheet(const QString &sheetPath, const QList<CueTrackRow> &tracks,
+        const QHash<QString, ProbeRun> &imageProbes, const QString &relativeFolder = {});
+    // A sheet that cannot be used (ExpandCueSheet's refusal): one box.
+    void refuseCueSheet(const QString &message);
+    // The images a sheet's tracks cut, each once, in the sheet's order.
+    static QStringList CueImages(const QList<CueTrackRow> &tracks);
+
     const SourcePaths &paths() const { return m_paths; }
 
 private:
     QString checkedDestinationFolder();
+    // A source's ended probe; a refusal is shown and gives nothing.
+    std::optional<ProbeVerdict> judgedProbe(const QString &absolutePath, const ProbeRun &probe);
+    // The record of a new row from the current profile and quality; the caller fills in
+    // the times and the output path.
+    TStartRecord newJob(const QString &absolutePath);
+    // The output name: the wanted one, or "(new)" versions of it while taken.
+    QString freeOutputName(const TStartRecord &job, const QString &wantedName);
+    void appendRow(const QString &caption, const QString &name, const TStartRecord &job, const QString &toolTip = {});
 
     FileList &m_list;
     SourceAdderHost &m_host;

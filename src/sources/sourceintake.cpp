@@ -1,5 +1,6 @@
 #include "sources/sourceintake.h"
 
+#include "sources/cuetracks.h"
 #include "sources/folderwalk.h"
 #include "sources/mediaprobe.h"
 #include "sources/probequeue.h"
@@ -7,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <vector>
 
 namespace {
 constexpr int kRetryMs = 100;
@@ -44,20 +47,41 @@ void SourceIntake::add(const QStringList &paths)
         m_clock.start();
     }
     QStringList toProbe;
+    const auto queue = [this, &toProbe](Entry entry) {
+        if (entry.kind == Entry::Kind::File)
+            toProbe << entry.path;
+        else if (entry.kind == Entry::Kind::CueSheet)
+            toProbe << entry.images;
+        m_order.push_back(std::move(entry));
+    };
     for (const QString &given : paths) {
         const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
+        QSet<QString> sheetImages;
         if (!QFileInfo(path).isDir()) {
-            m_order.push_back({ path, {}, false, {} });
-            toProbe << path;
+            if (IsCueSheetName(path))
+                queue(sheetEntry(path, {}, sheetImages));
+            else
+                queue(Entry { Entry::Kind::File, path, {}, {}, {}, {}, {}, {} });
             continue;
         }
-        const QList<FolderFile> files = MediaFilesBelow(path);
-        if (files.isEmpty())
-            m_order.push_back({ path, {}, true, {} });
+        const QList<FolderFile> files = MediaFilesBelow(path, true);
+        // Every sheet of the folder is read before its files are queued: the images it cuts are
+        // then known.
+        std::vector<Entry> found;
         for (const FolderFile &file : files) {
-            m_order.push_back({ file.path, file.relativeFolder, false, {} });
-            toProbe << file.path;
+            if (IsCueSheetName(file.path))
+                found.push_back(sheetEntry(file.path, file.relativeFolder, sheetImages));
+            else
+                found.push_back(Entry { Entry::Kind::File, file.path, file.relativeFolder, {}, {}, {}, {}, {} });
         }
+        const auto before = m_order.size();
+        for (Entry &entry : found) {
+            if (entry.kind == Entry::Kind::File && sheetImages.contains(entry.path))
+                continue; // cut into tracks by its sheet
+            queue(std::move(entry));
+        }
+        if (m_order.size() == before)
+            queue(Entry { Entry::Kind::EmptyFolder, path, {}, {}, {}, {}, {}, {} });
     }
     m_total = m_done + int(m_order.size()) + (m_delivering ? 1 : 0);
     m_probes->add(toProbe);
@@ -75,14 +99,47 @@ void SourceIntake::stop()
     checkFinished();
 }
 
+SourceIntake::Entry SourceIntake::sheetEntry(
+    const QString &path, const QString &relativeFolder, QSet<QString> &used) const
+{
+    Entry entry;
+    entry.path = path;
+    entry.relativeFolder = relativeFolder;
+    const auto expanded = ExpandCueSheet(path);
+    if (const auto *refusal = std::get_if<QString>(&expanded)) {
+        entry.kind = Entry::Kind::BadSheet;
+        entry.refusal = *refusal;
+        return entry;
+    }
+    entry.kind = Entry::Kind::CueSheet;
+    entry.tracks = std::get<QList<CueTrackRow>>(expanded);
+    entry.images = SourceAdder::CueImages(entry.tracks);
+    for (const QString &image : std::as_const(entry.images))
+        used.insert(QDir::cleanPath(image));
+    return entry;
+}
+
+bool SourceIntake::Entry::waitsForProbe() const
+{
+    if (kind == Kind::File)
+        return !run;
+    if (kind == Kind::CueSheet)
+        return imageRuns.size() < images.size();
+    return false;
+}
+
 void SourceIntake::received(const QString &, const ProbeRun &run)
 {
-    // Results come in the order the files were given: this is the first file still without one.
+    // Results come in the order the files were given: this is the first file still without one
+    // (a sheet's images come one after another, in their order).
     for (Entry &entry : m_order) {
-        if (!entry.emptyFolder && !entry.run) {
+        if (!entry.waitsForProbe())
+            continue;
+        if (entry.kind == Entry::Kind::File)
             entry.run = std::make_unique<ProbeRun>(run);
-            break;
-        }
+        else
+            entry.imageRuns.insert(entry.images.at(entry.imageRuns.size()), run);
+        break;
     }
     deliver();
 }
@@ -94,7 +151,7 @@ void SourceIntake::deliver()
     if (m_delivering)
         return;
     m_delivering = true;
-    while (!m_order.empty() && (m_order.front().emptyFolder || m_order.front().run)) {
+    while (!m_order.empty() && !m_order.front().waitsForProbe()) {
         if (m_gate && !m_gate()) {
             m_retry.start();
             break;
@@ -102,10 +159,20 @@ void SourceIntake::deliver()
         // Taken off first: the adder's box may let a stop clear the rest meanwhile.
         Entry entry = std::move(m_order.front());
         m_order.pop_front();
-        if (entry.emptyFolder)
+        switch (entry.kind) {
+        case Entry::Kind::EmptyFolder:
             m_adder.refuseEmptyFolder(entry.path);
-        else
+            break;
+        case Entry::Kind::BadSheet:
+            m_adder.refuseCueSheet(entry.refusal);
+            break;
+        case Entry::Kind::CueSheet:
+            m_adder.acceptCueSheet(entry.path, entry.tracks, entry.imageRuns, entry.relativeFolder);
+            break;
+        case Entry::Kind::File:
             m_adder.acceptProbe(entry.path, *entry.run, entry.relativeFolder);
+            break;
+        }
         ++m_done;
         Q_EMIT progress(m_done, m_total);
     }

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "sources/cuetracks.h"
+#include "sources/mediaprobe.h"
+
 #include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -31,7 +37,9 @@ public:
     void setGate(std::function<bool()> gate) { m_gate = std::move(gate); }
 
     // Paths as given (relative ones against the current folder). A folder adds every audio and
-    // video file below it, each keeping its sub-folders for its output.
+    // video file below it, each keeping its sub-folders for its output. A CUE sheet (given, or
+    // found in a folder) gives one row per track; a folder's images its sheets cut are not
+    // added whole as well.
     void add(const QStringList &paths);
     // Stops adding: files not added yet are dropped, running probes ended.
     void stop();
@@ -57,14 +65,24 @@ private:
     std::unique_ptr<ProbeQueue> m_probes;
     std::function<bool()> m_gate;
     // Everything given, in order, until it has gone to the adder: a file (with its probe's
-    // result once that has ended) or a folder with nothing to convert.
+    // result once that has ended), a CUE sheet (with its images' probes), a sheet that cannot
+    // be used, or a folder with nothing to convert.
     struct Entry
     {
+        enum class Kind { File, EmptyFolder, CueSheet, BadSheet };
+        Kind kind = Kind::File;
         QString path;
         QString relativeFolder;
-        bool emptyFolder = false;
         std::unique_ptr<ProbeRun> run;
+        QList<CueTrackRow> tracks; // a sheet's
+        QStringList images; // a sheet's images, each probed once
+        QHash<QString, ProbeRun> imageRuns; // their ended probes
+        QString refusal; // a bad sheet's message
+
+        bool waitsForProbe() const;
     };
+    // A sheet's entry: its images to probe, or its refusal. used collects the images it cuts.
+    Entry sheetEntry(const QString &path, const QString &relativeFolder, QSet<QString> &used) const;
     std::deque<Entry> m_order;
     QTimer m_retry;
     QElapsedTimer m_clock;

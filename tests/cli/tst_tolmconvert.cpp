@@ -150,9 +150,7 @@ class TestTolmConvert : public QObject
         const ProbeVerdict verdict = JudgeProbeText(RunProbe(source, scratch).text);
         TStartRecord job;
         job.SourcePath = source;
-        job.Duration = verdict.duration;
-        job.StartTime = kStartOfFile.toString();
-        job.Length = verdict.duration;
+        SetProbedTimes(job, verdict);
         job.Volume = kUnchangedVolume;
         const QString catalogue = kProgramDir + kCatalogueRelativePath;
         ApplyProfileToJob(job, profile, ReadProfileSettings(catalogue, profile), quality);

@@ -30,6 +30,11 @@ private Q_SLOTS:
         const CommandLine trim = PlayerCommand(0, u"/v/a.mp3"_s, true);
         QCOMPARE(trim.text, uR"(mirplay qzv  -ss  0 -x 320 -y 240  "/v/a.mp3" )"_s);
         QCOMPARE(trim.arguments.last(), u"/v/a.mp3"_s);
+
+        // A track of an album image plays from its own start in the image.
+        const CommandLine track = PlayerCommand(3, u"/v/image.flac"_s, false, 4'226'666'667);
+        QCOMPARE(track.text, uR"(mirplay qzv  -ss  7.227 -x 320 -y 240  "/v/image.flac")"_s);
+        QCOMPARE(track.arguments.at(2), u"7.227"_s);
     }
 };
 

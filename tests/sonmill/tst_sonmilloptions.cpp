@@ -6,6 +6,7 @@
 #include "sonmill/channelmixer.h"
 #include "sonmill/options.h"
 #include "sonmill/outputformat.h"
+#include "sonmill/tags.h"
 #include "testjobs.h"
 
 #include <QTest>
@@ -217,6 +218,57 @@ private Q_SLOTS:
         const Failure failure = std::get<Failure>(parsed);
         QVERIFY2(QString::fromLatin1(failure.reason).startsWith(reasonStart), failure.reason);
         QCOMPARE(int(failure.code), exitCode);
+    }
+
+    // A track's tag values: given on the line the queue composes, written in place of the input's.
+    void tagValues()
+    {
+        TStartRecord job = mp3Job();
+        job.TagValues = { { u"title"_s, u"Café = \"x\""_s }, { u"track"_s, u"3/12"_s }, { u"disc"_s, u"2"_s },
+            { u"album"_s, QString() } };
+        const CommandLine cmd = BuildConversionCommand(job);
+        QVERIFY2(cmd.text.contains(u"-vn  -tag  \"title=Café = \"x\"\"  -tag  \"track=3/12\""_s), qPrintable(cmd.text));
+        const auto parsed = parse(cmd.arguments);
+        QVERIFY(std::holds_alternative<Options>(parsed));
+        const Options &o = std::get<Options>(parsed);
+        QCOMPARE(o.tagValues.size(), std::size_t(4));
+
+        // The values reach main's tag table under their Vorbis comment names.
+        TagSet tags;
+        tags.set("TITLE", { "From the image" });
+        tags.set("ARTIST", { "Kept" });
+        tags.set("ALBUM", { "Removed" });
+        tags.set("TRACKNUMBER", { "9/9" });
+        applyTagValues(tags, o.tagValues);
+        QCOMPARE(tags.values("TITLE"), TagSet::Values { "Caf\xc3\xa9 = \"x\"" });
+        QCOMPARE(tags.values("ARTIST"), TagSet::Values { "Kept" });
+        QVERIFY(tags.values("ALBUM").empty());
+        QCOMPARE(tags.values("TRACKNUMBER"), TagSet::Values { "3" });
+        QCOMPARE(tags.values("TRACKTOTAL"), TagSet::Values { "12" });
+        QCOMPARE(tags.values("DISCNUMBER"), TagSet::Values { "2" });
+        QVERIFY(tags.values("DISCTOTAL").empty());
+
+        // An ordinary row's line has none.
+        job.TagValues.clear();
+        QVERIFY(!BuildConversionCommand(job).text.contains(u"-tag"_s));
+    }
+
+    void refusedTagValues_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("no equals sign") << u"title"_s;
+        QTest::newRow("unknown key") << u"mood=calm"_s;
+        QTest::newRow("key in capitals") << u"TITLE=x"_s;
+        QTest::newRow("track in words") << u"track=three"_s;
+        QTest::newRow("track total in words") << u"track=3/x"_s;
+        QTest::newRow("negative disc") << u"disc=-1"_s;
+    }
+    void refusedTagValues()
+    {
+        QFETCH(QString, value);
+        const auto parsed = parse({ u"qzv"_s, u"-i"_s, u"a.wav"_s, u"-tag"_s, value, u"b.mp3"_s });
+        QVERIFY(std::holds_alternative<Failure>(parsed));
+        QCOMPARE(QString::fromLatin1(std::get<Failure>(parsed).reason), QString::fromLatin1(Failures::kTag.reason));
     }
 
     void helpNeedsNoKey()

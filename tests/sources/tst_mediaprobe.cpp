@@ -1,3 +1,4 @@
+#include "core/startrecord.h"
 #include "platform/childprocess.h"
 #include "sources/destinationname.h"
 #include "sources/mediaprobe.h"
@@ -41,6 +42,23 @@ private Q_SLOTS:
         const ProbeVerdict verdict = JudgeProbeText(text);
         QCOMPARE(verdict.duration, duration);
         QCOMPARE(verdict.accepted, accepted);
+    }
+
+    // The exact end a new row keeps beside its whole seconds.
+    void probedTimes()
+    {
+        TStartRecord job;
+        job.SpanStartNs = 5;
+        SetProbedTimes(job, JudgeProbeText(u"Input #0\n  Duration: 00:03:25.40, start: 0\n"_s));
+        QCOMPARE(job.Duration, u"00:03:25"_s);
+        QCOMPARE(job.Length, u"00:03:25"_s);
+        QCOMPARE(job.StartTime, u"00:00:00"_s);
+        QCOMPARE(job.SpanStartNs, 0);
+        QCOMPARE(job.SpanEndNs, 205'400'000'000);
+        SetProbedTimes(job, JudgeProbeText(u"Duration: N/A, bitrate"_s));
+        QCOMPARE(job.SpanEndNs, -1);
+        SetProbedTimes(job, JudgeProbeText(u"Duration: 00:0"_s));
+        QCOMPARE(job.SpanEndNs, -1);
     }
 
     void messages()

@@ -162,6 +162,18 @@ private Q_SLOTS:
         QCOMPARE(m_rows.rows[0].job.Bitrate.text(), u"128 kbps"_s);
     }
 
+    // Tracks of one image keep their own names: "NN - Title", not the image's.
+    void tracksKeepTheirNames()
+    {
+        addRow(u"image.flac"_s);
+        addRow(u"image.flac"_s);
+        m_rows.rows[0].job.TrackName = u"01 - Mr. Blue"_s;
+        m_rows.rows[1].job.TrackName = u"02 - Finale"_s;
+        choose(kOgg, { 0, 1 });
+        QCOMPARE(m_rows.rows[0].destination, u"01 - Mr. Blue.ogg"_s);
+        QCOMPARE(m_rows.rows[1].job.OutputPath.text(), m_out + u"/02 - Finale.ogg"_s);
+    }
+
     void takenNamesGetNew()
     {
         addRow(u"a.wav"_s);

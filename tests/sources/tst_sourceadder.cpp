@@ -9,6 +9,7 @@
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
 #include "recordinglog.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,6 +204,68 @@ private Q_SLOTS:
         QCOMPARE(m.placement, DialogPlacement::ConfirmOffset);
         QVERIFY(m_log.entries.first().text.contains(u"Unsupported"_s)); // the text still reaches the log
         QVERIFY(m_host.events.isEmpty());
+    }
+
+    // An album image's sheet gives one row per track, its image probed once.
+    void cueSheetGivesOneRowPerTrack()
+    {
+        QVERIFY(TestFiles::write(path(u"album/image.flac"_s), QByteArray(1024, 'x')));
+        const QString sheet = path(u"album/Album.CUE"_s);
+        QVERIFY(TestFiles::write(sheet,
+            "PERFORMER \"Band\"\nTITLE \"Live\"\nFILE \"image.wav\" WAVE\n"
+            "TRACK 01 AUDIO\nTITLE \"Opening\"\nINDEX 01 00:00:00\n"
+            "TRACK 02 AUDIO\nINDEX 00 00:03:40\nINDEX 01 00:04:17\n"
+            "TRACK 03 AUDIO\nTITLE \"Fi/nale\"\nINDEX 01 00:09:01\n"));
+        QVERIFY(m_adder->AddSourceFile(sheet));
+        QCOMPARE(m_list->rowCount(), 3);
+        const QStringList captions { u"01 - Opening"_s, u"02 - Track 02"_s, u"03 - Fi/nale"_s };
+        const QStringList names { u"01 - Opening.mp3"_s, u"02 - Track 02.mp3"_s, u"03 - Fi-nale.mp3"_s };
+        const QStringList durations { u"00:00:04"_s, u"00:00:04"_s, u"00:00:03"_s };
+        for (int i = 0; i < 3; ++i) {
+            const SourceRow *row = m_list->row(i);
+            QCOMPARE(row->text(SourceColumn::Source), captions.at(i));
+            QCOMPARE(row->toolTip(SourceColumn::Source), u"image.flac"_s);
+            QCOMPARE(row->text(SourceColumn::Destination), names.at(i));
+            QCOMPARE(row->text(SourceColumn::Duration), durations.at(i));
+            QCOMPARE(row->job.SourcePath, path(u"album/image.flac"_s));
+            QCOMPARE(QString(row->job.OutputPath), m_host.folder + u'/' + names.at(i));
+            QCOMPARE(row->job.Length, durations.at(i));
+        }
+        QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
+        QCOMPARE(m_list->job(1).SpanEndNs, 9'013'333'333);
+        QCOMPARE(m_list->job(2).SpanEndNs, 12'280'000'000); // the image's end, from its probe
+        QCOMPARE(m_list->job(2).TagValues.first(), (QPair<QString, QString>(u"title"_s, u"Fi/nale"_s)));
+        QVERIFY(m_log.entries.isEmpty()); // an accepted image's probe text stays out of the log
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    void refusedSheetsAddNothing_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing image") << QByteArray("FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")
+                                       << u"line 2: the image \"gone.wav\" of track 1 is not beside the sheet."_s;
+        QTest::newRow("bad line") << QByteArray("FILE \"image.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00\n")
+                                  << u"line 3: INDEX needs a number and a time mm:ss:ff."_s;
+        QTest::newRow("beyond the image") << QByteArray(
+            "FILE \"image.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+            "INDEX 01 00:13:00\n") << u"track 1 lies beyond the end of its image \"image.flac\"."_s;
+    }
+    void refusedSheetsAddNothing()
+    {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QString, reason);
+        QVERIFY(TestFiles::write(path(u"refused/image.flac"_s), "x"));
+        QVERIFY(TestFiles::write(path(u"refused/refused.cue"_s), sheet));
+        QVERIFY(!m_adder->AddSourceFile(path(u"refused/refused.cue"_s)));
+        QCOMPARE(m_list->rowCount(), 0);
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const MessageRequest &m = m_dialogs.calls.first().message;
+        QVERIFY2(m.text.startsWith(u"The CUE sheet \""_s + path(u"refused/refused.cue"_s) + u"\" cannot be used: "_s),
+            qPrintable(m.text));
+        QVERIFY2(m.text.endsWith(reason), qPrintable(m.text));
+        QCOMPARE(m.icon, DialogIcon::Information);
+        QVERIFY(!m_host.events.contains(u"row"_s));
     }
 
     void missingTranscoderRefusesWithTheFileNameOnly()

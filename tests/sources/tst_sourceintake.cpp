@@ -183,6 +183,43 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs.shown, QStringList({ u"Empty"_s }));
     }
 
+    // A CUE sheet, given or found in an added folder, becomes one row per track without
+    // blocking: its image is probed with the other files, the image is not added whole as
+    // well, and a sheet that cannot be used gets one box, in its place among the refusals.
+    void cueSheetsExpandIntoTracks()
+    {
+        const auto write = [this](const QString &name, const QByteArray &bytes) {
+            QDir().mkpath(QFileInfo(media(name)).path());
+            QFile file(media(name));
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(u"Live/image.flac"_s, "x"));
+        QVERIFY(write(u"Live/wait1-z.wav"_s, {}));
+        QVERIFY(write(u"Live/Live.cue"_s,
+            "FILE \"image.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"Opening\"\nINDEX 01 00:00:00\n"
+            "TRACK 02 AUDIO\nINDEX 00 00:03:40\nINDEX 01 00:04:17\n"
+            "TRACK 03 AUDIO\nTITLE \"Finale\"\nINDEX 01 00:09:01\n"));
+        QVERIFY(write(u"Bad/bad.cue"_s, "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"));
+
+        m_intake->add({ media(u"Bad/bad.cue"_s), media(u"Live"_s), media(u"refuse-c.wav"_s) });
+        QVERIFY(m_intake->isBusy());
+        QCOMPARE(m_list->rowCount(), 0); // nothing probed on the caller's thread
+        QVERIFY(waitIdle());
+
+        QCOMPARE(rows(), QStringList({ u"image.flac"_s, u"image.flac"_s, u"image.flac"_s, u"wait1-z.wav"_s }));
+        QStringList captions;
+        for (int row = 0; row < m_list->rowCount(); ++row)
+            captions << m_list->row(row)->text(SourceColumn::Source);
+        QCOMPARE(captions,
+            QStringList({ u"01 - Opening"_s, u"02 - Track 02"_s, u"03 - Finale"_s, u"wait1-z.wav"_s }));
+        QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Live/01 - Opening.mp3"_s);
+        QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
+        QCOMPARE(m_list->job(2).SpanEndNs, 12'280'000'000); // the image's end, from its probe
+        QCOMPARE(m_dialogs.shown, QStringList({ u"bad.cue"_s, u"refuse-c.wav"_s }));
+        QCOMPARE(m_dialogs.deepest, 1);
+        QCOMPARE(m_intake->added(), 4); // the bad sheet, the good one, a file, a refused file
+    }
+
     // Stopping a long add keeps the rows already added and drops the rest.
     void stopKeepsWhatWasAdded()
     {
