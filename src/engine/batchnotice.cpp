@@ -1,17 +1,14 @@
 #include "engine/batchnotice.h"
 
-#include "core/programtexts.h"
-#include "core/queuerows.h"
 #include "engine/conversionengine.h"
 #include "platform/notifier.h"
 
 using namespace Qt::StringLiterals;
 
-BatchNotice::BatchNotice(ConversionEngine &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
+BatchNotice::BatchNotice(ConversionEngine &queue, std::unique_ptr<Notifier> notifier,
     std::function<bool()> userIsLooking, QObject *parent)
     : QObject(parent)
     , m_queue(queue)
-    , m_rows(rows)
     , m_notifier(std::move(notifier))
     , m_userIsLooking(std::move(userIsLooking))
 {

@@ -8,7 +8,6 @@
 
 class ConversionEngine;
 class Notifier;
-class QueueRows;
 
 // Counts how the rows of a batch ended and, when the batch has been worked through while the
 // user looks at something else, says so in a desktop notification; a click on it emits
@@ -18,7 +17,7 @@ class BatchNotice : public QObject
     Q_OBJECT
 
 public:
-    BatchNotice(ConversionEngine &queue, QueueRows &rows, std::unique_ptr<Notifier> notifier,
+    BatchNotice(ConversionEngine &queue, std::unique_ptr<Notifier> notifier,
         std::function<bool()> userIsLooking, QObject *parent = nullptr);
     ~BatchNotice() override;
 
@@ -36,7 +35,6 @@ private:
     void batchEnded();
 
     ConversionEngine &m_queue;
-    QueueRows &m_rows;
     std::unique_ptr<Notifier> m_notifier;
     std::function<bool()> m_userIsLooking;
     int m_converted = 0;

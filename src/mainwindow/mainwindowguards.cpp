@@ -38,7 +38,7 @@ void TForm1::createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<
         if (m_logFrm)
             m_logFrm->append(u"\n"_s + line + u"\n"_s, LogSink::View::Newest);
     });
-    m_batchNotice = std::make_unique<BatchNotice>(*m_queue, *m_fileList,
+    m_batchNotice = std::make_unique<BatchNotice>(*m_queue,
         notifier ? std::move(notifier) : std::make_unique<Notifier>(),
         [this] { return isActiveWindow() && !isMinimized(); });
     connect(m_batchNotice.get(), &BatchNotice::activated, this, &TForm1::restoreRequest);

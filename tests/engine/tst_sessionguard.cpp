@@ -261,7 +261,7 @@ private Q_SLOTS:
         ConversionEngine queue(m_rows, m_log);
         auto owned = std::make_unique<RecordingNotifier>();
         RecordingNotifier &notifier = *owned;
-        BatchNotice notice(queue, m_rows, std::move(owned), [looking] { return looking; });
+        BatchNotice notice(queue, std::move(owned), [looking] { return looking; });
         if (abandon)
             connect(&queue, &ConversionEngine::rowStarted, this,
                 [&queue] { QTimer::singleShot(0, &queue, &ConversionEngine::abandon); });
