@@ -41,7 +41,7 @@ struct MessageRequest
     friend bool operator==(const MessageRequest &, const MessageRequest &) = default;
 };
 
-// The multi-select file-open dialog. Filters are written as the program has always written them:
+// The multi-select file-open dialog, which takes folders too. Filters are written as the program has always written them:
 // "Name|pattern|Name|pattern".
 struct FileOpenRequest
 {
@@ -61,7 +61,7 @@ public:
     // Shows a modal message box owned by owner (may be null) and returns the button pressed.
     // Closing the box without a button counts as Cancel, or No when there is no Cancel button.
     virtual DialogAnswer showMessage(QWidget *owner, const MessageRequest &request) = 0;
-    // The chosen existing files, in the dialog's order; empty when cancelled.
+    // The chosen existing files and folders, in the dialog's order; empty when cancelled.
     virtual QStringList openFiles(QWidget *owner, const FileOpenRequest &request) = 0;
     // The chosen folder; empty when cancelled. A root folder keeps its trailing '/'.
     virtual QString chooseFolder(QWidget *owner, const QString &title, const QString &startFolder) = 0;

@@ -3,10 +3,14 @@
 #include "platform/placement.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -38,6 +42,29 @@ protected:
 
 private:
     DialogPlacement m_placement;
+};
+
+// Open takes chosen folders as they are (their files are added whole) instead of going into
+// them; a double click still goes into a folder, and ".." or a name that is not there keep
+// the dialog's own handling.
+class FilesAndFoldersDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        const auto *typed = findChild<QLineEdit *>(u"fileNameEdit"_s);
+        const bool goingUp = typed && typed->text().trimmed() == u"..";
+        const bool allThere = std::ranges::all_of(chosen, [](const QString &path) { return QFileInfo::exists(path); });
+        const bool anyFolder = std::ranges::any_of(chosen, [](const QString &path) { return QFileInfo(path).isDir(); });
+        if (chosen.isEmpty() || goingUp || !allThere || !anyFolder) {
+            QFileDialog::accept();
+            return;
+        }
+        QDialog::accept();
+    }
 };
 
 QMessageBox::Icon boxIcon(DialogIcon::Kind icon)
@@ -120,7 +147,7 @@ QString QtDialogs::boxTitle(const QString &caption)
 
 QStringList QtDialogs::openFiles(QWidget *owner, const FileOpenRequest &request)
 {
-    QFileDialog dialog(owner, request.title, request.startFolder);
+    FilesAndFoldersDialog dialog(owner, request.title, request.startFolder);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     // Qt's own dialog, so that an entry can show its name as the program writes it while its
     // patterns do the picking (a desktop's dialog would read the patterns from the name).

@@ -6,10 +6,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -168,6 +171,59 @@ private Q_SLOTS:
         QCOMPARE(entries, QStringList({ u"Flash Video Format(*.flv)"_s, u"Supported Files(*.*)"_s }));
         QCOMPARE(listedFirst, QStringList({ u"take.flv"_s }));
         QCOMPARE(listedSecond, QStringList({ u"README"_s, u"song.mp3"_s, u"take.flv"_s }));
+    }
+
+    // Open takes chosen folders whole, beside files; ".." still goes up a folder.
+    void realOpenFilesDialogTakesFolders_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("chosen"); // below the folder; empty: the dialog stayed open
+        QTest::addColumn<bool>("wentUp");
+        QTest::newRow("a folder and a file") << u"\"Album One\" \"song.mp3\""_s
+                                             << QStringList { u"Album One"_s, u"song.mp3"_s } << false;
+        QTest::newRow("a folder alone") << u"Album One"_s << QStringList { u"Album One"_s } << false;
+        QTest::newRow("a file") << u"song.mp3"_s << QStringList { u"song.mp3"_s } << false;
+        QTest::newRow("up") << u".."_s << QStringList {} << true;
+    }
+
+    void realOpenFilesDialogTakesFolders()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, chosen);
+        QFETCH(bool, wentUp);
+        QTemporaryDir temporary;
+        const QString folder = temporary.filePath(u"music"_s);
+        QVERIFY(QDir().mkpath(folder + u"/Album One"_s));
+        QFile file(folder + u"/song.mp3"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        QString stayedIn;
+        int tries = 0;
+        std::function<void()> press = [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            auto *edit = dialog ? dialog->findChild<QLineEdit *>(u"fileNameEdit"_s) : nullptr;
+            if (!edit) {
+                if (++tries < 100)
+                    QTimer::singleShot(20, this, press);
+                return;
+            }
+            edit->setText(typed);
+            QMetaObject::invokeMethod(dialog, "accept"); // what Open and Enter do
+            if (dialog->isVisible()) {
+                stayedIn = dialog->directory().absolutePath();
+                dialog->reject();
+            }
+        };
+        QTimer::singleShot(0, this, press);
+        QtDialogs dialogs;
+        const QStringList result
+            = dialogs.openFiles(nullptr, { u"Supported Files(*.*)|*.mp3"_s, 0, {}, folder });
+        QStringList expected;
+        for (const QString &name : std::as_const(chosen))
+            expected << folder + u'/' + name;
+        QCOMPARE(result, expected);
+        QCOMPARE(stayedIn == QFileInfo(temporary.path()).absoluteFilePath(), wentUp);
     }
 
     // The real message box: texts, buttons, answer and the confirmation position.
