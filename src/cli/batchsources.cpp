@@ -3,10 +3,9 @@
 #include "sources/destinationname.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 
-#include <algorithm>
 #include <optional>
 #include <sys/stat.h>
 
@@ -43,7 +42,6 @@ void addSheet(GatheredSources &gathered, const QString &sheetPath, const QString
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder)
 {
     GatheredSources gathered;
-    const QString outputCanonical = QFileInfo(outputFolder).canonicalFilePath();
     for (const QString &input : inputs) {
         const QFileInfo info(input);
         QSet<QString> sheetImages;
@@ -59,43 +57,32 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
             gathered.missing << input;
             continue;
         }
-        const QDir root(info.absoluteFilePath());
-        QList<BatchSource> found;
-        QStringList folders { root.absolutePath() };
-        // Sub-folders are walked by hand so the output folder, hidden folders and links that
-        // lead back up are left out.
-        QSet<QString> seen;
-        while (!folders.isEmpty()) {
-            const QString folder = folders.takeFirst();
-            const QString canonical = QFileInfo(folder).canonicalFilePath();
-            const bool outputBelow = folder != root.absolutePath() && canonical == outputCanonical;
-            if (seen.contains(canonical) || (!outputCanonical.isEmpty() && outputBelow))
-                continue;
-            seen.insert(canonical);
-            const QFileInfoList entries
-                = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-            for (const QFileInfo &entry : entries) {
-                const QString relative = root.relativeFilePath(entry.absoluteFilePath());
-                const QString subFolder = QFileInfo(relative).path();
-                const QString entryOutput
-                    = subFolder == u"."_s ? outputFolder : QDir::cleanPath(outputFolder + u'/' + subFolder);
-                if (entry.isDir()) {
-                    if (recursive)
-                        folders << entry.absoluteFilePath();
-                } else if (IsCueSheetName(entry.fileName())) {
-                    addSheet(gathered, QDir::cleanPath(entry.absoluteFilePath()),
-                        QDir::cleanPath(input + u'/' + relative), entryOutput, sheetImages);
-                } else if (IsMediaFileName(entry.fileName())) {
-                    found << BatchSource { QDir::cleanPath(entry.absoluteFilePath()),
-                        QDir::cleanPath(input + u'/' + relative), entryOutput };
-                }
+        const QString root = QDir::cleanPath(info.absoluteFilePath());
+        // The output folder is never taken as input, so a run never converts an earlier run's outputs.
+        const QList<FolderFile> files
+            = MediaFilesBelow(root, { .withCueSheets = true, .subFolders = recursive, .leaveOut = outputFolder });
+        // With -r the tree is mirrored as the window mirrors an added folder; without it the
+        // folder's own files go straight into the output folder.
+        const auto outputFor = [&](const FolderFile &file) {
+            return recursive ? MirroredFolder(outputFolder, file.relativeFolder) : outputFolder;
+        };
+        const auto shownFor = [&](const QString &path) {
+            return QDir::cleanPath(input + u'/' + QDir(root).relativeFilePath(path));
+        };
+        // Every sheet is read first: the images it cuts into tracks are then known. Its tracks
+        // (or its refusal) take the sheet's place in the order.
+        QHash<QString, GatheredSources> sheets;
+        for (const FolderFile &file : files)
+            if (IsCueSheetName(file.path))
+                addSheet(sheets[file.path], file.path, shownFor(file.path), outputFor(file), sheetImages);
+        for (const FolderFile &file : files) {
+            if (const auto sheet = sheets.constFind(file.path); sheet != sheets.cend()) {
+                gathered.sources << sheet->sources;
+                gathered.refused << sheet->refused;
+            } else if (!sheetImages.contains(file.path)) {
+                gathered.sources << BatchSource { file.path, shownFor(file.path), outputFor(file) };
             }
         }
-        std::sort(
-            found.begin(), found.end(), [](const BatchSource &a, const BatchSource &b) { return a.path < b.path; });
-        // An image its sheet has cut into tracks is not converted whole as well.
-        found.removeIf([&sheetImages](const BatchSource &source) { return sheetImages.contains(source.path); });
-        gathered.sources << found;
     }
     return gathered;
 }

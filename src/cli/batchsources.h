@@ -14,7 +14,7 @@ struct BatchSource
 {
     QString path; // absolute, cleaned
     QString shown; // as the user named it (the argument, or the argument's folder and the relative path)
-    QString outputFolder; // absolute: the output folder, then the file's sub-folders below its argument
+    QString outputFolder; // absolute: the output folder, then with -r the file's folders from its argument's own name on
     std::optional<CueTrackRow> track
         = std::nullopt; // a track of an album image (path is the image), from its CUE sheet
 };
@@ -31,10 +31,12 @@ struct GatheredSources
 };
 
 
-// The files of the arguments, in argument order; each folder's files sorted by path. A folder
-// gives its media files, with -r those of every sub-folder too, except a sub-folder that is the
-// output folder, so a run never takes the outputs of an earlier one; hidden files and folders
-// are left out. A CUE sheet, named or in a folder, gives its tracks in place of its images.
+// The files of the arguments, in argument order; each folder's files in the order a file
+// manager shows them. A folder gives its media files into the output folder; with -r those of
+// every sub-folder too, mirrored as the window mirrors an added folder (the folder's own name,
+// then its sub-folders, below the output folder), except a sub-folder that is the output
+// folder, so a run never takes the outputs of an earlier one. Hidden files and folders are left
+// out. A CUE sheet, named or in a folder, gives its tracks in place of its images.
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder);
 
 // Settles each output name once for the whole run, so two files of the run never write one

@@ -67,8 +67,10 @@ QList<Option> options()
             u"Bring each file to this integrated loudness (e.g. -16 or -23) in two passes, a look-ahead limiter "
             u"keeping the true peak at or below -1 dBTP; --volume is then ignored. Not with --replaygain album."_s },
         { u"-r, --recursive"_s, QString(),
-            u"Take the files of FOLDER's sub-folders too, keeping the sub-folder structure below the output "
-            u"folder. The output folder itself is never taken as input."_s },
+            u"Take the files of FOLDER's sub-folders too, mirrored below the output folder as the window "
+            u"mirrors an added folder: FOLDER's own name, then its sub-folders (Music/Album/CD2/01.flac to "
+            u"DIR/Album/CD2/01.mp3 for the argument Music/Album). The output folder itself is never taken as "
+            u"input."_s },
         { u"--overwrite"_s, QString(),
             u"Replace an existing output file (atomically, when its conversion has succeeded). A file that is "
             u"one of the sources, or the output of another file of the same run, is never replaced: that "
@@ -108,8 +110,8 @@ QList<Section> sections()
             } },
         { u"Examples"_s,
             {
-                { u"tolm-convert -r -p mp3 -q high -o ~/Music/mp3 ~/Music/flac"_s, QString(),
-                    u"Convert a library to MP3, keeping its folders."_s },
+                { u"tolm-convert -r -p mp3 -q high -o ~/Music/mp3 ~/Music/flac/*"_s, QString(),
+                    u"Convert a library to MP3, keeping its album folders."_s },
                 { u"tolm-convert -p flac --start 00:01:00 --length 30 talk.wav"_s, QString(),
                     u"Thirty seconds of talk.wav from its first minute on, as FLAC."_s },
             } },

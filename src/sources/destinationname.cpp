@@ -50,9 +50,14 @@ QString FreeDestinationName(const QString &folder, const QString &name, const QS
     return free;
 }
 
+QString MirroredFolder(const QString &destination, const QString &relativeFolder)
+{
+    return relativeFolder.isEmpty() ? destination : JoinFolder(destination, relativeFolder);
+}
+
 QString RowOutputFolder(const QString &destination, const TStartRecord &job)
 {
-    return job.RelativeFolder.isEmpty() ? destination : JoinFolder(destination, job.RelativeFolder);
+    return MirroredFolder(destination, job.RelativeFolder);
 }
 
 QString RowDestinationFolder(const TStartRecord &job)

@@ -26,6 +26,11 @@ QString RowDestinationName(const TStartRecord &job, const QString &extension);
 QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension,
     const std::function<bool(const QString &path)> &alsoTaken = {});
 
+// The folder an output goes to: the destination, then the folders its source lies in below
+// the folder that was added, that folder's own name first ("Album One/CD2"). Empty for a file
+// added by itself. One rule for the window and tolm-convert.
+QString MirroredFolder(const QString &destination, const QString &relativeFolder);
+
 // The folder a row's output goes to: the destination folder, then the row's own sub-folders
 // when it was added with its folder.
 QString RowOutputFolder(const QString &destination, const TStartRecord &job);

@@ -53,7 +53,7 @@ bool readsBefore(const QString &a, const QString &b)
     return a < b; // names alike but for letter case: a fixed order all the same
 }
 
-void walk(const QString &folder, const QString &relative, bool withCueSheets, QSet<QString> &visited,
+void walk(const QString &folder, const QString &relative, const FolderWalk &how, QSet<QString> &visited,
     QList<FolderFile> &found)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
@@ -69,21 +69,26 @@ void walk(const QString &folder, const QString &relative, bool withCueSheets, QS
             folders << entry;
         else if (entry.isFile()
             && (IsMediaFileName(entry.fileName())
-                || (withCueSheets && entry.fileName().endsWith(u".cue"_s, Qt::CaseInsensitive))))
+                || (how.withCueSheets && entry.fileName().endsWith(u".cue"_s, Qt::CaseInsensitive))))
             found << FolderFile { QDir::cleanPath(entry.absoluteFilePath()), relative };
     }
+    if (!how.subFolders)
+        return;
     for (const QFileInfo &sub : std::as_const(folders))
-        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), withCueSheets, visited, found);
+        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), how, visited, found);
 }
 
 } // namespace
 
-QList<FolderFile> MediaFilesBelow(const QString &folder, bool withCueSheets)
+QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how)
 {
     QSet<QString> visited;
+    // Marked as seen, the left-out folder is passed over like a loop's second visit.
+    if (const QString leaveOut = QFileInfo(how.leaveOut).canonicalFilePath();
+        !leaveOut.isEmpty() && leaveOut != QFileInfo(folder).canonicalFilePath())
+        visited.insert(leaveOut);
     QList<FolderFile> found;
-    const QFileInfo root(folder);
-    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), withCueSheets, visited,
-        found);
+    const QFileInfo root(QDir::cleanPath(folder));
+    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), how, visited, found);
     return found;
 }

@@ -17,9 +17,16 @@ struct FolderFile
     QString relativeFolder;
 };
 
+struct FolderWalk
+{
+    bool withCueSheets = false; // CUE sheets come too, in their places (their images are cut into tracks)
+    bool subFolders = true; // false: the folder's own files only
+    QString leaveOut; // a folder below that is not walked (an output folder inside the input)
+};
+
 // Every media file below the folder, in the order a file manager shows them (names compared
 // as people read numbers: "2" before "10"; a folder's files before its sub-folders). Hidden
 // files and folders are left out; links are followed, each folder visited once, so a link
-// loop ends the walk. withCueSheets: CUE sheets come too, in their places (the window cuts
-// their images into tracks).
-QList<FolderFile> MediaFilesBelow(const QString &folder, bool withCueSheets = false);
+// loop ends the walk. The window and tolm-convert both add folders through this, so a tree
+// is mirrored the same way by both.
+QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how = {});

@@ -64,7 +64,9 @@ void SourceIntake::add(const QStringList &paths)
                 queue(Entry { Entry::Kind::File, path, {}, {}, {}, {}, {}, {} });
             continue;
         }
-        const QList<FolderFile> files = MediaFilesBelow(path, true);
+        FolderWalk how;
+        how.withCueSheets = true;
+        const QList<FolderFile> files = MediaFilesBelow(path, how);
         // Every sheet of the folder is read before its files are queued: the images it cuts are
         // then known.
         std::vector<Entry> found;

@@ -207,11 +207,12 @@ private Q_SLOTS:
         QVERIFY2(errors.first().startsWith(u"tolm-convert: in/broken.mp3: "_s), qPrintable(run.err));
         QVERIFY2(errors.first().contains(u"Unsupported"_s), qPrintable(run.err));
 
-        const QStringList expected { u"clash(new).mp3"_s, u"clash.mp3"_s, u"lossless/tone.mp3"_s, u"lossy/aac.mp3"_s,
-            u"lossy/tone.mp3"_s, u"odd/"_s + QFileInfo(kOddName).completeBaseName() + u".mp3"_s, u"tone.mp3"_s,
-            u"video/clip.mp3"_s };
+        // The tree is mirrored from the folder's own name on, as in the window.
+        const QStringList expected { u"in/clash(new).mp3"_s, u"in/clash.mp3"_s, u"in/lossless/tone.mp3"_s,
+            u"in/lossy/aac.mp3"_s, u"in/lossy/tone.mp3"_s, u"in/odd/"_s + QFileInfo(kOddName).completeBaseName() + u".mp3"_s,
+            u"in/tone.mp3"_s, u"in/video/clip.mp3"_s };
         QCOMPARE(filesBelow(out), expected); // nothing else: no temporary or partial file
-        QVERIFY2(run.out.contains(u"converted: in/lossless/tone.flac -> "_s + out + u"/lossless/tone.mp3"_s),
+        QVERIFY2(run.out.contains(u"converted: in/lossless/tone.flac -> "_s + out + u"/in/lossless/tone.mp3"_s),
             qPrintable(run.out));
         QVERIFY(run.out.endsWith(u"8 converted, 1 failed\n"_s));
 
@@ -220,12 +221,12 @@ private Q_SLOTS:
             QVERIFY2(found.text.contains(u"audio/mpeg, mpegversion=(int)1"_s) && found.text.contains(u"layer=(int)3"_s),
                 qPrintable(file + u": "_s + found.text));
             QVERIFY2(!found.text.contains(u"video #"_s), qPrintable(file));
-            const double seconds = file.startsWith(u"clash"_s) || file.startsWith(u"odd"_s) ? 2.0 : 3.0;
+            const double seconds = file.startsWith(u"in/clash"_s) || file.startsWith(u"in/odd"_s) ? 2.0 : 3.0;
             QVERIFY2(std::fabs(found.seconds - seconds) < 0.15,
                 qPrintable(file + u" lasts "_s + QString::number(found.seconds)));
         }
         // "High" is the profile's 192 kbps: about 72 kB for three seconds, not the 48 of "Normal".
-        const qint64 size = QFileInfo(out + u"/tone.mp3"_s).size();
+        const qint64 size = QFileInfo(out + u"/in/tone.mp3"_s).size();
         QVERIFY2(size > 65000 && size < 80000, qPrintable(QString::number(size)));
     }
 
