@@ -8,6 +8,7 @@
 #include "mainwindow/picturebutton.h"
 #include "platform/childprocess.h"
 #include "sources/filelist.h"
+#include "sources/sourceadder.h"
 #include "testfiles.h"
 #include "testwindow.h"
 #include "testmedia.h"
@@ -15,6 +16,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -197,26 +199,51 @@ private Q_SLOTS:
     // A dropped folder adds the media below it; albums whose tracks share names convert into
     // their own folders below the destination, made when the row starts, and a new
     // destination keeps them.
-    void droppedFolderKeepsItsStructure()
+    // Album folders chosen in the Add dialog keep their structure below the destination, and
+    // keep it when the destination is browsed to afterwards; tracks sharing a name never collide.
+    void addedFoldersKeepTheirStructure()
     {
         const QString music = m_root.filePath(u"Music"_s);
-        for (const QString &album : { u"Album One"_s, u"Album Two"_s }) {
-            QVERIFY(QDir().mkpath(music + u'/' + album));
-            QVERIFY(QFile::copy(media(u"tone one.wav"_s), music + u'/' + album + u"/01 Intro.wav"_s));
-        }
-        Q_EMIT m_window->filesDropped({ music });
+        const QString one = music + u"/Album One"_s;
+        for (const QString &folder : { u"/CD1"_s, u"/CD2/bonus"_s, u"/empty"_s })
+            QVERIFY(QDir().mkpath(one + folder));
+        QVERIFY(QDir().mkpath(music + u"/Album Two"_s) && QDir().mkpath(music + u"/Scans"_s));
+        QVERIFY(QFile::copy(media(u"tone one.wav"_s), one + u"/CD1/01 song.wav"_s));
+        QVERIFY(makeMedia(u"flacenc"_s, one + u"/CD1/02 song.flac"_s, 50));
+        QVERIFY(makeMedia(u"lamemp3enc"_s, one + u"/CD2/01 song.mp3"_s, 50));
+        QVERIFY(QFile::copy(media(u"tone one.wav"_s), one + u"/CD2/bonus/03 extra.wav"_s));
+        QVERIFY(QFile::copy(media(u"tone one.wav"_s), music + u"/Album Two/01 song.wav"_s));
+        for (const QString &other : QStringList { one + u"/cover.jpg"_s, one + u"/notes.txt"_s, music + u"/Scans/cover.jpg"_s })
+            QVERIFY(TestFiles::write(other, "not audio"));
+
+        m_window.dialogs.fileAnswers.enqueue({ one, music + u"/Album Two"_s });
+        m_window->addButtonClick();
         QVERIFY(WindowWaits::adds(*m_window.form()));
-        QCOMPARE(m_window->fileList().rowCount(), 2);
-        QVERIFY(!QFileInfo::exists(m_out + u"/Music"_s)); // nothing is made before Start
+        QCOMPARE(m_window->fileList().rowCount(), 5);
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList());
+        // A folder with nothing to convert says so once and adds nothing.
+        m_window.dialogs.fileAnswers.enqueue({ music + u"/Scans"_s });
+        m_window->addButtonClick();
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList({ SourceAdder::emptyFolderMessage(music + u"/Scans"_s) }));
+        QCOMPARE(m_window->fileList().rowCount(), 5);
+        QVERIFY(!QFileInfo::exists(m_out + u"/Album One"_s)); // nothing is made before Start
+
         const QString moved = m_out + u"/moved"_s;
         QVERIFY(QDir().mkpath(moved));
         m_window->controls().list.listview->selectAll();
-        m_window->controls().output.pathdir->setText(moved);
-        m_window->ApplyFolderToRows();
+        m_window.dialogs.folderAnswers.enqueue(moved);
+        QTest::mouseClick(m_window->controls().output.browseBtn, Qt::LeftButton);
         QVERIFY(WindowWaits::convert(*m_window.form()));
-        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
-        QVERIFY(QFile::exists(moved + u"/Music/Album One/01 Intro.mp3"_s));
-        QVERIFY(QFile::exists(moved + u"/Music/Album Two/01 Intro.mp3"_s));
+        QCOMPARE(statuses(), QStringList(5, u"100%"_s));
+        QStringList written;
+        QDirIterator below(moved, QDir::Files, QDirIterator::Subdirectories);
+        while (below.hasNext())
+            written << QDir(moved).relativeFilePath(below.next());
+        written.sort();
+        QCOMPARE(written,
+            QStringList({ u"Album One/CD1/01 song.mp3"_s, u"Album One/CD1/02 song.mp3"_s, u"Album One/CD2/01 song.mp3"_s,
+                u"Album One/CD2/bonus/03 extra.mp3"_s, u"Album Two/01 song.mp3"_s }));
     }
 
     void fileAddedDuringARunWaitsForTheNextStart()
