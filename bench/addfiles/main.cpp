@@ -2,7 +2,7 @@
 // (each file probed by the real transcoder from the program folder), and quits once all are
 // in. Meanwhile a 10 ms timer measures how long the window's event loop was ever kept from
 // running: the longest wait a click or a repaint would have had.
-// Usage: bench-add-files PROGRAM_FOLDER FILE...   (BENCH_PROBES=N probes N files at once)
+// Usage: bench-add-files PROGRAM_FOLDER FILE|FOLDER...   (BENCH_PROBES=N probes N files at once)
 
 #include "mainwindow/mainwindow.h"
 #include "platform/childprocess.h"
@@ -10,6 +10,7 @@
 #include "platform/recordingdialogs.h"
 #include "platform/recordingpowercontrol.h"
 #include "sources/filelist.h"
+#include "sources/folderwalk.h"
 #include "sources/sourceintake.h"
 
 #include <QApplication>
@@ -37,7 +38,18 @@ int main(int argc, char *argv[])
     if (probes > 0)
         form.controls().output.simultaneousBox->setCurrentIndex(probes - 1);
 
-    QElapsedTimer sinceTick;
+    // The rows expected, in order: a folder stands for the media files below it.
+    QStringList expected;
+    for (const QString &given : args.mid(2)) {
+        if (QFileInfo(given).isDir()) {
+            for (const FolderFile &file : MediaFilesBelow(given))
+                expected << file.path;
+        } else {
+            expected << QFileInfo(given).absoluteFilePath();
+        }
+    }
+
+    QElapsedTimer sinceTick, whole;
     qint64 longestStall = 0;
     QTimer meter;
     meter.setInterval(10);
@@ -47,18 +59,20 @@ int main(int argc, char *argv[])
     QObject::connect(&form.sourceIntake(), &SourceIntake::finished, &app, &QCoreApplication::quit);
     QTimer::singleShot(0, &form, [&] {
         sinceTick.start();
+        whole.start();
         meter.start();
         form.dropFiles(args.mid(2));
     });
     app.exec();
+    const qint64 took = whole.elapsed();
     const int rows = form.fileList().rowCount();
     for (int row = 0; row < rows; ++row) {
-        if (form.fileList().job(row).SourcePath != QFileInfo(args.at(2 + row)).absoluteFilePath()) {
+        if (row >= expected.size() || form.fileList().job(row).SourcePath != expected.at(row)) {
             std::fprintf(stderr, "row %d is not the file given at that place\n", row);
             return 1;
         }
     }
-    std::fprintf(stderr, "%d rows added, %lld refused, longest stall %lld ms\n", rows, qint64(dialogs.calls.size()),
-        longestStall);
-    return rows == args.size() - 2 ? 0 : 1;
+    std::fprintf(stderr, "%d rows added in %lld ms, %lld refused, longest stall %lld ms\n", rows, took,
+        qint64(dialogs.calls.size()), longestStall);
+    return rows == expected.size() ? 0 : 1;
 }

@@ -105,7 +105,7 @@ void TForm1::createConversionRoad()
     m_fileList = std::make_unique<FileList>(m_ui.list.listview);
     m_sourceHost = std::make_unique<MainWindowSourceHost>(this, m_ui.output, [this] { enableRowCommands(); });
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
-        m_state.defaultOutputFolder, scratchPath() };
+        m_state.defaultOutputFolder };
     m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
     m_intake = std::make_unique<SourceIntake>(*m_adder, QFileInfo(scratchPath()).path());
     // A file waits while any box is open: it is never added, nor refused, inside another box.

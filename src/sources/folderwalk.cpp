@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -21,6 +20,18 @@ bool IsMediaFileName(const QString &fileName)
 
 namespace {
 
+// The run of digits at `at`, its leading zeros left out (but one digit kept), and `at` moved
+// past it. Called for every comparison of a sort, so it allocates nothing.
+QStringView digitRun(const QString &name, qsizetype &at)
+{
+    qsizetype start = at;
+    while (at < name.size() && name.at(at).isDigit())
+        ++at;
+    while (start + 1 < at && name.at(start) == u'0')
+        ++start;
+    return QStringView(name).mid(start, at - start);
+}
+
 // Names compared as people read them: runs of digits by their value ("2" before "10"), the
 // rest without regard to letter case. Done here rather than by the locale's collator, which
 // offers no numeric order in the C locale.
@@ -29,13 +40,8 @@ bool readsBefore(const QString &a, const QString &b)
     qsizetype i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         if (a.at(i).isDigit() && b.at(j).isDigit()) {
-            const qsizetype si = i, sj = j;
-            while (i < a.size() && a.at(i).isDigit())
-                ++i;
-            while (j < b.size() && b.at(j).isDigit())
-                ++j;
-            const QString na = a.mid(si, i - si).remove(QRegularExpression(u"^0+(?=.)"_s));
-            const QString nb = b.mid(sj, j - sj).remove(QRegularExpression(u"^0+(?=.)"_s));
+            const QStringView na = digitRun(a, i);
+            const QStringView nb = digitRun(b, j);
             if (na.size() != nb.size())
                 return na.size() < nb.size();
             if (const int c = na.compare(nb); c != 0)

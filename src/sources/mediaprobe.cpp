@@ -50,23 +50,6 @@ void SetProbedTimes(TStartRecord &job, const ProbeVerdict &verdict)
     job.SpanEndNs = verdict.exactNs;
 }
 
-ProbeRun RunProbe(const QString &absoluteSourcePath, const QString &scratchPath, int timeoutMs)
-{
-    ProbeRun run;
-    ChildProcess child;
-    if (!child.start(ProbeCommand(absoluteSourcePath, scratchPath))) {
-        run.errorText = child.errorText();
-        return run;
-    }
-    run.started = true;
-    if (!child.waitForFinished(timeoutMs)) {
-        run.timedOut = true;
-        child.end();
-    }
-    run.text = child.readPipeText();
-    return run;
-}
-
 QString ProbeStartFailedMessage(const QString &sourcePath)
 {
     return u"Video or audio file: "_s + QFileInfo(sourcePath).fileName() + u"  is not valid and fails to load."_s;

@@ -38,10 +38,8 @@ struct ProbeRun
 // when the probe could not be started or never ended.
 ProbeVerdict JudgeProbeRun(const ProbeRun &run);
 
-// Runs the probe and waits for it, at most timeoutMs; a probe that takes longer is ended
-// and its file refused. The whole text is kept however long it is.
+// A probe that takes longer than this is ended and its file refused.
 inline constexpr int kProbeTimeoutMs = 60000;
-ProbeRun RunProbe(const QString &absoluteSourcePath, const QString &scratchPath, int timeoutMs = kProbeTimeoutMs);
 
 // Texts of the two refusals.
 QString ProbeStartFailedMessage(const QString &sourcePath); // no quotes, file name only

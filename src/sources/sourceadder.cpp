@@ -24,18 +24,6 @@ SourceAdder::SourceAdder(FileList &list, SourceAdderHost &host, Dialogs &dialogs
     , m_paths(std::move(paths))
 { }
 
-bool SourceAdder::AddSourceFile(const QString &sourcePath)
-{
-    // Album images come with their sheet: the sheet's tracks are the rows.
-    if (IsCueSheetName(sourcePath))
-        return AddCueSheet(sourcePath);
-
-    const QString absolutePath = QDir::current().absoluteFilePath(sourcePath);
-    QDir().mkpath(QFileInfo(m_paths.scratchPath).path());
-
-    return acceptProbe(absolutePath, RunProbe(absolutePath, m_paths.scratchPath));
-}
-
 bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe, const QString &relativeFolder)
 {
     const std::optional<ProbeVerdict> verdict = judgedProbe(absolutePath, probe);
@@ -50,22 +38,6 @@ bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe
     SetProbedTimes(job, *verdict);
     appendRow(caption, name, job);
     return true;
-}
-
-bool SourceAdder::AddCueSheet(const QString &sheetPath)
-{
-    const QString absoluteSheet = QDir::current().absoluteFilePath(sheetPath);
-    const auto expanded = ExpandCueSheet(absoluteSheet);
-    if (const auto *refusal = std::get_if<QString>(&expanded)) {
-        refuseCueSheet(*refusal);
-        return false;
-    }
-    const QList<CueTrackRow> &tracks = std::get<QList<CueTrackRow>>(expanded);
-    QDir().mkpath(QFileInfo(m_paths.scratchPath).path());
-    QHash<QString, ProbeRun> probes;
-    for (const QString &image : CueImages(tracks))
-        probes.insert(image, RunProbe(image, m_paths.scratchPath));
-    return acceptCueSheet(absoluteSheet, tracks, probes);
 }
 
 QStringList SourceAdder::CueImages(const QList<CueTrackRow> &tracks)

@@ -42,7 +42,6 @@ struct SourcePaths
     QString userProfilePath;
     QString startupDestination; // the destination the program starts with, created on demand
     QString defaultOutputFolder; // where output goes when the destination folder is gone
-    QString scratchPath; // the probe's one-millisecond output
 };
 
 // The one way a file gets into the source list: the transcoder probes it, and it is either
@@ -53,8 +52,6 @@ class SourceAdder
 public:
     SourceAdder(FileList &list, SourceAdderHost &host, Dialogs &dialogs, LogSink &log, SourcePaths paths);
 
-    // Probes the file, waiting for the probe, then as acceptProbe(). True when a row was added.
-    bool AddSourceFile(const QString &sourcePath);
     // A file whose probe has ended: refused with a message, or appended as a row. True when a
     // row was added.
     // relativeFolder: the file's folder below the added folder's parent, for a file added with
@@ -64,13 +61,9 @@ public:
     void refuseEmptyFolder(const QString &absolutePath);
     static QString emptyFolderMessage(const QString &absolutePath);
 
-    // A CUE sheet: one row per track, cut from its image; a sheet that cannot be used is
-    // refused with a message naming its line, and then no row is added. True when rows were.
-    // Probes each image, waiting for it, then as acceptCueSheet().
-    bool AddCueSheet(const QString &sheetPath);
-    // A sheet's tracks whose images' probes have ended (imageProbes by image path, one for
-    // each of CueImages(tracks)): the whole sheet is refused with one box, or every track is
-    // appended as a row. True when rows were added.
+    // A CUE sheet's tracks (one row per track, cut from its image) whose images' probes have
+    // ended (imageProbes by image path, one for each of CueImages(tracks)): the whole sheet is
+    // refused with one box, or every track is appended as a row. True when rows were added.
     bool acceptCueSheet(const QString &sheetPath, const QList<CueTrackRow> &tracks,
         const QHash<QString, ProbeRun> &imageProbes, const QString &relativeFolder = {});
     // A sheet that cannot be used (ExpandCueSheet's refusal): one box.

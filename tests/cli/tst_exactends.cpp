@@ -12,6 +12,7 @@
 #include "sources/mediaprobe.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "testprobe.h"
 
 #include <QDir>
 #include <QProcess>
@@ -68,7 +69,7 @@ class TestExactEnds : public QObject
     // The row the window (and tolm-convert) makes for a file with a profile at "Normal".
     TStartRecord probedRow(const QString &source, const QString &profile, const QString &outputName)
     {
-        const ProbeVerdict verdict = JudgeProbeText(RunProbe(source, path(u"probe.wav"_s)).text);
+        const ProbeVerdict verdict = TestProbe::verdict(source, path(u"probe"_s));
         TStartRecord job;
         job.SourcePath = source;
         SetProbedTimes(job, verdict);

@@ -13,6 +13,7 @@
 #include "loudnesscheck.h"
 #include "testfiles.h"
 #include "testmedia.h"
+#include "testprobe.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -146,8 +147,7 @@ class TestTolmConvert : public QObject
     // what the trim and effect dialogs store for the same values.
     TStartRecord windowRecord(const QString &source, const QString &profile, int quality, const QString &outputFolder)
     {
-        const QString scratch = path(u"window-probe.wav"_s);
-        const ProbeVerdict verdict = JudgeProbeText(RunProbe(source, scratch).text);
+        const ProbeVerdict verdict = TestProbe::verdict(source, path(u"window-probe"_s));
         TStartRecord job;
         job.SourcePath = source;
         SetProbedTimes(job, verdict);

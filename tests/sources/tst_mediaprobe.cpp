@@ -1,9 +1,7 @@
 #include "core/startrecord.h"
-#include "platform/childprocess.h"
 #include "sources/destinationname.h"
 #include "sources/mediaprobe.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,30 +95,6 @@ private Q_SLOTS:
         QCOMPARE(FreeDestinationName(dir.path(), u"free.mp3"_s, u".mp3"_s), u"free.mp3"_s);
         QCOMPARE(JoinFolder(u"/"_s, u"x.mp3"_s), u"/x.mp3"_s);
         QCOMPARE(JoinFolder(u"/out"_s, u"x.mp3"_s), u"/out/x.mp3"_s);
-    }
-
-    void probeReadsTheWholeTextAndEndsASlowProbe()
-    {
-        ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/sources/standin"));
-        QTemporaryDir dir;
-        const ProbeRun chatty = RunProbe(u"/x/chatty.wav"_s, dir.filePath(u"inadd.wav"_s));
-        QVERIFY(chatty.started && !chatty.timedOut);
-        QVERIFY(chatty.text.size() > 200000);
-        QCOMPARE(JudgeProbeText(chatty.text).duration, u"00:03:25"_s);
-
-        QElapsedTimer clock;
-        clock.start();
-        const ProbeRun slow = RunProbe(u"/x/slow.wav"_s, dir.filePath(u"inadd.wav"_s), 500);
-        QVERIFY(slow.started && slow.timedOut);
-        QVERIFY(clock.elapsed() < 5000);
-
-        ChildProcess::setProgramFolder(dir.path());
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", "/nonexistent");
-        const ProbeRun missing = RunProbe(u"/x/a.wav"_s, dir.filePath(u"inadd.wav"_s));
-        qputenv("PATH", path);
-        QVERIFY(!missing.started);
-        QVERIFY(!missing.errorText.isEmpty());
     }
 };
 

@@ -97,11 +97,19 @@ private Q_SLOTS:
         QCOMPARE(QDir(scratch()).entryList(QDir::Files), QStringList());
     }
 
+    // A probe's text is read whole however long it is; one over its time is ended and refused.
     void probeOverItsTimeIsRefusedAndMissingTranscoderSaysWhy()
     {
         ProbeQueue queue(scratch());
-        queue.setTimeoutMs(300);
         follow(queue);
+        queue.add({ u"/x/chatty.wav"_s });
+        QVERIFY(waitIdle(queue, 10000));
+        QVERIFY(m_runs.first().started && !m_runs.first().timedOut);
+        QVERIFY(m_runs.first().text.size() > 200000);
+        QCOMPARE(JudgeProbeRun(m_runs.first()).duration, u"00:03:25"_s);
+        m_runs.clear();
+
+        queue.setTimeoutMs(300);
         queue.add({ u"/x/slow-a.wav"_s });
         QVERIFY(waitIdle(queue, 5000));
         QVERIFY(m_runs.first().timedOut);

@@ -106,7 +106,7 @@ private Q_SLOTS:
         m_out = base + u"/out"_s;
         QVERIFY(QDir().mkpath(m_out) && QDir().mkpath(base + u"/default"_s));
         m_paths = { kProgramDir + kCatalogueRelativePath, base + u"/userprofile.ini"_s, base + u"/TOLM"_s,
-            base + u"/default"_s, {} };
+            base + u"/default"_s };
         m_rows = MemoryRows();
         m_choosers = ShownChoosers();
         m_choosers.folder = m_out;

@@ -118,7 +118,7 @@ private Q_SLOTS:
         m_dialogs = ModalDialogs();
         m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
             SourcePaths { QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), media(u"userprofile.ini"_s),
-                media(u"TOLM"_s), media(u"default"_s), media(u"cache/inadd.wav"_s) });
+                media(u"TOLM"_s), media(u"default"_s) });
         m_intake = std::make_unique<SourceIntake>(*m_adder, media(u"cache"_s));
         m_intake->setSimultaneous(3);
     }
