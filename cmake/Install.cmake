@@ -34,8 +34,8 @@ install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMA
 configure_file(${TOLM_DESKTOP_DATA}/tolm-audio-converter.1.in ${CMAKE_BINARY_DIR}/man/tolm-audio-converter.1 @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/man/tolm-convert.1 ${CMAKE_BINARY_DIR}/man/tolm-audio-converter.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/src/cli/tolm-convert.bash-completion
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tolm-convert)
+install(FILES ${CMAKE_BINARY_DIR}/bash-completion/tolm-convert
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/data/icons/logo.svg
@@ -50,7 +50,7 @@ install(FILES ${TOLM_DESKTOP_DATA}/screenshot-main.png
 # the tests and benchmarks (scripts/package.sh).
 add_custom_target(tolm_shipped)
 add_dependencies(tolm_shipped tolm-audio-converter tolm-convert sonmill mirplay ${TOLM_SONMILL_MODULES}
-  ${TOLM_GST_PLUGINS} tolm_convert_manpage)
+  ${TOLM_GST_PLUGINS} tolm_convert_docs)
 # The licences of what the program links, and its release history.
 install(FILES ${CMAKE_SOURCE_DIR}/data/package/copyright ${CMAKE_SOURCE_DIR}/data/package/changelog
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolm-audio-converter)

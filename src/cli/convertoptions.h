@@ -48,8 +48,8 @@ struct ParsedCommandLine
     QString error; // empty when the command line is usable
 };
 
-// Parses the arguments after the program name. Options take their value as the next
-// argument or joined (--jobs=4, -j4); "--" ends the options.
+// Parses the arguments after the program name by the option table (cli/optiontable.h).
+// Options take their value as the next argument or joined (--jobs=4, -j4); "--" ends the options.
 ParsedCommandLine ParseConvertArguments(const QStringList &arguments);
 
 // Whole seconds of "hh:mm:ss" (minutes and seconds below 60) or of a whole number of seconds.

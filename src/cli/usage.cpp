@@ -1,5 +1,7 @@
 #include "cli/usage.h"
 
+#include "cli/optiontable.h"
+
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -37,56 +39,10 @@ QString description()
 
 QList<Option> options()
 {
-    return {
-        { u"-p, --profile"_s, u"NAME"_s,
-            u"The output profile: a profile of the window's list (the catalogue's, then the user profiles saved "
-            u"in the window), by its full name, an unambiguous beginning of it (flac, Voice) or its file "
-            u"extension (mp3, .au). Default: the first profile of the list, \"AAC - Advanced Audio Coding (*.aac)\"."_s },
-        { u"-q, --quality"_s, u"high|normal|low"_s,
-            u"The audio quality, which picks the profile's bit rate. Default: normal."_s },
-        { u"--rate"_s, u"HZ"_s, u"Sample rate, one of those the profile's advanced settings offer (e.g. 44100)."_s },
-        { u"--channels"_s, u"1|2|6"_s, u"Mono, stereo or 5.1, as the profile's advanced settings offer."_s },
-        { u"--bitrate"_s, u"KBPS"_s,
-            u"Bit rate in kbit/s, one of those the profile's advanced settings offer; replaces the quality's. "
-            u"--rate, --channels and --bitrate are refused for lossless profiles, and --bitrate for profiles "
-            u"without a bit-rate choice, as in the window."_s },
-        { u"-o, --output"_s, u"DIR"_s,
-            u"Folder for the converted files, created when missing. Default: the folder the window converts "
-            u"into when it starts, TOLM in the home folder (~/TOLM); where that cannot be made, the window's "
-            u"default output folder (Documents/TOLM/TOLM Audio Converter)."_s },
-        { u"--start"_s, u"T"_s,
-            u"Convert from T on; T is a time code hh:mm:ss or whole seconds. A file shorter than T fails."_s },
-        { u"--end"_s, u"T"_s, u"Convert up to T (at most to the file's end)."_s },
-        { u"--length"_s, u"T"_s, u"Convert T from the start (at most to the file's end). Not with --end."_s },
-        { u"--volume"_s, u"PERCENT"_s, u"Output volume from 0 to 400; 100 leaves it unchanged (the default)."_s },
-        { u"--replaygain"_s, u"track|album"_s,
-            u"Write ReplayGain 2.0 values (reference -18 LUFS, true peaks) into each output: its own track "
-            u"values, and with album also the album's, for which every file of the run is measured first, end "
-            u"to end. Silence and files shorter than 0.4 s get no track gain."_s },
-        { u"--normalize"_s, u"LUFS"_s,
-            u"Bring each file to this integrated loudness (e.g. -16 or -23) in two passes, a look-ahead limiter "
-            u"keeping the true peak at or below -1 dBTP; --volume is then ignored. Not with --replaygain album."_s },
-        { u"-r, --recursive"_s, QString(),
-            u"Take the files of FOLDER's sub-folders too, mirrored below the output folder as the window "
-            u"mirrors an added folder: FOLDER's own name, then its sub-folders (Music/Album/CD2/01.flac to "
-            u"DIR/Album/CD2/01.mp3 for the argument Music/Album). The output folder itself is never taken as "
-            u"input."_s },
-        { u"--overwrite"_s, QString(),
-            u"Replace an existing output file (atomically, when its conversion has succeeded). A file that is "
-            u"one of the sources, or the output of another file of the same run, is never replaced: that "
-            u"output gets the \"(new)\" name instead. Without --overwrite or --skip, \"(new)\" is put before "
-            u"the extension until the name is free, as in the window."_s },
-        { u"--skip"_s, QString(), u"Leave out a file whose output file already exists."_s },
-        { u"-j, --jobs"_s, u"N"_s,
-            u"Run N transcoders at once, each converting one file. Default: the number of processors."_s },
-        { u"--quiet"_s, QString(), u"Print nothing but failures."_s },
-        { u"--dry-run"_s, QString(),
-            u"Examine the files and print the transcoder command lines that would run; convert nothing and "
-            u"create no output folder."_s },
-        { u"--list-profiles"_s, QString(), u"Print the profiles with their settings and end."_s },
-        { u"-h, --help"_s, QString(), u"Print this help and end."_s },
-        { u"--version"_s, QString(), u"Print the version and end."_s },
-    };
+    QList<Option> entries;
+    for (const ConvertOption &option : ConvertOptionTable())
+        entries.append({ option.names(), option.valueName.toString(), option.help.toString() });
+    return entries;
 }
 
 QList<Section> sections()

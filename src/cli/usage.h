@@ -3,8 +3,8 @@
 #include <QList>
 #include <QString>
 
-// The one description of tolm-convert, from which both --help and the manual page are made,
-// so the two never disagree.
+// The one description of tolm-convert, from which --help, the manual page and the bash
+// completion are made, so they never disagree with each other or with the parser.
 namespace Usage {
 
 struct Option
@@ -25,12 +25,14 @@ inline constexpr QStringView kProgramName = u"tolm-convert";
 QString synopsis(); // tolm-convert [options] FILE|FOLDER...
 QString summary(); // one line
 QString description(); // paragraphs separated by blank lines
-QList<Option> options();
+QList<Option> options(); // from the option table the parser reads
 QList<Section> sections(); // exit status, files, examples
 
 // --help: plain text that fits 80 columns.
 QString helpText();
 // The manual page in roff (man(7) macros).
 QString manPage(const QString &version);
+// The bash completion script: the options, and for each value what may be typed there.
+QString bashCompletion();
 
 } // namespace Usage

@@ -3,6 +3,7 @@
 
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
+#include "cli/optiontable.h"
 #include "cli/profilechoice.h"
 #include "cli/progressview.h"
 #include "cli/usage.h"
@@ -10,6 +11,9 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -323,6 +327,61 @@ private Q_SLOTS:
             QVERIFY2(line.size() <= 80, qPrintable(line));
         QVERIFY(manual.startsWith(u".TH TOLM\\-CONVERT 1"_s));
         QVERIFY(!manual.contains(u"\n."_s + u"Converts"_s)); // no text line read as a request
+    }
+
+    // Each declared option, under each of its names, is taken by the parser in the forms it
+    // promises and is offered by the completion, its value too.
+    void optionTable()
+    {
+        const QString completion = Usage::bashCompletion();
+        static const QRegularExpression optionList(u"compgen -W \"(-[^\"]*)\""_s);
+        const QStringList offered = optionList.match(completion).captured(1).split(u' ');
+        static const QRegularExpression caseArm(u"\n    (-[^\n]*)\\)\n((?:        [^\n]*\n)*?)        return\n"_s);
+        QHash<QString, QString> arms; // option name: what its arm offers
+        for (const auto &match : caseArm.globalMatch(completion)) {
+            for (const QString &name : match.captured(1).split(u" | "_s))
+                arms.insert(name, match.captured(2));
+        }
+
+        QStringList declared;
+        for (const ConvertOption &option : ConvertOptionTable()) {
+            QStringList names { option.longName.toString() };
+            QVERIFY2(names.first().startsWith(u"--"_s) && names.first().size() > 3, qPrintable(names.first()));
+            if (!option.shortName.isEmpty()) {
+                // The parser reads "-j4" as -j with 4: a short name is one letter.
+                QVERIFY2(option.shortName.size() == 2 && option.shortName.at(1).isLetter(),
+                    qPrintable(option.shortName.toString()));
+                names << option.shortName.toString();
+            }
+            QVERIFY(!option.help.isEmpty());
+            QCOMPARE(option.completion == ValueCompletion::Words, option.valueName.contains(u'|'));
+            QVERIFY(option.takesValue() || option.completion == ValueCompletion::Nothing);
+            for (const QString &name : names) {
+                declared << name;
+                QVERIFY2(offered.contains(name), qPrintable(name));
+                QCOMPARE(arms.contains(name), option.takesValue());
+                if (!option.takesValue()) {
+                    QCOMPARE(ParseConvertArguments({ name, u"x"_s }).error, QString());
+                    const QString joined = name + (name.startsWith(u"--"_s) ? u"=1"_s : u"1"_s);
+                    QCOMPARE(ParseConvertArguments({ joined, u"x"_s }).error, u"unknown option \"%1\""_s.arg(joined));
+                    continue;
+                }
+                QCOMPARE(ParseConvertArguments({ u"x"_s, name }).error, name + u" wants a value"_s);
+                // A value nothing accepts is refused by the option itself, naming it as typed.
+                const QString refused = ParseConvertArguments({ name, u"?"_s, u"x"_s }).error;
+                QVERIFY2(refused.isEmpty() || refused.startsWith(name + u" wants "_s), qPrintable(refused));
+                for (const QString &word : option.words()) {
+                    QVERIFY2(arms.value(name).contains(word), qPrintable(name + u' ' + word));
+                    const QString joined = name + (name.startsWith(u"--"_s) ? u"="_s : QString()) + word;
+                    QCOMPARE(ParseConvertArguments({ name, word, u"x"_s }).error, QString());
+                    QCOMPARE(ParseConvertArguments({ joined, u"x"_s }).error, QString());
+                }
+                if (!option.words().isEmpty())
+                    QVERIFY2(refused.contains(option.words().last()), qPrintable(refused));
+            }
+        }
+        QCOMPARE(QSet<QString>(offered.begin(), offered.end()).size(), offered.size()); // no name twice
+        QCOMPARE(QSet<QString>(offered.begin(), offered.end()), QSet<QString>(declared.begin(), declared.end()));
     }
 };
 

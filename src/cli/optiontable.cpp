@@ -1,0 +1,175 @@
+#include "cli/optiontable.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Given = ConvertOption::Given;
+
+QString wholeNumber(std::optional<int> &target, const Given &given, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = given.value.toInt(&ok);
+    if (!ok || value < lowest || value > highest || given.value.startsWith(u'+'))
+        return u"%1 wants a whole number from %2 to %3, not \"%4\""_s.arg(given.name)
+            .arg(lowest)
+            .arg(highest)
+            .arg(given.value);
+    target = value;
+    return {};
+}
+
+QString time(std::optional<int> &target, const Given &given)
+{
+    target = ParseTimeArgument(given.value);
+    return target ? QString()
+                  : u"%1 wants a time code hh:mm:ss or whole seconds, not \"%2\""_s.arg(given.name, given.value);
+}
+
+// The value's place among the words of its value name ("high|normal|low"), so the words the
+// parser accepts are the ones --help shows and the completion offers; -1 with `refusal` set
+// when it is none of them.
+qsizetype choice(const Given &given, Qt::CaseSensitivity sensitivity, QString &refusal)
+{
+    QStringList words = given.option.words();
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (words.at(i).compare(given.value, sensitivity) == 0)
+            return i;
+    }
+    const QString last = words.takeLast();
+    refusal = u"%1 wants %2 or %3, not \"%4\""_s.arg(given.name, words.join(u", "_s), last, given.value);
+    return -1;
+}
+
+// A switch that turns one of the options on.
+template <bool ConvertOptions::*field> QString set(ConvertOptions &options, const Given &)
+{
+    options.*field = true;
+    return {};
+}
+
+constexpr ConvertOption kOptions[] = {
+    { u"-p", u"--profile", u"NAME", ValueCompletion::Profile,
+        u"The output profile: a profile of the window's list (the catalogue's, then the user profiles saved "
+        u"in the window), by its full name, an unambiguous beginning of it (flac, Voice) or its file "
+        u"extension (mp3, .au). Default: the first profile of the list, \"AAC - Advanced Audio Coding (*.aac)\".",
+        [](ConvertOptions &o, const Given &g) {
+            o.profile = g.value;
+            return QString();
+        } },
+    { u"-q", u"--quality", u"high|normal|low", ValueCompletion::Words,
+        u"The audio quality, which picks the profile's bit rate. Default: normal.",
+        [](ConvertOptions &o, const Given &g) {
+            QString refusal;
+            if (const qsizetype position = choice(g, Qt::CaseInsensitive, refusal); position >= 0)
+                o.qualityPosition = int(position);
+            return refusal;
+        } },
+    { {}, u"--rate", u"HZ", ValueCompletion::Nothing,
+        u"Sample rate, one of those the profile's advanced settings offer (e.g. 44100).",
+        [](ConvertOptions &o, const Given &g) { return wholeNumber(o.rate, g, 1, 1000000); } },
+    { {}, u"--channels", u"1|2|6", ValueCompletion::Words,
+        u"Mono, stereo or 5.1, as the profile's advanced settings offer.",
+        [](ConvertOptions &o, const Given &g) {
+            QString refusal;
+            if (choice(g, Qt::CaseSensitive, refusal) >= 0)
+                o.channels = g.value.toInt();
+            return refusal;
+        } },
+    { {}, u"--bitrate", u"KBPS", ValueCompletion::Nothing,
+        u"Bit rate in kbit/s, one of those the profile's advanced settings offer; replaces the quality's. "
+        u"--rate, --channels and --bitrate are refused for lossless profiles, and --bitrate for profiles "
+        u"without a bit-rate choice, as in the window.",
+        [](ConvertOptions &o, const Given &g) { return wholeNumber(o.bitrate, g, 1, 100000); } },
+    { u"-o", u"--output", u"DIR", ValueCompletion::Folder,
+        u"Folder for the converted files, created when missing. Default: the folder the window converts "
+        u"into when it starts, TOLM in the home folder (~/TOLM); where that cannot be made, the window's "
+        u"default output folder (Documents/TOLM/TOLM Audio Converter).",
+        [](ConvertOptions &o, const Given &g) {
+            if (g.value.isEmpty())
+                return u"%1 wants a folder"_s.arg(g.name);
+            o.outputFolder = g.value;
+            return QString();
+        } },
+    { {}, u"--start", u"T", ValueCompletion::Nothing,
+        u"Convert from T on; T is a time code hh:mm:ss or whole seconds. A file shorter than T fails.",
+        [](ConvertOptions &o, const Given &g) { return time(o.start, g); } },
+    { {}, u"--end", u"T", ValueCompletion::Nothing, u"Convert up to T (at most to the file's end).",
+        [](ConvertOptions &o, const Given &g) { return time(o.end, g); } },
+    { {}, u"--length", u"T", ValueCompletion::Nothing,
+        u"Convert T from the start (at most to the file's end). Not with --end.",
+        [](ConvertOptions &o, const Given &g) { return time(o.length, g); } },
+    { {}, u"--volume", u"PERCENT", ValueCompletion::Nothing,
+        u"Output volume from 0 to 400; 100 leaves it unchanged (the default).",
+        [](ConvertOptions &o, const Given &g) { return wholeNumber(o.volume, g, 0, kMaxVolume); } },
+    { {}, u"--replaygain", u"track|album", ValueCompletion::Words,
+        u"Write ReplayGain 2.0 values (reference -18 LUFS, true peaks) into each output: its own track "
+        u"values, and with album also the album's, for which every file of the run is measured first, end "
+        u"to end. Silence and files shorter than 0.4 s get no track gain.",
+        [](ConvertOptions &o, const Given &g) {
+            QString refusal;
+            if (const qsizetype position = choice(g, Qt::CaseSensitive, refusal); position >= 0)
+                o.replayGain = position == 0 ? ReplayGainChoice::Track : ReplayGainChoice::Album;
+            return refusal;
+        } },
+    { {}, u"--normalize", u"LUFS", ValueCompletion::Nothing,
+        u"Bring each file to this integrated loudness (e.g. -16 or -23) in two passes, a look-ahead limiter "
+        u"keeping the true peak at or below -1 dBTP; --volume is then ignored. Not with --replaygain album.",
+        [](ConvertOptions &o, const Given &g) {
+            return wholeNumber(o.normalizeLufs, g, kLowestTargetLufs, kHighestTargetLufs);
+        } },
+    { u"-r", u"--recursive", {}, ValueCompletion::Nothing,
+        u"Take the files of FOLDER's sub-folders too, mirrored below the output folder as the window "
+        u"mirrors an added folder: FOLDER's own name, then its sub-folders (Music/Album/CD2/01.flac to "
+        u"DIR/Album/CD2/01.mp3 for the argument Music/Album). The output folder itself is never taken as "
+        u"input.",
+        &set<&ConvertOptions::recursive> },
+    { {}, u"--overwrite", {}, ValueCompletion::Nothing,
+        u"Replace an existing output file (atomically, when its conversion has succeeded). A file that is "
+        u"one of the sources, or the output of another file of the same run, is never replaced: that "
+        u"output gets the \"(new)\" name instead. Without --overwrite or --skip, \"(new)\" is put before "
+        u"the extension until the name is free, as in the window.",
+        [](ConvertOptions &o, const Given &) {
+            o.clash = ClashRule::Overwrite;
+            return QString();
+        } },
+    { {}, u"--skip", {}, ValueCompletion::Nothing, u"Leave out a file whose output file already exists.",
+        [](ConvertOptions &o, const Given &) {
+            o.clash = ClashRule::Skip;
+            return QString();
+        } },
+    { u"-j", u"--jobs", u"N", ValueCompletion::Nothing,
+        u"Run N transcoders at once, each converting one file. Default: the number of processors.",
+        [](ConvertOptions &o, const Given &g) {
+            std::optional<int> jobs;
+            QString refusal = wholeNumber(jobs, g, 1, kMaxJobs);
+            o.jobs = jobs.value_or(o.jobs);
+            return refusal;
+        } },
+    { {}, u"--quiet", {}, ValueCompletion::Nothing, u"Print nothing but failures.", &set<&ConvertOptions::quiet> },
+    { {}, u"--dry-run", {}, ValueCompletion::Nothing,
+        u"Examine the files and print the transcoder command lines that would run; convert nothing and "
+        u"create no output folder.",
+        &set<&ConvertOptions::dryRun> },
+    { {}, u"--list-profiles", {}, ValueCompletion::Nothing, u"Print the profiles with their settings and end.",
+        &set<&ConvertOptions::listProfiles> },
+    { u"-h", u"--help", {}, ValueCompletion::Nothing, u"Print this help and end.", &set<&ConvertOptions::help> },
+    { {}, u"--version", {}, ValueCompletion::Nothing, u"Print the version and end.", &set<&ConvertOptions::version> },
+};
+
+} // namespace
+
+QString ConvertOption::names() const
+{
+    return shortName.isEmpty() ? longName.toString() : shortName + u", "_s + longName;
+}
+
+QStringList ConvertOption::words() const
+{
+    return completion == ValueCompletion::Words ? valueName.toString().split(u'|') : QStringList();
+}
+
+std::span<const ConvertOption> ConvertOptionTable()
+{
+    return kOptions;
+}
