@@ -80,13 +80,7 @@ class TestAfterDoneExit : public QObject
 
     QProcessEnvironment environment(const QString &hooks) const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_home->path());
-        env.insert(u"XDG_CONFIG_HOME"_s, m_home->filePath(u".config"_s));
-        env.insert(u"XDG_CACHE_HOME"_s, m_home->filePath(u".cache"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, m_home->filePath(u"run"_s));
-        env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-        env.insert(u"TOLM_TEST_HOOKS"_s, hooks);
+        QProcessEnvironment env = TestProcess::programEnvironment(m_home->path(), hooks);
         // Both buses are this test's own: the power requests reach the mock only.
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
         env.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, m_busAddress);

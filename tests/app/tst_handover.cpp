@@ -22,15 +22,7 @@ class TestHandOver : public QObject
 
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_home.path());
-        env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u".config"_s));
-        env.insert(u"XDG_CACHE_HOME"_s, m_home.filePath(u".cache"_s));
-        env.insert(u"XDG_DATA_HOME"_s, m_home.filePath(u".local/share"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, m_home.filePath(u"run"_s));
-        env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-        env.insert(u"TOLM_TEST_HOOKS"_s, u"report"_s);
-        return env;
+        return TestProcess::programEnvironment(m_home.path(), u"report"_s);
     }
     static QString program() { return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s; }
     QString file(const QString &name) const { return m_home.filePath(name); }

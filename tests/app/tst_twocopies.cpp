@@ -19,13 +19,7 @@ class TestTwoCopies : public QObject
 
     QProcessEnvironment environment(const QString &hooks) const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_home->path());
-        env.insert(u"XDG_CONFIG_HOME"_s, m_home->filePath(u".config"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, m_home->filePath(u"run"_s));
-        env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-        env.insert(u"TOLM_TEST_HOOKS"_s, hooks);
-        return env;
+        return TestProcess::programEnvironment(m_home->path(), hooks);
     }
 
     static QString program() { return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s; }

@@ -21,4 +21,17 @@ QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs)
     return {};
 }
 
+QProcessEnvironment programEnvironment(const QString &home, const QString &hooks)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("TOLM_TEST_HOOKS"), hooks);
+    return env;
+}
+
 } // namespace TestProcess

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 
 // Following programs the tests start.
@@ -11,5 +12,10 @@ namespace TestProcess {
 // (trimmed); empty when the process ends or the time runs out first. Lines before it are
 // read and dropped.
 QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs = 60000);
+
+// The environment the window program is started in by a test: a home of the test's own
+// (settings, cache, data and runtime folders all below it, so nothing of the real user's is
+// read or written), on the X server, with the test hooks given (TOLM_TEST_HOOKS).
+QProcessEnvironment programEnvironment(const QString &home, const QString &hooks);
 
 } // namespace TestProcess
