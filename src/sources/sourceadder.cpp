@@ -138,6 +138,11 @@ void SourceAdder::appendRow(
     m_host.rowAdded();
 }
 
+QString SourceAdder::destinationFolder() const
+{
+    return m_host.destinationFolder();
+}
+
 QString SourceAdder::emptyFolderMessage(const QString &absolutePath)
 {
     return u"The folder \""_s + absolutePath + u"\" holds no audio or video file to convert."_s;

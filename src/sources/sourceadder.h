@@ -57,6 +57,9 @@ public:
     // relativeFolder: the file's folder below the added folder's parent, for a file added with
     // its folder (its output keeps those sub-folders below the destination).
     bool acceptProbe(const QString &absolutePath, const ProbeRun &probe, const QString &relativeFolder = {});
+    // Where the rows' outputs go now: a folder added whole leaves it out, so an earlier run's
+    // outputs inside the folder are not converted again.
+    QString destinationFolder() const;
     // A folder added whole that holds nothing to convert: said once, for the whole folder.
     void refuseEmptyFolder(const QString &absolutePath);
     static QString emptyFolderMessage(const QString &absolutePath);

@@ -66,6 +66,7 @@ void SourceIntake::add(const QStringList &paths)
         }
         FolderWalk how;
         how.withCueSheets = true;
+        how.leaveOut = m_adder.destinationFolder();
         const QList<FolderFile> files = MediaFilesBelow(path, how);
         // Every sheet of the folder is read before its files are queued: the images it cuts are
         // then known.

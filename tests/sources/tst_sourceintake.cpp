@@ -168,8 +168,10 @@ private Q_SLOTS:
     // a folder with nothing to convert says so once.
     void foldersAddTheirFilesWithTheirSubFolders()
     {
+        // The destination lies inside the added folder and holds an earlier run's output.
+        m_host.folder = media(u"Music/converted"_s);
         for (const QString &name : { u"Music/Album One/wait1-x.wav"_s, u"Music/Album Two/wait1-x.wav"_s,
-                 u"Music/Album Two/cover.jpg"_s, u"Empty/readme.txt"_s }) {
+                 u"Music/Album Two/cover.jpg"_s, u"Empty/readme.txt"_s, u"Music/converted/Music/Album One/wait1-x.mp3"_s }) {
             QDir().mkpath(QFileInfo(media(name)).path());
             QFile file(media(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -178,7 +180,8 @@ private Q_SLOTS:
         QVERIFY(waitIdle());
         QCOMPARE(m_list->rowCount(), 2);
         QCOMPARE(m_list->job(0).RelativeFolder, u"Music/Album One"_s);
-        QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Music/Album One/wait1-x.mp3"_s);
+        // Not taken as a source, the earlier output still takes its name, in its own folder only.
+        QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Music/Album One/wait1-x(new).mp3"_s);
         QCOMPARE(QString(m_list->job(1).OutputPath), m_host.folder + u"/Music/Album Two/wait1-x.mp3"_s);
         QCOMPARE(m_dialogs.shown, QStringList({ u"Empty"_s }));
     }
