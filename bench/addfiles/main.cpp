@@ -53,8 +53,14 @@ int main(int argc, char *argv[])
     qint64 longestStall = 0;
     QTimer meter;
     meter.setInterval(10);
+    int rowsAtLongest = 0, stallsOver50 = 0;
     QObject::connect(&meter, &QTimer::timeout, [&] {
-        longestStall = qMax(longestStall, sinceTick.restart() - 10);
+        const qint64 stall = sinceTick.restart() - 10;
+        stallsOver50 += stall > 50 ? 1 : 0;
+        if (stall > longestStall) {
+            longestStall = stall;
+            rowsAtLongest = form.fileList().rowCount();
+        }
     });
     QObject::connect(&form.sourceIntake(), &SourceIntake::finished, &app, &QCoreApplication::quit);
     QTimer::singleShot(0, &form, [&] {
@@ -75,7 +81,7 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    std::fprintf(stderr, "%d rows added in %lld ms, %lld refused, longest stall %lld ms\n", rows, took,
-        qint64(dialogs.calls.size()), longestStall);
+    std::fprintf(stderr, "%d rows added in %lld ms, %lld refused, longest stall %lld ms (at row %d), %d stalls over 50 ms\n",
+        rows, took, qint64(dialogs.calls.size()), longestStall, rowsAtLongest, stallsOver50);
     return rows == expected.size() ? 0 : 1;
 }
