@@ -1,8 +1,8 @@
 #include "mainwindow/aboutbox.h"
 
 #include "mainwindow/linklabel.h"
-#include "mainwindow/skin.h"
 #include "platform/desktopservices.h"
+#include "widgets/skin.h"
 
 #include <QLabel>
 #include <QToolButton>

@@ -11,8 +11,8 @@ class QPushButton;
 class QToolButton;
 class QWidget;
 
-// How every control of the main window is made: named, with the name assistive tools read
-// (its caption, or its hint when it has none), at its fixed place.
+// How every control of the program's windows is made: named, with the name assistive tools
+// read (its caption, or its hint when it has none), at its fixed place.
 namespace ControlFactory {
 
 template <typename Widget>

@@ -1,4 +1,4 @@
-#include "mainwindow/controlfactory.h"
+#include "widgets/controlfactory.h"
 
 #include <QComboBox>
 #include <QLabel>
