@@ -27,9 +27,33 @@ Widget *named(Widget *widget, const QString &objectName, const QString &hint = {
     return widget;
 }
 
-QLabel *label(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry);
+// A control of any kind, named as above and put at its place.
+template <typename Widget>
+Widget *placed(Widget *widget, const QString &objectName, const QRect &geometry, const QString &hint = {},
+    const QString &spokenName = {})
+{
+    named(widget, objectName, hint, spokenName);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// What a field is called after its caption label: the caption without its closing colon.
+QString captionName(const QLabel *caption);
+void setBuddy(QLabel *caption, QWidget *field);
+
+// A field named after its caption label, which becomes its buddy.
+template <typename Widget>
+Widget *field(Widget *widget, const QString &objectName, const QRect &geometry, QLabel *caption)
+{
+    placed(widget, objectName, geometry, {}, captionName(caption));
+    setBuddy(caption, widget);
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry,
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
 QPushButton *button(QWidget *parent, const QString &objectName, const QString &caption, const QRect &geometry,
-    const QIcon &icon, const QString &hint = {});
+    const QIcon &icon = {}, const QString &hint = {});
 QToolButton *imageButton(
     QWidget *parent, const QString &objectName, const QString &hint, const QRect &geometry, const QIcon &icon);
 // A drop-down list named after its caption label, which becomes its buddy.
