@@ -4,6 +4,7 @@
 #include "core/previewarea.h"
 #include "core/startrecord.h"
 #include "core/timecode.h"
+#include "focuschain.h"
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
 #include "platform/recordingwindowembedding.h"
@@ -90,6 +91,8 @@ class TestTrimEffect : public QObject
         };
         QTimer::singleShot(0, *poll);
     }
+
+    const EffectControls &effectUi() const { return m_effect->controls(); }
 
     // Opens the trim dialog on a job not yet in any list, as its OpenTrimDialog would.
     void openTrim(const TStartRecord &record)
@@ -446,14 +449,14 @@ private Q_SLOTS:
         whenModal([&](QDialog *dialog) {
             shownAt = dialog->pos();
             shownWidth = dialog->frameGeometry().width();
-            opened = m_effect->TrackBar1->value();
-            m_effect->TrackBar1->setValue(moveTo);
-            QCOMPARE(m_effect->vsize->text(), QString::number(moveTo));
-            QCOMPARE(m_effect->vsize->accessibleName(), QString::number(moveTo));
-            QVERIFY(m_effect->vsize->isVisible());
+            opened = effectUi().volumeBar->value();
+            effectUi().volumeBar->setValue(moveTo);
+            QCOMPARE(effectUi().volumeValue->text(), QString::number(moveTo));
+            QCOMPARE(effectUi().volumeValue->accessibleName(), QString::number(moveTo));
+            QVERIFY(effectUi().volumeValue->isVisible());
             if (reset)
-                m_effect->suiButton4->click();
-            (ok ? m_effect->okBtn : m_effect->suiButton3)->click();
+                effectUi().resetButton->click();
+            (ok ? effectUi().okButton : effectUi().cancelButton)->click();
         });
         OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
         QCOMPARE(opened, stored);
@@ -491,12 +494,12 @@ private Q_SLOTS:
         bool shownChecked = false;
         QString shownTarget;
         whenModal([&](QDialog *) {
-            shownChecked = m_effect->normalizeBox->isChecked();
-            shownTarget = m_effect->targetBox->currentText();
-            m_effect->normalizeBox->setChecked(check);
+            shownChecked = effectUi().normalizeBox->isChecked();
+            shownTarget = effectUi().targetChooser->currentText();
+            effectUi().normalizeBox->setChecked(check);
             if (pick >= 0)
-                m_effect->targetBox->setCurrentIndex(pick);
-            (ok ? m_effect->okBtn : m_effect->suiButton3)->click();
+                effectUi().targetChooser->setCurrentIndex(pick);
+            (ok ? effectUi().okButton : effectUi().cancelButton)->click();
         });
         OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
         QCOMPARE(shownChecked, stored.has_value());
@@ -507,41 +510,72 @@ private Q_SLOTS:
 
     void normalizeChoices()
     {
-        QCOMPARE(m_effect->normalizeBox->text(), u"Normalize loudness"_s);
+        QCOMPARE(effectUi().normalizeBox->text(), u"Normalize loudness"_s);
         QStringList targets;
-        for (int i = 0; i < m_effect->targetBox->count(); ++i)
-            targets << m_effect->targetBox->itemText(i);
+        for (int i = 0; i < effectUi().targetChooser->count(); ++i)
+            targets << effectUi().targetChooser->itemText(i);
         QCOMPARE(targets, QStringList({ u"-14 LUFS"_s, u"-16 LUFS"_s, u"-18 LUFS"_s, u"-23 LUFS"_s }));
         // Inside the volume group, above the bar's scale, clear of it.
-        QCOMPARE(m_effect->normalizeBox->parentWidget(), m_effect->GroupBox1);
-        QVERIFY(m_effect->targetBox->geometry().bottom() < m_effect->Label14->geometry().top());
-        QVERIFY(m_effect->targetBox->geometry().right() <= m_effect->GroupBox1->width());
+        QCOMPARE(effectUi().normalizeBox->parentWidget(), effectUi().volumeGroup);
+        QVERIFY(effectUi().targetChooser->geometry().bottom() < effectUi().scaleLabels[0]->geometry().top());
+        QVERIFY(effectUi().targetChooser->geometry().right() <= effectUi().volumeGroup->width());
+    }
+
+    // The form's names and places, and the order Tab takes.
+    void effectForm()
+    {
+        const QList<std::tuple<QWidget *, QString, QRect>> places {
+            { effectUi().volumeGroup, u"GroupBox1"_s, QRect(4, 6, 405, 118) },
+            { effectUi().volumeBar, u"TrackBar1"_s, QRect(2, 58, 400, 24) },
+            { effectUi().scaleLabels[0], u"Label14"_s, QRect(2, 34, 40, 18) },
+            { effectUi().scaleLabels[1], u"Label15"_s, QRect(86, 34, 40, 18) },
+            { effectUi().scaleLabels[2], u"Label16"_s, QRect(182, 34, 40, 18) },
+            { effectUi().scaleLabels[3], u"Label1"_s, QRect(278, 34, 40, 18) },
+            { effectUi().scaleLabels[4], u"Label2"_s, QRect(362, 34, 40, 18) },
+            { effectUi().volumeValue, u"vsize"_s, QRect(112, 86, 30, 16) },
+            { effectUi().normalizeBox, u"normalizeBox"_s, QRect(150, 10, 150, 22) },
+            { effectUi().targetChooser, u"targetBox"_s, QRect(304, 9, 96, 24) },
+            { effectUi().resetButton, u"suiButton4"_s, QRect(6, 136, 86, 30) },
+            { effectUi().okButton, u"okBtn"_s, QRect(227, 136, 86, 30) },
+            { effectUi().cancelButton, u"suiButton3"_s, QRect(321, 136, 86, 30) },
+        };
+        for (const auto &[control, name, geometry] : places) {
+            QCOMPARE(control->objectName(), name);
+            QCOMPARE(control->geometry(), geometry);
+        }
+        QCOMPARE(effectUi().resetButton->text(), u"Reset"_s);
+        QCOMPARE(effectUi().okButton->text(), u"OK"_s);
+        QVERIFY(effectUi().okButton->isDefault());
+        QCOMPARE(effectUi().cancelButton->text(), u"Cancel"_s);
+        QCOMPARE(effectUi().volumeGroup->title(), u"Volume"_s);
+        QCOMPARE(FocusChain::tabOrder(m_effect),
+            QStringList(
+                { u"TrackBar1"_s, u"normalizeBox"_s, u"targetBox"_s, u"suiButton4"_s, u"okBtn"_s, u"suiButton3"_s }));
     }
 
     void effectScaleAndValueLabel()
     {
         QCOMPARE(m_effect->windowTitle(), u"Effect"_s);
         QCOMPARE(m_effect->size(), QSize(413, 176));
-        QCOMPARE(m_effect->TrackBar1->width(), 400);
+        QCOMPARE(effectUi().volumeBar->width(), 400);
         QStringList scale;
         int lastLeft = -1;
-        for (QLabel *label :
-            { m_effect->Label14, m_effect->Label15, m_effect->Label16, m_effect->Label1, m_effect->Label2 }) {
+        for (QLabel *label : effectUi().scaleLabels) {
             scale << label->text();
             QVERIFY(label->x() > lastLeft);
             lastLeft = label->x();
         }
         QCOMPARE(scale, QStringList({ u"0%"_s, u"100%"_s, u"200%"_s, u"300%"_s, u"400%"_s }));
-        QVERIFY(!m_effect->vsize->isVisible());
+        QVERIFY(!effectUi().volumeValue->isVisible());
         m_effect->show();
         for (const auto &[position, left] : { std::pair { 100, 112 }, { 207, 219 }, { 208, 203 }, { 400, 389 } }) {
-            m_effect->TrackBar1->setValue(position);
-            QCOMPARE(m_effect->vsize->x(), left);
+            effectUi().volumeBar->setValue(position);
+            QCOMPARE(effectUi().volumeValue->x(), left);
         }
         // The same value again is no change: the label stays hidden once hidden.
-        m_effect->vsize->hide();
-        m_effect->TrackBar1->setValue(400);
-        QVERIFY(!m_effect->vsize->isVisible());
+        effectUi().volumeValue->hide();
+        effectUi().volumeBar->setValue(400);
+        QVERIFY(!effectUi().volumeValue->isVisible());
     }
 };
 

@@ -168,8 +168,8 @@ private Q_SLOTS:
             whenModal([this, volume = volumes[i]] {
                 auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
-                effect->TrackBar1->setValue(volume);
-                effect->okBtn->click();
+                effect->controls().volumeBar->setValue(volume);
+                effect->controls().okButton->click();
             });
             m_window->effectBtnClick();
             QCOMPARE(m_window->fileList().job(i).Volume, volumes[i]);
@@ -246,11 +246,11 @@ private Q_SLOTS:
             whenModal([this, row] {
                 auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
-                effect->normalizeBox->setChecked(true);
-                effect->targetBox->setCurrentIndex(1); // -16 LUFS
+                effect->controls().normalizeBox->setChecked(true);
+                effect->controls().targetChooser->setCurrentIndex(1); // -16 LUFS
                 if (row == 1)
-                    effect->TrackBar1->setValue(300);
-                effect->okBtn->click();
+                    effect->controls().volumeBar->setValue(300);
+                effect->controls().okButton->click();
             });
             m_window->effectBtnClick();
             QCOMPARE(m_window->fileList().job(row).Loudness.normalizeLufs, std::optional<int>(-16));
