@@ -52,7 +52,7 @@ void OpenTrimDialog(
     // The row is looked up again: the list may have changed while the dialog was open.
     const int row = list.rowOfId(id);
     if (row >= 0)
-        ApplyTrim(list.job(row), dialog.edit1->text(), dialog.Edit3->text());
+        ApplyTrim(list.job(row), dialog.controls().startEdit->text(), dialog.controls().lengthEdit->text());
 }
 
 void OpenEffectDialog(TEffectFrm &dialog, FileList &list, Dialogs &dialogs, QWidget *owner)

@@ -92,6 +92,7 @@ class TestTrimEffect : public QObject
         QTimer::singleShot(0, *poll);
     }
 
+    const TrimControls &trimUi() const { return m_trim->controls(); }
     const EffectControls &effectUi() const { return m_effect->controls(); }
 
     // Opens the trim dialog on a job not yet in any list, as its OpenTrimDialog would.
@@ -131,23 +132,65 @@ private Q_SLOTS:
         openTrim(job(u"00:03:00"_s));
         QCOMPARE(m_trim->windowTitle(), u"Trim"_s);
         QCOMPARE(m_trim->size(), QSize(445, 369));
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
-        QCOMPARE(m_trim->edit2->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->Edit3->accessibleName(), u"00:03:00"_s);
-        QCOMPARE(m_trim->TrackBar1->maximum(), 180);
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
-        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 180);
-        QCOMPARE(m_trim->TrackBar1->value(), 0);
-        QCOMPARE(m_trim->endBtn->toolTip(), u"Set End Poiont"_s);
-        QCOMPARE(m_trim->startBtn->toolTip(), u"Set Start Point"_s);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
+        QCOMPARE(trimUi().endEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().lengthEdit->accessibleName(), u"00:03:00"_s);
+        QCOMPARE(trimUi().positionBar->maximum(), 180);
+        QCOMPARE(trimUi().positionBar->selectionStart(), 0);
+        QCOMPARE(trimUi().positionBar->selectionEnd(), 180);
+        QCOMPARE(trimUi().positionBar->value(), 0);
+        QCOMPARE(trimUi().setEndButton->toolTip(), u"Set End Poiont"_s);
+        QCOMPARE(trimUi().setStartButton->toolTip(), u"Set Start Point"_s);
         // The four image buttons show pictures, never stand-in characters.
-        for (QToolButton *button : { m_trim->playBtn, m_trim->pauseBtn, m_trim->startBtn, m_trim->endBtn }) {
+        for (QToolButton *button :
+            { trimUi().playButton, trimUi().pauseButton, trimUi().setStartButton, trimUi().setEndButton }) {
             QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
             QVERIFY2(button->text().isEmpty(), qPrintable(button->objectName()));
             QVERIFY(!button->icon().pixmap(button->iconSize()).isNull());
         }
-        QVERIFY(m_trim->playBtn->isVisible() && !m_trim->pauseBtn->isVisible());
+        QVERIFY(trimUi().playButton->isVisible() && !trimUi().pauseButton->isVisible());
+    }
+
+    // The form's names and places, the captions of the three fields and the order Tab takes.
+    void trimForm()
+    {
+        const QList<std::tuple<QWidget *, QString, QRect>> places {
+            { trimUi().previewPanel, u"playpanel"_s, QRect(12, 12, 259, 194) },
+            { trimUi().startEdit, u"edit1"_s, QRect(290, 40, 100, 24) },
+            { trimUi().endEdit, u"edit2"_s, QRect(290, 96, 100, 24) },
+            { trimUi().lengthEdit, u"Edit3"_s, QRect(290, 152, 100, 24) },
+            { trimUi().resetButton, u"resetBtn"_s, QRect(290, 186, 100, 28) },
+            { trimUi().positionBar, u"TrackBar1"_s, QRect(12, 218, 421, 26) },
+            { trimUi().positionText, u"StaticText1"_s, QRect(12, 250, 80, 20) },
+            { trimUi().playButton, u"playBtn"_s, QRect(12, 276, 36, 32) },
+            { trimUi().pauseButton, u"pauseBtn"_s, QRect(12, 276, 36, 32) },
+            { trimUi().setStartButton, u"startBtn"_s, QRect(56, 276, 36, 32) },
+            { trimUi().setEndButton, u"endBtn"_s, QRect(100, 276, 36, 32) },
+            { trimUi().okButton, u"BitBtn3"_s, QRect(253, 326, 86, 30) },
+            { trimUi().cancelButton, u"BitBtn5"_s, QRect(347, 326, 86, 30) },
+        };
+        for (const auto &[control, name, geometry] : places) {
+            QCOMPARE(control->objectName(), name);
+            QCOMPARE(control->geometry(), geometry);
+        }
+        const QList<std::tuple<QLabel *, QString, QWidget *>> captions {
+            { trimUi().startCaption, u"Set Start Time:"_s, trimUi().startEdit },
+            { trimUi().endCaption, u"Set End Time:"_s, trimUi().endEdit },
+            { trimUi().lengthCaption, u"Selected Length:"_s, trimUi().lengthEdit },
+        };
+        for (const auto &[caption, text, buddy] : captions) {
+            QCOMPARE(caption->text(), text);
+            QCOMPARE(caption->buddy(), buddy);
+        }
+        QCOMPARE(trimUi().resetButton->text(), u"Reset"_s);
+        QCOMPARE(trimUi().okButton->text(), u"OK"_s);
+        QVERIFY(trimUi().okButton->isDefault());
+        QCOMPARE(trimUi().cancelButton->text(), u"Cancel"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"========"_s); // until a row's times are shown
+        QCOMPARE(FocusChain::tabOrder(m_trim),
+            QStringList({ u"edit1"_s, u"edit2"_s, u"resetBtn"_s, u"TrackBar1"_s, u"playBtn"_s, u"pauseBtn"_s,
+                u"startBtn"_s, u"endBtn"_s, u"BitBtn3"_s, u"BitBtn5"_s }));
     }
 
     // Steps are "<field><position>:<keys>", s for the start field and e for the end field.
@@ -182,12 +225,12 @@ private Q_SLOTS:
         openTrim(job(u"00:03:00"_s));
         TimeCodeEdit *edit = nullptr;
         for (const QString &step : steps) {
-            edit = step.startsWith(u's') ? m_trim->edit1 : m_trim->edit2;
+            edit = step.startsWith(u's') ? trimUi().startEdit : trimUi().endEdit;
             typeAt(edit, step.section(u':', 0, 0).mid(1).toInt(), step.section(u':', 1));
         }
-        QCOMPARE(m_trim->edit1->text(), start);
-        QCOMPARE(m_trim->edit2->text(), end);
-        QCOMPARE(m_trim->Edit3->text(), length);
+        QCOMPARE(trimUi().startEdit->text(), start);
+        QCOMPARE(trimUi().endEdit->text(), end);
+        QCOMPARE(trimUi().lengthEdit->text(), length);
         if (selected >= 0) {
             QCOMPARE(edit->selectionStart(), selected);
             QCOMPARE(edit->selectedText().size(), 1);
@@ -223,19 +266,20 @@ private Q_SLOTS:
         QFETCH(QString, end);
         QFETCH(QString, length);
         openTrim(job(u"00:00:52"_s, start, SecondsToTimeCode(52 - TimeCodeToSeconds(start))));
-        QCOMPARE(m_trim->edit2->text(), u"00:00:52"_s);
-        QTest::mouseClick(m_trim->edit2, Qt::LeftButton);
-        QTest::keyClick(m_trim->edit2, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(m_trim->edit2->selectedText(), u"00:00:52"_s); // the whole time, to be typed anew
+        QCOMPARE(trimUi().endEdit->text(), u"00:00:52"_s);
+        QTest::mouseClick(trimUi().endEdit, Qt::LeftButton);
+        QTest::keyClick(trimUi().endEdit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(trimUi().endEdit->selectedText(), u"00:00:52"_s); // the whole time, to be typed anew
         QStringList lengths;
         QObject watching; // the connection ends with this test
-        connect(m_trim->Edit3, &QLineEdit::textChanged, &watching, [&lengths](const QString &t) { lengths << t; });
-        QTest::keyClicks(m_trim->edit2, keys);
+        connect(
+            trimUi().lengthEdit, &QLineEdit::textChanged, &watching, [&lengths](const QString &t) { lengths << t; });
+        QTest::keyClicks(trimUi().endEdit, keys);
         if (then)
-            QTest::keyClick(m_trim->edit2, Qt::Key(then));
-        QCOMPARE(m_trim->edit2->text(), end);
-        QCOMPARE(m_trim->Edit3->text(), length);
-        QCOMPARE(m_trim->edit1->text(), start);
+            QTest::keyClick(trimUi().endEdit, Qt::Key(then));
+        QCOMPARE(trimUi().endEdit->text(), end);
+        QCOMPARE(trimUi().lengthEdit->text(), length);
+        QCOMPARE(trimUi().startEdit->text(), start);
         QVERIFY2(!lengths.contains(u"00:00:00"_s), qPrintable(lengths.join(u' ')));
         QVERIFY(m_dialogs.calls.isEmpty());
     }
@@ -243,55 +287,55 @@ private Q_SLOTS:
     void backspaceMovesLeftAndNeverDeletes()
     {
         openTrim(job(u"00:03:00"_s));
-        typeAt(m_trim->edit1, 4, {});
-        QTest::keyClick(m_trim->edit1, Qt::Key_Backspace);
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
-        QCOMPARE(m_trim->edit1->selectionStart(), 3);
-        QCOMPARE(m_trim->edit1->selectedText(), u"0"_s);
-        m_trim->edit1->setCursorPosition(0);
-        QTest::keyClick(m_trim->edit1, Qt::Key_Backspace);
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
+        typeAt(trimUi().startEdit, 4, {});
+        QTest::keyClick(trimUi().startEdit, Qt::Key_Backspace);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
+        QCOMPARE(trimUi().startEdit->selectionStart(), 3);
+        QCOMPARE(trimUi().startEdit->selectedText(), u"0"_s);
+        trimUi().startEdit->setCursorPosition(0);
+        QTest::keyClick(trimUi().startEdit, Qt::Key_Backspace);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
     }
 
     void hoursBeyondADayAreNoTime()
     {
         openTrim(job(u"00:03:00"_s));
-        typeAt(m_trim->edit1, 0, u"3"_s);
+        typeAt(trimUi().startEdit, 0, u"3"_s);
         QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"'30:00:00' is not a valid time."_s }));
         QCOMPARE(m_dialogs.calls.first().message.caption, u"TOLM Audio Converter"_s);
-        QCOMPARE(m_trim->edit1->text(), u"30:00:00"_s); // the typed text stays
-        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s); // the length keeps its last value
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
+        QCOMPARE(trimUi().startEdit->text(), u"30:00:00"_s); // the typed text stays
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:03:00"_s); // the length keeps its last value
+        QCOMPARE(trimUi().positionBar->selectionStart(), 0);
     }
 
     void pointsFromTheThumb()
     {
         openTrim(job(u"00:03:00"_s));
-        m_trim->TrackBar1->setValue(40);
-        QCOMPARE(m_trim->StaticText1->text(), u"00:00:40"_s);
-        QCOMPARE(m_trim->StaticText1->accessibleName(), u"00:00:40"_s);
+        trimUi().positionBar->setValue(40);
+        QCOMPARE(trimUi().positionText->text(), u"00:00:40"_s);
+        QCOMPARE(trimUi().positionText->accessibleName(), u"00:00:40"_s);
         m_trim->startBtnClick();
-        QCOMPARE(m_trim->edit1->text(), u"00:00:40"_s);
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 40);
-        m_trim->TrackBar1->setValue(100);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:40"_s);
+        QCOMPARE(trimUi().positionBar->selectionStart(), 40);
+        trimUi().positionBar->setValue(100);
         m_trim->endBtnClick();
-        QCOMPARE(m_trim->edit2->text(), u"00:01:40"_s);
-        QCOMPARE(m_trim->Edit3->text(), u"00:01:00"_s);
-        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 100);
+        QCOMPARE(trimUi().endEdit->text(), u"00:01:40"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:01:00"_s);
+        QCOMPARE(trimUi().positionBar->selectionEnd(), 100);
         // Start at or after the end, end at or before the start: nothing.
-        m_trim->TrackBar1->setValue(100);
+        trimUi().positionBar->setValue(100);
         m_trim->startBtnClick();
-        QCOMPARE(m_trim->edit1->text(), u"00:00:40"_s);
-        m_trim->TrackBar1->setValue(40);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:40"_s);
+        trimUi().positionBar->setValue(40);
         m_trim->endBtnClick();
-        QCOMPARE(m_trim->edit2->text(), u"00:01:40"_s);
+        QCOMPARE(trimUi().endEdit->text(), u"00:01:40"_s);
 
         m_trim->resetBtnClick();
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
-        QCOMPARE(m_trim->edit2->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
-        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 180);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
+        QCOMPARE(trimUi().endEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().positionBar->selectionStart(), 0);
+        QCOMPARE(trimUi().positionBar->selectionEnd(), 180);
     }
 
     void previewInTheDialog()
@@ -300,19 +344,19 @@ private Q_SLOTS:
         m_trim->playBtnClick();
         // Right after opening the thumb is at 0, not at the selection start.
         QCOMPARE(m_trim->session().lastCommand().text, u"mirplay qzv  -ss  0 -x 320 -y 240  \"/media/clip.ogv\" "_s);
-        QVERIFY(m_trim->isTicking() && m_trim->pauseBtn->isVisible() && !m_trim->playBtn->isVisible());
+        QVERIFY(m_trim->isTicking() && trimUi().pauseButton->isVisible() && !trimUi().playButton->isVisible());
         const qint64 first = m_trim->session().processId();
         m_trim->trimTimerTick();
-        QCOMPARE(m_trim->TrackBar1->value(), 1);
+        QCOMPARE(trimUi().positionBar->value(), 1);
         // The thumb moved: the next tick starts a player there.
-        m_trim->TrackBar1->setValue(3);
+        trimUi().positionBar->setValue(3);
         m_trim->trimTimerTick();
         QVERIFY(m_trim->session().processId() != first);
         QCOMPARE(m_trim->session().lastCommand().arguments.at(2), u"3"_s);
         // Paused, the thumb moved: Play starts anew instead of resuming.
         m_trim->pauseBtnClick();
         const qint64 second = m_trim->session().processId();
-        m_trim->TrackBar1->setValue(4);
+        trimUi().positionBar->setValue(4);
         m_trim->playBtnClick();
         QVERIFY(m_trim->session().processId() != second);
         QCOMPARE(m_windows.keys.size(), 1); // the pause only
@@ -320,9 +364,9 @@ private Q_SLOTS:
         m_trim->trimTimerTick();
         m_trim->trimTimerTick();
         QCOMPARE(m_windows.keys.last().key, PlayerKey::Quit);
-        QCOMPARE(m_trim->TrackBar1->value(), 2);
-        QCOMPARE(m_trim->StaticText1->text(), u"00:00:02"_s);
-        QVERIFY(!m_trim->isTicking() && m_trim->playBtn->isVisible());
+        QCOMPARE(trimUi().positionBar->value(), 2);
+        QCOMPARE(trimUi().positionText->text(), u"00:00:02"_s);
+        QVERIFY(!m_trim->isTicking() && trimUi().playButton->isVisible());
     }
 
     void closingEndsTheDialogsPlayer()
@@ -333,7 +377,7 @@ private Q_SLOTS:
         m_trim->close(); // the title bar's close button
         QVERIFY(!m_trim->session().isRunning());
         QVERIFY(!m_trim->isTicking());
-        QVERIFY(m_trim->playBtn->isVisibleTo(m_trim) && !m_trim->pauseBtn->isVisibleTo(m_trim));
+        QVERIFY(trimUi().playButton->isVisibleTo(m_trim) && !trimUi().pauseButton->isVisibleTo(m_trim));
     }
 
     void okWritesStartAndLengthOnly_data()
@@ -356,11 +400,11 @@ private Q_SLOTS:
         whenModal([&](QDialog *dialog) {
             shownAt = dialog->pos();
             shownWidth = dialog->frameGeometry().width();
-            QCOMPARE(m_trim->edit2->text(), u"00:00:40"_s); // the first selected row's job
-            typeAt(m_trim->edit1, 7, u"5"_s);
-            typeAt(m_trim->edit2, 6, u"12"_s);
-            QCOMPARE(m_trim->Edit3->text(), u"00:00:07"_s);
-            (ok ? m_trim->BitBtn3 : m_trim->BitBtn5)->click();
+            QCOMPARE(trimUi().endEdit->text(), u"00:00:40"_s); // the first selected row's job
+            typeAt(trimUi().startEdit, 7, u"5"_s);
+            typeAt(trimUi().endEdit, 6, u"12"_s);
+            QCOMPARE(trimUi().lengthEdit->text(), u"00:00:07"_s);
+            (ok ? trimUi().okButton : trimUi().cancelButton)->click();
         });
         OpenTrimDialog(*m_trim, *m_list, m_preview, true, m_dialogs, m_owner.get());
         QCOMPARE(m_preview.stops, 1);
@@ -384,9 +428,9 @@ private Q_SLOTS:
     {
         m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
         whenModal([&](QDialog *) {
-            typeAt(m_trim->edit1, 6, u"30"_s);
-            QCOMPARE(m_trim->Edit3->text(), u"00:00:00"_s);
-            m_trim->BitBtn3->click();
+            typeAt(trimUi().startEdit, 6, u"30"_s);
+            QCOMPARE(trimUi().lengthEdit->text(), u"00:00:00"_s);
+            trimUi().okButton->click();
         });
         OpenTrimDialog(*m_trim, *m_list, m_preview, false, m_dialogs, m_owner.get());
         QCOMPARE(m_preview.stops, 0);

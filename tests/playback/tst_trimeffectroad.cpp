@@ -141,14 +141,14 @@ private Q_SLOTS:
         whenModal([this] {
             auto *trim = m_window->findChild<TtrimFrm *>();
             QVERIFY(trim);
-            for (const auto &[edit, keys] : { std::pair { trim->edit1, u"05"_s }, { trim->edit2, u"12"_s } }) {
+            for (const auto &[edit, keys] : { std::pair { trim->controls().startEdit, u"05"_s }, { trim->controls().endEdit, u"12"_s } }) {
                 edit->setFocus();
                 edit->setCursorPosition(6);
                 edit->selectCaretCharacter();
                 QTest::keyClicks(edit, keys);
             }
-            QCOMPARE(trim->Edit3->text(), u"00:00:07"_s);
-            trim->BitBtn3->click();
+            QCOMPARE(trim->controls().lengthEdit->text(), u"00:00:07"_s);
+            trim->controls().okButton->click();
         });
         m_window->trimBtnClick();
         QCOMPARE(m_window->fileList().job(0).StartTime, u"00:00:05"_s);
