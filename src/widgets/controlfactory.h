@@ -21,7 +21,9 @@ Widget *named(Widget *widget, const QString &objectName, const QString &hint = {
     widget->setObjectName(objectName);
     if (!hint.isEmpty())
         widget->setToolTip(hint);
-    widget->setAccessibleName(spokenName.isEmpty() ? hint : spokenName);
+    // A control without either keeps the name it has (a link's is its text).
+    if (!hint.isEmpty() || !spokenName.isEmpty())
+        widget->setAccessibleName(spokenName.isEmpty() ? hint : spokenName);
     if (!hint.isEmpty() && !spokenName.isEmpty())
         widget->setAccessibleDescription(hint);
     return widget;
