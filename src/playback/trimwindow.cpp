@@ -80,8 +80,8 @@ void TtrimFrm::build(const QString &programFolder)
     m_ui.endEdit->setText(u"00:00:00"_s);
     m_ui.endCaption = label(this, {}, u"Set End Time:"_s, QRect(290, 74, 140, 20));
     setBuddy(m_ui.endCaption, m_ui.endEdit);
-    m_ui.lengthEdit = placed(new QLineEdit(kNoLength.toString(), this), u"Edit3"_s, QRect(290, 152, 100, 24), {},
-        kNoLength.toString());
+    m_ui.lengthEdit = placed(
+        new QLineEdit(kNoLength.toString(), this), u"Edit3"_s, QRect(290, 152, 100, 24), {}, kNoLength.toString());
     m_ui.lengthEdit->setReadOnly(true);
     m_ui.lengthEdit->setMaxLength(kTimeCodeLength);
     m_ui.lengthEdit->setFocusPolicy(Qt::NoFocus);
@@ -89,17 +89,18 @@ void TtrimFrm::build(const QString &programFolder)
     setBuddy(m_ui.lengthCaption, m_ui.lengthEdit);
     m_ui.resetButton = button(this, u"resetBtn"_s, u"Reset"_s, QRect(290, 186, 100, 28));
 
-    m_ui.positionBar = placed(new SelectionTrackBar(this), u"TrackBar1"_s, QRect(12, 218, 421, 26), {}, u"Trim position"_s);
+    m_ui.positionBar
+        = placed(new SelectionTrackBar(this), u"TrackBar1"_s, QRect(12, 218, 421, 26), {}, u"Trim position"_s);
     m_ui.positionBar->setPageStep(kPageSize);
     m_ui.positionBar->setStyleSheet(u"QSlider::handle:horizontal { width: %1px; }"_s.arg(kThumbLength));
     m_ui.positionText = label(this, u"StaticText1"_s, u"00:00:00"_s, QRect(12, 250, 80, 20));
 
     m_ui.playButton = pictureButton(this, u"playBtn"_s, u"Play"_s, QRect(12, 276, 36, 32), icon(u"play"), u"\u25B6"_s);
-    m_ui.pauseButton = pictureButton(
-        this, u"pauseBtn"_s, u"Pause"_s, m_ui.playButton->geometry(), icon(u"pause"), u"\u2016"_s);
+    m_ui.pauseButton
+        = pictureButton(this, u"pauseBtn"_s, u"Pause"_s, m_ui.playButton->geometry(), icon(u"pause"), u"\u2016"_s);
     m_ui.pauseButton->hide();
-    m_ui.setStartButton = pictureButton(
-        this, u"startBtn"_s, u"Set Start Point"_s, QRect(56, 276, 36, 32), icon(u"setstart"), u"["_s);
+    m_ui.setStartButton
+        = pictureButton(this, u"startBtn"_s, u"Set Start Point"_s, QRect(56, 276, 36, 32), icon(u"setstart"), u"["_s);
     m_ui.setEndButton
         = pictureButton(this, u"endBtn"_s, u"Set End Poiont"_s, QRect(100, 276, 36, 32), icon(u"setend"), u"]"_s);
 

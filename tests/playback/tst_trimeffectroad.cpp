@@ -141,7 +141,8 @@ private Q_SLOTS:
         whenModal([this] {
             auto *trim = m_window->findChild<TtrimFrm *>();
             QVERIFY(trim);
-            for (const auto &[edit, keys] : { std::pair { trim->controls().startEdit, u"05"_s }, { trim->controls().endEdit, u"12"_s } }) {
+            for (const auto &[edit, keys] :
+                { std::pair { trim->controls().startEdit, u"05"_s }, { trim->controls().endEdit, u"12"_s } }) {
                 edit->setFocus();
                 edit->setCursorPosition(6);
                 edit->selectCaretCharacter();

@@ -92,8 +92,7 @@ private Q_SLOTS:
         QCOMPARE(ui.sampleRateChooser->currentText(), u"48000 Hz"_s);
         QCOMPARE(itemsOf(ui.encoderChooser), QStringList { u"mp3"_s });
         QCOMPARE(ui.encoderChooser->currentText(), u"mp3"_s);
-        QCOMPARE(
-            itemsOf(ui.channelChooser), QStringList({ u"1 Channel Mono"_s, u"2 Channels Stereo"_s, u"5.1"_s }));
+        QCOMPARE(itemsOf(ui.channelChooser), QStringList({ u"1 Channel Mono"_s, u"2 Channels Stereo"_s, u"5.1"_s }));
         QCOMPARE(ui.channelChooser->currentText(), u"2 Channels Stereo"_s);
         QCOMPARE(ui.bitRateChooser->count(), 14);
         QCOMPARE(ui.bitRateChooser->itemText(0), u"32 kbps"_s);
