@@ -41,6 +41,7 @@ Widget *placed(Widget *widget, const QString &objectName, const QRect &geometry,
 
 // What a field is called after its caption label: the caption without its closing colon.
 QString captionName(const QLabel *caption);
+// Out of line, so the templates here need only QLabel's declaration.
 void setBuddy(QLabel *caption, QWidget *field);
 
 // A field named after its caption label, which becomes its buddy.
