@@ -4,6 +4,7 @@
 #
 #   core                 records, time codes, command lines, fixed texts
 #   platform             OS, X11, D-Bus and shell services
+#   widgets              the control factory and the skin every window builds with
 #   profiles             profile files and the profile-to-job step
 #   sources              probe, file list, destination names
 #   engine               command composition, queue, after-done, log window
@@ -17,12 +18,13 @@ rank() {
   case "$1" in
     core) echo 0 ;;
     platform) echo 1 ;;
-    profiles) echo 2 ;;
-    sources) echo 3 ;;
-    engine) echo 4 ;;
-    playback) echo 5 ;;
-    mainwindow | cli) echo 6 ;;
-    app) echo 7 ;;
+    widgets) echo 2 ;;
+    profiles) echo 3 ;;
+    sources) echo 4 ;;
+    engine) echo 5 ;;
+    playback) echo 6 ;;
+    mainwindow | cli) echo 7 ;;
+    app) echo 8 ;;
     *) echo unknown ;;
   esac
 }

@@ -3,7 +3,6 @@
 #include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
-#include "mainwindow/skin.h"
 #include "platform/desktopservices.h"
 #include "platform/inhibitor.h"
 #include "platform/notifier.h"
@@ -13,6 +12,7 @@
 #include "platform/terminationsignals.h"
 #include "profiles/saveasdialog.h"
 #include "sources/filelist.h"
+#include "widgets/skin.h"
 
 #include <QApplication>
 #include <QComboBox>

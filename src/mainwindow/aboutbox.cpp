@@ -1,13 +1,15 @@
 #include "mainwindow/aboutbox.h"
 
 #include "mainwindow/linklabel.h"
-#include "mainwindow/skin.h"
 #include "platform/desktopservices.h"
+#include "widgets/controlfactory.h"
+#include "widgets/skin.h"
 
 #include <QLabel>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
+using namespace ControlFactory;
 
 TaboutFrm::TaboutFrm(const QString &programFolder, DesktopServices &desktop, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -16,39 +18,27 @@ TaboutFrm::TaboutFrm(const QString &programFolder, DesktopServices &desktop, QWi
     setWindowTitle(kCaption.toString());
     setFixedSize(444, 345);
 
-    pictureLabel = new QLabel(this);
-    pictureLabel->setObjectName(u"pictureLabel"_s);
-    pictureLabel->setGeometry(182, 36, 80, 80);
-    pictureLabel->setAlignment(Qt::AlignCenter);
-    pictureLabel->setPixmap(Skin::icon(programFolder, u"logo").pixmap(QSize(80, 80)));
-    pictureLabel->setAccessibleName(kVersionLine.trimmed().toString());
-
-    versionLabel = new QLabel(kVersionLine.toString(), this);
-    versionLabel->setObjectName(u"versionLabel"_s);
-    versionLabel->setGeometry(20, 136, 404, 24);
-    versionLabel->setAlignment(Qt::AlignCenter);
-    versionLabel->setStyleSheet(u"font-size: 14px; font-weight: bold;"_s);
-    versionLabel->setAccessibleName(versionLabel->text());
+    const Qt::Alignment centred = Qt::AlignCenter;
+    m_ui.logoLabel
+        = placed(new QLabel(this), u"pictureLabel"_s, QRect(182, 36, 80, 80), {}, kVersionLine.trimmed().toString());
+    m_ui.logoLabel->setAlignment(centred);
+    m_ui.logoLabel->setPixmap(Skin::icon(programFolder, u"logo").pixmap(QSize(80, 80)));
+    m_ui.versionLabel = label(this, u"versionLabel"_s, kVersionLine.toString(), QRect(20, 136, 404, 24), centred);
+    m_ui.versionLabel->setStyleSheet(u"font-size: 14px; font-weight: bold;"_s);
 
     // The two links lead to the documentation shipped in the program folder.
     const QString doc = programFolder + u"/doc/"_s;
-    supportLabel = new LinkLabel(u"Support:"_s, QUrl::fromLocalFile(doc + u"support.html"_s), this);
-    supportLabel->setObjectName(u"supportLabel"_s);
-    supportLabel->setGeometry(150, 186, 144, 22);
-    supportLabel->setAlignment(Qt::AlignCenter);
-    homepageLabel = new LinkLabel(u"Homepage:"_s, QUrl::fromLocalFile(doc + u"index.html"_s), this);
-    homepageLabel->setObjectName(u"homepageLabel"_s);
-    homepageLabel->setGeometry(150, 216, 144, 22);
-    homepageLabel->setAlignment(Qt::AlignCenter);
-    for (LinkLabel *link : { supportLabel, homepageLabel })
+    m_ui.supportLink = placed(new LinkLabel(u"Support:"_s, QUrl::fromLocalFile(doc + u"support.html"_s), this),
+        u"supportLabel"_s, QRect(150, 186, 144, 22));
+    m_ui.homepageLink = placed(new LinkLabel(u"Homepage:"_s, QUrl::fromLocalFile(doc + u"index.html"_s), this),
+        u"homepageLabel"_s, QRect(150, 216, 144, 22));
+    for (LinkLabel *link : { m_ui.supportLink, m_ui.homepageLink }) {
+        link->setAlignment(centred);
         connect(link, &LinkLabel::activated, this, [&desktop](const QUrl &url) { desktop.open(url); });
+    }
 
-    okBtn = new QToolButton(this);
-    okBtn->setObjectName(u"okBtn"_s);
-    okBtn->setGeometry(192, 280, 60, 40);
-    okBtn->setIcon(Skin::icon(programFolder, u"check"));
-    okBtn->setIconSize(QSize(22, 22));
-    okBtn->setToolTip(u"Close"_s);
-    okBtn->setAccessibleName(u"Close"_s);
-    connect(okBtn, &QToolButton::clicked, this, &QDialog::accept);
+    m_ui.closeButton
+        = imageButton(this, u"okBtn"_s, u"Close"_s, QRect(192, 280, 60, 40), Skin::icon(programFolder, u"check"));
+    m_ui.closeButton->setIconSize(QSize(22, 22));
+    connect(m_ui.closeButton, &QToolButton::clicked, this, &QDialog::accept);
 }

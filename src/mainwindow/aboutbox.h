@@ -7,6 +7,17 @@ class LinkLabel;
 class QLabel;
 class QToolButton;
 
+// The about box's controls. Their object names are the form's (pictureLabel, supportLabel,
+// okBtn, ...).
+struct AboutControls
+{
+    QLabel *logoLabel = nullptr;
+    QLabel *versionLabel = nullptr;
+    LinkLabel *supportLink = nullptr;
+    LinkLabel *homepageLink = nullptr;
+    QToolButton *closeButton = nullptr;
+};
+
 // The about box: the program's name and version, and two links to the documentation that
 // ships with the program, opened in the desktop's browser.
 class TaboutFrm : public QDialog
@@ -16,12 +27,11 @@ class TaboutFrm : public QDialog
 public:
     TaboutFrm(const QString &programFolder, DesktopServices &desktop, QWidget *parent = nullptr);
 
-    QLabel *pictureLabel = nullptr;
-    QLabel *versionLabel = nullptr;
-    LinkLabel *supportLabel = nullptr;
-    LinkLabel *homepageLabel = nullptr;
-    QToolButton *okBtn = nullptr;
+    const AboutControls &controls() const { return m_ui; }
 
     static constexpr QStringView kCaption = u"About - TOLM Audio Converter";
     static constexpr QStringView kVersionLine = u"TOLM Audio Converter Version 2.58.12 ";
+
+private:
+    AboutControls m_ui;
 };

@@ -1,7 +1,7 @@
 #include "mainwindow/backgroundpanel.h"
 
-#include "mainwindow/skin.h"
 #include "platform/windowmove.h"
+#include "widgets/skin.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,8 +2,8 @@
 
 #include "core/programtexts.h"
 #include "mainwindow/backgroundpanel.h"
-#include "mainwindow/controlfactory.h"
-#include "mainwindow/skin.h"
+#include "widgets/controlfactory.h"
+#include "widgets/skin.h"
 
 #include <QLabel>
 #include <QToolButton>

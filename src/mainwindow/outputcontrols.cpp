@@ -1,9 +1,9 @@
 #include "mainwindow/outputcontrols.h"
 
-#include "mainwindow/controlfactory.h"
 #include "mainwindow/picturebutton.h"
-#include "mainwindow/skin.h"
 #include "profiles/profilecatalogue.h"
+#include "widgets/controlfactory.h"
+#include "widgets/skin.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

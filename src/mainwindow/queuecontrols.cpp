@@ -3,7 +3,7 @@
 #include "engine/conversionengine.h"
 #include "mainwindow/outputcontrols.h"
 #include "mainwindow/picturebutton.h"
-#include "mainwindow/skin.h"
+#include "widgets/skin.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,7 +1,7 @@
 #include "mainwindow/sourcelistcontrols.h"
 
-#include "mainwindow/controlfactory.h"
-#include "mainwindow/skin.h"
+#include "widgets/controlfactory.h"
+#include "widgets/skin.h"
 
 #include <QAbstractItemView>
 #include <QHeaderView>

@@ -52,7 +52,7 @@ void OpenTrimDialog(
     // The row is looked up again: the list may have changed while the dialog was open.
     const int row = list.rowOfId(id);
     if (row >= 0)
-        ApplyTrim(list.job(row), dialog.edit1->text(), dialog.Edit3->text());
+        ApplyTrim(list.job(row), dialog.controls().startEdit->text(), dialog.controls().lengthEdit->text());
 }
 
 void OpenEffectDialog(TEffectFrm &dialog, FileList &list, Dialogs &dialogs, QWidget *owner)
@@ -61,14 +61,15 @@ void OpenEffectDialog(TEffectFrm &dialog, FileList &list, Dialogs &dialogs, QWid
     if (id == 0)
         return;
     const TStartRecord &job = list.job(list.rowOfId(id));
-    dialog.TrackBar1->setValue(job.Volume);
+    const EffectControls &ui = dialog.controls();
+    ui.volumeBar->setValue(job.Volume);
     dialog.showNormalize(job.Loudness.normalizeLufs);
     placeOver(dialog, owner);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const int row = list.rowOfId(id);
     if (row >= 0) {
-        ApplyVolume(list.job(row), dialog.TrackBar1->value());
-        ApplyNormalize(list.job(row), dialog.normalizeBox->isChecked(), dialog.targetBox->currentIndex());
+        ApplyVolume(list.job(row), ui.volumeBar->value());
+        ApplyNormalize(list.job(row), ui.normalizeBox->isChecked(), ui.targetChooser->currentIndex());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "core/startrecord.h"
 #include "playback/jobedits.h"
+#include "widgets/controlfactory.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +12,11 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <iterator>
+#include <type_traits>
+
 using namespace Qt::StringLiterals;
+using namespace ControlFactory;
 
 namespace {
 
@@ -31,102 +36,85 @@ TEffectFrm::TEffectFrm(QWidget *parent)
     setWindowTitle(u"Effect"_s);
     setFixedSize(kClientSize);
 
-    GroupBox1 = new QGroupBox(u"Volume"_s, this);
-    GroupBox1->setObjectName(u"GroupBox1"_s);
-    GroupBox1->setGeometry(4, 6, 405, 118);
+    m_ui.volumeGroup = placed(new QGroupBox(u"Volume"_s, this), u"GroupBox1"_s, QRect(4, 6, 405, 118));
+    QGroupBox *group = m_ui.volumeGroup;
 
-    TrackBar1 = new QSlider(Qt::Horizontal, GroupBox1);
-    TrackBar1->setObjectName(u"TrackBar1"_s);
-    TrackBar1->setGeometry(kBarLeft, kBarTop, kBarWidth, 24);
-    TrackBar1->setRange(kLowestVolume, kHighestVolume);
-    TrackBar1->setValue(kUnchangedVolume);
-    TrackBar1->setPageStep(20);
-    TrackBar1->setTickPosition(QSlider::NoTicks);
-    TrackBar1->setAccessibleName(u"Volume"_s);
+    m_ui.volumeBar = placed(
+        new QSlider(Qt::Horizontal, group), u"TrackBar1"_s, QRect(kBarLeft, kBarTop, kBarWidth, 24), {}, u"Volume"_s);
+    m_ui.volumeBar->setRange(kLowestVolume, kHighestVolume);
+    m_ui.volumeBar->setValue(kUnchangedVolume);
+    m_ui.volumeBar->setPageStep(20);
+    m_ui.volumeBar->setTickPosition(QSlider::NoTicks);
 
     // The scale, evenly spread from the bar's left end to its right end.
     const struct
     {
-        QLabel **label;
         const char16_t *name;
         const char16_t *text;
     } scale[] = {
-        { &Label14, u"Label14", u"0%" },
-        { &Label15, u"Label15", u"100%" },
-        { &Label16, u"Label16", u"200%" },
-        { &Label1, u"Label1", u"300%" },
-        { &Label2, u"Label2", u"400%" },
+        { u"Label14", u"0%" },
+        { u"Label15", u"100%" },
+        { u"Label16", u"200%" },
+        { u"Label1", u"300%" },
+        { u"Label2", u"400%" },
     };
+    static_assert(std::size(scale) == std::extent_v<decltype(EffectControls::scaleLabels)>);
     const int steps = int(std::size(scale)) - 1;
     for (int i = 0; i <= steps; ++i) {
-        auto *label = new QLabel(QString::fromUtf16(scale[i].text), GroupBox1);
-        label->setObjectName(QString::fromUtf16(scale[i].name));
         const int centre = kBarLeft + 8 + (kBarWidth - 16) * i / steps;
         const int left = qBound(kBarLeft, centre - kScaleWidth / 2, kBarLeft + kBarWidth - kScaleWidth);
-        label->setGeometry(left, kScaleTop, kScaleWidth, 18);
-        label->setAlignment(i == 0 ? Qt::AlignLeft : i == steps ? Qt::AlignRight : Qt::AlignHCenter);
-        *scale[i].label = label;
+        const Qt::Alignment alignment = i == 0 ? Qt::AlignLeft : i == steps ? Qt::AlignRight : Qt::AlignHCenter;
+        m_ui.scaleLabels[i] = label(group, QString::fromUtf16(scale[i].name), QString::fromUtf16(scale[i].text),
+            QRect(left, kScaleTop, kScaleWidth, 18), alignment);
     }
 
-    vsize = new QLabel(QString::number(kUnchangedVolume), GroupBox1);
-    vsize->setObjectName(u"vsize"_s);
-    vsize->setGeometry(VolumeLabelLeft(kUnchangedVolume), kValueTop, 30, 16);
-    vsize->setAccessibleName(vsize->text());
-    vsize->hide();
+    m_ui.volumeValue = label(group, u"vsize"_s, QString::number(kUnchangedVolume),
+        QRect(VolumeLabelLeft(kUnchangedVolume), kValueTop, 30, 16));
+    m_ui.volumeValue->hide();
 
     // Beside the bar, in the room above its scale.
-    normalizeBox = new QCheckBox(u"Normalize loudness"_s, GroupBox1);
-    normalizeBox->setObjectName(u"normalizeBox"_s);
-    normalizeBox->setGeometry(150, 10, 150, 22);
-    targetBox = new QComboBox(GroupBox1);
-    targetBox->setObjectName(u"targetBox"_s);
-    targetBox->setGeometry(304, 9, 96, 24);
-    targetBox->setAccessibleName(u"Loudness target"_s);
+    m_ui.normalizeBox
+        = placed(new QCheckBox(u"Normalize loudness"_s, group), u"normalizeBox"_s, QRect(150, 10, 150, 22));
+    m_ui.targetChooser = placed(new QComboBox(group), u"targetBox"_s, QRect(304, 9, 96, 24), {}, u"Loudness target"_s);
     for (int target : kNormalizeTargets)
-        targetBox->addItem(NormalizeTargetText(target));
+        m_ui.targetChooser->addItem(NormalizeTargetText(target));
     showNormalize(std::nullopt);
 
-    suiButton4 = new QPushButton(u"Reset"_s, this);
-    suiButton4->setObjectName(u"suiButton4"_s);
-    suiButton4->setGeometry(6, 136, 86, 30);
-    okBtn = new QPushButton(u"OK"_s, this);
-    okBtn->setObjectName(u"okBtn"_s);
-    okBtn->setGeometry(227, 136, 86, 30);
-    okBtn->setDefault(true);
-    suiButton3 = new QPushButton(u"Cancel"_s, this);
-    suiButton3->setObjectName(u"suiButton3"_s);
-    suiButton3->setGeometry(321, 136, 86, 30);
+    m_ui.resetButton = button(this, u"suiButton4"_s, u"Reset"_s, QRect(6, 136, 86, 30));
+    m_ui.okButton = button(this, u"okBtn"_s, u"OK"_s, QRect(227, 136, 86, 30));
+    m_ui.okButton->setDefault(true);
+    m_ui.cancelButton = button(this, u"suiButton3"_s, u"Cancel"_s, QRect(321, 136, 86, 30));
 
-    connect(TrackBar1, &QSlider::valueChanged, this, &TEffectFrm::TrackBar1Change);
-    connect(suiButton4, &QPushButton::clicked, this, &TEffectFrm::suiButton4Click);
-    connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(suiButton3, &QPushButton::clicked, this, &QDialog::reject);
-    TrackBar1->installEventFilter(this);
+    connect(m_ui.volumeBar, &QSlider::valueChanged, this, &TEffectFrm::TrackBar1Change);
+    connect(m_ui.resetButton, &QPushButton::clicked, this, &TEffectFrm::suiButton4Click);
+    connect(m_ui.okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui.cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    m_ui.volumeBar->installEventFilter(this);
 }
 
 void TEffectFrm::showNormalize(std::optional<int> targetLufs)
 {
-    normalizeBox->setChecked(targetLufs.has_value());
-    targetBox->setCurrentIndex(NormalizeTargetIndex(targetLufs));
+    m_ui.normalizeBox->setChecked(targetLufs.has_value());
+    m_ui.targetChooser->setCurrentIndex(NormalizeTargetIndex(targetLufs));
 }
 
 void TEffectFrm::TrackBar1Change(int position)
 {
     const QString text = QString::number(position);
-    vsize->setText(text);
-    vsize->setAccessibleName(text);
-    vsize->move(VolumeLabelLeft(position), vsize->y());
-    vsize->show();
+    m_ui.volumeValue->setText(text);
+    m_ui.volumeValue->setAccessibleName(text);
+    m_ui.volumeValue->move(VolumeLabelLeft(position), m_ui.volumeValue->y());
+    m_ui.volumeValue->show();
 }
 
 void TEffectFrm::suiButton4Click()
 {
-    TrackBar1->setValue(kUnchangedVolume);
+    m_ui.volumeBar->setValue(kUnchangedVolume);
 }
 
 bool TEffectFrm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == TrackBar1 && event->type() == QEvent::FocusOut)
-        vsize->hide();
+    if (watched == m_ui.volumeBar && event->type() == QEvent::FocusOut)
+        m_ui.volumeValue->hide();
     return QDialog::eventFilter(watched, event);
 }

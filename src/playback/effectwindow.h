@@ -11,6 +11,21 @@ class QLabel;
 class QPushButton;
 class QSlider;
 
+// The effect dialog's controls. Their object names are the form's (GroupBox1, TrackBar1,
+// Label14, vsize, suiButton4, ...).
+struct EffectControls
+{
+    QGroupBox *volumeGroup = nullptr;
+    QSlider *volumeBar = nullptr;
+    QLabel *scaleLabels[5] = {}; // 0 % to 400 % under the bar, left to right
+    QLabel *volumeValue = nullptr; // the bar's value, shown above the thumb while it moves
+    QCheckBox *normalizeBox = nullptr; // "Normalize loudness"
+    QComboBox *targetChooser = nullptr; // its target, -14 to -23 LUFS
+    QPushButton *resetButton = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+};
+
 // The effect dialog: the output volume of one row, 0 % to 400 %, or normalising its
 // loudness to a target instead.
 class TEffectFrm : public QDialog
@@ -22,19 +37,7 @@ public:
 
     explicit TEffectFrm(QWidget *parent = nullptr);
 
-    QGroupBox *GroupBox1 = nullptr;
-    QSlider *TrackBar1 = nullptr;
-    QLabel *Label14 = nullptr;
-    QLabel *Label15 = nullptr;
-    QLabel *Label16 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *vsize = nullptr;
-    QPushButton *suiButton4 = nullptr;
-    QPushButton *okBtn = nullptr;
-    QPushButton *suiButton3 = nullptr;
-    QCheckBox *normalizeBox = nullptr; // "Normalize loudness"
-    QComboBox *targetBox = nullptr; // its target, -14 to -23 LUFS
+    const EffectControls &controls() const { return m_ui; }
 
     // Shows a row's loudness choice: the box checked with its target, or unchecked.
     void showNormalize(std::optional<int> targetLufs);
@@ -44,4 +47,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    EffectControls m_ui;
 };

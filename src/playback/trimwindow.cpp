@@ -7,8 +7,9 @@
 #include "platform/dialogs.h"
 #include "playback/selectiontrackbar.h"
 #include "playback/timecodeedit.h"
+#include "widgets/controlfactory.h"
+#include "widgets/skin.h"
 
-#include <QFile>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,40 +25,17 @@ constexpr QStringView kNoLength = u"========";
 constexpr int kThumbLength = 17;
 constexpr int kPageSize = 5;
 
-QIcon skinIcon(const QString &programFolder, QStringView name)
-{
-    const QString path = programFolder + u"/icons/"_s + name + u".svg"_s;
-    return QFile::exists(path) ? QIcon(path) : QIcon();
-}
-
-template <typename Widget> Widget *place(Widget *widget, const QString &name, const QRect &geometry)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QToolButton *imageButton(QWidget *parent, const QString &name, const QString &hint, const QRect &geometry,
+// One of the four picture buttons under the bar, drawn flat; a sign stands in for a picture
+// that is not there.
+QToolButton *pictureButton(QWidget *parent, const QString &objectName, const QString &hint, const QRect &geometry,
     const QIcon &icon, const QString &fallback)
 {
-    auto *button = place(new QToolButton(parent), name, geometry);
-    button->setToolTip(hint);
-    button->setAccessibleName(hint);
+    auto *button = ControlFactory::imageButton(parent, objectName, hint, geometry, icon);
     if (icon.isNull())
         button->setText(fallback);
-    else
-        button->setIcon(icon);
     button->setIconSize(geometry.size() - QSize(8, 8));
     button->setAutoRaise(true);
     return button;
-}
-
-QLabel *caption(QWidget *parent, const QString &text, const QRect &geometry, QWidget *buddy)
-{
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(geometry);
-    label->setBuddy(buddy);
-    return label;
 }
 
 } // namespace
@@ -84,71 +62,73 @@ TtrimFrm::~TtrimFrm()
 
 void TtrimFrm::build(const QString &programFolder)
 {
+    using namespace ControlFactory;
+    const auto icon = [&programFolder](QStringView name) { return Skin::icon(programFolder, name); };
+
     // The activation order follows the form: start, end, Reset, the preview, OK and Cancel.
-    playpanel = place(new QWidget(this), u"playpanel"_s, QRect(12, 12, 259, 194));
-    playpanel->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    playpanel->setAttribute(Qt::WA_NativeWindow);
-    playpanel->setAutoFillBackground(true);
-    playpanel->setStyleSheet(u"background: black;"_s);
-    playpanel->setAccessibleName(u"Preview"_s);
+    m_ui.previewPanel = placed(new QWidget(this), u"playpanel"_s, QRect(12, 12, 259, 194), {}, u"Preview"_s);
+    m_ui.previewPanel->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    m_ui.previewPanel->setAttribute(Qt::WA_NativeWindow);
+    m_ui.previewPanel->setAutoFillBackground(true);
+    m_ui.previewPanel->setStyleSheet(u"background: black;"_s);
 
-    edit1 = place(new TimeCodeEdit(this), u"edit1"_s, QRect(290, 40, 100, 24));
-    edit1->setText(u"00:00:00"_s);
-    caption(this, u"Set Start Time:"_s, QRect(290, 18, 140, 20), edit1);
-    edit2 = place(new TimeCodeEdit(this), u"edit2"_s, QRect(290, 96, 100, 24));
-    edit2->setText(u"00:00:00"_s);
-    caption(this, u"Set End Time:"_s, QRect(290, 74, 140, 20), edit2);
-    Edit3 = place(new QLineEdit(this), u"Edit3"_s, QRect(290, 152, 100, 24));
-    Edit3->setReadOnly(true);
-    Edit3->setMaxLength(kTimeCodeLength);
-    Edit3->setText(kNoLength.toString());
-    Edit3->setAccessibleName(Edit3->text());
-    Edit3->setFocusPolicy(Qt::NoFocus);
-    caption(this, u"Selected Length:"_s, QRect(290, 130, 140, 20), Edit3);
-    resetBtn = place(new QPushButton(u"Reset"_s, this), u"resetBtn"_s, QRect(290, 186, 100, 28));
+    m_ui.startEdit = placed(new TimeCodeEdit(this), u"edit1"_s, QRect(290, 40, 100, 24));
+    m_ui.startEdit->setText(u"00:00:00"_s);
+    m_ui.startCaption = label(this, {}, u"Set Start Time:"_s, QRect(290, 18, 140, 20));
+    setBuddy(m_ui.startCaption, m_ui.startEdit);
+    m_ui.endEdit = placed(new TimeCodeEdit(this), u"edit2"_s, QRect(290, 96, 100, 24));
+    m_ui.endEdit->setText(u"00:00:00"_s);
+    m_ui.endCaption = label(this, {}, u"Set End Time:"_s, QRect(290, 74, 140, 20));
+    setBuddy(m_ui.endCaption, m_ui.endEdit);
+    m_ui.lengthEdit = placed(
+        new QLineEdit(kNoLength.toString(), this), u"Edit3"_s, QRect(290, 152, 100, 24), {}, kNoLength.toString());
+    m_ui.lengthEdit->setReadOnly(true);
+    m_ui.lengthEdit->setMaxLength(kTimeCodeLength);
+    m_ui.lengthEdit->setFocusPolicy(Qt::NoFocus);
+    m_ui.lengthCaption = label(this, {}, u"Selected Length:"_s, QRect(290, 130, 140, 20));
+    setBuddy(m_ui.lengthCaption, m_ui.lengthEdit);
+    m_ui.resetButton = button(this, u"resetBtn"_s, u"Reset"_s, QRect(290, 186, 100, 28));
 
-    TrackBar1 = place(new SelectionTrackBar(this), u"TrackBar1"_s, QRect(12, 218, 421, 26));
-    TrackBar1->setPageStep(kPageSize);
-    TrackBar1->setStyleSheet(u"QSlider::handle:horizontal { width: %1px; }"_s.arg(kThumbLength));
-    TrackBar1->setAccessibleName(u"Trim position"_s);
-    StaticText1 = place(new QLabel(u"00:00:00"_s, this), u"StaticText1"_s, QRect(12, 250, 80, 20));
-    StaticText1->setAccessibleName(StaticText1->text());
+    m_ui.positionBar
+        = placed(new SelectionTrackBar(this), u"TrackBar1"_s, QRect(12, 218, 421, 26), {}, u"Trim position"_s);
+    m_ui.positionBar->setPageStep(kPageSize);
+    m_ui.positionBar->setStyleSheet(u"QSlider::handle:horizontal { width: %1px; }"_s.arg(kThumbLength));
+    m_ui.positionText = label(this, u"StaticText1"_s, u"00:00:00"_s, QRect(12, 250, 80, 20));
 
-    playBtn = imageButton(
-        this, u"playBtn"_s, u"Play"_s, QRect(12, 276, 36, 32), skinIcon(programFolder, u"play"), u"\u25B6"_s);
-    pauseBtn = imageButton(
-        this, u"pauseBtn"_s, u"Pause"_s, playBtn->geometry(), skinIcon(programFolder, u"pause"), u"\u2016"_s);
-    pauseBtn->hide();
-    startBtn = imageButton(this, u"startBtn"_s, u"Set Start Point"_s, QRect(56, 276, 36, 32),
-        skinIcon(programFolder, u"setstart"), u"["_s);
-    endBtn = imageButton(this, u"endBtn"_s, u"Set End Poiont"_s, QRect(100, 276, 36, 32),
-        skinIcon(programFolder, u"setend"), u"]"_s);
+    m_ui.playButton = pictureButton(this, u"playBtn"_s, u"Play"_s, QRect(12, 276, 36, 32), icon(u"play"), u"\u25B6"_s);
+    m_ui.pauseButton
+        = pictureButton(this, u"pauseBtn"_s, u"Pause"_s, m_ui.playButton->geometry(), icon(u"pause"), u"\u2016"_s);
+    m_ui.pauseButton->hide();
+    m_ui.setStartButton
+        = pictureButton(this, u"startBtn"_s, u"Set Start Point"_s, QRect(56, 276, 36, 32), icon(u"setstart"), u"["_s);
+    m_ui.setEndButton
+        = pictureButton(this, u"endBtn"_s, u"Set End Poiont"_s, QRect(100, 276, 36, 32), icon(u"setend"), u"]"_s);
 
-    BitBtn3 = place(new QPushButton(u"OK"_s, this), u"BitBtn3"_s, QRect(253, 326, 86, 30));
-    BitBtn3->setDefault(true);
-    BitBtn5 = place(new QPushButton(u"Cancel"_s, this), u"BitBtn5"_s, QRect(347, 326, 86, 30));
+    m_ui.okButton = button(this, u"BitBtn3"_s, u"OK"_s, QRect(253, 326, 86, 30));
+    m_ui.okButton->setDefault(true);
+    m_ui.cancelButton = button(this, u"BitBtn5"_s, u"Cancel"_s, QRect(347, 326, 86, 30));
 
-    setTabOrder(edit1, edit2);
-    setTabOrder(edit2, resetBtn);
-    setTabOrder(resetBtn, TrackBar1);
-    setTabOrder(TrackBar1, playBtn);
-    setTabOrder(playBtn, pauseBtn);
-    setTabOrder(pauseBtn, startBtn);
-    setTabOrder(startBtn, endBtn);
-    setTabOrder(endBtn, BitBtn3);
-    setTabOrder(BitBtn3, BitBtn5);
+    setTabOrder(m_ui.startEdit, m_ui.endEdit);
+    setTabOrder(m_ui.endEdit, m_ui.resetButton);
+    setTabOrder(m_ui.resetButton, m_ui.positionBar);
+    setTabOrder(m_ui.positionBar, m_ui.playButton);
+    setTabOrder(m_ui.playButton, m_ui.pauseButton);
+    setTabOrder(m_ui.pauseButton, m_ui.setStartButton);
+    setTabOrder(m_ui.setStartButton, m_ui.setEndButton);
+    setTabOrder(m_ui.setEndButton, m_ui.okButton);
+    setTabOrder(m_ui.okButton, m_ui.cancelButton);
 
-    connect(edit1, &QLineEdit::textEdited, this, [this] { fieldEdited(TrimField::Start); });
-    connect(edit2, &QLineEdit::textEdited, this, [this] { fieldEdited(TrimField::End); });
-    connect(resetBtn, &QPushButton::clicked, this, &TtrimFrm::resetBtnClick);
-    connect(startBtn, &QToolButton::clicked, this, &TtrimFrm::startBtnClick);
-    connect(endBtn, &QToolButton::clicked, this, &TtrimFrm::endBtnClick);
-    connect(playBtn, &QToolButton::clicked, this, &TtrimFrm::playBtnClick);
-    connect(pauseBtn, &QToolButton::clicked, this, &TtrimFrm::pauseBtnClick);
-    connect(
-        TrackBar1, &QSlider::valueChanged, this, [this](int position) { setStaticText(SecondsToTimeCode(position)); });
-    connect(BitBtn3, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn5, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui.startEdit, &QLineEdit::textEdited, this, [this] { fieldEdited(TrimField::Start); });
+    connect(m_ui.endEdit, &QLineEdit::textEdited, this, [this] { fieldEdited(TrimField::End); });
+    connect(m_ui.resetButton, &QPushButton::clicked, this, &TtrimFrm::resetBtnClick);
+    connect(m_ui.setStartButton, &QToolButton::clicked, this, &TtrimFrm::startBtnClick);
+    connect(m_ui.setEndButton, &QToolButton::clicked, this, &TtrimFrm::endBtnClick);
+    connect(m_ui.playButton, &QToolButton::clicked, this, &TtrimFrm::playBtnClick);
+    connect(m_ui.pauseButton, &QToolButton::clicked, this, &TtrimFrm::pauseBtnClick);
+    connect(m_ui.positionBar, &QSlider::valueChanged, this,
+        [this](int position) { setStaticText(SecondsToTimeCode(position)); });
+    connect(m_ui.okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui.cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool TtrimFrm::load(const TStartRecord &job)
@@ -179,22 +159,22 @@ void TtrimFrm::showEvent(QShowEvent *event)
 void TtrimFrm::activate()
 {
     m_durationSeconds = TimeCodeToSeconds(durationText);
-    TrackBar1->setMaximum(m_durationSeconds);
-    TrackBar1->setSelectionStart(TimeCodeToSeconds(startText));
+    m_ui.positionBar->setMaximum(m_durationSeconds);
+    m_ui.positionBar->setSelectionStart(TimeCodeToSeconds(startText));
     setFieldText(TrimField::Start, startText);
-    TrackBar1->setSelectionEnd(TimeCodeToSeconds(startText) + TimeCodeToSeconds(lengthText));
+    m_ui.positionBar->setSelectionEnd(TimeCodeToSeconds(startText) + TimeCodeToSeconds(lengthText));
     setFieldText(TrimField::End, TrimEndText(startText, lengthText));
-    TrackBar1->setValue(0);
+    m_ui.positionBar->setValue(0);
     setStaticText(SecondsToTimeCode(0));
-    edit1->setFocus();
-    edit1->setCursorPosition(0);
-    edit1->selectCaretCharacter();
+    m_ui.startEdit->setFocus();
+    m_ui.startEdit->setCursorPosition(0);
+    m_ui.startEdit->selectCaretCharacter();
 }
 
 void TtrimFrm::setStaticText(const QString &text)
 {
-    StaticText1->setText(text);
-    StaticText1->setAccessibleName(text);
+    m_ui.positionText->setText(text);
+    m_ui.positionText->setAccessibleName(text);
 }
 
 // A text the program puts into a field leaves nothing to undo: a failed check keeps it.
@@ -219,7 +199,7 @@ void TtrimFrm::fieldEdited(TrimField which)
         edit->setText(fixed);
         edit->setCursorPosition(caret);
     }
-    const TrimCheck check = CheckTrimField(which, edit1->text(), edit2->text(), m_durationSeconds);
+    const TrimCheck check = CheckTrimField(which, m_ui.startEdit->text(), m_ui.endEdit->text(), m_durationSeconds);
     switch (check.outcome) {
     case TrimCheck::NotATime:
         m_checking = false;
@@ -233,12 +213,12 @@ void TtrimFrm::fieldEdited(TrimField which)
         break;
     case TrimCheck::Accepted:
         m_lastGood[int(which)] = edit->text();
-        Edit3->setText(check.length);
-        Edit3->setAccessibleName(check.length);
+        m_ui.lengthEdit->setText(check.length);
+        m_ui.lengthEdit->setAccessibleName(check.length);
         if (which == TrimField::Start)
-            TrackBar1->setSelectionStart(check.selectionSeconds);
+            m_ui.positionBar->setSelectionStart(check.selectionSeconds);
         else
-            TrackBar1->setSelectionEnd(check.selectionSeconds);
+            m_ui.positionBar->setSelectionEnd(check.selectionSeconds);
         break;
     }
     m_checking = false;
@@ -248,47 +228,47 @@ void TtrimFrm::resetBtnClick()
 {
     setFieldText(TrimField::Start, u"00:00:00"_s);
     setFieldText(TrimField::End, durationText);
-    Edit3->setText(durationText);
-    Edit3->setAccessibleName(durationText);
+    m_ui.lengthEdit->setText(durationText);
+    m_ui.lengthEdit->setAccessibleName(durationText);
 }
 
 void TtrimFrm::startBtnClick()
 {
-    const int position = TrackBar1->value();
-    if (position >= TrackBar1->selectionEnd())
+    const int position = m_ui.positionBar->value();
+    if (position >= m_ui.positionBar->selectionEnd())
         return;
     setFieldText(TrimField::Start, SecondsToTimeCode(position));
-    TrackBar1->setSelectionStart(position);
+    m_ui.positionBar->setSelectionStart(position);
 }
 
 void TtrimFrm::endBtnClick()
 {
-    const int position = TrackBar1->value();
-    if (TrackBar1->selectionStart() >= position)
+    const int position = m_ui.positionBar->value();
+    if (m_ui.positionBar->selectionStart() >= position)
         return;
     setFieldText(TrimField::End, SecondsToTimeCode(position));
-    TrackBar1->setSelectionEnd(position);
+    m_ui.positionBar->setSelectionEnd(position);
 }
 
 void TtrimFrm::showPlaying(bool playing)
 {
-    playBtn->setEnabled(!playing);
-    playBtn->setVisible(!playing);
-    pauseBtn->setEnabled(playing);
-    pauseBtn->setVisible(playing);
+    m_ui.playButton->setEnabled(!playing);
+    m_ui.playButton->setVisible(!playing);
+    m_ui.pauseButton->setEnabled(playing);
+    m_ui.pauseButton->setVisible(playing);
 }
 
 void TtrimFrm::playBtnClick()
 {
-    if (m_session.isKnown() && TrackBar1->value() == m_trimSecond) {
+    if (m_session.isKnown() && m_ui.positionBar->value() == m_trimSecond) {
         m_trimTimer.start();
         m_session.sendKey(PlayerKey::Pause);
         showPlaying(true);
         return;
     }
-    m_trimSecond = TrackBar1->value();
+    m_trimSecond = m_ui.positionBar->value();
     const PlayerSession::Start started = m_session.start(PlayerCommand(m_trimSecond, sourceFile, true, sourceStartNs),
-        WindowEmbedding::WindowId(playpanel->winId()), playpanel->devicePixelRatioF());
+        WindowEmbedding::WindowId(m_ui.previewPanel->winId()), m_ui.previewPanel->devicePixelRatioF());
     if (started == PlayerSession::Start::Failed) {
         m_dialogs.showMessage(this, MessageRequest::plain(m_session.errorText()));
         return;
@@ -296,7 +276,7 @@ void TtrimFrm::playBtnClick()
     if (started == PlayerSession::Start::NoWindow)
         return;
     m_trimTimer.start();
-    TrackBar1->setEnabled(true);
+    m_ui.positionBar->setEnabled(true);
     showPlaying(true);
 }
 
@@ -309,7 +289,7 @@ void TtrimFrm::pauseBtnClick()
 
 void TtrimFrm::trimTimerTick()
 {
-    if (TrackBar1->value() != m_trimSecond) {
+    if (m_ui.positionBar->value() != m_trimSecond) {
         // The thumb was moved: play from there.
         m_trimTimer.stop();
         m_session.forget();
@@ -317,15 +297,15 @@ void TtrimFrm::trimTimerTick()
         return;
     }
     ++m_trimSecond;
-    if (m_trimSecond > TrackBar1->maximum()) {
+    if (m_trimSecond > m_ui.positionBar->maximum()) {
         m_trimTimer.stop();
         m_session.quit();
         showPlaying(false);
-        TrackBar1->setValue(TrackBar1->selectionStart());
-        setStaticText(SecondsToTimeCode(TrackBar1->selectionStart()));
+        m_ui.positionBar->setValue(m_ui.positionBar->selectionStart());
+        setStaticText(SecondsToTimeCode(m_ui.positionBar->selectionStart()));
         return;
     }
-    TrackBar1->setValue(m_trimSecond);
+    m_ui.positionBar->setValue(m_trimSecond);
 }
 
 void TtrimFrm::endPreview()

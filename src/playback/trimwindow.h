@@ -15,6 +15,28 @@ class SelectionTrackBar;
 class TimeCodeEdit;
 struct TStartRecord;
 
+// The trim dialog's controls. Their object names are the form's (edit1, Edit3, TrackBar1,
+// startBtn, BitBtn3, ...); the three captions have none.
+struct TrimControls
+{
+    QWidget *previewPanel = nullptr; // the dialog's own player plays in it
+    TimeCodeEdit *startEdit = nullptr;
+    QLabel *startCaption = nullptr;
+    TimeCodeEdit *endEdit = nullptr;
+    QLabel *endCaption = nullptr;
+    QLineEdit *lengthEdit = nullptr; // the selection's length, read-only
+    QLabel *lengthCaption = nullptr;
+    QPushButton *resetButton = nullptr;
+    SelectionTrackBar *positionBar = nullptr; // the player's position and the selection
+    QLabel *positionText = nullptr;
+    QToolButton *playButton = nullptr;
+    QToolButton *pauseButton = nullptr; // in the play button's place while playing
+    QToolButton *setStartButton = nullptr;
+    QToolButton *setEndButton = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+};
+
 // The trim dialog: the part of one source to convert, typed as start and end times or taken
 // from its own preview of the file, which plays in its own panel with its own player.
 class TtrimFrm : public QDialog
@@ -40,19 +62,7 @@ public:
     QString sourceFile;
     qint64 sourceStartNs = 0; // where the row begins in sourceFile (a track of an album image)
 
-    TimeCodeEdit *edit1 = nullptr;
-    TimeCodeEdit *edit2 = nullptr;
-    QLineEdit *Edit3 = nullptr;
-    QPushButton *resetBtn = nullptr;
-    QWidget *playpanel = nullptr;
-    QToolButton *playBtn = nullptr;
-    QToolButton *pauseBtn = nullptr;
-    QToolButton *startBtn = nullptr;
-    QToolButton *endBtn = nullptr;
-    SelectionTrackBar *TrackBar1 = nullptr;
-    QLabel *StaticText1 = nullptr;
-    QPushButton *BitBtn3 = nullptr;
-    QPushButton *BitBtn5 = nullptr;
+    const TrimControls &controls() const { return m_ui; }
 
     const PlayerSession &session() const { return m_session; }
     int trimSecond() const { return m_trimSecond; }
@@ -78,8 +88,9 @@ private:
     void endPreview();
     void showPlaying(bool playing);
     void setStaticText(const QString &text);
-    TimeCodeEdit *field(TrimField which) const { return which == TrimField::Start ? edit1 : edit2; }
+    TimeCodeEdit *field(TrimField which) const { return which == TrimField::Start ? m_ui.startEdit : m_ui.endEdit; }
 
+    TrimControls m_ui;
     Dialogs &m_dialogs;
     PlayerSession m_session;
     QTimer m_trimTimer;

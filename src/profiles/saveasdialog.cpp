@@ -1,10 +1,13 @@
 #include "profiles/saveasdialog.h"
 
+#include "widgets/controlfactory.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
+using namespace ControlFactory;
 
 TsaveasFrm::TsaveasFrm(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -13,32 +16,18 @@ TsaveasFrm::TsaveasFrm(QWidget *parent)
     setWindowTitle(u"Save AS"_s);
     setFixedSize(348, 150);
 
-    promptLabel = new QLabel(u"Please name this new profile:"_s, this);
-    promptLabel->setObjectName(u"promptLabel"_s);
-    promptLabel->setGeometry(24, 22, 300, 20);
+    m_ui.promptLabel = label(this, u"promptLabel"_s, u"Please name this new profile:"_s, QRect(24, 22, 300, 20));
+    m_ui.nameEdit = field(new QLineEdit(u" "_s, this), u"profileEdit1"_s, QRect(24, 50, 300, 28), m_ui.promptLabel);
+    m_ui.okButton = button(this, u"okBtn"_s, u"OK"_s, QRect(150, 102, 82, 30));
+    m_ui.okButton->setDefault(true);
+    m_ui.cancelButton = button(this, u"cancelBtn"_s, u"Cancel"_s, QRect(242, 102, 82, 30));
 
-    profileEdit1 = new QLineEdit(u" "_s, this);
-    profileEdit1->setObjectName(u"profileEdit1"_s);
-    profileEdit1->setGeometry(24, 50, 300, 28);
-    profileEdit1->setAccessibleName(promptLabel->text());
-    promptLabel->setBuddy(profileEdit1);
-
-    okBtn = new QPushButton(u"OK"_s, this);
-    okBtn->setObjectName(u"okBtn"_s);
-    okBtn->setGeometry(150, 102, 82, 30);
-    okBtn->setDefault(true);
-    okBtn->setAccessibleName(okBtn->text());
-    connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
-
-    cancelBtn = new QPushButton(u"Cancel"_s, this);
-    cancelBtn->setObjectName(u"cancelBtn"_s);
-    cancelBtn->setGeometry(242, 102, 82, 30);
-    cancelBtn->setAccessibleName(cancelBtn->text());
-    connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui.okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui.cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TsaveasFrm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    profileEdit1->setFocus();
+    m_ui.nameEdit->setFocus();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "profiles/saveasdialog.h"
+#include "widgets/controlfactory.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,33 +14,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QComboBox *makeChooser(QWidget *parent, const QString &name, QLabel *label, const QRect &geometry)
+// The dialog's buttons leave Enter to OK wherever the focus is.
+QPushButton *dialogButton(QWidget *parent, const QString &objectName, const QString &caption, const QRect &geometry)
 {
-    auto *chooser = new QComboBox(parent);
-    chooser->setObjectName(name);
-    chooser->setGeometry(geometry);
-    chooser->setAccessibleName(label->text().trimmed());
-    label->setBuddy(chooser);
-    return chooser;
+    auto *b = ControlFactory::button(parent, objectName, caption, geometry);
+    b->setAutoDefault(false);
+    return b;
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QRect &geometry)
+QLabel *caption(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry)
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &text, const QRect &geometry)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setAccessibleName(text);
-    button->setAutoDefault(false);
-    return button;
+    return ControlFactory::label(parent, objectName, text, geometry, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 // A chooser as a library record: what it offers, which item it shows and whether it is off.
@@ -74,7 +59,7 @@ public:
     {
         if (m_form.exec() != QDialog::Accepted)
             return std::nullopt;
-        return m_form.profileEdit1->text();
+        return m_form.controls().nameEdit->text();
     }
 
 private:
@@ -92,48 +77,49 @@ TSettingFrm::TSettingFrm(Dialogs &dialogs, TsaveasFrm &saveAs, QWidget *mainWind
     setWindowTitle(u"Advanced Profile Settings"_s);
     setFixedSize(kClientSize);
 
-    profileLabel = makeLabel(this, u"profileLabel"_s, u"Profile:"_s, QRect(12, 16, 60, 26));
-    profileComBox = makeChooser(this, u"profileComBox"_s, profileLabel, QRect(78, 16, 296, 26));
-    profileComBox->setMaxVisibleItems(20);
-    saveasBtn = makeButton(this, u"saveasBtn"_s, u"Save as"_s, QRect(384, 15, 88, 28));
+    using ControlFactory::chooser;
+    m_ui.profileLabel = caption(this, u"profileLabel"_s, u"Profile:"_s, QRect(12, 16, 60, 26));
+    m_ui.profileChooser = chooser(this, u"profileComBox"_s, {}, -1, QRect(78, 16, 296, 26), m_ui.profileLabel);
+    m_ui.profileChooser->setMaxVisibleItems(20);
+    m_ui.saveAsButton = dialogButton(this, u"saveasBtn"_s, u"Save as"_s, QRect(384, 15, 88, 28));
 
-    audioGroup = new QGroupBox(u" Audio "_s, this);
-    audioGroup->setObjectName(u"audioGroup"_s);
-    audioGroup->setGeometry(12, 54, 461, 110);
-    encoderLabel = makeLabel(audioGroup, u"encoderLabel"_s, u" Encoder: "_s, QRect(4, 28, 74, 26));
-    AencoderCombox = makeChooser(audioGroup, u"AencoderCombox"_s, encoderLabel, QRect(82, 28, 150, 26));
-    sampleRateLabel = makeLabel(audioGroup, u"sampleRateLabel"_s, u"Sample Rate:"_s, QRect(236, 28, 84, 26));
-    AsampleRateCombox = makeChooser(audioGroup, u"AsampleRateCombox"_s, sampleRateLabel, QRect(324, 28, 126, 26));
-    channelLabel = makeLabel(audioGroup, u"channelLabel"_s, u"Channel:"_s, QRect(4, 68, 74, 26));
-    AChannelCombox = makeChooser(audioGroup, u"AChannelCombox"_s, channelLabel, QRect(82, 68, 150, 26));
-    bitRateLabel = makeLabel(audioGroup, u"bitRateLabel"_s, u"BitRate :"_s, QRect(236, 68, 84, 26));
-    ABitRateCombox = makeChooser(audioGroup, u"ABitRateCombox"_s, bitRateLabel, QRect(324, 68, 126, 26));
+    QGroupBox *group = m_ui.audioGroup
+        = ControlFactory::placed(new QGroupBox(u" Audio "_s, this), u"audioGroup"_s, QRect(12, 54, 461, 110));
+    m_ui.encoderLabel = caption(group, u"encoderLabel"_s, u" Encoder: "_s, QRect(4, 28, 74, 26));
+    m_ui.encoderChooser = chooser(group, u"AencoderCombox"_s, {}, -1, QRect(82, 28, 150, 26), m_ui.encoderLabel);
+    m_ui.sampleRateLabel = caption(group, u"sampleRateLabel"_s, u"Sample Rate:"_s, QRect(236, 28, 84, 26));
+    m_ui.sampleRateChooser
+        = chooser(group, u"AsampleRateCombox"_s, {}, -1, QRect(324, 28, 126, 26), m_ui.sampleRateLabel);
+    m_ui.channelLabel = caption(group, u"channelLabel"_s, u"Channel:"_s, QRect(4, 68, 74, 26));
+    m_ui.channelChooser = chooser(group, u"AChannelCombox"_s, {}, -1, QRect(82, 68, 150, 26), m_ui.channelLabel);
+    m_ui.bitRateLabel = caption(group, u"bitRateLabel"_s, u"BitRate :"_s, QRect(236, 68, 84, 26));
+    m_ui.bitRateChooser = chooser(group, u"ABitRateCombox"_s, {}, -1, QRect(324, 68, 126, 26), m_ui.bitRateLabel);
 
-    defaultBtn = makeButton(this, u"defaultBtn"_s, u"Default"_s, QRect(12, 182, 88, 30));
-    okBtn = makeButton(this, u"okBtn"_s, u"OK"_s, QRect(288, 182, 88, 30));
-    okBtn->setDefault(true);
-    BitBtn3 = makeButton(this, u"BitBtn3"_s, u"Cancel"_s, QRect(385, 182, 88, 30));
+    m_ui.defaultButton = dialogButton(this, u"defaultBtn"_s, u"Default"_s, QRect(12, 182, 88, 30));
+    m_ui.okButton = dialogButton(this, u"okBtn"_s, u"OK"_s, QRect(288, 182, 88, 30));
+    m_ui.okButton->setDefault(true);
+    m_ui.cancelButton = dialogButton(this, u"BitBtn3"_s, u"Cancel"_s, QRect(385, 182, 88, 30));
 
     showChoices(SettingsChoices::designed());
 
-    connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn3, &QPushButton::clicked, this, &QDialog::reject);
-    connect(defaultBtn, &QPushButton::clicked, this, &TSettingFrm::defaultBtnClick);
-    connect(saveasBtn, &QPushButton::clicked, this, &TSettingFrm::saveasBtnClick);
-    connect(profileComBox, &QComboBox::activated, this, &TSettingFrm::profileComBoxSelect);
+    connect(m_ui.okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui.cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui.defaultButton, &QPushButton::clicked, this, &TSettingFrm::defaultBtnClick);
+    connect(m_ui.saveAsButton, &QPushButton::clicked, this, &TSettingFrm::saveasBtnClick);
+    connect(m_ui.profileChooser, &QComboBox::activated, this, &TSettingFrm::profileComBoxSelect);
 }
 
 QList<QComboBox *> TSettingFrm::libraryChoosers() const
 {
-    return { AencoderCombox, AChannelCombox, AsampleRateCombox, ABitRateCombox };
+    return { m_ui.encoderChooser, m_ui.channelChooser, m_ui.sampleRateChooser, m_ui.bitRateChooser };
 }
 
 SettingsChoices TSettingFrm::choices() const
 {
     SettingsChoices choices;
-    for (int i = 0; i < profileComBox->count(); ++i)
-        choices.profiles << profileComBox->itemText(i);
-    choices.profilePosition = profileComBox->currentIndex();
+    for (int i = 0; i < m_ui.profileChooser->count(); ++i)
+        choices.profiles << m_ui.profileChooser->itemText(i);
+    choices.profilePosition = m_ui.profileChooser->currentIndex();
     for (const QComboBox *chooser : libraryChoosers())
         choices.choosers << recordOf(chooser);
     choices.profilesChanged = m_profilesChanged;
@@ -142,7 +128,7 @@ SettingsChoices TSettingFrm::choices() const
 
 void TSettingFrm::showChoices(const SettingsChoices &choices)
 {
-    showInChooser(profileComBox, choices.profiles, choices.profilePosition, {});
+    showInChooser(m_ui.profileChooser, choices.profiles, choices.profilePosition, {});
     const QList<QComboBox *> choosers = libraryChoosers();
     for (int i = 0; i < choosers.size() && i < choices.choosers.size(); ++i) {
         const ChooserRecord &record = choices.choosers.at(i);

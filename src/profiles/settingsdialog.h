@@ -11,6 +11,27 @@ class QLabel;
 class QPushButton;
 class TsaveasFrm;
 
+// The settings dialog's controls. Their object names are the form's (profileComBox,
+// AencoderCombox, BitBtn3, ...).
+struct SettingsControls
+{
+    QLabel *profileLabel = nullptr;
+    QComboBox *profileChooser = nullptr;
+    QPushButton *saveAsButton = nullptr;
+    QGroupBox *audioGroup = nullptr;
+    QLabel *encoderLabel = nullptr;
+    QComboBox *encoderChooser = nullptr;
+    QLabel *sampleRateLabel = nullptr;
+    QComboBox *sampleRateChooser = nullptr;
+    QLabel *channelLabel = nullptr;
+    QComboBox *channelChooser = nullptr;
+    QLabel *bitRateLabel = nullptr;
+    QComboBox *bitRateChooser = nullptr;
+    QPushButton *defaultButton = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+};
+
 // The advanced profile settings dialog. Created on first use and kept, so its choosers keep
 // their lists, selections and enabled states between openings. What its handlers decide is
 // done on SettingsChoices; the dialog shows the result.
@@ -32,21 +53,7 @@ public:
     // the dialog, or an empty text. Choosers read before a failure keep what they read.
     QString prepareFor(const QStringList &mainProfiles, const TStartRecord &job);
 
-    QLabel *profileLabel = nullptr;
-    QComboBox *profileComBox = nullptr;
-    QPushButton *saveasBtn = nullptr;
-    QGroupBox *audioGroup = nullptr;
-    QLabel *encoderLabel = nullptr;
-    QComboBox *AencoderCombox = nullptr;
-    QLabel *channelLabel = nullptr;
-    QComboBox *AChannelCombox = nullptr;
-    QLabel *sampleRateLabel = nullptr;
-    QComboBox *AsampleRateCombox = nullptr;
-    QLabel *bitRateLabel = nullptr;
-    QComboBox *ABitRateCombox = nullptr;
-    QPushButton *okBtn = nullptr;
-    QPushButton *defaultBtn = nullptr;
-    QPushButton *BitBtn3 = nullptr;
+    const SettingsControls &controls() const { return m_ui; }
 
 public Q_SLOTS:
     void profileComBoxSelect(int position);
@@ -57,6 +64,7 @@ private:
     QList<QComboBox *> libraryChoosers() const; // in the library file's record order
     void showMessage(const QString &text);
 
+    SettingsControls m_ui;
     Dialogs &m_dialogs;
     TsaveasFrm &m_saveAs;
     SettingsPaths m_paths;

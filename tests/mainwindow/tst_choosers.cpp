@@ -205,11 +205,11 @@ private Q_SLOTS:
             if (!saveAs)
                 return;
             if (m_saveAsNames.isEmpty()) {
-                saveAs->cancelBtn->click();
+                saveAs->controls().cancelButton->click();
                 return;
             }
-            saveAs->profileEdit1->setText(m_saveAsNames.dequeue());
-            saveAs->okBtn->click();
+            saveAs->controls().nameEdit->setText(m_saveAsNames.dequeue());
+            saveAs->controls().okButton->click();
         });
         m_saveAsWatch.start();
     }
@@ -264,14 +264,14 @@ private Q_SLOTS:
         pick(output().profileBox, kMp3);
         QStringList shown;
         withSettingsDialog([&](TSettingFrm &dialog) {
-            shown << dialog.windowTitle() << dialog.profileComBox->currentText()
-                  << dialog.ABitRateCombox->currentText();
+            shown << dialog.windowTitle() << dialog.controls().profileChooser->currentText()
+                  << dialog.controls().bitRateChooser->currentText();
             QCOMPARE(dialog.size(), TSettingFrm::kClientSize);
             QCOMPARE(dialog.pos(), Placement::modalTopLeft(m_window->frameGeometry(), dialog.width()));
-            pickText(dialog.AChannelCombox, u"1 Channel Mono"_s);
-            pickText(dialog.AsampleRateCombox, u"22050 Hz"_s);
-            pickText(dialog.ABitRateCombox, u"64 kbps"_s);
-            dialog.okBtn->click();
+            pickText(dialog.controls().channelChooser, u"1 Channel Mono"_s);
+            pickText(dialog.controls().sampleRateChooser, u"22050 Hz"_s);
+            pickText(dialog.controls().bitRateChooser, u"64 kbps"_s);
+            dialog.controls().okButton->click();
         });
         QCOMPARE(shown,
             QStringList({ u"Advanced Profile Settings"_s, u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s, u"128 kbps"_s }));
@@ -328,12 +328,12 @@ private Q_SLOTS:
         QString selectedInDialog;
         m_saveAsNames << u"Voice"_s;
         withSettingsDialog([&](TSettingFrm &dialog) {
-            pickText(dialog.AChannelCombox, u"1 Channel Mono"_s);
-            pickText(dialog.AsampleRateCombox, u"22050 Hz"_s);
-            pickText(dialog.ABitRateCombox, u"64 kbps"_s);
-            dialog.saveasBtn->click();
-            selectedInDialog = dialog.profileComBox->currentText();
-            dialog.okBtn->click();
+            pickText(dialog.controls().channelChooser, u"1 Channel Mono"_s);
+            pickText(dialog.controls().sampleRateChooser, u"22050 Hz"_s);
+            pickText(dialog.controls().bitRateChooser, u"64 kbps"_s);
+            dialog.controls().saveAsButton->click();
+            selectedInDialog = dialog.controls().profileChooser->currentText();
+            dialog.controls().okButton->click();
         });
         QCOMPARE(selectedInDialog, u"Voice (*.mp3)"_s);
         TSettingFrm *const firstDialog = m_window->settingsDialog(); // kept for the next opening
@@ -349,8 +349,8 @@ private Q_SLOTS:
         m_window.dialogs.answers << DialogAnswer::Ok << DialogAnswer::No;
         withSettingsDialog([&](TSettingFrm &dialog) {
             QCOMPARE(&dialog, firstDialog);
-            dialog.saveasBtn->click();
-            dialog.BitBtn3->click();
+            dialog.controls().saveAsButton->click();
+            dialog.controls().cancelButton->click();
         });
         QCOMPARE(m_window.dialogs.messageTexts(),
             QStringList({ u"Default profile can't be overwritten, please use another name."_s,

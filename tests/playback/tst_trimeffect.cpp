@@ -4,6 +4,7 @@
 #include "core/previewarea.h"
 #include "core/startrecord.h"
 #include "core/timecode.h"
+#include "focuschain.h"
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
 #include "platform/recordingwindowembedding.h"
@@ -91,6 +92,9 @@ class TestTrimEffect : public QObject
         QTimer::singleShot(0, *poll);
     }
 
+    const TrimControls &trimUi() const { return m_trim->controls(); }
+    const EffectControls &effectUi() const { return m_effect->controls(); }
+
     // Opens the trim dialog on a job not yet in any list, as its OpenTrimDialog would.
     void openTrim(const TStartRecord &record)
     {
@@ -128,23 +132,65 @@ private Q_SLOTS:
         openTrim(job(u"00:03:00"_s));
         QCOMPARE(m_trim->windowTitle(), u"Trim"_s);
         QCOMPARE(m_trim->size(), QSize(445, 369));
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
-        QCOMPARE(m_trim->edit2->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->Edit3->accessibleName(), u"00:03:00"_s);
-        QCOMPARE(m_trim->TrackBar1->maximum(), 180);
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
-        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 180);
-        QCOMPARE(m_trim->TrackBar1->value(), 0);
-        QCOMPARE(m_trim->endBtn->toolTip(), u"Set End Poiont"_s);
-        QCOMPARE(m_trim->startBtn->toolTip(), u"Set Start Point"_s);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
+        QCOMPARE(trimUi().endEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().lengthEdit->accessibleName(), u"00:03:00"_s);
+        QCOMPARE(trimUi().positionBar->maximum(), 180);
+        QCOMPARE(trimUi().positionBar->selectionStart(), 0);
+        QCOMPARE(trimUi().positionBar->selectionEnd(), 180);
+        QCOMPARE(trimUi().positionBar->value(), 0);
+        QCOMPARE(trimUi().setEndButton->toolTip(), u"Set End Poiont"_s);
+        QCOMPARE(trimUi().setStartButton->toolTip(), u"Set Start Point"_s);
         // The four image buttons show pictures, never stand-in characters.
-        for (QToolButton *button : { m_trim->playBtn, m_trim->pauseBtn, m_trim->startBtn, m_trim->endBtn }) {
+        for (QToolButton *button :
+            { trimUi().playButton, trimUi().pauseButton, trimUi().setStartButton, trimUi().setEndButton }) {
             QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
             QVERIFY2(button->text().isEmpty(), qPrintable(button->objectName()));
             QVERIFY(!button->icon().pixmap(button->iconSize()).isNull());
         }
-        QVERIFY(m_trim->playBtn->isVisible() && !m_trim->pauseBtn->isVisible());
+        QVERIFY(trimUi().playButton->isVisible() && !trimUi().pauseButton->isVisible());
+    }
+
+    // The form's names and places, the captions of the three fields and the order Tab takes.
+    void trimForm()
+    {
+        const QList<std::tuple<QWidget *, QString, QRect>> places {
+            { trimUi().previewPanel, u"playpanel"_s, QRect(12, 12, 259, 194) },
+            { trimUi().startEdit, u"edit1"_s, QRect(290, 40, 100, 24) },
+            { trimUi().endEdit, u"edit2"_s, QRect(290, 96, 100, 24) },
+            { trimUi().lengthEdit, u"Edit3"_s, QRect(290, 152, 100, 24) },
+            { trimUi().resetButton, u"resetBtn"_s, QRect(290, 186, 100, 28) },
+            { trimUi().positionBar, u"TrackBar1"_s, QRect(12, 218, 421, 26) },
+            { trimUi().positionText, u"StaticText1"_s, QRect(12, 250, 80, 20) },
+            { trimUi().playButton, u"playBtn"_s, QRect(12, 276, 36, 32) },
+            { trimUi().pauseButton, u"pauseBtn"_s, QRect(12, 276, 36, 32) },
+            { trimUi().setStartButton, u"startBtn"_s, QRect(56, 276, 36, 32) },
+            { trimUi().setEndButton, u"endBtn"_s, QRect(100, 276, 36, 32) },
+            { trimUi().okButton, u"BitBtn3"_s, QRect(253, 326, 86, 30) },
+            { trimUi().cancelButton, u"BitBtn5"_s, QRect(347, 326, 86, 30) },
+        };
+        for (const auto &[control, name, geometry] : places) {
+            QCOMPARE(control->objectName(), name);
+            QCOMPARE(control->geometry(), geometry);
+        }
+        const QList<std::tuple<QLabel *, QString, QWidget *>> captions {
+            { trimUi().startCaption, u"Set Start Time:"_s, trimUi().startEdit },
+            { trimUi().endCaption, u"Set End Time:"_s, trimUi().endEdit },
+            { trimUi().lengthCaption, u"Selected Length:"_s, trimUi().lengthEdit },
+        };
+        for (const auto &[caption, text, buddy] : captions) {
+            QCOMPARE(caption->text(), text);
+            QCOMPARE(caption->buddy(), buddy);
+        }
+        QCOMPARE(trimUi().resetButton->text(), u"Reset"_s);
+        QCOMPARE(trimUi().okButton->text(), u"OK"_s);
+        QVERIFY(trimUi().okButton->isDefault());
+        QCOMPARE(trimUi().cancelButton->text(), u"Cancel"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"========"_s); // until a row's times are shown
+        QCOMPARE(FocusChain::tabOrder(m_trim),
+            QStringList({ u"edit1"_s, u"edit2"_s, u"resetBtn"_s, u"TrackBar1"_s, u"playBtn"_s, u"pauseBtn"_s,
+                u"startBtn"_s, u"endBtn"_s, u"BitBtn3"_s, u"BitBtn5"_s }));
     }
 
     // Steps are "<field><position>:<keys>", s for the start field and e for the end field.
@@ -179,12 +225,12 @@ private Q_SLOTS:
         openTrim(job(u"00:03:00"_s));
         TimeCodeEdit *edit = nullptr;
         for (const QString &step : steps) {
-            edit = step.startsWith(u's') ? m_trim->edit1 : m_trim->edit2;
+            edit = step.startsWith(u's') ? trimUi().startEdit : trimUi().endEdit;
             typeAt(edit, step.section(u':', 0, 0).mid(1).toInt(), step.section(u':', 1));
         }
-        QCOMPARE(m_trim->edit1->text(), start);
-        QCOMPARE(m_trim->edit2->text(), end);
-        QCOMPARE(m_trim->Edit3->text(), length);
+        QCOMPARE(trimUi().startEdit->text(), start);
+        QCOMPARE(trimUi().endEdit->text(), end);
+        QCOMPARE(trimUi().lengthEdit->text(), length);
         if (selected >= 0) {
             QCOMPARE(edit->selectionStart(), selected);
             QCOMPARE(edit->selectedText().size(), 1);
@@ -220,19 +266,20 @@ private Q_SLOTS:
         QFETCH(QString, end);
         QFETCH(QString, length);
         openTrim(job(u"00:00:52"_s, start, SecondsToTimeCode(52 - TimeCodeToSeconds(start))));
-        QCOMPARE(m_trim->edit2->text(), u"00:00:52"_s);
-        QTest::mouseClick(m_trim->edit2, Qt::LeftButton);
-        QTest::keyClick(m_trim->edit2, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(m_trim->edit2->selectedText(), u"00:00:52"_s); // the whole time, to be typed anew
+        QCOMPARE(trimUi().endEdit->text(), u"00:00:52"_s);
+        QTest::mouseClick(trimUi().endEdit, Qt::LeftButton);
+        QTest::keyClick(trimUi().endEdit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(trimUi().endEdit->selectedText(), u"00:00:52"_s); // the whole time, to be typed anew
         QStringList lengths;
         QObject watching; // the connection ends with this test
-        connect(m_trim->Edit3, &QLineEdit::textChanged, &watching, [&lengths](const QString &t) { lengths << t; });
-        QTest::keyClicks(m_trim->edit2, keys);
+        connect(
+            trimUi().lengthEdit, &QLineEdit::textChanged, &watching, [&lengths](const QString &t) { lengths << t; });
+        QTest::keyClicks(trimUi().endEdit, keys);
         if (then)
-            QTest::keyClick(m_trim->edit2, Qt::Key(then));
-        QCOMPARE(m_trim->edit2->text(), end);
-        QCOMPARE(m_trim->Edit3->text(), length);
-        QCOMPARE(m_trim->edit1->text(), start);
+            QTest::keyClick(trimUi().endEdit, Qt::Key(then));
+        QCOMPARE(trimUi().endEdit->text(), end);
+        QCOMPARE(trimUi().lengthEdit->text(), length);
+        QCOMPARE(trimUi().startEdit->text(), start);
         QVERIFY2(!lengths.contains(u"00:00:00"_s), qPrintable(lengths.join(u' ')));
         QVERIFY(m_dialogs.calls.isEmpty());
     }
@@ -240,55 +287,55 @@ private Q_SLOTS:
     void backspaceMovesLeftAndNeverDeletes()
     {
         openTrim(job(u"00:03:00"_s));
-        typeAt(m_trim->edit1, 4, {});
-        QTest::keyClick(m_trim->edit1, Qt::Key_Backspace);
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
-        QCOMPARE(m_trim->edit1->selectionStart(), 3);
-        QCOMPARE(m_trim->edit1->selectedText(), u"0"_s);
-        m_trim->edit1->setCursorPosition(0);
-        QTest::keyClick(m_trim->edit1, Qt::Key_Backspace);
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
+        typeAt(trimUi().startEdit, 4, {});
+        QTest::keyClick(trimUi().startEdit, Qt::Key_Backspace);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
+        QCOMPARE(trimUi().startEdit->selectionStart(), 3);
+        QCOMPARE(trimUi().startEdit->selectedText(), u"0"_s);
+        trimUi().startEdit->setCursorPosition(0);
+        QTest::keyClick(trimUi().startEdit, Qt::Key_Backspace);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
     }
 
     void hoursBeyondADayAreNoTime()
     {
         openTrim(job(u"00:03:00"_s));
-        typeAt(m_trim->edit1, 0, u"3"_s);
+        typeAt(trimUi().startEdit, 0, u"3"_s);
         QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"'30:00:00' is not a valid time."_s }));
         QCOMPARE(m_dialogs.calls.first().message.caption, u"TOLM Audio Converter"_s);
-        QCOMPARE(m_trim->edit1->text(), u"30:00:00"_s); // the typed text stays
-        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s); // the length keeps its last value
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
+        QCOMPARE(trimUi().startEdit->text(), u"30:00:00"_s); // the typed text stays
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:03:00"_s); // the length keeps its last value
+        QCOMPARE(trimUi().positionBar->selectionStart(), 0);
     }
 
     void pointsFromTheThumb()
     {
         openTrim(job(u"00:03:00"_s));
-        m_trim->TrackBar1->setValue(40);
-        QCOMPARE(m_trim->StaticText1->text(), u"00:00:40"_s);
-        QCOMPARE(m_trim->StaticText1->accessibleName(), u"00:00:40"_s);
+        trimUi().positionBar->setValue(40);
+        QCOMPARE(trimUi().positionText->text(), u"00:00:40"_s);
+        QCOMPARE(trimUi().positionText->accessibleName(), u"00:00:40"_s);
         m_trim->startBtnClick();
-        QCOMPARE(m_trim->edit1->text(), u"00:00:40"_s);
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 40);
-        m_trim->TrackBar1->setValue(100);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:40"_s);
+        QCOMPARE(trimUi().positionBar->selectionStart(), 40);
+        trimUi().positionBar->setValue(100);
         m_trim->endBtnClick();
-        QCOMPARE(m_trim->edit2->text(), u"00:01:40"_s);
-        QCOMPARE(m_trim->Edit3->text(), u"00:01:00"_s);
-        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 100);
+        QCOMPARE(trimUi().endEdit->text(), u"00:01:40"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:01:00"_s);
+        QCOMPARE(trimUi().positionBar->selectionEnd(), 100);
         // Start at or after the end, end at or before the start: nothing.
-        m_trim->TrackBar1->setValue(100);
+        trimUi().positionBar->setValue(100);
         m_trim->startBtnClick();
-        QCOMPARE(m_trim->edit1->text(), u"00:00:40"_s);
-        m_trim->TrackBar1->setValue(40);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:40"_s);
+        trimUi().positionBar->setValue(40);
         m_trim->endBtnClick();
-        QCOMPARE(m_trim->edit2->text(), u"00:01:40"_s);
+        QCOMPARE(trimUi().endEdit->text(), u"00:01:40"_s);
 
         m_trim->resetBtnClick();
-        QCOMPARE(m_trim->edit1->text(), u"00:00:00"_s);
-        QCOMPARE(m_trim->edit2->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->Edit3->text(), u"00:03:00"_s);
-        QCOMPARE(m_trim->TrackBar1->selectionStart(), 0);
-        QCOMPARE(m_trim->TrackBar1->selectionEnd(), 180);
+        QCOMPARE(trimUi().startEdit->text(), u"00:00:00"_s);
+        QCOMPARE(trimUi().endEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().lengthEdit->text(), u"00:03:00"_s);
+        QCOMPARE(trimUi().positionBar->selectionStart(), 0);
+        QCOMPARE(trimUi().positionBar->selectionEnd(), 180);
     }
 
     void previewInTheDialog()
@@ -297,19 +344,19 @@ private Q_SLOTS:
         m_trim->playBtnClick();
         // Right after opening the thumb is at 0, not at the selection start.
         QCOMPARE(m_trim->session().lastCommand().text, u"mirplay qzv  -ss  0 -x 320 -y 240  \"/media/clip.ogv\" "_s);
-        QVERIFY(m_trim->isTicking() && m_trim->pauseBtn->isVisible() && !m_trim->playBtn->isVisible());
+        QVERIFY(m_trim->isTicking() && trimUi().pauseButton->isVisible() && !trimUi().playButton->isVisible());
         const qint64 first = m_trim->session().processId();
         m_trim->trimTimerTick();
-        QCOMPARE(m_trim->TrackBar1->value(), 1);
+        QCOMPARE(trimUi().positionBar->value(), 1);
         // The thumb moved: the next tick starts a player there.
-        m_trim->TrackBar1->setValue(3);
+        trimUi().positionBar->setValue(3);
         m_trim->trimTimerTick();
         QVERIFY(m_trim->session().processId() != first);
         QCOMPARE(m_trim->session().lastCommand().arguments.at(2), u"3"_s);
         // Paused, the thumb moved: Play starts anew instead of resuming.
         m_trim->pauseBtnClick();
         const qint64 second = m_trim->session().processId();
-        m_trim->TrackBar1->setValue(4);
+        trimUi().positionBar->setValue(4);
         m_trim->playBtnClick();
         QVERIFY(m_trim->session().processId() != second);
         QCOMPARE(m_windows.keys.size(), 1); // the pause only
@@ -317,9 +364,9 @@ private Q_SLOTS:
         m_trim->trimTimerTick();
         m_trim->trimTimerTick();
         QCOMPARE(m_windows.keys.last().key, PlayerKey::Quit);
-        QCOMPARE(m_trim->TrackBar1->value(), 2);
-        QCOMPARE(m_trim->StaticText1->text(), u"00:00:02"_s);
-        QVERIFY(!m_trim->isTicking() && m_trim->playBtn->isVisible());
+        QCOMPARE(trimUi().positionBar->value(), 2);
+        QCOMPARE(trimUi().positionText->text(), u"00:00:02"_s);
+        QVERIFY(!m_trim->isTicking() && trimUi().playButton->isVisible());
     }
 
     void closingEndsTheDialogsPlayer()
@@ -330,7 +377,7 @@ private Q_SLOTS:
         m_trim->close(); // the title bar's close button
         QVERIFY(!m_trim->session().isRunning());
         QVERIFY(!m_trim->isTicking());
-        QVERIFY(m_trim->playBtn->isVisibleTo(m_trim) && !m_trim->pauseBtn->isVisibleTo(m_trim));
+        QVERIFY(trimUi().playButton->isVisibleTo(m_trim) && !trimUi().pauseButton->isVisibleTo(m_trim));
     }
 
     void okWritesStartAndLengthOnly_data()
@@ -353,11 +400,11 @@ private Q_SLOTS:
         whenModal([&](QDialog *dialog) {
             shownAt = dialog->pos();
             shownWidth = dialog->frameGeometry().width();
-            QCOMPARE(m_trim->edit2->text(), u"00:00:40"_s); // the first selected row's job
-            typeAt(m_trim->edit1, 7, u"5"_s);
-            typeAt(m_trim->edit2, 6, u"12"_s);
-            QCOMPARE(m_trim->Edit3->text(), u"00:00:07"_s);
-            (ok ? m_trim->BitBtn3 : m_trim->BitBtn5)->click();
+            QCOMPARE(trimUi().endEdit->text(), u"00:00:40"_s); // the first selected row's job
+            typeAt(trimUi().startEdit, 7, u"5"_s);
+            typeAt(trimUi().endEdit, 6, u"12"_s);
+            QCOMPARE(trimUi().lengthEdit->text(), u"00:00:07"_s);
+            (ok ? trimUi().okButton : trimUi().cancelButton)->click();
         });
         OpenTrimDialog(*m_trim, *m_list, m_preview, true, m_dialogs, m_owner.get());
         QCOMPARE(m_preview.stops, 1);
@@ -381,9 +428,9 @@ private Q_SLOTS:
     {
         m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
         whenModal([&](QDialog *) {
-            typeAt(m_trim->edit1, 6, u"30"_s);
-            QCOMPARE(m_trim->Edit3->text(), u"00:00:00"_s);
-            m_trim->BitBtn3->click();
+            typeAt(trimUi().startEdit, 6, u"30"_s);
+            QCOMPARE(trimUi().lengthEdit->text(), u"00:00:00"_s);
+            trimUi().okButton->click();
         });
         OpenTrimDialog(*m_trim, *m_list, m_preview, false, m_dialogs, m_owner.get());
         QCOMPARE(m_preview.stops, 0);
@@ -446,14 +493,14 @@ private Q_SLOTS:
         whenModal([&](QDialog *dialog) {
             shownAt = dialog->pos();
             shownWidth = dialog->frameGeometry().width();
-            opened = m_effect->TrackBar1->value();
-            m_effect->TrackBar1->setValue(moveTo);
-            QCOMPARE(m_effect->vsize->text(), QString::number(moveTo));
-            QCOMPARE(m_effect->vsize->accessibleName(), QString::number(moveTo));
-            QVERIFY(m_effect->vsize->isVisible());
+            opened = effectUi().volumeBar->value();
+            effectUi().volumeBar->setValue(moveTo);
+            QCOMPARE(effectUi().volumeValue->text(), QString::number(moveTo));
+            QCOMPARE(effectUi().volumeValue->accessibleName(), QString::number(moveTo));
+            QVERIFY(effectUi().volumeValue->isVisible());
             if (reset)
-                m_effect->suiButton4->click();
-            (ok ? m_effect->okBtn : m_effect->suiButton3)->click();
+                effectUi().resetButton->click();
+            (ok ? effectUi().okButton : effectUi().cancelButton)->click();
         });
         OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
         QCOMPARE(opened, stored);
@@ -491,12 +538,12 @@ private Q_SLOTS:
         bool shownChecked = false;
         QString shownTarget;
         whenModal([&](QDialog *) {
-            shownChecked = m_effect->normalizeBox->isChecked();
-            shownTarget = m_effect->targetBox->currentText();
-            m_effect->normalizeBox->setChecked(check);
+            shownChecked = effectUi().normalizeBox->isChecked();
+            shownTarget = effectUi().targetChooser->currentText();
+            effectUi().normalizeBox->setChecked(check);
             if (pick >= 0)
-                m_effect->targetBox->setCurrentIndex(pick);
-            (ok ? m_effect->okBtn : m_effect->suiButton3)->click();
+                effectUi().targetChooser->setCurrentIndex(pick);
+            (ok ? effectUi().okButton : effectUi().cancelButton)->click();
         });
         OpenEffectDialog(*m_effect, *m_list, m_dialogs, m_owner.get());
         QCOMPARE(shownChecked, stored.has_value());
@@ -507,41 +554,72 @@ private Q_SLOTS:
 
     void normalizeChoices()
     {
-        QCOMPARE(m_effect->normalizeBox->text(), u"Normalize loudness"_s);
+        QCOMPARE(effectUi().normalizeBox->text(), u"Normalize loudness"_s);
         QStringList targets;
-        for (int i = 0; i < m_effect->targetBox->count(); ++i)
-            targets << m_effect->targetBox->itemText(i);
+        for (int i = 0; i < effectUi().targetChooser->count(); ++i)
+            targets << effectUi().targetChooser->itemText(i);
         QCOMPARE(targets, QStringList({ u"-14 LUFS"_s, u"-16 LUFS"_s, u"-18 LUFS"_s, u"-23 LUFS"_s }));
         // Inside the volume group, above the bar's scale, clear of it.
-        QCOMPARE(m_effect->normalizeBox->parentWidget(), m_effect->GroupBox1);
-        QVERIFY(m_effect->targetBox->geometry().bottom() < m_effect->Label14->geometry().top());
-        QVERIFY(m_effect->targetBox->geometry().right() <= m_effect->GroupBox1->width());
+        QCOMPARE(effectUi().normalizeBox->parentWidget(), effectUi().volumeGroup);
+        QVERIFY(effectUi().targetChooser->geometry().bottom() < effectUi().scaleLabels[0]->geometry().top());
+        QVERIFY(effectUi().targetChooser->geometry().right() <= effectUi().volumeGroup->width());
+    }
+
+    // The form's names and places, and the order Tab takes.
+    void effectForm()
+    {
+        const QList<std::tuple<QWidget *, QString, QRect>> places {
+            { effectUi().volumeGroup, u"GroupBox1"_s, QRect(4, 6, 405, 118) },
+            { effectUi().volumeBar, u"TrackBar1"_s, QRect(2, 58, 400, 24) },
+            { effectUi().scaleLabels[0], u"Label14"_s, QRect(2, 34, 40, 18) },
+            { effectUi().scaleLabels[1], u"Label15"_s, QRect(86, 34, 40, 18) },
+            { effectUi().scaleLabels[2], u"Label16"_s, QRect(182, 34, 40, 18) },
+            { effectUi().scaleLabels[3], u"Label1"_s, QRect(278, 34, 40, 18) },
+            { effectUi().scaleLabels[4], u"Label2"_s, QRect(362, 34, 40, 18) },
+            { effectUi().volumeValue, u"vsize"_s, QRect(112, 86, 30, 16) },
+            { effectUi().normalizeBox, u"normalizeBox"_s, QRect(150, 10, 150, 22) },
+            { effectUi().targetChooser, u"targetBox"_s, QRect(304, 9, 96, 24) },
+            { effectUi().resetButton, u"suiButton4"_s, QRect(6, 136, 86, 30) },
+            { effectUi().okButton, u"okBtn"_s, QRect(227, 136, 86, 30) },
+            { effectUi().cancelButton, u"suiButton3"_s, QRect(321, 136, 86, 30) },
+        };
+        for (const auto &[control, name, geometry] : places) {
+            QCOMPARE(control->objectName(), name);
+            QCOMPARE(control->geometry(), geometry);
+        }
+        QCOMPARE(effectUi().resetButton->text(), u"Reset"_s);
+        QCOMPARE(effectUi().okButton->text(), u"OK"_s);
+        QVERIFY(effectUi().okButton->isDefault());
+        QCOMPARE(effectUi().cancelButton->text(), u"Cancel"_s);
+        QCOMPARE(effectUi().volumeGroup->title(), u"Volume"_s);
+        QCOMPARE(FocusChain::tabOrder(m_effect),
+            QStringList(
+                { u"TrackBar1"_s, u"normalizeBox"_s, u"targetBox"_s, u"suiButton4"_s, u"okBtn"_s, u"suiButton3"_s }));
     }
 
     void effectScaleAndValueLabel()
     {
         QCOMPARE(m_effect->windowTitle(), u"Effect"_s);
         QCOMPARE(m_effect->size(), QSize(413, 176));
-        QCOMPARE(m_effect->TrackBar1->width(), 400);
+        QCOMPARE(effectUi().volumeBar->width(), 400);
         QStringList scale;
         int lastLeft = -1;
-        for (QLabel *label :
-            { m_effect->Label14, m_effect->Label15, m_effect->Label16, m_effect->Label1, m_effect->Label2 }) {
+        for (QLabel *label : effectUi().scaleLabels) {
             scale << label->text();
             QVERIFY(label->x() > lastLeft);
             lastLeft = label->x();
         }
         QCOMPARE(scale, QStringList({ u"0%"_s, u"100%"_s, u"200%"_s, u"300%"_s, u"400%"_s }));
-        QVERIFY(!m_effect->vsize->isVisible());
+        QVERIFY(!effectUi().volumeValue->isVisible());
         m_effect->show();
         for (const auto &[position, left] : { std::pair { 100, 112 }, { 207, 219 }, { 208, 203 }, { 400, 389 } }) {
-            m_effect->TrackBar1->setValue(position);
-            QCOMPARE(m_effect->vsize->x(), left);
+            effectUi().volumeBar->setValue(position);
+            QCOMPARE(effectUi().volumeValue->x(), left);
         }
         // The same value again is no change: the label stays hidden once hidden.
-        m_effect->vsize->hide();
-        m_effect->TrackBar1->setValue(400);
-        QVERIFY(!m_effect->vsize->isVisible());
+        effectUi().volumeValue->hide();
+        effectUi().volumeBar->setValue(400);
+        QVERIFY(!effectUi().volumeValue->isVisible());
     }
 };
 

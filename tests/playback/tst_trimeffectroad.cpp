@@ -141,14 +141,15 @@ private Q_SLOTS:
         whenModal([this] {
             auto *trim = m_window->findChild<TtrimFrm *>();
             QVERIFY(trim);
-            for (const auto &[edit, keys] : { std::pair { trim->edit1, u"05"_s }, { trim->edit2, u"12"_s } }) {
+            for (const auto &[edit, keys] :
+                { std::pair { trim->controls().startEdit, u"05"_s }, { trim->controls().endEdit, u"12"_s } }) {
                 edit->setFocus();
                 edit->setCursorPosition(6);
                 edit->selectCaretCharacter();
                 QTest::keyClicks(edit, keys);
             }
-            QCOMPARE(trim->Edit3->text(), u"00:00:07"_s);
-            trim->BitBtn3->click();
+            QCOMPARE(trim->controls().lengthEdit->text(), u"00:00:07"_s);
+            trim->controls().okButton->click();
         });
         m_window->trimBtnClick();
         QCOMPARE(m_window->fileList().job(0).StartTime, u"00:00:05"_s);
@@ -168,8 +169,8 @@ private Q_SLOTS:
             whenModal([this, volume = volumes[i]] {
                 auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
-                effect->TrackBar1->setValue(volume);
-                effect->okBtn->click();
+                effect->controls().volumeBar->setValue(volume);
+                effect->controls().okButton->click();
             });
             m_window->effectBtnClick();
             QCOMPARE(m_window->fileList().job(i).Volume, volumes[i]);
@@ -246,11 +247,11 @@ private Q_SLOTS:
             whenModal([this, row] {
                 auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
-                effect->normalizeBox->setChecked(true);
-                effect->targetBox->setCurrentIndex(1); // -16 LUFS
+                effect->controls().normalizeBox->setChecked(true);
+                effect->controls().targetChooser->setCurrentIndex(1); // -16 LUFS
                 if (row == 1)
-                    effect->TrackBar1->setValue(300);
-                effect->okBtn->click();
+                    effect->controls().volumeBar->setValue(300);
+                effect->controls().okButton->click();
             });
             m_window->effectBtnClick();
             QCOMPARE(m_window->fileList().job(row).Loudness.normalizeLufs, std::optional<int>(-16));

@@ -1,6 +1,7 @@
 // The advanced settings dialog's window: its controls as designed, the choosers shown from
 // and read back into SettingsChoices, and its handlers answering through the dialogs service.
 
+#include "focuschain.h"
 #include "platform/recordingdialogs.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/saveasdialog.h"
@@ -36,39 +37,67 @@ private Q_SLOTS:
     {
         TsaveasFrm saveAs;
         TSettingFrm dialog(m_dialogs, saveAs, &m_main);
+        const SettingsControls &ui = dialog.controls();
         QCOMPARE(dialog.windowTitle(), u"Advanced Profile Settings"_s);
         QCOMPARE(dialog.size(), QSize(485, 225));
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
         QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
         QCOMPARE(dialog.parentWidget(), &m_main);
 
-        const QList<std::pair<QLabel *, QString>> labels { { dialog.profileLabel, u"Profile:"_s },
-            { dialog.sampleRateLabel, u"Sample Rate:"_s }, { dialog.encoderLabel, u" Encoder: "_s },
-            { dialog.channelLabel, u"Channel:"_s }, { dialog.bitRateLabel, u"BitRate :"_s } };
+        const QList<std::pair<QLabel *, QString>> labels { { ui.profileLabel, u"Profile:"_s },
+            { ui.sampleRateLabel, u"Sample Rate:"_s }, { ui.encoderLabel, u" Encoder: "_s },
+            { ui.channelLabel, u"Channel:"_s }, { ui.bitRateLabel, u"BitRate :"_s } };
         for (const auto &[label, text] : labels) {
             QCOMPARE(label->text(), text);
             QVERIFY(label->buddy());
         }
-        QCOMPARE(dialog.audioGroup->title(), u" Audio "_s);
-        QCOMPARE(dialog.profileComBox->maxVisibleItems(), 20);
-        QCOMPARE(dialog.saveasBtn->text(), u"Save as"_s);
-        QCOMPARE(dialog.defaultBtn->text(), u"Default"_s);
-        QCOMPARE(dialog.okBtn->text(), u"OK"_s);
-        QVERIFY(dialog.okBtn->isDefault());
-        QCOMPARE(dialog.BitBtn3->text(), u"Cancel"_s);
+        QCOMPARE(ui.audioGroup->title(), u" Audio "_s);
+        QCOMPARE(ui.profileChooser->maxVisibleItems(), 20);
+        QCOMPARE(ui.saveAsButton->text(), u"Save as"_s);
+        QCOMPARE(ui.defaultButton->text(), u"Default"_s);
+        QCOMPARE(ui.okButton->text(), u"OK"_s);
+        QVERIFY(ui.okButton->isDefault());
+        QCOMPARE(ui.cancelButton->text(), u"Cancel"_s);
+        for (QPushButton *button : { ui.saveAsButton, ui.defaultButton, ui.okButton, ui.cancelButton })
+            QVERIFY2(!button->autoDefault(), qPrintable(button->objectName())); // Enter is always OK
 
-        QCOMPARE(itemsOf(dialog.AsampleRateCombox),
+        // The form's names and places, and the order Tab takes.
+        const QList<std::tuple<QWidget *, QString, QRect>> places {
+            { ui.profileLabel, u"profileLabel"_s, QRect(12, 16, 60, 26) },
+            { ui.profileChooser, u"profileComBox"_s, QRect(78, 16, 296, 26) },
+            { ui.saveAsButton, u"saveasBtn"_s, QRect(384, 15, 88, 28) },
+            { ui.audioGroup, u"audioGroup"_s, QRect(12, 54, 461, 110) },
+            { ui.encoderLabel, u"encoderLabel"_s, QRect(4, 28, 74, 26) },
+            { ui.encoderChooser, u"AencoderCombox"_s, QRect(82, 28, 150, 26) },
+            { ui.sampleRateLabel, u"sampleRateLabel"_s, QRect(236, 28, 84, 26) },
+            { ui.sampleRateChooser, u"AsampleRateCombox"_s, QRect(324, 28, 126, 26) },
+            { ui.channelLabel, u"channelLabel"_s, QRect(4, 68, 74, 26) },
+            { ui.channelChooser, u"AChannelCombox"_s, QRect(82, 68, 150, 26) },
+            { ui.bitRateLabel, u"bitRateLabel"_s, QRect(236, 68, 84, 26) },
+            { ui.bitRateChooser, u"ABitRateCombox"_s, QRect(324, 68, 126, 26) },
+            { ui.defaultButton, u"defaultBtn"_s, QRect(12, 182, 88, 30) },
+            { ui.okButton, u"okBtn"_s, QRect(288, 182, 88, 30) },
+            { ui.cancelButton, u"BitBtn3"_s, QRect(385, 182, 88, 30) },
+        };
+        for (const auto &[control, name, geometry] : places) {
+            QCOMPARE(control->objectName(), name);
+            QCOMPARE(control->geometry(), geometry);
+        }
+        QCOMPARE(FocusChain::tabOrder(&dialog),
+            QStringList({ u"profileComBox"_s, u"saveasBtn"_s, u"AencoderCombox"_s, u"AsampleRateCombox"_s,
+                u"AChannelCombox"_s, u"ABitRateCombox"_s, u"defaultBtn"_s, u"okBtn"_s, u"BitBtn3"_s }));
+
+        QCOMPARE(itemsOf(ui.sampleRateChooser),
             QStringList({ u"8000 Hz"_s, u"16000 Hz"_s, u"22050 Hz"_s, u"32000 Hz"_s, u"44100 Hz"_s, u"48000 Hz"_s }));
-        QCOMPARE(dialog.AsampleRateCombox->currentText(), u"48000 Hz"_s);
-        QCOMPARE(itemsOf(dialog.AencoderCombox), QStringList { u"mp3"_s });
-        QCOMPARE(dialog.AencoderCombox->currentText(), u"mp3"_s);
-        QCOMPARE(
-            itemsOf(dialog.AChannelCombox), QStringList({ u"1 Channel Mono"_s, u"2 Channels Stereo"_s, u"5.1"_s }));
-        QCOMPARE(dialog.AChannelCombox->currentText(), u"2 Channels Stereo"_s);
-        QCOMPARE(dialog.ABitRateCombox->count(), 14);
-        QCOMPARE(dialog.ABitRateCombox->itemText(0), u"32 kbps"_s);
-        QCOMPARE(dialog.ABitRateCombox->itemText(13), u"320 kbps"_s);
-        QCOMPARE(dialog.ABitRateCombox->currentText(), u"128 kbps"_s);
+        QCOMPARE(ui.sampleRateChooser->currentText(), u"48000 Hz"_s);
+        QCOMPARE(itemsOf(ui.encoderChooser), QStringList { u"mp3"_s });
+        QCOMPARE(ui.encoderChooser->currentText(), u"mp3"_s);
+        QCOMPARE(itemsOf(ui.channelChooser), QStringList({ u"1 Channel Mono"_s, u"2 Channels Stereo"_s, u"5.1"_s }));
+        QCOMPARE(ui.channelChooser->currentText(), u"2 Channels Stereo"_s);
+        QCOMPARE(ui.bitRateChooser->count(), 14);
+        QCOMPARE(ui.bitRateChooser->itemText(0), u"32 kbps"_s);
+        QCOMPARE(ui.bitRateChooser->itemText(13), u"320 kbps"_s);
+        QCOMPARE(ui.bitRateChooser->currentText(), u"128 kbps"_s);
     }
 
     // What the dialog shows reads back unchanged: lists, selections, a text that is no item,
@@ -77,6 +106,7 @@ private Q_SLOTS:
     {
         TsaveasFrm saveAs;
         TSettingFrm dialog(m_dialogs, saveAs, &m_main);
+        const SettingsControls &ui = dialog.controls();
         SettingsChoices choices = SettingsChoices::designed();
         choices.profiles = BuiltInProfileNames() << u"Voice (*.mp3)"_s;
         choices.profilePosition = 14;
@@ -85,8 +115,8 @@ private Q_SLOTS:
         choices.chooser(LibraryChooser::Bitrate).disabled = true;
         SelectChooserText(choices.chooser(LibraryChooser::Channels), u"5.1"_s);
         dialog.showChoices(choices);
-        QVERIFY(!dialog.AsampleRateCombox->isEnabled());
-        QCOMPARE(dialog.profileComBox->currentText(), u"Voice (*.mp3)"_s);
+        QVERIFY(!ui.sampleRateChooser->isEnabled());
+        QCOMPARE(ui.profileChooser->currentText(), u"Voice (*.mp3)"_s);
         const SettingsChoices shown = dialog.choices();
         QCOMPARE(shown.profiles, choices.profiles);
         QCOMPARE(shown.profilePosition, 14);
@@ -100,6 +130,7 @@ private Q_SLOTS:
     {
         TsaveasFrm saveAs;
         TSettingFrm dialog(m_dialogs, saveAs, &m_main);
+        const SettingsControls &ui = dialog.controls();
         const QString programDir = QStringLiteral(TOLM_PROGRAM_DIR);
         dialog.setPaths(
             { programDir, programDir + kCatalogueRelativePath, u"/nonexistent/userprofile.ini"_s, u"/nonexistent"_s });
@@ -107,15 +138,15 @@ private Q_SLOTS:
         choices.profiles = BuiltInProfileNames() << u"Gone (*.ogg)"_s;
         dialog.showChoices(choices);
 
-        dialog.profileComBox->setCurrentIndex(11);
-        Q_EMIT dialog.profileComBox->activated(11);
-        QCOMPARE(dialog.AencoderCombox->currentText(), u"flac"_s);
-        QVERIFY(!dialog.AsampleRateCombox->isEnabled() && !dialog.ABitRateCombox->isEnabled());
+        ui.profileChooser->setCurrentIndex(11);
+        Q_EMIT ui.profileChooser->activated(11);
+        QCOMPARE(ui.encoderChooser->currentText(), u"flac"_s);
+        QVERIFY(!ui.sampleRateChooser->isEnabled() && !ui.bitRateChooser->isEnabled());
 
-        dialog.profileComBox->setCurrentIndex(14);
-        Q_EMIT dialog.profileComBox->activated(14);
-        QCOMPARE(dialog.AencoderCombox->currentText(), u"flac"_s);
-        dialog.defaultBtn->click();
+        ui.profileChooser->setCurrentIndex(14);
+        Q_EMIT ui.profileChooser->activated(14);
+        QCOMPARE(ui.encoderChooser->currentText(), u"flac"_s);
+        ui.defaultButton->click();
         QCOMPARE(m_dialogs.messageTexts(),
             QStringList({ u"Cannot found  library file for selected profile!"_s,
                 u"Cannot found  library file for selected profile!"_s }));

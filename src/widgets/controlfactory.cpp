@@ -1,4 +1,4 @@
-#include "mainwindow/controlfactory.h"
+#include "widgets/controlfactory.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -7,10 +7,22 @@
 
 namespace ControlFactory {
 
-QLabel *label(QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry)
+QString captionName(const QLabel *caption)
 {
-    auto *l = named(new QLabel(text, parent), objectName, {}, text.simplified());
-    l->setGeometry(geometry);
+    const QString text = caption->text().simplified();
+    return (text.endsWith(u':') ? text.chopped(1) : text).trimmed();
+}
+
+void setBuddy(QLabel *caption, QWidget *field)
+{
+    caption->setBuddy(field);
+}
+
+QLabel *label(
+    QWidget *parent, const QString &objectName, const QString &text, const QRect &geometry, Qt::Alignment alignment)
+{
+    auto *l = placed(new QLabel(text, parent), objectName, geometry, {}, text.simplified());
+    l->setAlignment(alignment);
     return l;
 }
 
@@ -38,11 +50,9 @@ QToolButton *imageButton(
 QComboBox *chooser(QWidget *parent, const QString &objectName, const QStringList &items, int selected,
     const QRect &geometry, QLabel *caption)
 {
-    auto *c = named(new QComboBox(parent), objectName, {}, caption->text().simplified().chopped(1).trimmed());
+    auto *c = field(new QComboBox(parent), objectName, geometry, caption);
     c->addItems(items);
     c->setCurrentIndex(selected);
-    c->setGeometry(geometry);
-    caption->setBuddy(c);
     return c;
 }
 

@@ -1,4 +1,4 @@
-#include "mainwindow/skin.h"
+#include "widgets/skin.h"
 
 #include <QApplication>
 #include <QFile>
