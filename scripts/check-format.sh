@@ -14,8 +14,12 @@ fi
 if [ $# -gt 0 ]; then
   files=("$@")
 else
-  mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'siblings/*.cpp' 'siblings/*.h' 'tests/*.cpp' 'tests/*.h' \
-    'scripts/*.cpp')
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    mapfile -t files < <(git ls-files --cached --others --exclude-standard -- 'src/*.cpp' 'src/*.h' 'siblings/*.cpp' \
+      'siblings/*.h' 'tests/*.cpp' 'tests/*.h' 'scripts/*.cpp')
+  else # an unpacked source tree
+    mapfile -t files < <(find src siblings tests scripts -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+  fi
 fi
 
 if [ "$fix" = 1 ]; then

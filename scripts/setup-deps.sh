@@ -30,6 +30,8 @@ packages=(
   sox file ebumeter mpg123
   # tests: an outside reader of the converted files' tags and pictures
   python3-mutagen
+  # tests: the C++ sources' layout checked against .clang-format
+  clang-format
   # tests of the install: the desktop entry's and the AppStream metainfo's validators
   desktop-file-utils appstream
   # the Debian package (scripts/package.sh, the package test): dpkg-shlibdeps for its Depends

@@ -384,8 +384,8 @@ std::optional<Failure> Transcoder::measureForNormalize()
     return std::nullopt;
 }
 
-std::optional<Failure> Transcoder::readRange(Source &source, bool seeked, const FrameSink &sink,
-    const std::function<void()> &whileWaiting, bool &anyAudio)
+std::optional<Failure> Transcoder::readRange(
+    Source &source, bool seeked, const FrameSink &sink, const std::function<void()> &whileWaiting, bool &anyAudio)
 {
     const int rate = m_settings.rate;
     const std::uint64_t startFrame = framesAt(m_options.startNs, rate);

@@ -44,9 +44,10 @@ private:
 
     // Hands on the frames of a started source that lie within -ss/-t, block by block
     // (counted in output frames, after the chain).
-    using FrameSink = std::function<std::optional<Failure>(const DecodedBlock &block, std::size_t skip, std::size_t count)>;
-    std::optional<Failure> readRange(Source &source, bool seeked, const FrameSink &sink,
-        const std::function<void()> &whileWaiting, bool &anyAudio);
+    using FrameSink
+        = std::function<std::optional<Failure>(const DecodedBlock &block, std::size_t skip, std::size_t count)>;
+    std::optional<Failure> readRange(
+        Source &source, bool seeked, const FrameSink &sink, const std::function<void()> &whileWaiting, bool &anyAudio);
     // Seeks a freshly opened source to -ss where it can; true when it did.
     std::variant<bool, Failure> seekToStart(Source &source);
     std::unique_ptr<AudioChain> makeChain() const;

@@ -94,12 +94,13 @@ int main(int argc, char *argv[])
         [&form, &hooks] { hooks.print(u"notification-clicked minimized=%1"_s.arg(int(form.isMinimized()))); });
 
     QObject::connect(
-        &instance, &SingleInstance::restoreRequested, &form, [&form, &hooks] {
-        const bool wasMinimized = form.isMinimized();
-        form.restoreRequest();
-        hooks.print(u"restore was-minimized=%1 minimized=%2 visible=%3"_s.arg(int(wasMinimized))
-                        .arg(int(form.isMinimized()))
-                        .arg(int(form.isVisible())));
+        &instance, &SingleInstance::restoreRequested, &form,
+        [&form, &hooks] {
+            const bool wasMinimized = form.isMinimized();
+            form.restoreRequest();
+            hooks.print(u"restore was-minimized=%1 minimized=%2 visible=%3"_s.arg(int(wasMinimized))
+                            .arg(int(form.isMinimized()))
+                            .arg(int(form.isVisible())));
         },
         Qt::QueuedConnection);
 

@@ -37,8 +37,8 @@ public:
 
 } // namespace
 
-BatchRun::BatchRun(const QList<BatchSource> &sources, const TStartRecord &job, const ConvertOptions &options,
-    int jobs, const QString &scratchFolder, ProgressView &view, QObject *parent)
+BatchRun::BatchRun(const QList<BatchSource> &sources, const TStartRecord &job, const ConvertOptions &options, int jobs,
+    const QString &scratchFolder, ProgressView &view, QObject *parent)
     : QObject(parent)
     , m_options(options)
     , m_job(job)
@@ -124,8 +124,8 @@ void BatchRun::probed(const QString &, const ProbeRun &run)
 void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
 {
     if (!run.started) {
-        endItem(item, BatchItem::State::Failed,
-            ProbeStartFailedMessage(item.source.path) + u" ("_s + run.errorText + u')');
+        endItem(
+            item, BatchItem::State::Failed, ProbeStartFailedMessage(item.source.path) + u" ("_s + run.errorText + u')');
         return;
     }
     if (run.timedOut) {
@@ -279,8 +279,7 @@ void BatchRun::takeAlbumValues()
     const AlbumLoudness::Verdict &verdict = m_album.verdict();
     if (!verdict.measured) {
         for (std::size_t row = 0; row < m_rows.size(); ++row)
-            endItem(item(int(row)), BatchItem::State::Failed,
-                u"the album could not be measured: "_s + verdict.reason);
+            endItem(item(int(row)), BatchItem::State::Failed, u"the album could not be measured: "_s + verdict.reason);
         m_rows.clear();
         return;
     }

@@ -66,9 +66,8 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
         const auto outputFor = [&](const FolderFile &file) {
             return recursive ? MirroredFolder(outputFolder, file.relativeFolder) : outputFolder;
         };
-        const auto shownFor = [&](const QString &path) {
-            return QDir::cleanPath(input + u'/' + QDir(root).relativeFilePath(path));
-        };
+        const auto shownFor
+            = [&](const QString &path) { return QDir::cleanPath(input + u'/' + QDir(root).relativeFilePath(path)); };
         // Every sheet is read first: the images it cuts into tracks are then known. Its tracks
         // (or its refusal) take the sheet's place in the order.
         QHash<QString, GatheredSources> sheets;

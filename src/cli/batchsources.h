@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/convertoptions.h"
-#include "sources/folderwalk.h"
 #include "sources/cuetracks.h"
+#include "sources/folderwalk.h"
 
 #include <QList>
 #include <QSet>
@@ -14,7 +14,8 @@ struct BatchSource
 {
     QString path; // absolute, cleaned
     QString shown; // as the user named it (the argument, or the argument's folder and the relative path)
-    QString outputFolder; // absolute: the output folder, then with -r the file's folders from its argument's own name on
+    QString
+        outputFolder; // absolute: the output folder, then with -r the file's folders from its argument's own name on
     std::optional<CueTrackRow> track
         = std::nullopt; // a track of an album image (path is the image), from its CUE sheet
 };
@@ -29,7 +30,6 @@ struct GatheredSources
     QStringList missing; // arguments that name no file or folder, as given
     QList<QPair<QString, QString>> refused; // CUE sheets that cannot be used: as named, and why
 };
-
 
 // The files of the arguments, in argument order; each folder's files in the order a file
 // manager shows them. A folder gives its media files into the output folder; with -r those of

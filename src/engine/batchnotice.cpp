@@ -5,8 +5,8 @@
 
 using namespace Qt::StringLiterals;
 
-BatchNotice::BatchNotice(ConversionEngine &queue, std::unique_ptr<Notifier> notifier,
-    std::function<bool()> userIsLooking, QObject *parent)
+BatchNotice::BatchNotice(
+    ConversionEngine &queue, std::unique_ptr<Notifier> notifier, std::function<bool()> userIsLooking, QObject *parent)
     : QObject(parent)
     , m_queue(queue)
     , m_notifier(std::move(notifier))

@@ -17,8 +17,8 @@ class BatchNotice : public QObject
     Q_OBJECT
 
 public:
-    BatchNotice(ConversionEngine &queue, std::unique_ptr<Notifier> notifier,
-        std::function<bool()> userIsLooking, QObject *parent = nullptr);
+    BatchNotice(ConversionEngine &queue, std::unique_ptr<Notifier> notifier, std::function<bool()> userIsLooking,
+        QObject *parent = nullptr);
     ~BatchNotice() override;
 
     int converted() const { return m_converted; }

@@ -1,7 +1,7 @@
 #include "engine/conversioncommand.h"
 
-#include "core/filenamefit.h"
 #include "core/exactrange.h"
+#include "core/filenamefit.h"
 #include "core/siblingcommands.h"
 #include "core/timecode.h"
 
@@ -65,7 +65,8 @@ void appendLoudness(CommandLine &cmd, const LoudnessRequest &loudness)
         cmd.append(u"  -normalize  "_s + target, { Opt::Normalize.toString(), target });
     }
     if (loudness.replayGain || loudness.albumGainDb)
-        cmd.append(u"  -replaygain  "_s + kReplayGainTrack, { Opt::ReplayGain.toString(), kReplayGainTrack.toString() });
+        cmd.append(
+            u"  -replaygain  "_s + kReplayGainTrack, { Opt::ReplayGain.toString(), kReplayGainTrack.toString() });
     if (loudness.albumGainDb && loudness.albumPeak) {
         const QString gain = QString::number(*loudness.albumGainDb, 'f', 2);
         const QString peak = QString::number(*loudness.albumPeak, 'f', 6);

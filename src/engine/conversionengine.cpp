@@ -286,9 +286,7 @@ void ConversionEngine::keepFinishing(std::unique_ptr<ChildProcess> child)
     ChildProcess *finishing = child.get();
     connect(
         finishing, &ChildProcess::finished, this,
-        [this, finishing] {
-            std::erase_if(m_finishing, [finishing](const auto &c) { return c.get() == finishing; });
-        },
+        [this, finishing] { std::erase_if(m_finishing, [finishing](const auto &c) { return c.get() == finishing; }); },
         Qt::QueuedConnection);
     m_finishing.push_back(std::move(child));
 }

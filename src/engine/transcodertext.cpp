@@ -1,8 +1,8 @@
 #include "engine/transcodertext.h"
 
 #include <array>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 

@@ -38,9 +38,9 @@ void TForm1::createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<
         if (m_logFrm)
             m_logFrm->append(u"\n"_s + line + u"\n"_s, LogSink::View::Newest);
     });
-    m_batchNotice = std::make_unique<BatchNotice>(*m_queue,
-        notifier ? std::move(notifier) : std::make_unique<Notifier>(),
-        [this] { return isActiveWindow() && !isMinimized(); });
+    m_batchNotice
+        = std::make_unique<BatchNotice>(*m_queue, notifier ? std::move(notifier) : std::make_unique<Notifier>(),
+            [this] { return isActiveWindow() && !isMinimized(); });
     connect(m_batchNotice.get(), &BatchNotice::activated, this, &TForm1::restoreRequest);
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this, &TForm1::commitDataRequest, Qt::UniqueConnection);

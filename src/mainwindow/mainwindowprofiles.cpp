@@ -16,8 +16,8 @@ void TForm1::connectProfileChoosers()
 {
     m_chooserHost = std::make_unique<MainWindowChooserHost>(m_ui.output);
     m_profileSelection = std::make_unique<ProfileSelection>(*m_fileList, *m_chooserHost,
-        SourcePaths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
-            m_state.defaultOutputFolder });
+        SourcePaths {
+            m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination, m_state.defaultOutputFolder });
     // Only a user's pick runs them; program steps set positions with setCurrentIndex.
     connect(m_ui.output.profileBox, &QComboBox::activated, this, &TForm1::profileBoxSelect);
     connect(m_ui.output.AQualityBtn, &QComboBox::activated, this, &TForm1::AQualityBtnSelect);

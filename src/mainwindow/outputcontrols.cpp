@@ -48,8 +48,8 @@ void OutputControls::build(QWidget *panel, const QString &programFolder)
     QStringList counts;
     for (int count = 1; count <= qMax(1, QThread::idealThreadCount()); ++count)
         counts << u"%1 at once"_s.arg(count);
-    simultaneousBox = named(new QComboBox(panel), u"simultaneousBox"_s, u"Simultaneous conversions"_s,
-        u"Simultaneous conversions"_s);
+    simultaneousBox = named(
+        new QComboBox(panel), u"simultaneousBox"_s, u"Simultaneous conversions"_s, u"Simultaneous conversions"_s);
     simultaneousBox->addItems(counts);
     simultaneousBox->setGeometry(230, 512, 98, 28);
     ProgressBar1 = named(new QProgressBar(panel), u"ProgressBar1"_s, {}, u"Progress"_s);

@@ -41,8 +41,8 @@ struct MessageRequest
     friend bool operator==(const MessageRequest &, const MessageRequest &) = default;
 };
 
-// The multi-select file-open dialog, which takes folders too. Filters are written as the program has always written them:
-// "Name|pattern|Name|pattern".
+// The multi-select file-open dialog, which takes folders too. Filters are written as the program has always written
+// them: "Name|pattern|Name|pattern".
 struct FileOpenRequest
 {
     QString filter;

@@ -1,7 +1,7 @@
 #include "sources/destinationname.h"
 
-#include "core/startrecord.h"
 #include "core/filenamefit.h"
+#include "core/startrecord.h"
 
 #include <QFileInfo>
 #include <QThread>

@@ -3,8 +3,8 @@
 #include "core/siblingcommands.h"
 #include "platform/childprocess.h"
 
-#include <QDir>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <utility>
@@ -90,7 +90,8 @@ void ProbeQueue::startProbes()
         item->child = std::make_unique<ChildProcess>();
         // A probe's end is acted on at once, so the next one starts without waiting for a tick.
         connect(item->child.get(), &ChildProcess::finished, this, &ProbeQueue::tick, Qt::QueuedConnection);
-        item->scratchPath = m_scratchFolder + u"/inadd-%1-%2.wav"_s.arg(QCoreApplication::applicationPid()).arg(++m_scratchCount);
+        item->scratchPath
+            = m_scratchFolder + u"/inadd-%1-%2.wav"_s.arg(QCoreApplication::applicationPid()).arg(++m_scratchCount);
         if (!item->child->start(ProbeCommand(item->path, item->scratchPath))) {
             item->run.errorText = item->child->errorText();
             item->child.reset();

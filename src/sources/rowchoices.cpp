@@ -1,9 +1,9 @@
 #include "sources/rowchoices.h"
 
 #include "core/startrecord.h"
-#include "sources/destinationname.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profilejob.h"
+#include "sources/destinationname.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>

@@ -20,10 +20,7 @@ class TestHandOver : public QObject
 
     QTemporaryDir m_home;
 
-    QProcessEnvironment environment() const
-    {
-        return TestProcess::programEnvironment(m_home.path(), u"report"_s);
-    }
+    QProcessEnvironment environment() const { return TestProcess::programEnvironment(m_home.path(), u"report"_s); }
     static QString program() { return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s; }
     QString file(const QString &name) const { return m_home.filePath(name); }
 

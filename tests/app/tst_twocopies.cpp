@@ -24,7 +24,6 @@ class TestTwoCopies : public QObject
 
     static QString program() { return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s; }
 
-
     // X windows titled exactly like the main window, as the X server reports them.
     static QStringList mainWindowsOnScreen()
     {

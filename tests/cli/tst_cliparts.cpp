@@ -87,8 +87,7 @@ private Q_SLOTS:
         row("normalize joined", { u"--normalize=-23"_s, u"x"_s }, {}, u"normalize=-23"_s);
         row("normalize above 0", { u"--normalize"_s, u"3"_s, u"x"_s }, u"-70 to 0"_s);
         row("normalize fraction", { u"--normalize"_s, u"-16.5"_s, u"x"_s }, u"-70 to 0"_s);
-        row("album and normalize", { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s, u"x"_s },
-            u"exclude"_s);
+        row("album and normalize", { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s, u"x"_s }, u"exclude"_s);
         row("track and normalize", { u"--replaygain"_s, u"track"_s, u"--normalize"_s, u"-16"_s, u"x"_s }, {},
             u"normalize=-16"_s);
     }

@@ -4,13 +4,13 @@
 #include "core/siblingcommands.h"
 #include "core/startrecord.h"
 #include "engine/conversioncommand.h"
+#include "loudnesscheck.h"
 #include "platform/childprocess.h"
 #include "playback/jobedits.h"
 #include "playback/trimtimes.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profilejob.h"
 #include "sources/mediaprobe.h"
-#include "loudnesscheck.h"
 #include "testfiles.h"
 #include "testmedia.h"
 #include "testprobe.h"
@@ -209,8 +209,9 @@ private Q_SLOTS:
 
         // The tree is mirrored from the folder's own name on, as in the window.
         const QStringList expected { u"in/clash(new).mp3"_s, u"in/clash.mp3"_s, u"in/lossless/tone.mp3"_s,
-            u"in/lossy/aac.mp3"_s, u"in/lossy/tone.mp3"_s, u"in/odd/"_s + QFileInfo(kOddName).completeBaseName() + u".mp3"_s,
-            u"in/tone.mp3"_s, u"in/video/clip.mp3"_s };
+            u"in/lossy/aac.mp3"_s, u"in/lossy/tone.mp3"_s,
+            u"in/odd/"_s + QFileInfo(kOddName).completeBaseName() + u".mp3"_s, u"in/tone.mp3"_s,
+            u"in/video/clip.mp3"_s };
         QCOMPARE(filesBelow(out), expected); // nothing else: no temporary or partial file
         QVERIFY2(run.out.contains(u"converted: in/lossless/tone.flac -> "_s + out + u"/in/lossless/tone.mp3"_s),
             qPrintable(run.out));
@@ -376,9 +377,8 @@ private Q_SLOTS:
             << QStringList { u"-o"_s, u"in/notes.txt"_s, u"in/tone.wav"_s } << u"is a file"_s;
         QTest::newRow("unknown option") << QStringList { u"--fast"_s, u"in/tone.wav"_s } << u"--help"_s;
         QTest::newRow("nothing to convert") << QStringList { u"-p"_s, u"mp3"_s } << u"no file or folder"_s;
-        QTest::newRow("album and normalize")
-            << QStringList { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s, u"in/tone.wav"_s }
-            << u"exclude each other"_s;
+        QTest::newRow("album and normalize") << QStringList { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s,
+            u"in/tone.wav"_s } << u"exclude each other"_s;
     }
 
     // --replaygain album: every file measured first, one album gain in all of them, equal to
@@ -410,7 +410,8 @@ private Q_SLOTS:
                 qPrintable(u"%1 against %2 LUFS"_s.arg(albumGain).arg(joined.integratedLufs)));
             const LoudnessCheck::Reading own = LoudnessCheck::measure(source);
             const double trackGain = LoudnessCheck::gainOf(tags.value(u"REPLAYGAIN_TRACK_GAIN"_s));
-            QVERIFY2(qAbs(trackGain - (-18 - own.integratedLufs)) <= 0.3, qPrintable(tags.value(u"REPLAYGAIN_TRACK_GAIN"_s)));
+            QVERIFY2(qAbs(trackGain - (-18 - own.integratedLufs)) <= 0.3,
+                qPrintable(tags.value(u"REPLAYGAIN_TRACK_GAIN"_s)));
             QVERIFY(tags.contains(u"REPLAYGAIN_ALBUM_PEAK"_s));
         }
         QCOMPARE(albumGains.at(0), albumGains.at(1));
@@ -418,7 +419,8 @@ private Q_SLOTS:
         const QString normalized = path(u"loudness-normalized"_s);
         // High quality: at 128 kbit/s the MP3 coding itself takes up to half a dB off the
         // level measured before encoding (the encoder's own tool does the same).
-        const Run second = convert({ u"-p"_s, u"mp3"_s, u"-q"_s, u"high"_s, u"--normalize"_s, u"-16"_s, u"-o"_s, normalized, dense, quiet });
+        const Run second = convert(
+            { u"-p"_s, u"mp3"_s, u"-q"_s, u"high"_s, u"--normalize"_s, u"-16"_s, u"-o"_s, normalized, dense, quiet });
         QVERIFY2(second.exitCode == 0, qPrintable(second.err));
         for (const QString &source : { dense, quiet }) {
             const QString output = normalized + u'/' + QFileInfo(source).completeBaseName() + u".mp3"_s;

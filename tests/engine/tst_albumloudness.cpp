@@ -33,9 +33,9 @@ private Q_SLOTS:
         const QString tracks = u"Loudness: integrated -20.00 LUFS, range 3.0 LU, true peak -6.00 dBTP\n"
                                u"Loudness: integrated -30.00 LUFS, range none, true peak -12.00 dBTP\n"_s;
         const QString summary = u"Summary: audio 0kB, 0.00 s; global speed 0.0x\n"_s;
-        QTest::newRow("measured")
-            << tracks + u"Album loudness: integrated -21.50 LUFS, range 8.2 LU, true peak -6.00 dBTP\n"_s + summary
-            << true << true << 3.5 << std::pow(10.0, -6.0 / 20) << QString();
+        QTest::newRow("measured") << tracks
+                + u"Album loudness: integrated -21.50 LUFS, range 8.2 LU, true peak -6.00 dBTP\n"_s + summary
+                                  << true << true << 3.5 << std::pow(10.0, -6.0 / 20) << QString();
         QTest::newRow("silence: no values, no failure")
             << u"Loudness: integrated none, range none, true peak none\n"
                u"Album loudness: integrated none, range none, true peak none\n"_s

@@ -187,8 +187,7 @@ private Q_SLOTS:
         LoudnessRequest both = normalize;
         both.replayGain = true;
         QTest::newRow("none") << LoudnessRequest {} << QString() << QStringList();
-        QTest::newRow("normalize") << normalize << u"  -normalize  -16"_s
-                                   << QStringList { u"-normalize"_s, u"-16"_s };
+        QTest::newRow("normalize") << normalize << u"  -normalize  -16"_s << QStringList { u"-normalize"_s, u"-16"_s };
         QTest::newRow("track values") << track << u"  -replaygain  track"_s
                                       << QStringList { u"-replaygain"_s, u"track"_s };
         QTest::newRow("album values") << album << u"  -replaygain  track  -albumgain  -3.21  -albumpeak  0.912346"_s

@@ -116,10 +116,10 @@ private Q_SLOTS:
         QVERIFY(m_log.text().contains(u"Duration: 00:00:08.00"_s));
         QCOMPARE(m_log.text().count(u"global"_s), 2);
         // Each row's text follows the window's own line naming it.
-        const qsizetype first = m_log.text().indexOf(
-            u"\nConverting \"/scripted/ok-a\" to \"%1\"\n"_s.arg(m_out.filePath(u"ok-a.mp3"_s)));
-        const qsizetype second = m_log.text().indexOf(
-            u"\nConverting \"/scripted/ok-b\" to \"%1\"\n"_s.arg(m_out.filePath(u"ok-b.mp3"_s)));
+        const qsizetype first
+            = m_log.text().indexOf(u"\nConverting \"/scripted/ok-a\" to \"%1\"\n"_s.arg(m_out.filePath(u"ok-a.mp3"_s)));
+        const qsizetype second
+            = m_log.text().indexOf(u"\nConverting \"/scripted/ok-b\" to \"%1\"\n"_s.arg(m_out.filePath(u"ok-b.mp3"_s)));
         QVERIFY2(first == 0 && second > m_log.text().indexOf(u"global"_s), qPrintable(m_log.text()));
         QVERIFY(m_queue->convFinished());
         QVERIFY(!m_queue->isRunning());
@@ -204,8 +204,7 @@ private Q_SLOTS:
         QTest::newRow("trimmed") << u"00:01:00"_s << u"00:00:01"_s << u"00:03:00"_s << false;
         QTest::newRow("zero-length trim") << u"00:01:00"_s << u"00:00:00"_s << u"00:03:00"_s << true;
         QTest::newRow("zero-length trim at the start") << u"00:00:00"_s << u"00:00:00"_s << u"00:03:00"_s << true;
-        QTest::newRow("zero-length trim, length unknown")
-            << u"00:00:05"_s << u"00:00:00"_s << u"--:--:--"_s << true;
+        QTest::newRow("zero-length trim, length unknown") << u"00:00:05"_s << u"00:00:00"_s << u"--:--:--"_s << true;
         QTest::newRow("source under a second") << u"00:00:00"_s << u"00:00:00"_s << u"00:00:00"_s << false;
         QTest::newRow("length unknown") << u"00:00:00"_s << u"--:--:--"_s << u"--:--:--"_s << false;
         QTest::newRow("length empty") << u"00:00:00"_s << QString() << QString() << false;

@@ -145,10 +145,7 @@ class TestSessionGuard : public QObject
     QString m_busAddress;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin"));
-    }
+    void initTestCase() { ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin")); }
 
     void init() { m_rows = {}; }
 

@@ -13,8 +13,8 @@
 #include "profiles/settingsdialog.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
-#include "testwindow.h"
 #include "testmedia.h"
+#include "testwindow.h"
 #include "windowwaits.h"
 
 #include <QApplication>

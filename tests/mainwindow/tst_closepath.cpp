@@ -11,8 +11,8 @@
 #include "platform/recordingnotifier.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
-#include "testwindow.h"
 #include "testmedia.h"
+#include "testwindow.h"
 #include "windowwaits.h"
 
 #include <QApplication>

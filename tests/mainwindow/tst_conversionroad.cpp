@@ -10,8 +10,8 @@
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
 #include "testfiles.h"
-#include "testwindow.h"
 #include "testmedia.h"
+#include "testwindow.h"
 #include "windowwaits.h"
 
 #include <QComboBox>
@@ -103,11 +103,13 @@ private Q_SLOTS:
 
     void addedFilesConvertWithProgress()
     {
-        m_window.dialogs.fileAnswers.enqueue({ media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
+        m_window.dialogs.fileAnswers.enqueue(
+            { media(u"tone one.wav"_s), media(u"broken.mp3"_s), media(u"tone-two.ogg"_s) });
         m_window->addButtonClick();
         QVERIFY(WindowWaits::adds(*m_window.form()));
 
-        QCOMPARE(m_window.dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
+        QCOMPARE(
+            m_window.dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
         const QStringList messages = m_window.dialogs.messageTexts();
         QCOMPARE(messages,
             QStringList(
@@ -213,7 +215,8 @@ private Q_SLOTS:
         QVERIFY(makeMedia(u"lamemp3enc"_s, one + u"/CD2/01 song.mp3"_s, 50));
         QVERIFY(QFile::copy(media(u"tone one.wav"_s), one + u"/CD2/bonus/03 extra.wav"_s));
         QVERIFY(QFile::copy(media(u"tone one.wav"_s), music + u"/Album Two/01 song.wav"_s));
-        for (const QString &other : QStringList { one + u"/cover.jpg"_s, one + u"/notes.txt"_s, music + u"/Scans/cover.jpg"_s })
+        for (const QString &other :
+            QStringList { one + u"/cover.jpg"_s, one + u"/notes.txt"_s, music + u"/Scans/cover.jpg"_s })
             QVERIFY(TestFiles::write(other, "not audio"));
 
         m_window.dialogs.fileAnswers.enqueue({ one, music + u"/Album Two"_s });
@@ -225,7 +228,8 @@ private Q_SLOTS:
         m_window.dialogs.fileAnswers.enqueue({ music + u"/Scans"_s });
         m_window->addButtonClick();
         QVERIFY(WindowWaits::adds(*m_window.form()));
-        QCOMPARE(m_window.dialogs.messageTexts(), QStringList({ SourceAdder::emptyFolderMessage(music + u"/Scans"_s) }));
+        QCOMPARE(
+            m_window.dialogs.messageTexts(), QStringList({ SourceAdder::emptyFolderMessage(music + u"/Scans"_s) }));
         QCOMPARE(m_window->fileList().rowCount(), 5);
         QVERIFY(!QFileInfo::exists(m_out + u"/Album One"_s)); // nothing is made before Start
 
@@ -242,8 +246,8 @@ private Q_SLOTS:
             written << QDir(moved).relativeFilePath(below.next());
         written.sort();
         QCOMPARE(written,
-            QStringList({ u"Album One/CD1/01 song.mp3"_s, u"Album One/CD1/02 song.mp3"_s, u"Album One/CD2/01 song.mp3"_s,
-                u"Album One/CD2/bonus/03 extra.mp3"_s, u"Album Two/01 song.mp3"_s }));
+            QStringList({ u"Album One/CD1/01 song.mp3"_s, u"Album One/CD1/02 song.mp3"_s,
+                u"Album One/CD2/01 song.mp3"_s, u"Album One/CD2/bonus/03 extra.mp3"_s, u"Album Two/01 song.mp3"_s }));
     }
 
     void fileAddedDuringARunWaitsForTheNextStart()

@@ -9,8 +9,8 @@
 #include "platform/childprocess.h"
 #include "sources/filelist.h"
 #include "testfiles.h"
-#include "testwindow.h"
 #include "testmedia.h"
+#include "testwindow.h"
 #include "windowwaits.h"
 
 #include <QApplication>

@@ -8,8 +8,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,8 +179,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("chosen"); // below the folder; empty: the dialog stayed open
         QTest::addColumn<bool>("wentUp");
-        QTest::newRow("a folder and a file") << u"\"Album One\" \"song.mp3\""_s
-                                             << QStringList { u"Album One"_s, u"song.mp3"_s } << false;
+        QTest::newRow("a folder and a file")
+            << u"\"Album One\" \"song.mp3\""_s << QStringList { u"Album One"_s, u"song.mp3"_s } << false;
         QTest::newRow("a folder alone") << u"Album One"_s << QStringList { u"Album One"_s } << false;
         QTest::newRow("a file") << u"song.mp3"_s << QStringList { u"song.mp3"_s } << false;
         QTest::newRow("up") << u".."_s << QStringList {} << true;
@@ -217,8 +217,7 @@ private Q_SLOTS:
         };
         QTimer::singleShot(0, this, press);
         QtDialogs dialogs;
-        const QStringList result
-            = dialogs.openFiles(nullptr, { u"Supported Files(*.*)|*.mp3"_s, 0, {}, folder });
+        const QStringList result = dialogs.openFiles(nullptr, { u"Supported Files(*.*)|*.mp3"_s, 0, {}, folder });
         QStringList expected;
         for (const QString &name : std::as_const(chosen))
             expected << folder + u'/' + name;

@@ -143,7 +143,8 @@ private Q_SLOTS:
 
     void playWithTwoRowsAndNoSelectionAsksForOne()
     {
-        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:00:10"_s), TestJobs::source(u"/media/b.wav"_s, u"00:00:10"_s) });
+        addRows(
+            { TestJobs::source(u"/media/a.wav"_s, u"00:00:10"_s), TestJobs::source(u"/media/b.wav"_s, u"00:00:10"_s) });
         m_preview->previewBtnClick();
         QCOMPARE(m_dialogs.messageTexts(), QStringList({ u"First select a file in the filelist!"_s }));
         QCOMPARE(m_dialogs.calls.first().message.caption, u"TOLM Audio Converter"_s);
@@ -244,7 +245,8 @@ private Q_SLOTS:
     // What a press on another row does: Stop, then Load of that row.
     void anotherRowStopsThePlayerAndLoadsAtZero()
     {
-        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s), TestJobs::source(u"/media/b.wav"_s, u"00:02:00"_s) });
+        addRows(
+            { TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s), TestJobs::source(u"/media/b.wav"_s, u"00:02:00"_s) });
         m_view->topLevelItem(0)->setSelected(true);
         m_preview->previewBtnClick();
         m_preview->previewTimerTick();

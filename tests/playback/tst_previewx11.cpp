@@ -12,8 +12,8 @@
 #include "testfiles.h"
 #include "testjobs.h"
 #include "testmedia.h"
-#include "windowwaits.h"
 #include "testwindow.h"
+#include "windowwaits.h"
 #include "x11probe.h"
 
 #include <QDir>
@@ -156,7 +156,8 @@ private Q_SLOTS:
         m_host->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
         m_list->appendRow(u"ball.ogv"_s, {}, u"00:00:10"_s, {}, TestJobs::source(media(u"ball.ogv"_s), u"00:00:10"_s));
-        m_list->appendRow(u"short.ogv"_s, {}, u"00:00:03"_s, {}, TestJobs::source(media(u"short.ogv"_s), u"00:00:03"_s));
+        m_list->appendRow(
+            u"short.ogv"_s, {}, u"00:00:03"_s, {}, TestJobs::source(media(u"short.ogv"_s), u"00:00:03"_s));
         m_view->topLevelItem(0)->setSelected(true);
     }
 

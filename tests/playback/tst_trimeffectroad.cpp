@@ -3,6 +3,7 @@
 // (gst-discoverer-1.0, sox, ebur128).
 
 #include "engine/logwindow.h"
+#include "loudnesscheck.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "platform/childprocess.h"
@@ -10,19 +11,18 @@
 #include "playback/timecodeedit.h"
 #include "playback/trimwindow.h"
 #include "sources/filelist.h"
-#include "loudnesscheck.h"
 #include "testfiles.h"
-#include "testwindow.h"
 #include "testmedia.h"
+#include "testwindow.h"
 #include "windowwaits.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QPlainTextEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -225,8 +225,8 @@ private Q_SLOTS:
         QFETCH(int, profile);
         // Again, with a log window of its own.
         m_window.open(kProgramDir, TestWindow::LogWindow::Own);
-        QVERIFY(m_window.useOutputFolder(
-            path(u"out/"_s) + QString::fromLatin1(QTest::currentTestFunction()) + QString::fromLatin1(QTest::currentDataTag())));
+        QVERIFY(m_window.useOutputFolder(path(u"out/"_s) + QString::fromLatin1(QTest::currentTestFunction())
+            + QString::fromLatin1(QTest::currentDataTag())));
         TlogFrm *log = m_window.log();
         QVERIFY(log);
         m_window->controls().output.profileBox->setCurrentIndex(profile);

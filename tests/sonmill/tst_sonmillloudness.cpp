@@ -27,8 +27,8 @@ struct LoudnessLine
 };
 LoudnessLine loudnessLine(const QString &output, const QString &label = u"Loudness"_s)
 {
-    const QRegularExpression pattern(u"^"_s + label
-            + u": integrated (none|-?[0-9]+\\.[0-9]+)(?: LUFS)?, range [^,]+, true peak (none|-?[0-9.]+)"_s,
+    const QRegularExpression pattern(
+        u"^"_s + label + u": integrated (none|-?[0-9]+\\.[0-9]+)(?: LUFS)?, range [^,]+, true peak (none|-?[0-9.]+)"_s,
         QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = pattern.match(output);
     LoudnessLine line;
@@ -107,8 +107,7 @@ private Q_SLOTS:
         QVERIFY(LoudnessCheck::replayGainTags(out).isEmpty());
 
         // A probe reads a millisecond: no measurement to speak of, no line.
-        const Result probe = run(
-            { u"qzv"_s, u"-y"_s, u"-i"_s, m_dense, u"-t"_s, u"0.001"_s, path(u"probe.wav"_s) });
+        const Result probe = run({ u"qzv"_s, u"-y"_s, u"-i"_s, m_dense, u"-t"_s, u"0.001"_s, path(u"probe.wav"_s) });
         QCOMPARE(probe.exitCode, 0);
         QVERIFY(!probe.output.contains(u"Loudness"_s));
     }
@@ -159,8 +158,7 @@ private Q_SLOTS:
         const LoudnessLine album = loudnessLine(measured.output, u"Album loudness"_s);
         QVERIFY2(album.found, qPrintable(measured.output));
         const double albumGain = -18 - album.integrated.toDouble();
-        QVERIFY2(std::fabs(albumGain - (-18 - whole.integratedLufs)) <= 0.5,
-            qPrintable(measured.output + whole.text));
+        QVERIFY2(std::fabs(albumGain - (-18 - whole.integratedLufs)) <= 0.5, qPrintable(measured.output + whole.text));
         QVERIFY(std::fabs(album.truePeakDb - whole.truePeakDb) <= 0.3);
 
         const QString out = path(u"album.flac"_s);

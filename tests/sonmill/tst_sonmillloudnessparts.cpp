@@ -153,7 +153,8 @@ private Q_SLOTS:
         for (std::size_t hit = 0; hit < in.size() / 2; hit += kRate)
             for (std::size_t i = 0; i < 200 && hit + i < in.size() / 2; ++i)
                 for (std::size_t c = 0; c < 2; ++c)
-                    in[(hit + i) * 2 + c] = static_cast<float>(0.5 * std::sin(2 * M_PI * 12000 * double(i) / kRate + 0.7));
+                    in[(hit + i) * 2 + c]
+                        = static_cast<float>(0.5 * std::sin(2 * M_PI * 12000 * double(i) / kRate + 0.7));
         TruePeakLimiter limiter(2, kRate, 4.0, ceiling);
         const std::vector<float> out = limit(limiter, in, 2, 4096);
         QCOMPARE(out.size(), in.size());

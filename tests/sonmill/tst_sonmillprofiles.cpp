@@ -69,8 +69,7 @@ private Q_SLOTS:
         const Result result = run(cmd.arguments);
         QVERIFY(result.finished);
         const QString output = job.OutputPath;
-        const bool noEncoder
-            = QStringList { u"realaudio"_s, u"wma"_s, u"wmalossless"_s }.contains(settings.audioCodec);
+        const bool noEncoder = QStringList { u"realaudio"_s, u"wma"_s, u"wmalossless"_s }.contains(settings.audioCodec);
         if (noEncoder) {
             QVERIFY2(result.output.contains(u"Error: Unknown encoder"_s), qPrintable(result.output));
             QVERIFY(result.exitCode != 0);

@@ -6,10 +6,10 @@
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
 #include "profiles/privateprofile.h"
+#include "recordinglog.h"
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
 #include "sources/sourceintake.h"
-#include "recordinglog.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -99,8 +99,8 @@ private Q_SLOTS:
         m_log = RecordingLog();
         const QString user = path(u"userprofile.ini"_s);
         m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
-            SourcePaths { QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), user, path(u"TOLM"_s),
-                path(u"default"_s) });
+            SourcePaths {
+                QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), user, path(u"TOLM"_s), path(u"default"_s) });
     }
 
     void acceptedFileGetsItsRowAndRecord()

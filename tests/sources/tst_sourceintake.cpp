@@ -170,8 +170,9 @@ private Q_SLOTS:
     {
         // The destination lies inside the added folder and holds an earlier run's output.
         m_host.folder = media(u"Music/converted"_s);
-        for (const QString &name : { u"Music/Album One/wait1-x.wav"_s, u"Music/Album Two/wait1-x.wav"_s,
-                 u"Music/Album Two/cover.jpg"_s, u"Empty/readme.txt"_s, u"Music/converted/Music/Album One/wait1-x.mp3"_s }) {
+        for (const QString &name :
+            { u"Music/Album One/wait1-x.wav"_s, u"Music/Album Two/wait1-x.wav"_s, u"Music/Album Two/cover.jpg"_s,
+                u"Empty/readme.txt"_s, u"Music/converted/Music/Album One/wait1-x.mp3"_s }) {
             QDir().mkpath(QFileInfo(media(name)).path());
             QFile file(media(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -213,8 +214,7 @@ private Q_SLOTS:
         QStringList captions;
         for (int row = 0; row < m_list->rowCount(); ++row)
             captions << m_list->row(row)->text(SourceColumn::Source);
-        QCOMPARE(captions,
-            QStringList({ u"01 - Opening"_s, u"02 - Track 02"_s, u"03 - Finale"_s, u"wait1-z.wav"_s }));
+        QCOMPARE(captions, QStringList({ u"01 - Opening"_s, u"02 - Track 02"_s, u"03 - Finale"_s, u"wait1-z.wav"_s }));
         QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Live/01 - Opening.mp3"_s);
         QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
         QCOMPARE(m_list->job(2).SpanEndNs, 12'280'000'000); // the image's end, from its probe

@@ -10,9 +10,8 @@ ProbeVerdict verdict(const QString &absolutePath, const QString &scratchFolder)
 {
     ProbeQueue queue(scratchFolder);
     ProbeRun result;
-    QObject::connect(&queue, &ProbeQueue::probed, &queue, [&result](const QString &, const ProbeRun &run) {
-        result = run;
-    });
+    QObject::connect(
+        &queue, &ProbeQueue::probed, &queue, [&result](const QString &, const ProbeRun &run) { result = run; });
     queue.add({ absolutePath });
     if (!QTest::qWaitFor([&queue] { return !queue.isBusy(); }, kProbeTimeoutMs))
         queue.cancel(); // left as not started: refused
