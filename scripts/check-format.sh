@@ -26,11 +26,9 @@ if [ "$fix" = 1 ]; then
   clang-format -i --style=file "${files[@]}"
   exit 0
 fi
-status=0
-for file in "${files[@]}"; do
-  if ! clang-format --style=file --dry-run -Werror "$file" >/dev/null 2>&1; then
-    echo "$file"
-    status=1
-  fi
-done
-exit $status
+# One run over every file: it names each place that would change.
+if ! report=$(clang-format --style=file --dry-run -Werror "${files[@]}" 2>&1); then
+  printf '%s\n' "$report" | sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' | sort -u
+  exit 1
+fi
+exit 0

@@ -4,6 +4,7 @@
 
 #include "testfiles.h"
 #include "testmedia.h"
+#include "testprocess.h"
 
 #include <QDir>
 #include <QProcess>
@@ -39,12 +40,7 @@ FILE "image.wav" WAVE
     INDEX 01 00:09:01
 )"_s;
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = TestProcess::Ended;
 
 // Output of a program that is not ours, as bytes; empty when it failed.
 QByteArray outsideTool(const QString &program, const QStringList &arguments)
@@ -80,25 +76,10 @@ class TestCueConvert : public QObject
     Run convert(const QStringList &arguments) const
     {
         QProcess process;
-        QProcessEnvironment env;
-        env.insert(u"PATH"_s, qEnvironmentVariable("PATH", u"/usr/bin:/bin"_s));
-        env.insert(u"HOME"_s, path(u"home"_s));
-        env.insert(u"XDG_CONFIG_HOME"_s, path(u"home/.config"_s));
-        env.insert(u"XDG_CACHE_HOME"_s, path(u"cache"_s));
-        env.insert(u"LANG"_s, u"C.UTF-8"_s);
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(TestProcess::terminalEnvironment(path(u"home"_s), path(u"cache"_s)));
         process.setWorkingDirectory(m_root.path());
         process.start(kProgramDir + u"/tolm-convert"_s, arguments);
-        Run run;
-        if (!process.waitForFinished(240000)) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return TestProcess::waitForEnd(process);
     }
 
     QString writeSheet(const QString &name, const QByteArray &bytes)

@@ -6,10 +6,7 @@
 #include "core/startrecord.h"
 #include "engine/conversioncommand.h"
 #include "platform/childprocess.h"
-#include "profiles/profilecatalogue.h"
-#include "profiles/profilejob.h"
 #include "sonmillrun.h"
-#include "sources/mediaprobe.h"
 #include "testfiles.h"
 #include "testmedia.h"
 #include "testprobe.h"
@@ -69,13 +66,7 @@ class TestExactEnds : public QObject
     // The row the window (and tolm-convert) makes for a file with a profile at "Normal".
     TStartRecord probedRow(const QString &source, const QString &profile, const QString &outputName)
     {
-        const ProbeVerdict verdict = TestProbe::verdict(source, path(u"probe"_s));
-        TStartRecord job;
-        job.SourcePath = source;
-        SetProbedTimes(job, verdict);
-        job.Volume = kUnchangedVolume;
-        const QString catalogue = kProgramDir + kCatalogueRelativePath;
-        ApplyProfileToJob(job, profile, ReadProfileSettings(catalogue, profile), 1);
+        TStartRecord job = TestProbe::addedRow(source, profile, 1, kProgramDir, path(u"probe"_s));
         job.OutputPath = path(outputName);
         return job;
     }

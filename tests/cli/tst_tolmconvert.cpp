@@ -8,12 +8,10 @@
 #include "platform/childprocess.h"
 #include "playback/jobedits.h"
 #include "playback/trimtimes.h"
-#include "profiles/profilecatalogue.h"
-#include "profiles/profilejob.h"
-#include "sources/mediaprobe.h"
 #include "testfiles.h"
 #include "testmedia.h"
 #include "testprobe.h"
+#include "testprocess.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -37,12 +35,7 @@ const QString kMp3 = u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s;
 // A name a shell would trip over: a leading dash, quotes, a dollar, blanks, letters beyond ASCII.
 const QString kOddName = u"-odd 'name' \"q\" $HOME ünï.wav"_s;
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = TestProcess::Ended;
 
 // Every file below a folder, hidden ones included, relative to it, sorted.
 QStringList filesBelow(const QString &folder)
@@ -93,16 +86,7 @@ class TestTolmConvert : public QObject
 
     QString path(const QString &relative) const { return m_root.filePath(relative); }
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env;
-        env.insert(u"PATH"_s, qEnvironmentVariable("PATH", u"/usr/bin:/bin"_s));
-        env.insert(u"HOME"_s, m_home);
-        env.insert(u"XDG_CONFIG_HOME"_s, m_home + u"/.config"_s);
-        env.insert(u"XDG_CACHE_HOME"_s, path(u"cache"_s));
-        env.insert(u"LANG"_s, u"C.UTF-8"_s);
-        return env;
-    }
+    QProcessEnvironment environment() const { return TestProcess::terminalEnvironment(m_home, path(u"cache"_s)); }
 
     void prepare(QProcess &process, const QStringList &arguments) const
     {
@@ -115,16 +99,7 @@ class TestTolmConvert : public QObject
     {
         QProcess process;
         prepare(process, arguments);
-        Run run;
-        if (!process.waitForFinished(240000)) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return TestProcess::waitForEnd(process);
     }
 
     static bool tone(const QString &file, int seconds, const QString &tail)
@@ -147,13 +122,7 @@ class TestTolmConvert : public QObject
     // what the trim and effect dialogs store for the same values.
     TStartRecord windowRecord(const QString &source, const QString &profile, int quality, const QString &outputFolder)
     {
-        const ProbeVerdict verdict = TestProbe::verdict(source, path(u"window-probe"_s));
-        TStartRecord job;
-        job.SourcePath = source;
-        SetProbedTimes(job, verdict);
-        job.Volume = kUnchangedVolume;
-        const QString catalogue = kProgramDir + kCatalogueRelativePath;
-        ApplyProfileToJob(job, profile, ReadProfileSettings(catalogue, profile), quality);
+        TStartRecord job = TestProbe::addedRow(source, profile, quality, kProgramDir, path(u"window-probe"_s));
         job.OutputPath = outputFolder + u'/' + QFileInfo(source).completeBaseName() + job.Extension.text();
         return job;
     }

@@ -34,4 +34,29 @@ QProcessEnvironment programEnvironment(const QString &home, const QString &hooks
     return env;
 }
 
+Ended waitForEnd(QProcess &process, int timeoutMs)
+{
+    Ended ended;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return ended;
+    }
+    ended.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    ended.out = QString::fromUtf8(process.readAllStandardOutput());
+    ended.err = QString::fromUtf8(process.readAllStandardError());
+    return ended;
+}
+
+QProcessEnvironment terminalEnvironment(const QString &home, const QString &cacheFolder)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH", QStringLiteral("/usr/bin:/bin")));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheFolder);
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    return env;
+}
+
 } // namespace TestProcess

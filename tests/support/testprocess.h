@@ -18,4 +18,18 @@ QString waitForLine(QProcess &process, QByteArrayView prefix, int timeoutMs = 60
 // read or written), on the X server, with the test hooks given (TOLM_TEST_HOOKS).
 QProcessEnvironment programEnvironment(const QString &home, const QString &hooks);
 
+// What a program printed and how it ended; exitCode -1 when it crashed or ran out of time
+// (it is then ended).
+struct Ended
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+Ended waitForEnd(QProcess &process, int timeoutMs = 240000);
+
+// A bare environment for tolm-convert started by a test: the path, a home of the test's own
+// (settings below it), a cache folder and a UTF-8 locale, nothing else of the caller's.
+QProcessEnvironment terminalEnvironment(const QString &home, const QString &cacheFolder);
+
 } // namespace TestProcess
