@@ -4,11 +4,11 @@
 // killed and when the program is sent a termination signal; a refused lock; files opened
 // with a running copy; the notification at the end of an unseen batch.
 
+#include "loginlocks.h"
 #include "testfiles.h"
 #include "testmedia.h"
 #include "testprocess.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -30,45 +30,6 @@ const QString kBus = u"guards-bus"_s;
 QString program()
 {
     return QStringLiteral(TOLM_PROGRAM_DIR) + u"/tolm-audio-converter"_s;
-}
-
-QString sleepReason()
-{
-    return u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s;
-}
-
-QString shutdownReason()
-{
-    return u"TOLM Audio Converter  2.58.12 is running!\n\nNO Turning off!"_s;
-}
-
-QStringList heldLocks()
-{
-    const QDBusMessage reply = QDBusConnection(kBus).call(QDBusMessage::createMethodCall(u"org.freedesktop.login1"_s,
-        u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s, u"ListInhibitors"_s));
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return { u"error: "_s + reply.errorMessage() };
-    QStringList locks;
-    const QDBusArgument list = reply.arguments().constFirst().value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
-        QString what, who, why, mode;
-        uint uid = 0, pid = 0;
-        list.beginStructure();
-        list >> what >> who >> why >> mode >> uid >> pid;
-        list.endStructure();
-        locks << what + u'|' + why + u'|' + mode;
-    }
-    list.endArray();
-    locks.sort();
-    return locks;
-}
-
-const QStringList &batchLocks()
-{
-    static const QStringList locks { u"shutdown|"_s + shutdownReason() + u"|block"_s,
-        u"sleep|"_s + sleepReason() + u"|block"_s };
-    return locks;
 }
 
 // Gone, or a zombie nobody has reaped yet: either way it converts nothing more.
@@ -192,9 +153,9 @@ private Q_SLOTS:
         start(copy, u"report,start,start-minimized"_s, { m_long, m_short });
         const auto stop = qScopeGuard([&copy] { end(copy); });
         QVERIFY(TestProcess::waitForLine(copy, "row-started 0").startsWith(u"row-started 0 "_s));
-        QCOMPARE(heldLocks(), batchLocks());
+        QCOMPARE(LoginLocks::held(QDBusConnection(kBus)), LoginLocks::batch());
         QCOMPARE(TestProcess::waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(heldLocks(), QStringList(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(LoginLocks::held(QDBusConnection(kBus)), QStringList(), 5000);
         QCOMPARE(copy.state(), QProcess::Running);
 
         QTRY_VERIFY_WITH_TIMEOUT(mockLog(u"notification_daemon"_s).contains(u"2 converted, 0 failed"_s), 5000);
@@ -218,12 +179,12 @@ private Q_SLOTS:
         const QString started = TestProcess::waitForLine(copy, "row-started 0");
         const qint64 transcoder = started.section(u' ', 2).toLongLong();
         QVERIFY2(transcoder > 0, qPrintable(started));
-        QCOMPARE(heldLocks(), batchLocks());
+        QCOMPARE(LoginLocks::held(QDBusConnection(kBus)), LoginLocks::batch());
         // The transcoder this test had the program start dies without a word.
         QCOMPARE(::kill(pid_t(transcoder), SIGKILL), 0);
         QCOMPARE(TestProcess::waitForLine(copy, "row-ended"), u"row-ended 0  -  -  -"_s);
         QCOMPARE(TestProcess::waitForLine(copy, "queue-finished"), u"queue-finished abandoned=0"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(heldLocks(), QStringList(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(LoginLocks::held(QDBusConnection(kBus)), QStringList(), 5000);
         QCOMPARE(copy.state(), QProcess::Running);
         QVERIFY(!QFile::exists(outputFolder() + u"/long tone.aac"_s));
     }
@@ -243,7 +204,7 @@ private Q_SLOTS:
         const auto stop = qScopeGuard([&copy] { end(copy); });
         const qint64 transcoder = TestProcess::waitForLine(copy, "row-started 0").section(u' ', 2).toLongLong();
         QVERIFY(transcoder > 0);
-        QCOMPARE(heldLocks(), batchLocks());
+        QCOMPARE(LoginLocks::held(QDBusConnection(kBus)), LoginLocks::batch());
         QVERIFY(QFile::remove(historyPath()));
         QCOMPARE(::kill(pid_t(copy.processId()), signalNumber), 0);
         QCOMPARE(TestProcess::waitForLine(copy, "signal"), u"signal %1"_s.arg(signalNumber));
@@ -254,7 +215,7 @@ private Q_SLOTS:
         QVERIFY(processGone(transcoder));
         QCOMPARE(QDir(outputFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(QFile::exists(historyPath()));
-        QTRY_COMPARE_WITH_TIMEOUT(heldLocks(), QStringList(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(LoginLocks::held(QDBusConnection(kBus)), QStringList(), 5000);
     }
 
     void filesOpenedWithARunningCopyJoinIt()

@@ -8,6 +8,7 @@
 #include "engine/batchnotice.h"
 #include "engine/conversionengine.h"
 #include "engine/sessionguard.h"
+#include "loginlocks.h"
 #include "platform/childprocess.h"
 #include "platform/dbusnotifier.h"
 #include "platform/logindinhibitor.h"
@@ -48,38 +49,6 @@ public:
     TStartRecord &job(int row) override { return rows[row].job; }
     void setDestination(int, const QString &) override { }
 };
-
-QString sleepMessage()
-{
-    return u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s;
-}
-QString sessionMessage()
-{
-    return u"TOLM Audio Converter  2.58.12 is running!\n\nNO Turning off!"_s;
-}
-
-// One inhibitor lock as logind lists it: what, who, why, mode.
-QStringList listedLocks(const QDBusConnection &bus)
-{
-    const QDBusMessage reply = bus.call(QDBusMessage::createMethodCall(u"org.freedesktop.login1"_s,
-        u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s, u"ListInhibitors"_s));
-    QStringList locks;
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return { u"error: "_s + reply.errorMessage() };
-    const QDBusArgument list = reply.arguments().constFirst().value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
-        QString what, who, why, mode;
-        uint uid = 0, pid = 0;
-        list.beginStructure();
-        list >> what >> who >> why >> mode >> uid >> pid;
-        list.endStructure();
-        locks << what + u'|' + who + u'|' + why + u'|' + mode;
-    }
-    list.endArray();
-    locks.sort();
-    return locks;
-}
 
 QDBusMessage mockCall(const QString &service, const QString &path, const QString &method)
 {
@@ -158,9 +127,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("bringToFront");
         QTest::addColumn<QString>("message");
         QTest::newRow("sleep while idle") << false << false << true << true << false << QString();
-        QTest::newRow("sleep while converting") << false << true << false << false << true << sleepMessage();
+        QTest::newRow("sleep while converting") << false << true << false << false << true << LoginLocks::sleepReason();
         QTest::newRow("session end while idle") << true << false << true << true << false << QString();
-        QTest::newRow("session end while converting") << true << true << false << false << false << sessionMessage();
+        QTest::newRow("session end while converting")
+            << true << true << false << false << false << LoginLocks::shutdownReason();
     }
     void answers()
     {
@@ -214,7 +184,8 @@ private Q_SLOTS:
         runToEnd(queue);
         QCOMPARE(heldAtRowStart.first(), u"11"_s);
         QCOMPARE(inhibitor.steps,
-            QStringList({ u"hold sleep: "_s + sleepMessage(), u"hold shutdown: "_s + sessionMessage(), u"release"_s }));
+            QStringList({ u"hold sleep: "_s + LoginLocks::sleepReason(),
+                u"hold shutdown: "_s + LoginLocks::shutdownReason(), u"release"_s }));
         QVERIFY(!inhibitor.holds(Inhibitor::What::Sleep) && !inhibitor.holds(Inhibitor::What::Shutdown));
         QStringList statuses;
         for (const auto &row : m_rows.rows)
@@ -281,7 +252,7 @@ private Q_SLOTS:
     {
         QDBusConnection bus(u"mock"_s);
         LogindInhibitor inhibitor(bus);
-        QVERIFY(!inhibitor.hold(Inhibitor::What::Sleep, sleepMessage()));
+        QVERIFY(!inhibitor.hold(Inhibitor::What::Sleep, LoginLocks::sleepReason()));
         QVERIFY2(inhibitor.errorText().contains(u"ServiceUnknown"_s), qPrintable(inhibitor.errorText()));
         QVERIFY(!inhibitor.holds(Inhibitor::What::Sleep));
         inhibitor.releaseAll();
@@ -298,14 +269,12 @@ private Q_SLOTS:
         QVERIFY(startMock(m_logind, u"logind"_s, u"org.freedesktop.login1"_s));
         QDBusConnection bus(u"mock"_s);
         LogindInhibitor inhibitor(bus);
-        QVERIFY2(inhibitor.hold(Inhibitor::What::Sleep, sleepMessage()), qPrintable(inhibitor.errorText()));
-        QVERIFY(inhibitor.hold(Inhibitor::What::Shutdown, sessionMessage()));
-        QVERIFY(inhibitor.hold(Inhibitor::What::Sleep, sleepMessage())); // held already: not twice
-        QCOMPARE(listedLocks(bus),
-            QStringList({ u"shutdown|TOLM Audio Converter|"_s + sessionMessage() + u"|block"_s,
-                u"sleep|TOLM Audio Converter|"_s + sleepMessage() + u"|block"_s }));
+        QVERIFY2(inhibitor.hold(Inhibitor::What::Sleep, LoginLocks::sleepReason()), qPrintable(inhibitor.errorText()));
+        QVERIFY(inhibitor.hold(Inhibitor::What::Shutdown, LoginLocks::shutdownReason()));
+        QVERIFY(inhibitor.hold(Inhibitor::What::Sleep, LoginLocks::sleepReason())); // held already: not twice
+        QCOMPARE(LoginLocks::held(bus), LoginLocks::batch());
         inhibitor.releaseAll();
-        QTRY_COMPARE_WITH_TIMEOUT(listedLocks(bus), QStringList(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(LoginLocks::held(bus), QStringList(), 5000);
 
         // A sleep logind announces anyway reaches the program.
         QSignalSpy sleeps(&inhibitor, &Inhibitor::prepareForSleep);
