@@ -8,6 +8,8 @@
 #   bench/add-files.sh --folder [COUNT]  one folder of COUNT files (default 5000), as a drop or
 #                                        the Add dialog gives it: 50 album folders with a CD1/CD2
 #                                        level each, a picture and a text file beside the tracks
+# BENCH_CACHE=DIR puts the cache folder (where the probes write their scratch files) there,
+# e.g. on a tmpfs, to tell the file system's share from the window's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 folder=0
@@ -25,7 +27,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/in" "$work/home/Documents"
 gst-launch-1.0 -q audiotestsrc num-buffers=430 ! audio/x-raw,rate=44100,channels=2 ! wavenc \
   ! filesink location="$work/source.wav"
-export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
+export HOME=$work/home XDG_CACHE_HOME=${BENCH_CACHE:-$work/cache} XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
 
 if [ $folder = 1 ]; then
   albums=50

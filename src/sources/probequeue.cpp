@@ -32,11 +32,19 @@ ProbeQueue::ProbeQueue(QString scratchFolder, QObject *parent)
 {
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &ProbeQueue::tick);
+    m_sweeper.setMaxThreadCount(1);
 }
 
 ProbeQueue::~ProbeQueue()
 {
     cancel();
+    m_sweeper.waitForDone();
+}
+
+void ProbeQueue::removeScratch(const QString &path)
+{
+    if (!path.isEmpty())
+        m_sweeper.start([path] { QFile::remove(path); });
 }
 
 void ProbeQueue::setSimultaneous(int count)
@@ -67,8 +75,7 @@ void ProbeQueue::cancel()
     for (const auto &item : m_items) {
         if (item->child && item->child->isRunning())
             item->child->end(0);
-        if (!item->scratchPath.isEmpty())
-            QFile::remove(item->scratchPath);
+        removeScratch(item->scratchPath);
     }
     m_items.clear();
     m_timer.stop();
@@ -121,7 +128,7 @@ void ProbeQueue::follow(Item &item)
     }
     if (item.ended) {
         item.child.reset();
-        QFile::remove(item.scratchPath);
+        removeScratch(item.scratchPath);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <deque>
@@ -49,6 +50,7 @@ private:
     void startProbes();
     void follow(Item &item);
     void handOn();
+    void removeScratch(const QString &path);
 
     QString m_scratchFolder;
     int m_simultaneous = 1;
@@ -60,4 +62,7 @@ private:
     int m_given = 0;
     bool m_handingOn = false;
     bool m_busy = false;
+    // Scratch files are removed here, off the window's thread: on a file system that
+    // discards freed blocks at once, removing a file can wait a tenth of a second or more.
+    QThreadPool m_sweeper;
 };

@@ -129,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
         QVERIFY(m_window->controls().output.startButton->isEnabled());
-        QCOMPARE(scratchFiles(), QStringList()); // every probe's scratch file is gone
+        QTRY_COMPARE(scratchFiles(), QStringList()); // every probe's scratch file is gone
 
         // While a row converts: the list's reordering buttons wait, the bar shows its caption.
         const MainWindowControls &ui = m_window->controls();
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(m_window->fileList().rowCount(), 2);
         QCOMPARE(m_window->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
-        QCOMPARE(scratchFiles(), QStringList());
+        QTRY_COMPARE(scratchFiles(), QStringList());
         QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
         QVERIFY(QFile::exists(m_out + u"/tone-two.mp3"_s));
