@@ -62,6 +62,7 @@ void OutputControls::build(QWidget *panel, const QString &programFolder)
     progressEdit->raise();
     stopAddBtn = named(new QToolButton(panel), u"stopAddBtn"_s, u"Stop adding"_s, u"Stop adding"_s);
     stopAddBtn->setIcon(icon(u"stop"));
+    stopAddBtn->setIconSize(QSize(14, 14));
     stopAddBtn->setAutoRaise(true);
     stopAddBtn->setGeometry(ProgressBar1->geometry().right() - 24, 514, 24, 24);
     stopAddBtn->hide();

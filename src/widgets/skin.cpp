@@ -93,6 +93,7 @@ QPushButton:hover, QToolButton:hover { background: #eaf2fd; border-color: #2f7de
 QPushButton:pressed, QToolButton:pressed { background: #d6e6fb; }
 QPushButton:disabled, QToolButton:disabled { background: #f3f5f8; border-color: #dde3ea; color: #a4b0bf; }
 QPushButton:default { border-color: #2f7de1; }
+QToolButton#stopAddBtn { padding: 3px; }
 
 QLineEdit, QComboBox, QPlainTextEdit { background: #ffffff; border: 1px solid #c5d0dd; border-radius: 5px;
     padding: 2px 6px; selection-background-color: #2f7de1; selection-color: #ffffff; }
