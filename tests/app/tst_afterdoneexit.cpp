@@ -5,6 +5,7 @@
 // written), after the failure box where there is one, and the next start opens a window
 // instead of handing its request to a copy nobody can see.
 
+#include "dbusmock.h"
 #include "testfiles.h"
 #include "testmedia.h"
 #include "testprocess.h"
@@ -131,14 +132,8 @@ private Q_SLOTS:
         QVERIFY(!m_busAddress.isEmpty());
         QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, kBus);
         QVERIFY(bus.isConnected());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
-        m_logind.setProcessEnvironment(env);
-        m_logind.start(u"/usr/bin/python3"_s,
-            { u"-m"_s, u"dbusmock"_s, u"--session"_s, u"--template"_s, u"logind"_s, u"-l"_s,
-                m_root.filePath(u"logind.log"_s) });
-        QVERIFY(m_logind.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered(u"org.freedesktop.login1"_s), 15000);
+        QVERIFY(DbusMock::start(
+            m_logind, bus, m_busAddress, u"logind"_s, m_root.filePath(u"logind.log"_s), u"org.freedesktop.login1"_s));
     }
 
     void init()

@@ -4,6 +4,7 @@
 // killed and when the program is sent a termination signal; a refused lock; files opened
 // with a running copy; the notification at the end of an unseen batch.
 
+#include "dbusmock.h"
 #include "loginlocks.h"
 #include "testfiles.h"
 #include "testmedia.h"
@@ -90,18 +91,8 @@ class TestDesktopGuards : public QObject
     }
     bool startMock(QProcess &mock, const QString &templateName, const QString &service)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
-        mock.setProcessEnvironment(env);
-        mock.start(u"/usr/bin/python3"_s,
-            { u"-m"_s, u"dbusmock"_s, u"--session"_s, u"--template"_s, templateName, u"-l"_s,
-                m_root.filePath(templateName + u".log"_s) });
-        QElapsedTimer timer;
-        timer.start();
-        QDBusConnection bus(kBus);
-        while (mock.waitForStarted() && !bus.interface()->isServiceRegistered(service) && timer.elapsed() < 15000)
-            QTest::qWait(50);
-        return bus.interface()->isServiceRegistered(service);
+        return DbusMock::start(mock, QDBusConnection(kBus), m_busAddress, templateName,
+            m_root.filePath(templateName + u".log"_s), service);
     }
 
 private Q_SLOTS:

@@ -5,6 +5,7 @@
 
 #include "core/logsink.h"
 #include "core/queuerows.h"
+#include "dbusmock.h"
 #include "engine/batchnotice.h"
 #include "engine/conversionengine.h"
 #include "engine/sessionguard.h"
@@ -90,20 +91,8 @@ class TestSessionGuard : public QObject
 
     bool startMock(QProcess &mock, const QString &templateName, const QString &service)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
-        mock.setProcessEnvironment(env);
-        mock.start(u"/usr/bin/python3"_s,
-            { u"-m"_s, u"dbusmock"_s, u"--session"_s, u"--template"_s, templateName, u"-l"_s,
-                m_dir.filePath(templateName + u".log"_s) });
-        if (!mock.waitForStarted())
-            return false;
-        QDBusConnection bus(u"mock"_s);
-        QElapsedTimer timer;
-        timer.start();
-        while (!bus.interface()->isServiceRegistered(service) && timer.elapsed() < 15000)
-            QTest::qWait(50);
-        return bus.interface()->isServiceRegistered(service);
+        return DbusMock::start(mock, QDBusConnection(u"mock"_s), m_busAddress, templateName,
+            m_dir.filePath(templateName + u".log"_s), service);
     }
     QString mockLog(const QString &templateName) const
     {

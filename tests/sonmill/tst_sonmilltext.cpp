@@ -117,6 +117,23 @@ class TestSonmillText : public QObject
     QString m_tone; // 3 s stereo
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    // Starts a conversion and reads its text until the audio flows (its first "time="), at
+    // most kBoundMs.
+    static QString startUntilFlowing(
+        QProcess &process, const QProcessEnvironment &env, const QString &input, const QString &output)
+    {
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(sonmillPath(), conversionArguments(input, output, {}));
+        QString text;
+        QElapsedTimer clock;
+        clock.start();
+        while (process.waitForStarted() && !text.contains(u"time="_s) && clock.elapsed() < kBoundMs) {
+            process.waitForReadyRead(100);
+            text += QString::fromUtf8(process.readAll());
+        }
+        return text;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -497,18 +514,10 @@ private Q_SLOTS:
         env.insert(u"SONMILL_STALL_SECONDS"_s, u"1"_s);
         const QString output = path(u"stall.mp3"_s);
         QProcess process;
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(sonmillPath(), conversionArguments(stalling, output, {}));
-        QVERIFY(process.waitForStarted());
-        // Once the audio flows, no read of the input returns any more.
-        QString text;
         QElapsedTimer clock;
         clock.start();
-        while (!text.contains(u"time="_s) && clock.elapsed() < kBoundMs) {
-            process.waitForReadyRead(100);
-            text += QString::fromUtf8(process.readAll());
-        }
+        // Once the audio flows, no read of the input returns any more.
+        QString text = startUntilFlowing(process, env, stalling, output);
         gate.hold();
         const bool finished = process.waitForFinished(kBoundMs);
         gate.stop();
@@ -531,17 +540,7 @@ private Q_SLOTS:
             QSKIP("pacing reads needs fanotify permission events (CAP_SYS_ADMIN)");
         const QString output = path(u"stopped.mp3"_s);
         QProcess process;
-        process.setProcessEnvironment(environment());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(sonmillPath(), conversionArguments(slow, output, {}));
-        QVERIFY(process.waitForStarted());
-        QString text;
-        QElapsedTimer clock;
-        clock.start();
-        while (!text.contains(u"time="_s) && clock.elapsed() < kBoundMs) {
-            process.waitForReadyRead(100);
-            text += QString::fromUtf8(process.readAll());
-        }
+        QString text = startUntilFlowing(process, environment(), slow, output);
         QVERIFY(!QDir(m_dir.path()).entryList({ u".sonmill-*"_s }, QDir::Files | QDir::Hidden).isEmpty());
         process.terminate(); // SIGTERM to our own child
         QVERIFY(process.waitForFinished(kBoundMs));
