@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the pictures of the user manual, data/doc/images/*.png, with scripts/screenshot.sh:
 # the window as it opens, a batch converting, and the Trim, Effect and Advanced Profile
-# Settings dialogs over it, each cut to the main window's designed place and size. Run it
-# after a visible change of the window and commit the pictures.
+# Settings dialogs over it, each cut to the main window's designed place and size; the batch
+# converting is also the AppStream screenshot, data/desktop/screenshot-main.png. Run it after a
+# visible change of the window and commit the pictures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=data/doc/images
@@ -25,6 +26,8 @@ shot() { # name, then the environment for scripts/screenshot.sh
 shot main-window
 shot converting TOLM_SCREENSHOT_FILES="$tmp/concert-recording.wav $tmp/interview.wav $tmp/lecture-part-1.wav" \
   TOLM_SCREENSHOT_HOOKS=start TOLM_SCREENSHOT_DELAY=2
+cp "$out/converting.png" data/desktop/screenshot-main.png
+echo "Wrote data/desktop/screenshot-main.png"
 # One row in the list, then a press on Trim, Effect or the settings button.
 shot trim TOLM_SCREENSHOT_FILES="$tmp/interview.wav" TOLM_SCREENSHOT_CLICKS="370,183"
 shot effect TOLM_SCREENSHOT_FILES="$tmp/interview.wav" TOLM_SCREENSHOT_CLICKS="446,183"
