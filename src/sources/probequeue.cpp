@@ -85,9 +85,14 @@ void ProbeQueue::cancel()
 
 void ProbeQueue::startProbes()
 {
+    // Files are started in the order given and leave in that order, so the started ones are
+    // always the front of the queue: a long add is not walked whole on every tick.
     int running = 0;
-    for (const auto &item : m_items)
-        running += item->started && !item->ended ? 1 : 0;
+    for (const auto &item : m_items) {
+        if (!item->started)
+            break;
+        running += item->ended ? 0 : 1;
+    }
     for (const auto &item : m_items) {
         if (running >= m_simultaneous)
             break;
@@ -134,8 +139,11 @@ void ProbeQueue::follow(Item &item)
 
 void ProbeQueue::tick()
 {
-    for (const auto &item : m_items)
+    for (const auto &item : m_items) {
+        if (!item->started)
+            break;
         follow(*item);
+    }
     startProbes();
     handOn();
 }
