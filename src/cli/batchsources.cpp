@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 
 #include <optional>
 #include <sys/stat.h>
@@ -20,20 +19,17 @@ QString BatchOutputName(const BatchSource &source, const QString &extension)
 
 namespace {
 
-// The tracks of a sheet as sources, or its refusal; the images it uses are noted so a folder
-// does not give them a second time, whole.
-void addSheet(GatheredSources &gathered, const QString &sheetPath, const QString &shown, const QString &outputFolder,
-    QSet<QString> &images)
+// The tracks of a sheet as sources, or its refusal.
+void addSheet(GatheredSources &gathered, const std::variant<QList<CueTrackRow>, QString> &expanded,
+    const QString &shown, const QString &outputFolder)
 {
-    const auto expanded = ExpandCueSheet(sheetPath);
     if (const auto *refusal = std::get_if<QString>(&expanded)) {
         gathered.refused.append({ shown, *refusal });
         return;
     }
     for (const CueTrackRow &track : std::get<QList<CueTrackRow>>(expanded)) {
-        const QString image = QDir::cleanPath(track.imagePath);
-        images.insert(image);
-        gathered.sources << BatchSource { image, shown + u": "_s + track.caption, outputFolder, track };
+        gathered.sources << BatchSource { QDir::cleanPath(track.imagePath), shown + u": "_s + track.caption,
+            outputFolder, track };
     }
 }
 
@@ -44,9 +40,8 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
     GatheredSources gathered;
     for (const QString &input : inputs) {
         const QFileInfo info(input);
-        QSet<QString> sheetImages;
         if (info.isFile() && IsCueSheetName(input)) {
-            addSheet(gathered, QDir::cleanPath(info.absoluteFilePath()), input, outputFolder, sheetImages);
+            addSheet(gathered, ExpandCueSheet(QDir::cleanPath(info.absoluteFilePath())), input, outputFolder);
             continue;
         }
         if (info.isFile()) {
@@ -68,19 +63,11 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
         };
         const auto shownFor
             = [&](const QString &path) { return QDir::cleanPath(input + u'/' + QDir(root).relativeFilePath(path)); };
-        // Every sheet is read first: the images it cuts into tracks are then known. Its tracks
-        // (or its refusal) take the sheet's place in the order.
-        QHash<QString, GatheredSources> sheets;
-        for (const FolderFile &file : files)
-            if (IsCueSheetName(file.path))
-                addSheet(sheets[file.path], file.path, shownFor(file.path), outputFor(file), sheetImages);
-        for (const FolderFile &file : files) {
-            if (const auto sheet = sheets.constFind(file.path); sheet != sheets.cend()) {
-                gathered.sources << sheet->sources;
-                gathered.refused << sheet->refused;
-            } else if (!sheetImages.contains(file.path)) {
-                gathered.sources << BatchSource { file.path, shownFor(file.path), outputFor(file) };
-            }
+        for (const FolderEntry &found : SheetsFirst(files)) {
+            if (found.sheet)
+                addSheet(gathered, *found.sheet, shownFor(found.file.path), outputFor(found.file));
+            else
+                gathered.sources << BatchSource { found.file.path, shownFor(found.file.path), outputFor(found.file) };
         }
     }
     return gathered;

@@ -74,8 +74,7 @@ void walk(const QString &folder, const QString &relative, const FolderWalk &how,
         if (entry.isDir())
             folders << entry;
         else if (entry.isFile()
-            && (IsMediaFileName(entry.fileName())
-                || (how.withCueSheets && entry.fileName().endsWith(u".cue"_s, Qt::CaseInsensitive))))
+            && (IsMediaFileName(entry.fileName()) || (how.withCueSheets && IsCueSheetName(entry.fileName()))))
             found << FolderFile { QDir::cleanPath(entry.absoluteFilePath()), relative };
     }
     if (!how.subFolders)
@@ -97,4 +96,23 @@ QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how)
     const QFileInfo root(QDir::cleanPath(folder));
     walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), how, visited, found);
     return found;
+}
+
+QList<FolderEntry> SheetsFirst(const QList<FolderFile> &files)
+{
+    QList<FolderEntry> entries;
+    QSet<QString> images;
+    for (const FolderFile &file : files) {
+        FolderEntry entry { file, std::nullopt };
+        if (IsCueSheetName(file.path)) {
+            entry.sheet = ExpandCueSheet(file.path);
+            if (const auto *tracks = std::get_if<QList<CueTrackRow>>(&*entry.sheet)) {
+                for (const CueTrackRow &track : *tracks)
+                    images.insert(QDir::cleanPath(track.imagePath));
+            }
+        }
+        entries << entry;
+    }
+    entries.removeIf([&images](const FolderEntry &entry) { return !entry.sheet && images.contains(entry.file.path); });
+    return entries;
 }

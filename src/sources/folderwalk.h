@@ -1,7 +1,12 @@
 #pragma once
 
+#include "sources/cuetracks.h"
+
 #include <QList>
 #include <QString>
+
+#include <optional>
+#include <variant>
 
 // The audio and video files a folder holds, at every level, for adding the folder whole.
 
@@ -30,3 +35,14 @@ struct FolderWalk
 // loop ends the walk. The window and tolm-convert both add folders through this, so a tree
 // is mirrored the same way by both.
 QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how = {});
+
+// A folder's files as they are added, the window's way and tolm-convert's alike: every CUE
+// sheet read first, so the images its tracks cut are known and left out (they are not
+// converted whole as well); a sheet keeps its place, carrying its tracks or why it cannot be
+// used.
+struct FolderEntry
+{
+    FolderFile file;
+    std::optional<std::variant<QList<CueTrackRow>, QString>> sheet; // set for a CUE sheet
+};
+QList<FolderEntry> SheetsFirst(const QList<FolderFile> &files);

@@ -56,10 +56,9 @@ void SourceIntake::add(const QStringList &paths)
     };
     for (const QString &given : paths) {
         const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
-        QSet<QString> sheetImages;
         if (!QFileInfo(path).isDir()) {
             if (IsCueSheetName(path))
-                queue(sheetEntry(path, {}, sheetImages));
+                queue(sheetEntry(path, {}, ExpandCueSheet(path)));
             else
                 queue(Entry { Entry::Kind::File, path, {}, {}, {}, {}, {}, {} });
             continue;
@@ -67,21 +66,12 @@ void SourceIntake::add(const QStringList &paths)
         FolderWalk how;
         how.withCueSheets = true;
         how.leaveOut = m_adder.destinationFolder();
-        const QList<FolderFile> files = MediaFilesBelow(path, how);
-        // Every sheet of the folder is read before its files are queued: the images it cuts are
-        // then known.
-        std::vector<Entry> found;
-        for (const FolderFile &file : files) {
-            if (IsCueSheetName(file.path))
-                found.push_back(sheetEntry(file.path, file.relativeFolder, sheetImages));
-            else
-                found.push_back(Entry { Entry::Kind::File, file.path, file.relativeFolder, {}, {}, {}, {}, {} });
-        }
         const auto before = m_order.size();
-        for (Entry &entry : found) {
-            if (entry.kind == Entry::Kind::File && sheetImages.contains(entry.path))
-                continue; // cut into tracks by its sheet
-            queue(std::move(entry));
+        for (const FolderEntry &found : SheetsFirst(MediaFilesBelow(path, how))) {
+            if (found.sheet)
+                queue(sheetEntry(found.file.path, found.file.relativeFolder, *found.sheet));
+            else
+                queue(Entry { Entry::Kind::File, found.file.path, found.file.relativeFolder, {}, {}, {}, {}, {} });
         }
         if (m_order.size() == before)
             queue(Entry { Entry::Kind::EmptyFolder, path, {}, {}, {}, {}, {}, {} });
@@ -103,12 +93,11 @@ void SourceIntake::stop()
 }
 
 SourceIntake::Entry SourceIntake::sheetEntry(
-    const QString &path, const QString &relativeFolder, QSet<QString> &used) const
+    const QString &path, const QString &relativeFolder, const std::variant<QList<CueTrackRow>, QString> &expanded) const
 {
     Entry entry;
     entry.path = path;
     entry.relativeFolder = relativeFolder;
-    const auto expanded = ExpandCueSheet(path);
     if (const auto *refusal = std::get_if<QString>(&expanded)) {
         entry.kind = Entry::Kind::BadSheet;
         entry.refusal = *refusal;
@@ -117,8 +106,6 @@ SourceIntake::Entry SourceIntake::sheetEntry(
     entry.kind = Entry::Kind::CueSheet;
     entry.tracks = std::get<QList<CueTrackRow>>(expanded);
     entry.images = SourceAdder::CueImages(entry.tracks);
-    for (const QString &image : std::as_const(entry.images))
-        used.insert(QDir::cleanPath(image));
     return entry;
 }
 

@@ -81,8 +81,9 @@ private:
 
         bool waitsForProbe() const;
     };
-    // A sheet's entry: its images to probe, or its refusal. used collects the images it cuts.
-    Entry sheetEntry(const QString &path, const QString &relativeFolder, QSet<QString> &used) const;
+    // A sheet's entry from its expansion: its images to probe, or its refusal.
+    Entry sheetEntry(const QString &path, const QString &relativeFolder,
+        const std::variant<QList<CueTrackRow>, QString> &expanded) const;
     std::deque<Entry> m_order;
     QTimer m_retry;
     QElapsedTimer m_clock;
