@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <vector>
-
 namespace {
 constexpr int kRetryMs = 100;
 }
