@@ -1,6 +1,7 @@
 #include "cli/batchsources.h"
 
 #include "sources/destinationname.h"
+#include "sources/intakeplan.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,57 +18,32 @@ QString BatchOutputName(const BatchSource &source, const QString &extension)
     return DestinationName(QFileInfo(source.path).fileName(), extension);
 }
 
-namespace {
-
-// The tracks of a sheet as sources, or its refusal.
-void addSheet(GatheredSources &gathered, const std::variant<QList<CueTrackRow>, QString> &expanded,
-    const QString &shown, const QString &outputFolder)
-{
-    if (const auto *refusal = std::get_if<QString>(&expanded)) {
-        gathered.refused.append({ shown, *refusal });
-        return;
-    }
-    for (const CueTrackRow &track : std::get<QList<CueTrackRow>>(expanded)) {
-        gathered.sources << BatchSource { QDir::cleanPath(track.imagePath), shown + u": "_s + track.caption,
-            outputFolder, track };
-    }
-}
-
-} // namespace
-
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder)
 {
     GatheredSources gathered;
-    for (const QString &input : inputs) {
-        const QFileInfo info(input);
-        if (info.isFile() && IsCueSheetName(input)) {
-            addSheet(gathered, ExpandCueSheet(QDir::cleanPath(info.absoluteFilePath())), input, outputFolder);
-            continue;
-        }
-        if (info.isFile()) {
-            gathered.sources << BatchSource { QDir::cleanPath(info.absoluteFilePath()), input, outputFolder };
-            continue;
-        }
-        if (!info.isDir()) {
-            gathered.missing << input;
-            continue;
-        }
-        const QString root = QDir::cleanPath(info.absoluteFilePath());
-        // The output folder is never taken as input, so a run never converts an earlier run's outputs.
-        const QList<FolderFile> files
-            = MediaFilesBelow(root, { .withCueSheets = true, .subFolders = recursive, .leaveOut = outputFolder });
+    // The output folder is never taken as input, so a run never converts an earlier run's outputs.
+    for (const IntakeEntry &planned : PlanIntake(inputs, { .subFolders = recursive, .leaveOut = outputFolder })) {
         // With -r the tree is mirrored as the window mirrors an added folder; without it the
         // folder's own files go straight into the output folder.
-        const auto outputFor = [&](const FolderFile &file) {
-            return recursive ? MirroredFolder(outputFolder, file.relativeFolder) : outputFolder;
-        };
-        const auto shownFor
-            = [&](const QString &path) { return QDir::cleanPath(input + u'/' + QDir(root).relativeFilePath(path)); };
-        for (const FolderEntry &found : SheetsFirst(files)) {
-            if (found.sheet)
-                addSheet(gathered, *found.sheet, shownFor(found.file.path), outputFor(found.file));
-            else
-                gathered.sources << BatchSource { found.file.path, shownFor(found.file.path), outputFor(found.file) };
+        const QString folder = recursive ? MirroredFolder(outputFolder, planned.relativeFolder) : outputFolder;
+        switch (planned.kind) {
+        case IntakeEntry::Kind::File:
+            gathered.sources << BatchSource { planned.path, planned.shown, folder };
+            break;
+        case IntakeEntry::Kind::CueSheet:
+            for (const CueTrackRow &track : planned.tracks) {
+                gathered.sources << BatchSource { QDir::cleanPath(track.imagePath),
+                    planned.shown + u": "_s + track.caption, folder, track };
+            }
+            break;
+        case IntakeEntry::Kind::BadSheet:
+            gathered.refused.append({ planned.shown, planned.refusal });
+            break;
+        case IntakeEntry::Kind::NotFound:
+            gathered.missing << planned.shown;
+            break;
+        case IntakeEntry::Kind::EmptyFolder:
+            break; // nothing to convert there, and nothing wrong
         }
     }
     return gathered;

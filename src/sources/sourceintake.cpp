@@ -1,13 +1,9 @@
 #include "sources/sourceintake.h"
 
-#include "sources/cuetracks.h"
-#include "sources/folderwalk.h"
+#include "sources/intakeplan.h"
 #include "sources/mediaprobe.h"
 #include "sources/probequeue.h"
 #include "sources/sourceadder.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 namespace {
 constexpr int kRetryMs = 100;
@@ -52,27 +48,22 @@ void SourceIntake::add(const QStringList &paths)
             toProbe << entry.images;
         m_order.push_back(std::move(entry));
     };
-    for (const QString &given : paths) {
-        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
-        if (!QFileInfo(path).isDir()) {
-            if (IsCueSheetName(path))
-                queue(sheetEntry(path, {}, ExpandCueSheet(path)));
-            else
-                queue(Entry { Entry::Kind::File, path, {}, {}, {}, {}, {}, {} });
-            continue;
+    IntakeOptions options;
+    options.leaveOut = m_adder.destinationFolder();
+    for (const IntakeEntry &planned : PlanIntake(paths, options)) {
+        switch (planned.kind) {
+        case IntakeEntry::Kind::CueSheet:
+        case IntakeEntry::Kind::BadSheet:
+            queue(sheetEntry(planned));
+            break;
+        case IntakeEntry::Kind::EmptyFolder:
+            queue(Entry { Entry::Kind::EmptyFolder, planned.path, {}, {}, {}, {}, {}, {} });
+            break;
+        case IntakeEntry::Kind::File:
+        case IntakeEntry::Kind::NotFound: // examined all the same: the probe's refusal tells the user
+            queue(Entry { Entry::Kind::File, planned.path, planned.relativeFolder, {}, {}, {}, {}, {} });
+            break;
         }
-        FolderWalk how;
-        how.withCueSheets = true;
-        how.leaveOut = m_adder.destinationFolder();
-        const auto before = m_order.size();
-        for (const FolderEntry &found : SheetsFirst(MediaFilesBelow(path, how))) {
-            if (found.sheet)
-                queue(sheetEntry(found.file.path, found.file.relativeFolder, *found.sheet));
-            else
-                queue(Entry { Entry::Kind::File, found.file.path, found.file.relativeFolder, {}, {}, {}, {}, {} });
-        }
-        if (m_order.size() == before)
-            queue(Entry { Entry::Kind::EmptyFolder, path, {}, {}, {}, {}, {}, {} });
     }
     m_total = m_done + int(m_order.size()) + (m_delivering ? 1 : 0);
     m_probes->add(toProbe);
@@ -90,19 +81,18 @@ void SourceIntake::stop()
     checkFinished();
 }
 
-SourceIntake::Entry SourceIntake::sheetEntry(
-    const QString &path, const QString &relativeFolder, const std::variant<QList<CueTrackRow>, QString> &expanded) const
+SourceIntake::Entry SourceIntake::sheetEntry(const IntakeEntry &planned)
 {
     Entry entry;
-    entry.path = path;
-    entry.relativeFolder = relativeFolder;
-    if (const auto *refusal = std::get_if<QString>(&expanded)) {
+    entry.path = planned.path;
+    entry.relativeFolder = planned.relativeFolder;
+    if (planned.kind == IntakeEntry::Kind::BadSheet) {
         entry.kind = Entry::Kind::BadSheet;
-        entry.refusal = *refusal;
+        entry.refusal = planned.refusal;
         return entry;
     }
     entry.kind = Entry::Kind::CueSheet;
-    entry.tracks = std::get<QList<CueTrackRow>>(expanded);
+    entry.tracks = planned.tracks;
     entry.images = SourceAdder::CueImages(entry.tracks);
     return entry;
 }

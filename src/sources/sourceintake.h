@@ -16,6 +16,7 @@
 #include <memory>
 
 class ProbeQueue;
+struct IntakeEntry;
 class SourceAdder;
 struct ProbeRun;
 
@@ -35,10 +36,9 @@ public:
     // Whether a result may be handed to the adder now (the window: no modal box is open).
     void setGate(std::function<bool()> gate) { m_gate = std::move(gate); }
 
-    // Paths as given (relative ones against the current folder). A folder adds every audio and
-    // video file below it, each keeping its sub-folders for its output. A CUE sheet (given, or
-    // found in a folder) gives one row per track; a folder's images its sheets cut are not
-    // added whole as well.
+    // Paths as given (relative ones against the current folder), as PlanIntake plans them: a
+    // folder adds every audio and video file below it, each keeping its sub-folders for its
+    // output; a CUE sheet (given, or found in a folder) gives one row per track.
     void add(const QStringList &paths);
     // Stops adding: files not added yet are dropped, running probes ended.
     void stop();
@@ -80,9 +80,8 @@ private:
 
         bool waitsForProbe() const;
     };
-    // A sheet's entry from its expansion: its images to probe, or its refusal.
-    Entry sheetEntry(const QString &path, const QString &relativeFolder,
-        const std::variant<QList<CueTrackRow>, QString> &expanded) const;
+    // A sheet's entry from the plan: its images to probe, or its refusal.
+    static Entry sheetEntry(const IntakeEntry &planned);
     std::deque<Entry> m_order;
     QTimer m_retry;
     QElapsedTimer m_clock;

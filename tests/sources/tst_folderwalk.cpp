@@ -4,6 +4,7 @@
 #include "core/startrecord.h"
 #include "sources/destinationname.h"
 #include "sources/folderwalk.h"
+#include "sources/intakeplan.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +68,50 @@ private Q_SLOTS:
         single.OutputPath = u"/music/out/a.mp3"_s;
         QCOMPARE(RowOutputFolder(u"/x"_s, single), u"/x"_s);
         QCOMPARE(RowDestinationFolder(single), u"/music/out"_s);
+    }
+
+    // What the window and tolm-convert both make of the paths given: each entry as
+    // kind | shown | relative folder, with a sheet's tracks counted.
+    void intakePlan_data()
+    {
+        QTest::addColumn<bool>("subFolders");
+        QTest::addColumn<QStringList>("plan");
+        QTest::newRow("a whole tree") << true
+                                      << QStringList { u"file | Lib/01 first.flac | Lib"_s,
+                                             u"sheet 2 | Lib/sub/album.cue | Lib/sub"_s,
+                                             u"file | Lib/sub/x.mp3 | Lib/sub"_s, u"empty | Empty | "_s,
+                                             u"not found | nothing.wav | "_s, u"refused | missing.cue | "_s };
+        QTest::newRow("the folder's own files")
+            << false
+            << QStringList { u"file | Lib/01 first.flac | Lib"_s, u"empty | Empty | "_s,
+                   u"not found | nothing.wav | "_s, u"refused | missing.cue | "_s };
+    }
+    void intakePlan()
+    {
+        QFETCH(bool, subFolders);
+        QFETCH(QStringList, plan);
+        QDir::setCurrent(m_dir.path());
+        for (const QString &name : { u"Lib/01 first.flac"_s, u"Lib/out/earlier.mp3"_s, u"Lib/sub/x.mp3"_s,
+                 u"Lib/sub/image.wav"_s, u"Empty/notes.txt"_s })
+            touch(name);
+        QFile sheet(m_dir.filePath(u"Lib/sub/album.cue"_s));
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write("FILE \"image.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                    "  TRACK 02 AUDIO\n    INDEX 01 00:01:00\n");
+        sheet.close();
+        QStringList got;
+        const IntakeOptions options { subFolders, m_dir.filePath(u"Lib/out"_s) };
+        for (const IntakeEntry &entry :
+            PlanIntake({ u"Lib"_s, u"Empty"_s, u"nothing.wav"_s, u"missing.cue"_s }, options)) {
+            static const char *const kinds[] = { "file", "sheet", "refused", "empty", "not found" };
+            QString kind = QString::fromLatin1(kinds[int(entry.kind)]);
+            if (entry.kind == IntakeEntry::Kind::CueSheet)
+                kind += u' ' + QString::number(entry.tracks.size());
+            QVERIFY(QFileInfo(entry.path).isAbsolute());
+            QCOMPARE(entry.refusal.isEmpty(), entry.kind != IntakeEntry::Kind::BadSheet);
+            got << kind + u" | "_s + entry.shown + u" | "_s + entry.relativeFolder;
+        }
+        QCOMPARE(got, plan);
     }
 };
 
