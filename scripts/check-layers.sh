@@ -3,6 +3,7 @@
 # include only its own headers and those of the folders below it.
 #
 #   core                 records, time codes, command lines, fixed texts
+#   batch                the rows of a batch and their states (the model)
 #   platform             OS, X11, D-Bus and shell services
 #   widgets              the control factory and the skin every window builds with
 #   profiles             profile files and the profile-to-job step
@@ -17,14 +18,15 @@ cd "$(dirname "$0")/.."
 rank() {
   case "$1" in
     core) echo 0 ;;
-    platform) echo 1 ;;
-    widgets) echo 2 ;;
-    profiles) echo 3 ;;
-    sources) echo 4 ;;
-    engine) echo 5 ;;
-    playback) echo 6 ;;
-    mainwindow | cli) echo 7 ;;
-    app) echo 8 ;;
+    batch) echo 1 ;;
+    platform) echo 2 ;;
+    widgets) echo 3 ;;
+    profiles) echo 4 ;;
+    sources) echo 5 ;;
+    engine) echo 6 ;;
+    playback) echo 7 ;;
+    mainwindow | cli) echo 8 ;;
+    app) echo 9 ;;
     *) echo unknown ;;
   esac
 }

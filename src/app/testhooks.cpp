@@ -1,6 +1,6 @@
 #include "app/testhooks.h"
 
-#include "core/queuerows.h"
+#include "batch/queuerows.h"
 #include "engine/conversionengine.h"
 #include "sources/sourceintake.h"
 
@@ -41,7 +41,7 @@ void TestHooks::follow(const ConversionEngine &queue, const QueueRows &rows) con
     QObject::connect(&queue, &ConversionEngine::rowStarted,
         [hooks, &queue](int row) { hooks.print(u"row-started %1 %2"_s.arg(row).arg(queue.transcoderProcessId(row))); });
     QObject::connect(&queue, &ConversionEngine::rowEnded, [hooks, &rows](int row) {
-        hooks.print(u"row-ended %1 %2"_s.arg(row).arg(row >= 0 ? rows.status(row) : QString()));
+        hooks.print(u"row-ended %1 %2"_s.arg(row).arg(row >= 0 ? rows.status(row).text() : QString()));
     });
     QObject::connect(&queue, &ConversionEngine::queueFinished,
         [hooks, &queue] { hooks.print(u"queue-finished abandoned=%1"_s.arg(int(queue.wasAbandoned()))); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/rowstatus.h"
 #include "cli/batchsources.h"
 #include "core/startrecord.h"
 
@@ -13,7 +14,7 @@ struct BatchItem
     BatchSource source;
     State state = State::Waiting;
     TStartRecord job;
-    QString status; // the row status the engine wrote last
+    RowStatus status; // the row status the engine wrote last
     QString reason; // why it failed
     int totalSeconds = 0; // the length to convert
     int positionSeconds = 0; // how far the transcoder is

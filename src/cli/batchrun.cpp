@@ -81,11 +81,11 @@ int BatchRun::rowOfId(RowId id) const
     return at == m_rows.end() ? -1 : int(at - m_rows.begin());
 }
 
-void BatchRun::setStatus(int row, const QString &status)
+void BatchRun::setStatus(int row, const RowStatus &status)
 {
     BatchItem &it = item(row);
     it.status = status;
-    if (status == kStatusStarted)
+    if (status.state == RowState::Converting)
         it.state = BatchItem::State::Converting;
 }
 
@@ -215,8 +215,11 @@ void BatchRun::settleOutputs()
         // conversion starts, the conversion takes the "-1" name instead (as the window does).
         if (m_options.clash == ClashRule::Overwrite)
             item.job.Replace = ReplaceMark::of(path);
-        if (m_options.dryRun)
-            m_view.line(BuildConversionCommand(item.job).text);
+        if (m_options.dryRun) {
+            TStartRecord shown = item.job;
+            shown.OutputPath = FreeOutputPath(shown);
+            m_view.line(BuildConversionCommand(shown).text);
+        }
     }
 }
 

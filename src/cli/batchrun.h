@@ -1,9 +1,9 @@
 #pragma once
 
+#include "batch/queuerows.h"
 #include "cli/batchitem.h"
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
-#include "core/queuerows.h"
 #include "engine/albumloudness.h"
 
 #include <QObject>
@@ -47,8 +47,8 @@ private:
     int rowCount() const override { return int(m_rows.size()); }
     RowId rowId(int row) const override { return RowId(m_rows[row]); }
     int rowOfId(RowId id) const override;
-    QString status(int row) const override { return item(row).status; }
-    void setStatus(int row, const QString &status) override;
+    RowStatus status(int row) const override { return item(row).status; }
+    void setStatus(int row, const RowStatus &status) override;
     TStartRecord &job(int row) override { return item(row).job; }
     void setDestination(int, const QString &) override { }
     BatchItem &item(int row) { return m_items[m_rows[row]]; }

@@ -1,5 +1,6 @@
 #include "core/filenamefit.h"
 
+#include <QSet>
 #include <QTextBoundaryFinder>
 
 qsizetype FileSystemBytes(QStringView text)
@@ -27,4 +28,23 @@ QString FitFileName(const QString &base, const QString &tail)
         kept = next;
     }
     return base.left(kept) + tail;
+}
+
+std::optional<QString> FreeFileName(const QString &name, const QString &extension, QStringView mark,
+    const std::function<bool(const QString &name)> &taken)
+{
+    // The marks are counted on the name as given, so that shortening it for a longer run of
+    // marks never cuts an earlier mark away.
+    const QString base = name.endsWith(extension) ? name.chopped(extension.size()) : name;
+    QString candidate = name;
+    QString marks;
+    QSet<QString> tried { name };
+    while (taken(candidate)) {
+        marks += mark;
+        candidate = FitFileName(base, marks + extension);
+        if (candidate.isEmpty() || tried.contains(candidate))
+            return std::nullopt;
+        tried.insert(candidate);
+    }
+    return candidate;
 }

@@ -6,55 +6,13 @@
 #include "core/timecode.h"
 
 #include <QFileInfo>
-#include <QSet>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 namespace Opt = TranscoderOption;
 
 namespace {
 
-constexpr int kCollisionWaitMs = 10;
 constexpr QStringView kCollisionSuffix = u"-1";
-
-// The name to try after `marks` collisions: "-1" before the extension once per collision
-// (song-1.mp3, song-1-1.mp3 ...). A name that would pass a file name's 255 bytes gives up
-// the end of its base, never the marks or the extension, which decides the output format.
-// Empty when the marks alone leave no room.
-QString outputCandidate(const QString &folder, const QString &base, int marks, const QString &extension)
-{
-    const QString name = FitFileName(base, kCollisionSuffix.toString().repeated(marks) + extension);
-    return name.isEmpty() ? QString() : folder + name;
-}
-
-// Step 10 of the command: make the output name free before the child writes to it.
-void makeOutputNameFree(TStartRecord &job, const DestinationChanged &onDestinationChanged, const OutputTaken &isTaken)
-{
-    const auto runningRowWrites = [&isTaken](const QString &path) { return isTaken && isTaken(path); };
-    // A file the user agreed to replace stays taken: the transcoder's -y renames the finished
-    // output over it. Never the job's own source, nor a name another running row writes.
-    if (job.Replace.allows(job.OutputPath) && !IsSameFile(job.SourcePath, job.OutputPath)
-        && !runningRowWrites(job.OutputPath))
-        return;
-    const QString taken = job.OutputPath;
-    const qsizetype nameStart = taken.lastIndexOf(u'/') + 1;
-    const QString folder = taken.left(nameStart);
-    const QString name = taken.mid(nameStart);
-    const QString extension = job.Extension;
-    const QString base = name.endsWith(extension) ? name.chopped(extension.size()) : name;
-    int marks = 0;
-    QSet<QString> tried;
-    while (QFileInfo::exists(job.OutputPath) || runningRowWrites(job.OutputPath)) {
-        const QString next = outputCandidate(folder, base, ++marks, extension);
-        if (next.isEmpty() || tried.contains(next))
-            return;
-        tried.insert(next);
-        job.OutputPath = next;
-        if (onDestinationChanged)
-            onDestinationChanged(QFileInfo(job.OutputPath).fileName());
-        QThread::msleep(kCollisionWaitMs);
-    }
-}
 
 // The loudness choices, each piece only when asked for: without them the command is the
 // one the transcoder has always been given.
@@ -85,8 +43,25 @@ QString NumberBeforeUnit(const QString &text, QStringView unit)
     return text.left(position - 1);
 }
 
-CommandLine BuildConversionCommand(
-    TStartRecord &job, const DestinationChanged &onDestinationChanged, const OutputTaken &isTaken)
+QString FreeOutputPath(const TStartRecord &job, const OutputTaken &isTaken)
+{
+    const QString wanted = job.OutputPath;
+    const auto runningRowWrites = [&isTaken](const QString &path) { return isTaken && isTaken(path); };
+    // A file the user agreed to replace stays taken: the transcoder's -y renames the finished
+    // output over it. Never the job's own source, nor a name another running row writes.
+    if (job.Replace.allows(wanted) && !IsSameFile(job.SourcePath, wanted) && !runningRowWrites(wanted))
+        return wanted;
+    const qsizetype nameStart = wanted.lastIndexOf(u'/') + 1;
+    const QString folder = wanted.left(nameStart);
+    const auto taken = [&](const QString &name) {
+        const QString path = folder + name;
+        return QFileInfo::exists(path) || runningRowWrites(path);
+    };
+    const std::optional<QString> name = FreeFileName(wanted.mid(nameStart), job.Extension, kCollisionSuffix, taken);
+    return name ? folder + *name : wanted;
+}
+
+CommandLine BuildConversionCommand(const TStartRecord &job)
 {
     CommandLine cmd;
     cmd.program = kTranscoderName.toString();
@@ -133,7 +108,6 @@ CommandLine BuildConversionCommand(
     }
 
     appendLoudness(cmd, job.Loudness);
-    makeOutputNameFree(job, onDestinationChanged, isTaken);
     cmd.append(u"   "_s + QuotedPath(job.OutputPath), { job.OutputPath });
     return cmd;
 }

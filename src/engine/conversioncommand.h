@@ -5,10 +5,6 @@
 
 #include <functional>
 
-// Told the new file name (no folder) whenever the output name had to change because a
-// file of that name exists; the source list shows it in the row's Destination column.
-using DestinationChanged = std::function<void(const QString &fileName)>;
-
 // The transcoder command for one job, built right before the row's transcoder starts:
 //
 //   sonmill qzv -y -i "<in>"  -ss  <start>  -t  <length>   -vol  <v>  -ar  <rate>
@@ -18,16 +14,18 @@ using DestinationChanged = std::function<void(const QString &fileName)>;
 // "-acodec  copy" in place of volume and rate, followed by its encoder. Loudness choices
 // (normalising, ReplayGain tags) add "  -normalize  <LUFS>", "  -replaygain  track" and
 // the album's "  -albumgain  <dB>  -albumpeak  <peak>" before the output, only when made.
-// When a file exists at the job's OutputPath, "-1" is put before the extension, again on
-// each pass, 10 ms apart, until the name is free; the changed OutputPath stays in the job.
-// The one exception is the unchanged file the job is marked to replace (not its source).
+// The output goes to the job's OutputPath as it is (FreeOutputPath settles it first).
 // The builder never fails: unexpected field contents give empty option values, and the
-// transcoder's reaction decides the row's outcome.
-// isTaken names paths that count as taken although no file is there yet: the outputs of rows
-// converting at the same time, which are still written under temporary names.
+// transcoder's reaction decides the row's outcome. It reads nothing but the job.
+CommandLine BuildConversionCommand(const TStartRecord &job);
+
+// Where the job's output may go, right before its transcoder starts: its OutputPath, or, when
+// a file is there, the name with "-1" before the extension, again on each pass, until it is
+// free (FreeFileName's rule). The one exception is the unchanged file the job is marked to
+// replace (not its source). isTaken names paths that count as taken although no file is there
+// yet: the outputs of rows converting at the same time, still written under temporary names.
 using OutputTaken = std::function<bool(const QString &path)>;
-CommandLine BuildConversionCommand(
-    TStartRecord &job, const DestinationChanged &onDestinationChanged = {}, const OutputTaken &isTaken = {});
+QString FreeOutputPath(const TStartRecord &job, const OutputTaken &isTaken = {});
 
 // The number text in front of a unit ("44100 Hz" -> "44100", "128 kbps" -> "128"): the
 // text up to two characters before the unit's first occurrence, empty when the unit is

@@ -39,8 +39,8 @@ ConversionEngine::ConversionEngine(QueueRows &rows, LogSink &log, QObject *paren
     , m_rows(rows)
     , m_log(log)
 {
-    m_timer.setInterval(kTickMs);
-    connect(&m_timer, &QTimer::timeout, this, &ConversionEngine::tick);
+    m_ownTimer.setInterval(kTickMs);
+    connect(&m_ownTimer, &QTimer::timeout, this, &ConversionEngine::tick);
     // A row that can only fail (a range of no length) is refused before anything is started.
     m_rowCheck = RowRefusal;
 }
@@ -50,6 +50,17 @@ ConversionEngine::~ConversionEngine()
     // Our transcoders do not outlive us; each removes its own temporary file when asked to end.
     for (const auto &run : m_runs)
         run->child().end();
+}
+
+void ConversionEngine::useTickTimer(QTimer *timer)
+{
+    const bool active = m_timer->isActive();
+    m_timer->stop();
+    disconnect(m_timer, &QTimer::timeout, this, &ConversionEngine::tick);
+    m_timer = timer;
+    connect(m_timer, &QTimer::timeout, this, &ConversionEngine::tick);
+    if (active)
+        m_timer->start();
 }
 
 void ConversionEngine::setSimultaneous(int count)
@@ -69,9 +80,16 @@ bool ConversionEngine::start()
     // The rows present now, held by identity: a row added meanwhile waits for the next batch,
     // and one renamed or moved meanwhile is still found.
     m_waiting.clear();
-    for (int row = 0; row < m_rows.rowCount(); ++row)
-        m_waiting.push_back(m_rows.rowId(row));
-    m_timer.start(); // also retries a start the gate held back
+    for (int row = 0; row < m_rows.rowCount(); ++row) {
+        if (!m_rows.status(row).isDone())
+            m_waiting.push_back(m_rows.rowId(row));
+    }
+    // Marked once the batch is known: whoever follows the statuses may add rows meanwhile.
+    for (const QueueRows::RowId id : m_waiting) {
+        if (const int row = m_rows.rowOfId(id); row >= 0 && m_rows.status(row).state == RowState::Ready)
+            m_rows.setStatus(row, { RowState::Waiting });
+    }
+    m_timer->start(); // also retries a start the gate held back
     Q_EMIT queueStarted();
     fillSlots();
     finishIfDone();
@@ -117,7 +135,7 @@ int ConversionEngine::batchTotalSeconds() const
         total += run->totalSeconds();
     for (const QueueRows::RowId id : m_waiting) {
         const int row = m_rows.rowOfId(id);
-        if (row >= 0 && m_rows.status(row) != kStatusDone)
+        if (row >= 0 && !m_rows.status(row).isDone())
             total += lengthSeconds(m_rows.job(row).Length);
     }
     return total;
@@ -137,9 +155,9 @@ void ConversionEngine::fillSlots()
         if (m_gate && !m_gate())
             return; // the timer tries again
         const QueueRows::RowId id = m_waiting.front();
-        m_waiting.erase(m_waiting.begin());
+        m_waiting.pop_front();
         const int row = m_rows.rowOfId(id);
-        if (row < 0 || m_rows.status(row) == kStatusDone)
+        if (row < 0 || m_rows.status(row).isDone())
             continue;
         startRow(id);
     }
@@ -159,7 +177,7 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     if (m_rowCheck) {
         if (const auto refusal = m_rowCheck(job)) {
             m_log.append(u"\n"_s + *refusal + u"\n"_s, LogSink::View::Newest);
-            m_rows.setStatus(row, kStatusFailed.toString());
+            m_rows.setStatus(row, RowStatus::refused(refusal->trimmed()));
             m_convFinished = m_runs.empty();
             Q_EMIT rowFailed(row, *refusal);
             Q_EMIT rowEnded(row, false);
@@ -173,9 +191,12 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     for (int other = 0; other < m_rows.rowCount() && !job.Replace.isEmpty(); ++other)
         if (IsSameFile(m_rows.job(other).SourcePath, job.Replace.path))
             job.Replace = {};
-    const CommandLine command = BuildConversionCommand(
-        job, [this, id](const QString &name) { m_rows.setDestination(m_rows.rowOfId(id), name); },
-        [this](const QString &path) { return isTakenByRunningRow(path); });
+    if (const QString free = FreeOutputPath(job, [this](const QString &path) { return isTakenByRunningRow(path); });
+        free != job.OutputPath.text()) {
+        job.OutputPath = free;
+        m_rows.setDestination(row, QFileInfo(free).fileName());
+    }
+    const CommandLine command = BuildConversionCommand(job);
 
     // One at a time, the row's own line goes before its transcoder text as it arrives; with
     // several, it heads the row's whole text once the row has ended.
@@ -196,7 +217,7 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     Q_EMIT rowStarted(row, m_convSeconds);
     if (m_simultaneous == 1)
         Q_EMIT progressChanged(0);
-    m_rows.setStatus(row, kStatusStarted.toString());
+    m_rows.setStatus(row, RowStatus::converting(0));
     return true;
 }
 
@@ -235,9 +256,8 @@ void ConversionEngine::follow(RowConversion &run)
             return;
         if (alone)
             Q_EMIT progressChanged(*reading.position);
-        const QString percent = PercentStatus(*reading.position, run.totalSeconds());
-        if (!percent.isEmpty() && row >= 0)
-            m_rows.setStatus(row, percent);
+        if (const auto percent = RowPercent(*reading.position, run.totalSeconds()); percent && row >= 0)
+            m_rows.setStatus(row, RowStatus::converting(*percent));
     }
     if (reading.summary && alone)
         Q_EMIT progressChanged(100);
@@ -272,12 +292,12 @@ void ConversionEngine::endRun(RowConversion &run, bool converted, const QString 
         m_convFinished = true;
     if (m_simultaneous == 1)
         Q_EMIT progressChanged(0);
+    const QString reason = converted ? QString() : FailureReason(text);
     if (row >= 0)
-        m_rows.setStatus(row, (converted ? kStatusDone : kStatusFailed).toString());
-    if (!converted) {
-        const QString reason = FailureReason(text);
+        m_rows.setStatus(
+            row, converted ? RowStatus { RowState::Done } : RowStatus::failed(reason.isEmpty() ? why : reason));
+    if (!converted)
         Q_EMIT rowFailed(row, reason.isEmpty() ? why : reason);
-    }
     Q_EMIT rowEnded(row, converted);
 }
 
@@ -291,13 +311,21 @@ void ConversionEngine::keepFinishing(std::unique_ptr<ChildProcess> child)
     m_finishing.push_back(std::move(child));
 }
 
+void ConversionEngine::releaseWaiting()
+{
+    for (const QueueRows::RowId id : std::exchange(m_waiting, {})) {
+        if (const int row = m_rows.rowOfId(id); row >= 0 && m_rows.status(row).state == RowState::Waiting)
+            m_rows.setStatus(row, { RowState::Ready });
+    }
+}
+
 void ConversionEngine::finishIfDone()
 {
     if (!m_running || !m_runs.empty() || (!m_waiting.empty() && !m_abandoned))
         return;
     m_running = false;
-    m_waiting.clear();
-    m_timer.stop();
+    releaseWaiting();
+    m_timer->stop();
     Q_EMIT queueFinished();
 }
 
@@ -305,10 +333,14 @@ void ConversionEngine::abandon()
 {
     if (m_running)
         m_abandoned = true;
-    m_waiting.clear();
-    for (const auto &run : m_runs)
+    releaseWaiting();
+    for (const auto &run : m_runs) {
         run->child().end();
-    m_timer.stop();
+        // Given up, not failed: it keeps the percentage it reached and converts again next time.
+        if (const int row = m_rows.rowOfId(run->id()); row >= 0)
+            m_rows.setStatus(row, { RowState::Stopped, m_rows.status(row).percent, {} });
+    }
+    m_timer->stop();
     m_convFinished = true;
     if (m_inTick) {
         // Called from a handler of our own signal: the rows being followed go once it returns.

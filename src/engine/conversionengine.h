@@ -1,11 +1,12 @@
 #pragma once
 
-#include "core/queuerows.h"
+#include "batch/queuerows.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ class RowConversion;
 // a signal. The window and tolm-convert both convert through it.
 //
 // With one transcoder at a time (the window's default) it behaves row after row as the queue
-// always has: statuses "0%", "N%", "100%" or " -  -  -  ", the progress of the running row, its
+// always has: a row is Converting with its percentage, then Done or Failed, the progress of the running row, its
 // text copied into the log as it arrives. With more, each row's text is written to the log in
 // one piece under a line naming the row once it has ended, so texts never interleave.
 class ConversionEngine : public QObject
@@ -31,6 +32,10 @@ class ConversionEngine : public QObject
 public:
     ConversionEngine(QueueRows &rows, LogSink &log, QObject *parent = nullptr);
     ~ConversionEngine() override;
+
+    // Ticks on this timer (the window's Timer1) in place of its own; it is started with a
+    // batch and stopped at its end, so the timer runs exactly while the engine does.
+    void useTickTimer(QTimer *timer);
 
     // How many transcoders may run side by side (at least 1); applies to rows started from now.
     void setSimultaneous(int count);
@@ -47,8 +52,8 @@ public:
         m_rowCheck = std::move(check);
     }
 
-    // Begins a batch of the rows present now that do not read "100%"; rows added later wait for
-    // the next batch. False when a batch runs already (nothing is done).
+    // Begins a batch of the rows present now that are not Done (they are Waiting until their
+    // turn); rows added later wait for the next batch. False when a batch runs already (nothing is done).
     bool start();
     // Ends every running transcoder of ours (and only ours) and the batch: no further row starts.
     void abandon();
@@ -106,16 +111,19 @@ private:
     void follow(RowConversion &run);
     void endRun(RowConversion &run, bool converted, const QString &why = {});
     void finishIfDone();
+    // The rows whose turn did not come go back to Ready.
+    void releaseWaiting();
     bool isTakenByRunningRow(const QString &path) const;
     void keepFinishing(std::unique_ptr<ChildProcess> child);
 
     QueueRows &m_rows;
     LogSink &m_log;
-    QTimer m_timer;
+    QTimer m_ownTimer;
+    QTimer *m_timer = &m_ownTimer;
     int m_simultaneous = 1;
     std::function<bool()> m_gate;
     std::function<std::optional<QString>(const TStartRecord &)> m_rowCheck;
-    std::vector<QueueRows::RowId> m_waiting; // the batch's rows whose turn has not come
+    std::deque<QueueRows::RowId> m_waiting; // the batch's rows whose turn has not come
     std::vector<std::unique_ptr<RowConversion>> m_runs;
     // Children whose end was read from their text: they end by themselves, and are kept only
     // so that none outlives the program untracked.

@@ -20,12 +20,18 @@ std::optional<int> ProgressSeconds(const QString &text)
     return ok ? std::optional<int>(seconds) : std::nullopt;
 }
 
-QString PercentStatus(int seconds, int total)
+std::optional<int> RowPercent(int seconds, int total)
 {
     if (total <= 0)
-        return {};
+        return std::nullopt;
     const double percent = double(seconds) * 100.0 / double(total);
-    return QString::number(qint64(std::nearbyint(percent))) + u'%'; // default rounding: ties to even
+    return int(std::nearbyint(percent)); // default rounding: ties to even
+}
+
+QString PercentStatus(int seconds, int total)
+{
+    const std::optional<int> percent = RowPercent(seconds, total);
+    return percent ? QString::number(*percent) + u'%' : QString();
 }
 
 bool ReportsSuccess(const QString &text)

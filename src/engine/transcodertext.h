@@ -17,8 +17,10 @@
 // is not written as seconds.
 std::optional<int> ProgressSeconds(const QString &text);
 
-// "N%" for a position of seconds out of total, rounded to the nearest whole percent with
-// ties to the even one, not capped at 100. Empty when the total is not known (0 or less).
+// The percentage a position of seconds is of total, rounded to the nearest whole percent with
+// ties to the even one, not capped at 100. Nothing when the total is not known (0 or less).
+std::optional<int> RowPercent(int seconds, int total);
+// RowPercent as the Status column writes it, "N%"; empty when there is none.
 QString PercentStatus(int seconds, int total);
 
 // The transcoder's final summary: the conversion succeeded.

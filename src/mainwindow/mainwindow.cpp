@@ -40,7 +40,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -102,7 +102,8 @@ TForm1::~TForm1()
 void TForm1::createConversionRoad()
 {
     m_log = std::make_unique<LogForwarder>(*this);
-    m_fileList = std::make_unique<FileList>(m_ui.list.listview);
+    m_fileList = std::make_unique<FileList>();
+    m_ui.list.show(m_fileList.get(), &m_fileList->selection());
     m_sourceHost = std::make_unique<MainWindowSourceHost>(this, m_ui.output, [this] { enableRowCommands(); });
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder };
@@ -114,6 +115,8 @@ void TForm1::createConversionRoad()
     new AddingProgress(*m_intake, m_ui.output.progressEdit, m_ui.output.stopAddBtn, this);
     createPreview();
     m_queue = std::make_unique<ConversionEngine>(*m_fileList, *m_log);
+    // Timer1 is the engine's clock: it runs exactly while a batch does.
+    m_queue->useTickTimer(m_ui.output.Timer1);
     // The next row waits while a box is open, as the window's rows always have.
     m_queue->setStartGate([] { return QApplication::activeModalWidget() == nullptr; });
     connectSimultaneousChooser();
@@ -129,7 +132,6 @@ void TForm1::createConversionRoad()
     connect(m_ui.tools.addButton, &QToolButton::clicked, this, &TForm1::addButtonClick);
     connect(this, &TForm1::filesDropped, this, &TForm1::dropFiles);
     connect(m_ui.output.startButton, &QAbstractButton::clicked, this, &TForm1::startButtonClick);
-    connect(m_ui.output.Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
     connectProfileChoosers();
     createGuards(nullptr, nullptr); // session, power and exit guards
@@ -209,11 +211,6 @@ void TForm1::afterDoneBoxAction()
     RunAfterDoneAction(m_ui.output.afterDoneBox->currentIndex(), hooks);
 }
 
-void TForm1::Timer1Timer()
-{
-    m_queue->tick();
-}
-
 void TForm1::OpenBtnClick()
 {
     const QString folder = m_ui.output.pathdir->text();
@@ -243,7 +240,7 @@ void TForm1::enableRowCommands()
         return;
     m_ui.list.listview->viewport()->update();
     m_ui.tools.setRowToolsEnabled(true);
-    if (!m_ui.output.Timer1->isActive())
+    if (!m_queue->isRunning())
         m_ui.output.startButton->setEnabled(true);
     m_ui.preview.previewBtn->setEnabled(true);
 }

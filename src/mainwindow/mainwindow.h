@@ -80,7 +80,7 @@ public:
     void setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
     const SessionGuard &sessionGuard() const { return *m_guard; }
     const BatchNotice &batchNotice() const { return *m_batchNotice; }
-    // A conversion counts as running while Start is disabled and the list holds a row.
+    // A conversion counts as running from Start to the batch's end, as the engine says.
     bool conversionRunning() const;
     static QString closeQuestionText();
 
@@ -103,7 +103,6 @@ public Q_SLOTS:
     void startButtonClick();
     // The action chosen in "After  Done :", run once a batch has been worked through.
     void afterDoneBoxAction();
-    void Timer1Timer();
     void OpenBtnClick();
 
     // Profile and quality choosers, advanced settings dialog.

@@ -53,7 +53,7 @@ void TForm1::setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_
 
 bool TForm1::conversionRunning() const
 {
-    return !m_ui.output.startButton->isEnabled() && m_fileList->rowCount() > 0;
+    return m_queue->isRunning();
 }
 
 QString TForm1::closeQuestionText()

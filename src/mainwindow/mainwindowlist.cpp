@@ -31,7 +31,7 @@
 #include <QStyleOptionViewItem>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -69,7 +69,7 @@ private:
 };
 
 // The cell's text is wider than the cell: the list shows it cut short with "…".
-bool cellCutShort(const QTreeWidget *view, const QModelIndex &index)
+bool cellCutShort(const QTreeView *view, const QModelIndex &index)
 {
     QStyleOptionViewItem option;
     option.initFrom(view);
@@ -178,12 +178,14 @@ void TForm1::disableRowCommands()
 
 void TForm1::mUpBtnClick()
 {
-    MoveRow(*m_fileList, MoveDirection::Up);
+    if (MoveRow(*m_fileList, MoveDirection::Up) >= 0)
+        m_ui.list.listview->setFocus();
 }
 
 void TForm1::mDownBtnClick()
 {
-    MoveRow(*m_fileList, MoveDirection::Down);
+    if (MoveRow(*m_fileList, MoveDirection::Down) >= 0)
+        m_ui.list.listview->setFocus();
 }
 
 void TForm1::listviewMouseDown(const QPoint &pos)
@@ -191,8 +193,8 @@ void TForm1::listviewMouseDown(const QPoint &pos)
     // A press on the list ends an editing that the focus change did not end (the window was
     // not active): the name goes to the row it was typed for.
     listEditExit();
-    QTreeWidget *view = m_ui.list.listview;
-    const int row = m_fileList->indexOfRow(view->itemAt(pos));
+    QTreeView *view = m_ui.list.listview;
+    const int row = view->indexAt(pos).row();
     m_clickedRow = row < 0 ? std::nullopt : std::optional<quint64>(m_fileList->rowId(row));
     if (row < 0) {
         m_ui.list.listEdit->hide();
@@ -201,8 +203,8 @@ void TForm1::listviewMouseDown(const QPoint &pos)
         return;
     }
     // The Destination column as it lies now, horizontal scrolling included.
-    const int left = view->header()->sectionViewportPosition(SourceColumn::Destination);
-    const int width = view->header()->sectionSize(SourceColumn::Destination);
+    const int left = view->header()->sectionViewportPosition(BatchModel::Destination);
+    const int width = view->header()->sectionSize(BatchModel::Destination);
     if (pos.x() > left && pos.x() < left + width) {
         openListEdit(row, left, width);
         return;
@@ -213,7 +215,7 @@ void TForm1::listviewMouseDown(const QPoint &pos)
 
 bool TForm1::listviewToolTip(QHelpEvent *event)
 {
-    QTreeWidget *view = m_ui.list.listview;
+    QTreeView *view = m_ui.list.listview;
     const QModelIndex index = view->indexAt(event->pos());
     const QString tip = index.isValid() && cellCutShort(view, index)
         ? CellToolTip(*m_fileList, index.row(), index.column())
@@ -228,7 +230,7 @@ bool TForm1::listviewToolTip(QHelpEvent *event)
 void TForm1::openListEdit(int row, int left, int width)
 {
     QLineEdit *edit = m_ui.list.listEdit;
-    const QRect bounds = m_ui.list.listview->visualItemRect(m_fileList->row(row));
+    const QRect bounds = m_ui.list.listview->visualRect(m_fileList->index(row, BatchModel::Destination));
     edit->setGeometry(left - 1, bounds.top() - 1, width, bounds.height() + 2);
     edit->raise();
     edit->setText(m_fileList->destination(row));
@@ -277,7 +279,7 @@ void TForm1::listEditChange(const QString &text)
 void TForm1::listEditKeyPress()
 {
     if (const int row = m_clickedRow ? m_fileList->rowOfId(*m_clickedRow) : -1; row >= 0)
-        m_fileList->row(row)->setSelected(true);
+        m_fileList->select(row);
     m_ui.list.listview->setFocus(Qt::OtherFocusReason);
     listEditExit(); // when the focus was elsewhere already, no focus change commits it
 }
@@ -294,7 +296,7 @@ void TForm1::listEditExit()
         return;
 
     const TStartRecord &job = m_fileList->job(row);
-    const NameCommitRequest request { edit->text(), m_fileList->row(row)->text(SourceColumn::Source), job.Extension,
+    const NameCommitRequest request { edit->text(), m_fileList->caption(row), job.Extension,
         RowOutputFolder(m_ui.output.pathdir->text(), job), QFileInfo(job.OutputPath.text()).fileName() };
     const NameCommit commit = CommitDestinationName(
         request, m_services.dialogs, this, [this](const QString &path) { return isRowSource(path); });

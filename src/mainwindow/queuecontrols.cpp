@@ -40,7 +40,6 @@ void ConnectQueueToControls(ConversionEngine &queue, const OutputControls &ui, c
                 ui.ProgressBar1->setValue(0);
             }
             ui.logBtn->setVisible(true);
-            ui.Timer1->start();
         });
     QObject::connect(&queue, &ConversionEngine::progressChanged, ui.ProgressBar1, [ui](int position) {
         if (ui.ProgressBar1->maximum() > 0)
@@ -55,14 +54,12 @@ void ConnectQueueToControls(ConversionEngine &queue, const OutputControls &ui, c
             showBatchProgress(queue, ui.ProgressBar1);
             return; // Start stays disabled while any row converts
         }
-        ui.Timer1->stop();
         ui.startButton->setEnabled(true);
         if (ui.ProgressBar1->maximum() == 0)
             ui.ProgressBar1->setRange(0, 100); // stop the busy animation
         ui.ProgressBar1->setValue(0);
     });
     QObject::connect(&queue, &ConversionEngine::queueFinished, ui.ProgressBar1, [ui, programFolder] {
-        ui.Timer1->stop();
         ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartIdlePicture));
         ui.progressEdit->show();
         ui.ProgressBar1->setTextVisible(false);

@@ -5,10 +5,11 @@
 
 #include <QAbstractItemView>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 using namespace ControlFactory;
@@ -27,17 +28,8 @@ void SourceListControls::build(QWidget *panel, const QString &programFolder)
     dropHint->setAttribute(Qt::WA_TransparentForMouseEvents);
     dropHint->setAccessibleName(u"Source files"_s);
 
-    listview = named(new QTreeWidget(listPanel), u"listview"_s, {}, u"Source files"_s);
+    listview = named(new QTreeView(listPanel), u"listview"_s, {}, u"Source files"_s);
     listview->setGeometry(listPanel->rect());
-    listview->setColumnCount(5);
-    listview->setHeaderLabels({ u"Source"_s, u"File Size"_s, u"Duration"_s, u"Destination"_s, u"Status"_s });
-    for (int column = 1; column < 5; ++column)
-        listview->headerItem()->setTextAlignment(column, Qt::AlignCenter);
-    listview->setColumnWidth(0, 140);
-    listview->setColumnWidth(1, 80);
-    listview->setColumnWidth(2, 80);
-    listview->setColumnWidth(3, 120);
-    listview->setColumnWidth(4, 60);
     listview->header()->setStretchLastSection(false);
     listview->header()->setSectionsMovable(false);
     listview->setRootIsDecorated(false);
@@ -63,6 +55,18 @@ void SourceListControls::build(QWidget *panel, const QString &programFolder)
     mDownBtn = button(panel, u"mDownBtn"_s, u"    MoveDown"_s, QRect(130, 390, 126, 30), icon(u"movedown"));
     delBtn = button(panel, u"delBtn"_s, u"     Remove"_s, QRect(262, 390, 118, 30), icon(u"remove"));
     clearBtn = button(panel, u"clearBtn"_s, u"Clear"_s, QRect(386, 390, 86, 30), icon(u"clear"));
+}
+
+void SourceListControls::show(QAbstractItemModel *rows, QItemSelectionModel *selection)
+{
+    listview->setModel(rows);
+    QItemSelectionModel *own = listview->selectionModel();
+    listview->setSelectionModel(selection);
+    delete own;
+    // The columns get their widths once the header knows them.
+    const int widths[] = { 140, 80, 80, 120, 60 };
+    for (int column = 0; column < int(std::size(widths)); ++column)
+        listview->setColumnWidth(column, widths[column]);
 }
 
 void SourceListControls::setListButtonsEnabled(bool enabled)

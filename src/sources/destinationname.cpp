@@ -4,7 +4,6 @@
 #include "core/startrecord.h"
 
 #include <QFileInfo>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -33,21 +32,12 @@ QString DestinationName(const QString &sourceFileName, const QString &extension)
 QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension,
     const std::function<bool(const QString &path)> &alsoTaken)
 {
-    const auto taken = [&](const QString &path) { return QFileInfo::exists(path) || (alsoTaken && alsoTaken(path)); };
-    // The marks are counted on the name as given, so that shortening it for a longer run of
-    // marks never cuts an earlier mark away.
-    const QString stem = name.endsWith(extension) ? name.chopped(extension.size()) : name;
-    QString free = name;
-    QString marks;
-    while (taken(JoinFolder(folder, free))) {
-        marks += u"(new)"_s;
-        const QString next = FitFileName(stem, marks + extension);
-        if (next.isEmpty())
-            break; // the marks alone pass a name's size: the taken name stays, and its row fails
-        free = next;
-        QThread::msleep(10);
-    }
-    return free;
+    const auto taken = [&](const QString &candidate) {
+        const QString path = JoinFolder(folder, candidate);
+        return QFileInfo::exists(path) || (alsoTaken && alsoTaken(path));
+    };
+    // No room left for the marks: the taken name stays, and its row fails.
+    return FreeFileName(name, extension, kNewNameMark, taken).value_or(name);
 }
 
 QString MirroredFolder(const QString &destination, const QString &relativeFolder)

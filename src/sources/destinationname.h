@@ -19,8 +19,11 @@ QString DestinationName(const QString &sourceFileName, const QString &extension)
 struct TStartRecord;
 QString RowDestinationName(const TStartRecord &job, const QString &extension);
 
+// What makes a row's name free of a taken one, before the extension.
+inline constexpr QStringView kNewNameMark = u"(new)";
+
 // While a file of that name exists in the folder, "(new)" goes before the extension again
-// (song.mp3, song(new).mp3, song(new)(new).mp3 ...), 10 ms apart. Only files on disk count.
+// (song.mp3, song(new).mp3, song(new)(new).mp3 ...), by FreeFileName's rule.
 // A long name gives up the end of its base to the marks, never the marks or the extension.
 // alsoTaken (if given) names paths that count as taken though no file is there yet.
 QString FreeDestinationName(const QString &folder, const QString &name, const QString &extension,

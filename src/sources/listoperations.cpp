@@ -3,8 +3,6 @@
 #include "sources/destinationname.h"
 #include "sources/filelist.h"
 
-#include <QTreeWidget>
-
 int MoveRow(FileList &list, MoveDirection direction)
 {
     const QList<int> selected = list.selectedRows();
@@ -15,15 +13,9 @@ int MoveRow(FileList &list, MoveDirection direction)
     if (to < 0 || to >= list.rowCount())
         return -1;
 
-    QTreeWidget *view = list.view();
-    view->setUpdatesEnabled(false);
     list.moveRow(from, to);
-    view->clearSelection();
-    view->setCurrentItem(list.row(to));
-    list.row(to)->setSelected(true);
-    view->setUpdatesEnabled(true);
-    view->setFocus();
-    view->scrollToItem(list.row(to), QAbstractItemView::EnsureVisible);
+    // The current row moves the view's focus row, which a list view scrolls to.
+    list.selectOnly(to);
     return to;
 }
 
@@ -45,11 +37,11 @@ QString CellToolTip(FileList &list, int row, int column)
 {
     if (row < 0 || row >= list.rowCount())
         return {};
-    const QString text = list.row(row)->text(column);
+    const QString text = list.cellText(row, column);
     switch (column) {
-    case SourceColumn::Source:
+    case BatchModel::Source:
         return text;
-    case SourceColumn::Destination: {
+    case BatchModel::Destination: {
         const QString outputPath = list.job(row).OutputPath.text();
         return outputPath.isEmpty() ? text : text + u'\n' + outputPath;
     }

@@ -7,7 +7,7 @@ class FileList;
 enum class MoveDirection { Up, Down };
 
 // Moves the first selected row one place, with its record; it becomes the only selected
-// row, the list takes the focus and shows it whole. Several selected rows still move only
+// row and the current one (a view shows it whole). Several selected rows still move only
 // the first. Returns its new index, or -1 when nothing moved (no selection, or the first row
 // up, or the last one down).
 int MoveRow(FileList &list, MoveDirection direction);

@@ -5,23 +5,12 @@
 #include "sources/destinationname.h"
 
 #include <QFileInfo>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr QStringView kRewriteQuestion = u"File exists,rewrite?";
-constexpr QStringView kNewMark = u"(new)";
-constexpr int kRetryWaitMs = 10;
-// base + "(new)" * count + extension, the base shortened when the name would pass a file
-// name's 255 bytes, so that the extension (which decides the format) and the marks that make
-// the name free are never cut away. Empty when the marks alone leave no room.
-QString fittedName(const QString &base, int newCount, const QString &extension)
-{
-    return FitFileName(base, kNewMark.toString().repeated(newCount) + extension);
-}
-
 } // namespace
 
 QString NameWithExtension(const QString &typed, const QString &caption, const QString &extension)
@@ -57,28 +46,27 @@ NameCommit CommitDestinationName(const NameCommitRequest &request, Dialogs &dial
         return commit;
     }
 
-    const QString base = named.chopped(request.extension.size());
-    int newCount = 0;
-    QString name = fittedName(base, newCount, request.extension);
-    if (name.isEmpty())
-        name = named; // an extension past a name's size: the system refuses the name
-    while (QFileInfo::exists(JoinFolder(request.folder, name))) {
+    // Each existing file on the way may be replaced, if the user says so: the name stops there.
+    const auto taken = [&](const QString &name) {
         const QString path = JoinFolder(request.folder, name);
+        if (!QFileInfo::exists(path))
+            return false;
         const bool offered = QFileInfo(path).isFile() && !(isRowSource && isRowSource(path));
         if (offered) {
             const MessageRequest question = MessageRequest::confirmation(
                 kRewriteQuestion.toString(), u"Confirm"_s, DialogIcon::Question, DialogButtons::YesNo);
             if (dialogs.showMessage(owner, question) == DialogAnswer::Yes) {
                 commit.replace = ReplaceMark::of(path);
-                break;
+                return false;
             }
         }
-        const QString next = fittedName(base, ++newCount, request.extension);
-        if (next.isEmpty() || next == name)
-            break; // no room left for another mark: the conversion's own rule settles it
-        name = next;
-        QThread::msleep(kRetryWaitMs);
-    }
+        return true;
+    };
+    QString first = FitFileName(named.chopped(request.extension.size()), request.extension);
+    if (first.isEmpty())
+        first = named; // an extension past a name's size: the system refuses the name
+    // No room left for another mark: the conversion's own rule settles it.
+    const QString name = FreeFileName(first, request.extension, kNewNameMark, taken).value_or(first);
     commit.name = name;
     commit.outputPath = JoinFolder(request.folder, name);
     return commit;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/queuerows.h"
+#include "batch/queuerows.h"
 #include "sources/sourceadder.h"
 
 #include <QList>

@@ -132,9 +132,7 @@ TStartRecord SourceAdder::newJob(const QString &absolutePath)
 void SourceAdder::appendRow(
     const QString &caption, const QString &name, const TStartRecord &job, const QString &toolTip)
 {
-    SourceRow *row = m_list.appendRow(caption, FileSizeText(FileSizeBytes(job.SourcePath)), job.Duration, name, job);
-    if (!toolTip.isEmpty())
-        row->setToolTip(SourceColumn::Source, toolTip);
+    m_list.appendRow(caption, FileSizeText(FileSizeBytes(job.SourcePath)), job.Duration, name, job, toolTip);
     m_host.rowAdded();
 }
 

@@ -104,10 +104,10 @@ QComboBox::drop-down { border: none; width: 20px; }
 QComboBox QAbstractItemView { background: #ffffff; border: 1px solid #c5d0dd; selection-background-color: #2f7de1;
     selection-color: #ffffff; outline: none; }
 
-QTreeWidget#listview { background: #ffffff; border: none; alternate-background-color: #f7f9fc;
+QTreeView#listview { background: #ffffff; border: none; alternate-background-color: #f7f9fc;
     selection-background-color: #2f7de1; selection-color: #ffffff; outline: none; }
-QTreeWidget#listview::item { border-right: 1px solid #e3e8ef; border-bottom: 1px solid #e3e8ef; padding: 2px; }
-QTreeWidget#listview::item:selected { background: #2f7de1; color: #ffffff; }
+QTreeView#listview::item { border-right: 1px solid #e3e8ef; border-bottom: 1px solid #e3e8ef; padding: 2px; }
+QTreeView#listview::item:selected { background: #2f7de1; color: #ffffff; }
 QHeaderView::section { background: #f1f4f8; border: none; border-right: 1px solid #dde3ea;
     border-bottom: 1px solid #dde3ea; padding: 4px; font-weight: bold; color: #3a4d63; }
 

@@ -50,6 +50,41 @@ private Q_SLOTS:
             FitFileName(u"song"_s, u"(new)"_s.repeated(50) + u".mp3"_s), u"s"_s + u"(new)"_s.repeated(50) + u".mp3"_s);
     }
 
+    // One rule for every free name: the marks pile up before the extension, only names the
+    // rule is told are taken count, and a name that can hold no further mark is no answer.
+    void freeFileName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<QString>("free"); // empty: none
+        QTest::newRow("free at once") << u"song.mp3"_s << u"(new)"_s << QStringList() << u"song.mp3"_s;
+        QTest::newRow("two taken") << u"song.mp3"_s << u"(new)"_s << QStringList { u"song.mp3"_s, u"song(new).mp3"_s }
+                                   << u"song(new)(new).mp3"_s;
+        QTest::newRow("minus one") << u"song.mp3"_s << u"-1"_s << QStringList { u"song.mp3"_s, u"song-1.mp3"_s }
+                                   << u"song-1-1.mp3"_s;
+        QTest::newRow("no extension on the name")
+            << u"song"_s << u"-1"_s << QStringList { u"song"_s } << u"song-1.mp3"_s;
+        QStringList all { u"s.mp3"_s };
+        for (int marks = 1; marks <= 50; ++marks)
+            all << FitFileName(u"s"_s, u"(new)"_s.repeated(marks) + u".mp3"_s);
+        QTest::newRow("no room for another mark") << u"s.mp3"_s << u"(new)"_s << all << QString();
+    }
+    void freeFileName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, mark);
+        QFETCH(QStringList, taken);
+        QFETCH(QString, free);
+        int asked = 0;
+        const std::optional<QString> found = FreeFileName(name, u".mp3"_s, mark, [&](const QString &candidate) {
+            ++asked;
+            return taken.contains(candidate);
+        });
+        QCOMPARE(found.value_or(QString()), free);
+        QVERIFY(asked <= taken.size() + 1); // each name is asked about once
+    }
+
     void bytesAreCountedAsUtf8()
     {
         QCOMPARE(FileSystemBytes(u"abc"_s), 3);

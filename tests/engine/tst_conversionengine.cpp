@@ -3,8 +3,8 @@
 // behaviour each row picks by its input name. Conversions with the real transcoder are tested
 // end to end elsewhere.
 
+#include "batch/queuerows.h"
 #include "core/logsink.h"
-#include "core/queuerows.h"
 #include "engine/conversionengine.h"
 #include "engine/rowrefusal.h"
 #include "engine/transcodertext.h"
@@ -27,9 +27,22 @@ struct Row
 {
     QueueRows::RowId id = 0;
     TStartRecord job;
-    QStringList statuses; // every status written, in order
+    RowStatus status;
+    QStringList statuses; // every Status text shown, in order
     QString destination;
 };
+
+// A status as the Status column shows it, for a row that stands there before a batch.
+RowStatus statusShown(const QString &text)
+{
+    if (text == u"100%"_s)
+        return { RowState::Done };
+    if (text == u" -  -  -  "_s)
+        return RowStatus::failed(u"earlier"_s);
+    if (text.endsWith(u'%'))
+        return { RowState::Stopped, text.chopped(1).toInt(), {} };
+    return {};
+}
 
 class FakeRows : public QueueRows
 {
@@ -44,10 +57,15 @@ public:
         const auto at = std::find_if(rows.begin(), rows.end(), [id](const Row &r) { return r.id == id; });
         return at == rows.end() ? -1 : int(at - rows.begin());
     }
-    QString status(int row) const override { return rows[row].statuses.value(rows[row].statuses.size() - 1); }
-    void setStatus(int row, const QString &status) override
+    RowStatus status(int row) const override { return rows[row].status; }
+    void setStatus(int row, const RowStatus &status) override
     {
-        rows[row].statuses << status;
+        Row &r = rows[row];
+        if (status == r.status)
+            return;
+        r.status = status;
+        if (status.text() != r.statuses.last())
+            r.statuses << status.text();
         if (onStatus)
             onStatus(row);
     }
@@ -78,6 +96,7 @@ class TestConversionEngine : public QObject
         row.job.Extension = u".mp3"_s;
         row.job.OutputPath = m_out.filePath(inputName + u".mp3"_s);
         row.job.AudioCodec = u"mp3"_s;
+        row.status = statusShown(status);
         row.statuses << status;
         m_rows.rows.push_back(row);
     }
@@ -146,6 +165,8 @@ private Q_SLOTS:
         clock.start();
         QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"50%"_s, u" -  -  -  "_s }));
+        QCOMPARE(m_rows.rows[0].status.state, RowState::Failed);
+        QCOMPARE(m_rows.rows[0].status.reason, u"Error while decoding frame, going on"_s);
         QCOMPARE(statuses(1).last(), u"100%"_s);
         // The stand-in keeps going for three more seconds; the queue did not wait for it.
         QVERIFY2(clock.elapsed() < 2900, qPrintable(QString::number(clock.elapsed())));
@@ -170,7 +191,7 @@ private Q_SLOTS:
     {
         addRow(u"beyond-length"_s, u"00:00:04"_s);
         QVERIFY(runBatch());
-        QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"200%"_s, u"200%"_s, u"100%"_s }));
+        QCOMPARE(statuses(0), QStringList({ u"0%"_s, u"200%"_s, u"100%"_s }));
     }
 
     void silentDeathFailsTheRowAndTheQueueGoesOn()
@@ -239,6 +260,8 @@ private Q_SLOTS:
         connect(m_queue.get(), &ConversionEngine::rowEnded, this, [&](int row) { ended << row; });
         QVERIFY(runBatch());
         QCOMPARE(statuses(0), QStringList({ u" -  -  -  "_s }));
+        QCOMPARE(m_rows.rows[0].status.state, RowState::Refused);
+        QVERIFY(m_rows.rows[0].status.reason.startsWith(u"Not converted: "_s));
         QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath.text()));
         QVERIFY(m_log.text().contains(u"Not converted: the range chosen in Trim for \"ok-zero\" is 0 seconds long"_s));
         QCOMPARE(started, QList<int>({ 1 }));
@@ -365,6 +388,9 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 2500);
         QCOMPARE(statuses(1), QStringList());
         QVERIFY(m_queue->transcoderProcessIds().empty());
+        // Given up is neither done nor failed: both convert at the next Start.
+        QCOMPARE(m_rows.rows[0].status.state, RowState::Stopped);
+        QCOMPARE(m_rows.rows[1].status.state, RowState::Ready);
     }
 
     void takenOutputNameIsRenamedAndShown()

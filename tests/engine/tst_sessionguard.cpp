@@ -3,8 +3,8 @@
 // the logind back-end against a mocked logind and the batch notification against a mocked
 // notification service, each on a private bus this test starts and ends.
 
+#include "batch/queuerows.h"
 #include "core/logsink.h"
-#include "core/queuerows.h"
 #include "dbusmock.h"
 #include "engine/batchnotice.h"
 #include "engine/conversionengine.h"
@@ -38,15 +38,15 @@ public:
     struct Row
     {
         TStartRecord job;
-        QString status = u"ready"_s;
+        RowStatus status;
     };
     std::vector<Row> rows;
 
     int rowCount() const override { return int(rows.size()); }
     RowId rowId(int row) const override { return RowId(row + 1); }
     int rowOfId(RowId id) const override { return int(id) - 1 < rowCount() ? int(id) - 1 : -1; }
-    QString status(int row) const override { return rows[row].status; }
-    void setStatus(int row, const QString &status) override { rows[row].status = status; }
+    RowStatus status(int row) const override { return rows[row].status; }
+    void setStatus(int row, const RowStatus &status) override { rows[row].status = status; }
     TStartRecord &job(int row) override { return rows[row].job; }
     void setDestination(int, const QString &) override { }
 };
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QVERIFY(!inhibitor.holds(Inhibitor::What::Sleep) && !inhibitor.holds(Inhibitor::What::Shutdown));
         QStringList statuses;
         for (const auto &row : m_rows.rows)
-            statuses << row.status;
+            statuses << row.status.text();
         QTEST(statuses, "ended");
     }
 
@@ -191,7 +191,7 @@ private Q_SLOTS:
         SessionGuard guard(queue, std::move(inhibitor));
         QSignalSpy logged(&guard, &SessionGuard::logLine);
         runToEnd(queue);
-        QCOMPARE(m_rows.rows[0].status, u"100%"_s);
+        QCOMPARE(m_rows.rows[0].status.text(), u"100%"_s);
         QCOMPARE(logged.size(), 2);
         QVERIFY(logged.at(0).at(0).toString().contains(u"may sleep"_s));
         QVERIFY(logged.at(1).at(0).toString().contains(u"may shutdown"_s));

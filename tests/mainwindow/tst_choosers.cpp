@@ -30,7 +30,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cmath>
 #include <functional>
@@ -144,7 +144,7 @@ class TestChoosers : public QObject
     QTimer m_saveAsWatch;
 
     const OutputControls &output() const { return m_window->controls().output; }
-    QTreeWidget *listview() const { return m_window->controls().list.listview; }
+    QTreeView *listview() const { return m_window->controls().list.listview; }
     QString media(const QString &name) const { return m_media + u'/' + name; }
     QString profileFolder() const { return m_window->programState().profileFolder; }
 
@@ -157,15 +157,11 @@ class TestChoosers : public QObject
     {
         QStringList out;
         for (int i = 0; i < m_window->fileList().rowCount(); ++i)
-            out << m_window->fileList().status(i);
+            out << m_window->fileList().status(i).text();
         return out;
     }
-    QString destination(int row) const { return listview()->topLevelItem(row)->text(SourceColumn::Destination); }
-    void selectOnly(int row)
-    {
-        listview()->clearSelection();
-        listview()->topLevelItem(row)->setSelected(true);
-    }
+    QString destination(int row) const { return m_window->fileList().destination(row); }
+    void selectOnly(int row) { m_window->fileList().selectOnly(row); }
     // Opens the settings dialog with the settings button; act() runs while it shows.
     void withSettingsDialog(const std::function<void(TSettingFrm &)> &act)
     {
@@ -416,11 +412,11 @@ private Q_SLOTS:
         for (int row = 0; row < 14; ++row) {
             const QString path = m_out + u'/' + destination(row);
             if (formats.at(row).isEmpty()) {
-                QCOMPARE(m_window->fileList().status(row), u" -  -  -  "_s);
+                QCOMPARE(m_window->fileList().status(row).text(), u" -  -  -  "_s);
                 QVERIFY(!QFile::exists(path));
                 continue;
             }
-            QVERIFY2(m_window->fileList().status(row) == u"100%"_s, qPrintable(names.at(row)));
+            QVERIFY2(m_window->fileList().status(row).isDone(), qPrintable(names.at(row)));
             const Outside o = inspect(path);
             QVERIFY2(o.magic.startsWith(formats.at(row)), qPrintable(names.at(row) + u'\n' + o.magic));
             ++valid;

@@ -109,7 +109,7 @@ private Q_SLOTS:
     {
         m_window.dialogs.answers.enqueue(DialogAnswer::No);
         startThenClose(300);
-        QTRY_COMPARE_WITH_TIMEOUT(m_window->fileList().status(0), u"100%"_s, 120000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->fileList().status(0).text(), u"100%"_s, 120000);
         QCOMPARE(m_window.dialogs.calls.size(), 1);
         const MessageRequest question = m_window.dialogs.calls.first().message;
         QCOMPARE(question.text,
@@ -138,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(transcoder > 0);
         QVERIFY(!m_window->isVisible());
-        QVERIFY(m_window->fileList().status(0) != u"100%"_s);
+        QVERIFY(m_window->fileList().status(0).text() != u"100%"_s);
         QCOMPARE(m_inhibitor->steps.last(), u"release"_s);
         m_window.close(); // what main() does after its loop
         QCOMPARE(childrenOfThisProcess().filter(QRegularExpression(u"^(sonmill|mirplay)$"_s)), QStringList());
@@ -160,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(stillShown);
         QCOMPARE(m_window.dialogs.calls.size(), 1);
         QCOMPARE(m_window.dialogs.calls.first().message.text, TForm1::closeQuestionText());
-        QCOMPARE(m_window->fileList().status(0), u"100%"_s);
+        QCOMPARE(m_window->fileList().status(0).text(), u"100%"_s);
         QVERIFY(m_window->isVisible());
     }
 
@@ -169,7 +169,7 @@ private Q_SLOTS:
         m_window->closeBtnClick();
         QVERIFY(m_window.dialogs.calls.isEmpty());
         QVERIFY(!m_window->isVisible());
-        QCOMPARE(m_window->fileList().status(0), u"ready"_s);
+        QCOMPARE(m_window->fileList().status(0).text(), u"ready"_s);
     }
 
     void sleepDuringABatchIsAnsweredWithTheMessage()
@@ -177,7 +177,7 @@ private Q_SLOTS:
         connect(&m_window->queue(), &ConversionEngine::rowStarted, this,
             [this] { QTimer::singleShot(200, m_inhibitor, &RecordingInhibitor::announceSleep); });
         QVERIFY(WindowWaits::convert(*m_window.form()));
-        QCOMPARE(m_window->fileList().status(0), u"100%"_s);
+        QCOMPARE(m_window->fileList().status(0).text(), u"100%"_s);
         QCOMPARE(m_window.dialogs.messageTexts(),
             QStringList({ u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s }));
         QCOMPARE(m_window.dialogs.calls.first().message.caption, u"System Message"_s);

@@ -28,7 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -69,7 +69,7 @@ class TestConversionRoad : public QObject
     {
         QStringList out;
         for (int i = 0; i < m_window->fileList().rowCount(); ++i)
-            out << m_window->fileList().status(i);
+            out << m_window->fileList().status(i).text();
         return out;
     }
     QString logText() const { return m_window.log()->findChild<QPlainTextEdit *>()->toPlainText(); }
@@ -119,14 +119,14 @@ private Q_SLOTS:
         QCOMPARE(refusal.buttons, DialogButtons::Yes);
         QCOMPARE(refusal.placement, DialogPlacement::ConfirmOffset);
 
-        QTreeWidget *list = m_window->controls().list.listview;
-        QCOMPARE(list->topLevelItemCount(), 2);
-        QVERIFY(list->isVisible());
-        QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Source), u"tone one.wav"_s);
-        QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Duration), u"00:00:02"_s);
-        QCOMPARE(list->topLevelItem(0)->text(SourceColumn::Destination), u"tone one.mp3"_s);
-        QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Source), u"tone-two.ogg"_s);
-        QCOMPARE(list->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:04"_s);
+        const FileList &list = m_window->fileList();
+        QCOMPARE(list.rowCount(), 2);
+        QVERIFY(m_window->controls().list.listview->isVisible());
+        QCOMPARE(list.cellText(0, BatchModel::Source), u"tone one.wav"_s);
+        QCOMPARE(list.cellText(0, BatchModel::Duration), u"00:00:02"_s);
+        QCOMPARE(list.cellText(0, BatchModel::Destination), u"tone one.mp3"_s);
+        QCOMPARE(list.cellText(1, BatchModel::Source), u"tone-two.ogg"_s);
+        QCOMPARE(list.cellText(1, BatchModel::Duration), u"00:00:04"_s);
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
         QVERIFY(m_window->controls().output.startButton->isEnabled());
         QTRY_COMPARE(scratchFiles(), QStringList()); // every probe's scratch file is gone
@@ -137,7 +137,7 @@ private Q_SLOTS:
         connect(&m_window->queue(), &ConversionEngine::rowStarted, this, [&](int row) {
             during << u"row%1 status=%2 start=%3 timer=%4 remove=%5 up=%6 down=%7 clear=%8 caption=%9 prompt=%10"_s
                           .arg(row)
-                          .arg(m_window->fileList().status(row))
+                          .arg(m_window->fileList().status(row).text())
                           .arg(ui.output.startButton->isEnabled())
                           .arg(ui.output.Timer1->isActive())
                           .arg(ui.list.delBtn->isEnabled())
@@ -190,7 +190,7 @@ private Q_SLOTS:
         Q_EMIT m_window->filesDropped({ media(u"tone-two.ogg"_s), media(u"tone one.wav"_s) });
         QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(m_window->fileList().rowCount(), 2);
-        QCOMPARE(m_window->controls().list.listview->topLevelItem(0)->text(SourceColumn::Source), u"tone-two.ogg"_s);
+        QCOMPARE(m_window->fileList().caption(0), u"tone-two.ogg"_s);
         QTRY_COMPARE(scratchFiles(), QStringList());
         QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
@@ -344,9 +344,8 @@ private Q_SLOTS:
         QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
 
         const QStringList names { stem + u".mp3"_s, QString(242, u'x') + u"üü(new).mp3"_s };
-        QTreeWidget *list = m_window->controls().list.listview;
         for (int row = 0; row < 2; ++row) {
-            QCOMPARE(list->topLevelItem(row)->text(SourceColumn::Destination), names[row]);
+            QCOMPARE(m_window->fileList().destination(row), names[row]);
             const QString output = m_out + u'/' + names[row];
             QVERIFY(output.size() > 255);
             const Discovered d = discover(output);

@@ -27,7 +27,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -66,21 +66,21 @@ class TestListRoad : public QObject
     TestWindow m_window;
 
     const MainWindowControls &ui() const { return m_window->controls(); }
-    QTreeWidget *view() const { return ui().list.listview; }
+    QTreeView *view() const { return ui().list.listview; }
     FileList &list() const { return m_window->fileList(); }
     QString media(const QString &name) const { return m_media + u'/' + name; }
     QStringList column(int column) const
     {
         QStringList texts;
         for (int row = 0; row < list().rowCount(); ++row)
-            texts << list().row(row)->text(column);
+            texts << list().cellText(row, column);
         return texts;
     }
 
     // A press at a column's left edge plus dx, in the middle of the row.
     QPoint cellPoint(int row, int columnIndex, int dx) const
     {
-        const QRect bounds = view()->visualItemRect(list().row(row));
+        const QRect bounds = view()->visualRect(list().index(row, 0));
         return { view()->header()->sectionViewportPosition(columnIndex) + dx, bounds.center().y() };
     }
     void press(int row, int columnIndex, int dx = 5)
@@ -91,11 +91,11 @@ class TestListRoad : public QObject
     {
         view()->clearSelection();
         for (const int row : rows)
-            list().row(row)->setSelected(true);
+            list().select(row);
     }
     void typeName(int row, const QString &name)
     {
-        press(row, SourceColumn::Destination);
+        press(row, BatchModel::Destination);
         QVERIFY(ui().list.listEdit->isVisible());
         QTest::keyClicks(ui().list.listEdit, name);
         QTest::keyClick(ui().list.listEdit, Qt::Key_Return);
@@ -138,19 +138,19 @@ private Q_SLOTS:
     {
         Q_EMIT m_window->filesDropped({ media(u"A.wav"_s), media(u"B.wav"_s), media(u"C.wav"_s) });
         QVERIFY(WindowWaits::adds(*m_window.form()));
-        QCOMPARE(column(SourceColumn::Source), QStringList({ u"A.wav"_s, u"B.wav"_s, u"C.wav"_s }));
+        QCOMPARE(column(BatchModel::Source), QStringList({ u"A.wav"_s, u"B.wav"_s, u"C.wav"_s }));
 
-        press(1, SourceColumn::Source); // B
+        press(1, BatchModel::Source); // B
         QTest::mouseClick(ui().list.mUpBtn, Qt::LeftButton);
-        QCOMPARE(column(SourceColumn::Source), QStringList({ u"B.wav"_s, u"A.wav"_s, u"C.wav"_s }));
+        QCOMPARE(column(BatchModel::Source), QStringList({ u"B.wav"_s, u"A.wav"_s, u"C.wav"_s }));
         QCOMPARE(list().selectedRows(), QList<int> { 0 });
         QVERIFY(view()->hasFocus());
-        press(2, SourceColumn::Source); // C is last: down does nothing
+        press(2, BatchModel::Source); // C is last: down does nothing
         QTest::mouseClick(ui().list.mDownBtn, Qt::LeftButton);
-        QCOMPARE(column(SourceColumn::Source), QStringList({ u"B.wav"_s, u"A.wav"_s, u"C.wav"_s }));
-        press(1, SourceColumn::Source); // A down, below C
+        QCOMPARE(column(BatchModel::Source), QStringList({ u"B.wav"_s, u"A.wav"_s, u"C.wav"_s }));
+        press(1, BatchModel::Source); // A down, below C
         QTest::mouseClick(ui().list.mDownBtn, Qt::LeftButton);
-        QCOMPARE(column(SourceColumn::Source), QStringList({ u"B.wav"_s, u"C.wav"_s, u"A.wav"_s }));
+        QCOMPARE(column(BatchModel::Source), QStringList({ u"B.wav"_s, u"C.wav"_s, u"A.wav"_s }));
         QCOMPARE(list().job(2).SourcePath, media(u"A.wav"_s)); // the record moved with its row
 
         // A relative folder that does not exist: asked, made, and every selected row goes there.
@@ -171,7 +171,7 @@ private Q_SLOTS:
         // Browse with one row selected moves that row only.
         const QString elsewhere = m_out + u"/elsewhere"_s;
         QVERIFY(QDir().mkpath(elsewhere));
-        press(1, SourceColumn::Source); // C alone
+        press(1, BatchModel::Source); // C alone
         QCOMPARE(ui().output.pathdir->text(), roadOut + u'/'); // the row's folder
         m_window.dialogs.folderAnswers.enqueue(elsewhere);
         QTest::mouseClick(ui().output.browseBtn, Qt::LeftButton);
@@ -183,7 +183,7 @@ private Q_SLOTS:
 
         const qsizetype logBefore = m_window.log()->text().size();
         QVERIFY(WindowWaits::convert(*m_window.form()));
-        QCOMPARE(column(SourceColumn::Status), QStringList(3, u"100%"_s));
+        QCOMPARE(column(BatchModel::Status), QStringList(3, u"100%"_s));
         QCOMPARE(reportedSeconds(m_window.log()->text().mid(logBefore)), QList<int>({ 2, 3, 1 })); // B, C, A
         const QFileInfo b(roadOut + u"/B.mp3"_s), c(elsewhere + u"/C.mp3"_s), a(roadOut + u"/first take.mp3"_s);
         QVERIFY(b.isFile() && c.isFile() && a.isFile());
@@ -210,13 +210,13 @@ private Q_SLOTS:
         const QByteArray good = TestFiles::read(source);
         QVERIFY(TestFiles::write(source, QByteArray(8192, '\x5a'))); // the source broke meanwhile
         QVERIFY(WindowWaits::convert(*m_window.form()));
-        QCOMPARE(column(SourceColumn::Status), QStringList { u" -  -  -  "_s });
+        QCOMPARE(column(BatchModel::Status), QStringList { u" -  -  -  "_s });
         QCOMPARE(TestFiles::read(existing), QByteArray("the user's own file"));
         QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList({ u"keep.mp3"_s, u"take.wav"_s }));
 
         QVERIFY(TestFiles::write(source, good));
         QVERIFY(WindowWaits::convert(*m_window.form()));
-        QCOMPARE(column(SourceColumn::Status), QStringList { u"100%"_s });
+        QCOMPARE(column(BatchModel::Status), QStringList { u"100%"_s });
         const QByteArray replaced = TestFiles::read(existing);
         QVERIFY(replaced.startsWith("ID3") || replaced.startsWith("\xff"));
         QCOMPARE(list().destination(0), u"keep.mp3"_s);
@@ -253,22 +253,22 @@ private Q_SLOTS:
     {
         Q_EMIT m_window->filesDropped({ media(u"A.wav"_s) });
         QVERIFY(WindowWaits::adds(*m_window.form()));
-        view()->setColumnWidth(SourceColumn::Source, 300); // wider than the list: it scrolls
+        view()->setColumnWidth(BatchModel::Source, 300); // wider than the list: it scrolls
         QApplication::processEvents();
         for (const int scrolled : { 0, 60 }) {
             view()->horizontalScrollBar()->setValue(scrolled);
-            const int left = view()->header()->sectionViewportPosition(SourceColumn::Destination);
+            const int left = view()->header()->sectionViewportPosition(BatchModel::Destination);
             QCOMPARE(left, 300 + 80 + 80 - scrolled);
-            press(0, SourceColumn::Destination, 0);
+            press(0, BatchModel::Destination, 0);
             QVERIFY(!ui().list.listEdit->isVisible());
-            press(0, SourceColumn::Destination, 1);
+            press(0, BatchModel::Destination, 1);
             QVERIFY(ui().list.listEdit->isVisible());
-            const QRect bounds = view()->visualItemRect(list().row(0));
+            const QRect bounds = view()->visualRect(list().index(0, 0));
             QCOMPARE(ui().list.listEdit->geometry(),
-                QRect(left - 1, bounds.top() - 1, view()->columnWidth(SourceColumn::Destination), bounds.height() + 2));
+                QRect(left - 1, bounds.top() - 1, view()->columnWidth(BatchModel::Destination), bounds.height() + 2));
             QCOMPARE(ui().list.listEdit->text(), u"A.mp3"_s);
             QCOMPARE(ui().list.listEdit->selectedText(), u"A.mp3"_s); // typing replaces it
-            press(0, SourceColumn::Destination, view()->columnWidth(SourceColumn::Destination)); // right edge
+            press(0, BatchModel::Destination, view()->columnWidth(BatchModel::Destination)); // right edge
             QVERIFY(!ui().list.listEdit->isVisible());
         }
     }
@@ -288,13 +288,13 @@ private Q_SLOTS:
 
         ui().output.pathdir->setText(u"/somewhere/else"_s);
         ui().output.AQualityBtn->setCurrentIndex(2); // Low
-        press(0, SourceColumn::Status);
+        press(0, BatchModel::Status);
         QCOMPARE(ui().output.pathdir->text(), m_out + u'/');
         QCOMPARE(ui().output.profileBox->currentIndex(), kMp3);
         QCOMPARE(ui().output.AQualityBtn->currentText(), u"High"_s);
         QVERIFY(ui().output.AQualityBtn->isEnabled() && ui().output.settingBtn->isEnabled());
 
-        press(1, SourceColumn::FileSize);
+        press(1, BatchModel::FileSize);
         QCOMPARE(ui().output.profileBox->currentIndex(), kFlac);
         QVERIFY(!ui().output.AQualityBtn->isEnabled());
         QVERIFY(!ui().output.settingBtn->isEnabled());
@@ -316,7 +316,7 @@ private Q_SLOTS:
         QVERIFY(WindowWaits::adds(*m_window.form()));
         list().job(0).Duration = u"--:--:--"_s;
         ui().output.pathdir->setText(u"/kept"_s);
-        press(0, SourceColumn::Source);
+        press(0, BatchModel::Source);
         QCOMPARE(m_window.dialogs.messageTexts(), QStringList { u"'--' is not a valid integer value"_s });
         QCOMPARE(m_window.dialogs.calls.last().message.caption, u"TOLM Audio Converter"_s);
         QCOMPARE(ui().output.pathdir->text(), u"/kept"_s);
@@ -330,7 +330,7 @@ private Q_SLOTS:
         QCOMPARE(list().rowCount(), 3);
         select({ 0, 2 });
         QTest::mouseClick(ui().list.delBtn, Qt::LeftButton);
-        QCOMPARE(column(SourceColumn::Source), QStringList { u"B.wav"_s });
+        QCOMPARE(column(BatchModel::Source), QStringList { u"B.wav"_s });
         QVERIFY(view()->isVisible() && ui().output.startButton->isEnabled());
 
         select({ 0 });
@@ -359,7 +359,7 @@ private Q_SLOTS:
         QCOMPARE(list().rowCount(), 3);
         select({ 0, 2 });
         QTest::keyClick(view(), Qt::Key_Delete);
-        QCOMPARE(column(SourceColumn::Source), QStringList { u"B.wav"_s });
+        QCOMPARE(column(BatchModel::Source), QStringList { u"B.wav"_s });
 
         ui().list.delBtn->setEnabled(false); // as while a batch converts
         select({ 0 });
@@ -367,7 +367,7 @@ private Q_SLOTS:
         QCOMPARE(list().rowCount(), 1);
         ui().list.delBtn->setEnabled(true);
 
-        press(0, SourceColumn::Destination);
+        press(0, BatchModel::Destination);
         QVERIFY(ui().list.listEdit->isVisible());
         QTest::keyClick(ui().list.listEdit, Qt::Key_End);
         QTest::keyClick(ui().list.listEdit, Qt::Key_Delete);
@@ -396,13 +396,13 @@ private Q_SLOTS:
             QApplication::sendEvent(view()->viewport(), &help);
             return QToolTip::isVisible() ? QToolTip::text() : QString();
         };
-        QCOMPARE(tipAt(0, SourceColumn::Source), QString());
-        QCOMPARE(tipAt(0, SourceColumn::Destination), QString());
-        QCOMPARE(tipAt(1, SourceColumn::Source), longName);
+        QCOMPARE(tipAt(0, BatchModel::Source), QString());
+        QCOMPARE(tipAt(0, BatchModel::Destination), QString());
+        QCOMPARE(tipAt(1, BatchModel::Source), longName);
         const QString outputName = QFileInfo(longName).completeBaseName() + u".mp3"_s;
         QCOMPARE(list().destination(1), outputName);
-        QCOMPARE(tipAt(1, SourceColumn::Destination), outputName + u'\n' + m_out + u'/' + outputName);
-        tipAt(1, SourceColumn::Status); // "ready" fits: the tip goes
+        QCOMPARE(tipAt(1, BatchModel::Destination), outputName + u'\n' + m_out + u'/' + outputName);
+        tipAt(1, BatchModel::Status); // "ready" fits: the tip goes
         QTRY_VERIFY(!QToolTip::isVisible());
     }
 

@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include <memory>
 
@@ -33,7 +32,6 @@ class TestPreviewPlayer : public QObject
     Q_OBJECT
 
     std::unique_ptr<QWidget> m_host;
-    QTreeWidget *m_view = nullptr;
     std::unique_ptr<FileList> m_list;
     PreviewWidgets m_ui;
     RecordingDialogs m_dialogs;
@@ -80,9 +78,7 @@ private Q_SLOTS:
     {
         m_host = std::make_unique<QWidget>();
         m_host->resize(800, 450);
-        m_view = new QTreeWidget(m_host.get());
-        m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        m_list = std::make_unique<FileList>(m_view);
+        m_list = std::make_unique<FileList>();
         m_ui.videoNamelabel = new QLabel(u"Preview the source file"_s, m_host.get());
         m_ui.playpanel = new QFrame(m_host.get());
         m_ui.playpanel->setGeometry(517, 146, 263, 196);
@@ -247,11 +243,10 @@ private Q_SLOTS:
     {
         addRows(
             { TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s), TestJobs::source(u"/media/b.wav"_s, u"00:02:00"_s) });
-        m_view->topLevelItem(0)->setSelected(true);
+        m_list->select(0);
         m_preview->previewBtnClick();
         m_preview->previewTimerTick();
-        m_view->clearSelection();
-        m_view->topLevelItem(1)->setSelected(true);
+        m_list->selectOnly(1);
         m_preview->Stop();
         m_preview->Load(m_list->job(1));
         QCOMPARE(keys(), QList<PlayerKey>({ PlayerKey::Quit }));

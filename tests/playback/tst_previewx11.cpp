@@ -24,7 +24,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include <unistd.h>
 
@@ -95,7 +94,6 @@ class TestPreviewX11 : public QObject
     X11Probe m_x11;
     std::unique_ptr<XcbWindowEmbedding> m_windows;
     std::unique_ptr<QWidget> m_host;
-    QTreeWidget *m_view = nullptr;
     std::unique_ptr<FileList> m_list;
     PreviewWidgets m_ui;
     RecordingDialogs m_dialogs;
@@ -139,9 +137,7 @@ private Q_SLOTS:
         m_host = std::make_unique<QWidget>();
         m_host->setWindowTitle(u"preview host"_s);
         m_host->resize(800, 450);
-        m_view = new QTreeWidget(m_host.get());
-        m_view->setGeometry(10, 10, 480, 300);
-        m_list = std::make_unique<FileList>(m_view);
+        m_list = std::make_unique<FileList>();
         m_ui.videoNamelabel = new QLabel(m_host.get());
         m_ui.playpanel = new QFrame(m_host.get());
         m_ui.playpanel->setGeometry(517, 146, 263, 196);
@@ -158,7 +154,7 @@ private Q_SLOTS:
         m_list->appendRow(u"ball.ogv"_s, {}, u"00:00:10"_s, {}, TestJobs::source(media(u"ball.ogv"_s), u"00:00:10"_s));
         m_list->appendRow(
             u"short.ogv"_s, {}, u"00:00:03"_s, {}, TestJobs::source(media(u"short.ogv"_s), u"00:00:03"_s));
-        m_view->topLevelItem(0)->setSelected(true);
+        m_list->select(0);
     }
 
     void cleanup()
@@ -216,8 +212,7 @@ private Q_SLOTS:
 
     void endTickQuitsThePlayer()
     {
-        m_view->clearSelection();
-        m_view->topLevelItem(1)->setSelected(true);
+        m_list->selectOnly(1);
         m_preview->previewBtnClick();
         QVERIFY(m_preview->session().isKnown());
         for (int tick = 0; tick < 4; ++tick)

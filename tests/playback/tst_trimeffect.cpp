@@ -27,7 +27,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include <functional>
 #include <memory>
@@ -71,7 +70,6 @@ class TestTrimEffect : public QObject
 
     std::unique_ptr<QWidget> m_owner;
     std::unique_ptr<FileList> m_list;
-    QTreeWidget *m_view = nullptr;
     RecordingDialogs m_dialogs;
     RecordingWindowEmbedding m_windows;
     CountingPreview m_preview;
@@ -109,9 +107,7 @@ private Q_SLOTS:
     {
         m_owner = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint); // as the main window
         m_owner->setGeometry(249, 113, 795, 562);
-        m_view = new QTreeWidget(m_owner.get());
-        m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        m_list = std::make_unique<FileList>(m_view);
+        m_list = std::make_unique<FileList>();
         m_dialogs = RecordingDialogs();
         m_windows = RecordingWindowEmbedding();
         m_windows.playersShowWindows = true;
@@ -392,8 +388,8 @@ private Q_SLOTS:
         m_list->appendRow(u"a"_s, {}, u"00:00:30"_s, {}, job(u"00:00:30"_s));
         m_list->appendRow(u"b"_s, {}, u"00:00:40"_s, {}, job(u"00:00:40"_s));
         m_list->appendRow(u"c"_s, {}, u"00:00:50"_s, {}, job(u"00:00:50"_s));
-        m_view->topLevelItem(2)->setSelected(true);
-        m_view->topLevelItem(1)->setSelected(true);
+        m_list->select(2);
+        m_list->select(1);
         const TStartRecord before = m_list->job(1);
         QPoint shownAt;
         int shownWidth = 0;
@@ -421,7 +417,7 @@ private Q_SLOTS:
         QCOMPARE(after.Duration, expected.Duration);
         QCOMPARE(after.Volume, expected.Volume);
         QCOMPARE(m_list->job(2).Length, u"00:00:50"_s);
-        QCOMPARE(m_list->view()->topLevelItem(1)->text(SourceColumn::Duration), u"00:00:40"_s);
+        QCOMPARE(m_list->cellText(1, BatchModel::Duration), u"00:00:40"_s);
     }
 
     void zeroLengthIsStored()

@@ -30,7 +30,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include <cmath>
 #include <functional>
@@ -100,17 +99,12 @@ class TestTrimEffectRoad : public QObject
     TestWindow m_window;
 
     QString path(const QString &name) const { return m_root.filePath(name); }
-    void selectOnly(int row)
-    {
-        QTreeWidget *list = m_window->controls().list.listview;
-        list->clearSelection();
-        list->topLevelItem(row)->setSelected(true);
-    }
+    void selectOnly(int row) { m_window->fileList().selectOnly(row); }
     void convert()
     {
         QVERIFY(WindowWaits::convert(*m_window.form()));
         for (int row = 0; row < m_window->fileList().rowCount(); ++row)
-            QCOMPARE(m_window->fileList().status(row), u"100%"_s);
+            QCOMPARE(m_window->fileList().status(row).text(), u"100%"_s);
     }
 
 private Q_SLOTS:

@@ -5,7 +5,6 @@
 #include "sources/listoperations.h"
 
 #include <QTest>
-#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -13,8 +12,7 @@ class TestListOperations : public QObject
 {
     Q_OBJECT
 
-    QTreeWidget m_view;
-    FileList m_list { &m_view };
+    FileList m_list;
 
     void fill(const QStringList &names, const QList<int> &selected)
     {
@@ -26,20 +24,18 @@ class TestListOperations : public QObject
             m_list.appendRow(name + u".wav"_s, u" MB"_s, u"00:00:01"_s, name + u".mp3"_s, job);
         }
         for (const int row : selected)
-            m_list.row(row)->setSelected(true);
+            m_list.select(row);
     }
     // Each row as caption:record source, so a record left behind shows.
     QString rows() const
     {
         QStringList out;
         for (int row = 0; row < m_list.rowCount(); ++row)
-            out << m_list.row(row)->text(SourceColumn::Source).chopped(4) + u':'
-                    + m_list.row(row)->job.SourcePath.mid(7).chopped(4);
+            out << m_list.caption(row).chopped(4) + u':' + m_list.row(row).job.SourcePath.mid(7).chopped(4);
         return out.join(u' ');
     }
 
 private Q_SLOTS:
-    void init() { m_view.setSelectionMode(QAbstractItemView::ExtendedSelection); }
 
     void moveRow_data()
     {
@@ -119,7 +115,7 @@ private Q_SLOTS:
         QStringList now;
         for (int row = 0; row < m_list.rowCount(); ++row) {
             now << m_list.job(row).OutputPath;
-            QCOMPARE(m_list.destination(row), m_list.row(row)->text(SourceColumn::Source).chopped(4) + u".mp3"_s);
+            QCOMPARE(m_list.destination(row), m_list.caption(row).chopped(4) + u".mp3"_s);
         }
         QCOMPARE(now, paths);
     }

@@ -34,8 +34,8 @@ public:
     int rowCount() const override { return int(rows.size()); }
     RowId rowId(int row) const override { return RowId(row + 1); }
     int rowOfId(RowId id) const override { return int(id) - 1; }
-    QString status(int) const override { return kStatusReady.toString(); }
-    void setStatus(int, const QString &) override { }
+    RowStatus status(int) const override { return {}; }
+    void setStatus(int, const RowStatus &) override { }
     TStartRecord &job(int row) override { return rows[row].job; }
     void setDestination(int row, const QString &fileName) override { rows[row].destination = fileName; }
 };

@@ -17,7 +17,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -56,7 +55,6 @@ class TestSourceAdder : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QTreeWidget m_view;
     std::unique_ptr<FileList> m_list;
     FakeHost m_host;
     RecordingDialogs m_dialogs;
@@ -90,8 +88,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_view.clear();
-        m_list = std::make_unique<FileList>(&m_view);
+        m_list = std::make_unique<FileList>();
         m_host = FakeHost();
         m_host.folder = path(u"out"_s);
         QDir().mkpath(m_host.folder);
@@ -107,14 +104,13 @@ private Q_SLOTS:
     {
         QVERIFY(add(m_source));
         QCOMPARE(m_list->rowCount(), 1);
-        const SourceRow *row = m_list->row(0);
-        QCOMPARE(row->text(SourceColumn::Source), u"song.wav"_s);
-        QCOMPARE(row->text(SourceColumn::FileSize), u"3 MB"_s);
-        QCOMPARE(row->text(SourceColumn::Duration), u"00:00:01"_s);
-        QCOMPARE(row->text(SourceColumn::Destination), u"song.mp3"_s);
-        QCOMPARE(row->text(SourceColumn::Status), u"ready"_s);
+        QCOMPARE(m_list->cellText(0, BatchModel::Source), u"song.wav"_s);
+        QCOMPARE(m_list->cellText(0, BatchModel::FileSize), u"3 MB"_s);
+        QCOMPARE(m_list->cellText(0, BatchModel::Duration), u"00:00:01"_s);
+        QCOMPARE(m_list->cellText(0, BatchModel::Destination), u"song.mp3"_s);
+        QCOMPARE(m_list->cellText(0, BatchModel::Status), u"ready"_s);
 
-        const TStartRecord &job = row->job;
+        const TStartRecord &job = m_list->row(0).job;
         QCOMPARE(job.SourcePath, m_source);
         QCOMPARE(job.Duration, u"00:00:01"_s);
         QCOMPARE(job.StartTime, u"00:00:00"_s);
@@ -184,8 +180,8 @@ private Q_SLOTS:
         }
         QVERIFY(add(m_source));
         QVERIFY(add(m_source)); // the same file twice: other rows do not count
-        QCOMPARE(m_list->row(0)->text(SourceColumn::Destination), u"song(new)(new).mp3"_s);
-        QCOMPARE(m_list->row(1)->text(SourceColumn::Destination), u"song(new)(new).mp3"_s);
+        QCOMPARE(m_list->cellText(0, BatchModel::Destination), u"song(new)(new).mp3"_s);
+        QCOMPARE(m_list->cellText(1, BatchModel::Destination), u"song(new)(new).mp3"_s);
     }
 
     void missingDestinationFolders()
@@ -235,14 +231,14 @@ private Q_SLOTS:
         const QStringList names { u"01 - Opening.mp3"_s, u"02 - Track 02.mp3"_s, u"03 - Fi-nale.mp3"_s };
         const QStringList durations { u"00:00:04"_s, u"00:00:04"_s, u"00:00:03"_s };
         for (int i = 0; i < 3; ++i) {
-            const SourceRow *row = m_list->row(i);
-            QCOMPARE(row->text(SourceColumn::Source), captions.at(i));
-            QCOMPARE(row->toolTip(SourceColumn::Source), u"image.flac"_s);
-            QCOMPARE(row->text(SourceColumn::Destination), names.at(i));
-            QCOMPARE(row->text(SourceColumn::Duration), durations.at(i));
-            QCOMPARE(row->job.SourcePath, path(u"album/image.flac"_s));
-            QCOMPARE(QString(row->job.OutputPath), m_host.folder + u'/' + names.at(i));
-            QCOMPARE(row->job.Length, durations.at(i));
+            const BatchRow &row = m_list->row(i);
+            QCOMPARE(row.caption, captions.at(i));
+            QCOMPARE(m_list->index(i, BatchModel::Source).data(Qt::ToolTipRole).toString(), u"image.flac"_s);
+            QCOMPARE(row.destination, names.at(i));
+            QCOMPARE(row.duration, durations.at(i));
+            QCOMPARE(row.job.SourcePath, path(u"album/image.flac"_s));
+            QCOMPARE(QString(row.job.OutputPath), m_host.folder + u'/' + names.at(i));
+            QCOMPARE(row.job.Length, durations.at(i));
         }
         QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
         QCOMPARE(m_list->job(1).SpanEndNs, 9'013'333'333);

@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -77,7 +76,6 @@ class TestSourceIntake : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QTreeWidget m_view;
     std::unique_ptr<FileList> m_list;
     Host m_host;
     ModalDialogs m_dialogs;
@@ -111,8 +109,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_view.clear();
-        m_list = std::make_unique<FileList>(&m_view);
+        m_list = std::make_unique<FileList>();
         m_host.folder = m_dir.filePath(u"out"_s);
         QDir().mkpath(m_host.folder);
         m_dialogs = ModalDialogs();
@@ -213,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(rows(), QStringList({ u"image.flac"_s, u"image.flac"_s, u"image.flac"_s, u"wait1-z.wav"_s }));
         QStringList captions;
         for (int row = 0; row < m_list->rowCount(); ++row)
-            captions << m_list->row(row)->text(SourceColumn::Source);
+            captions << m_list->caption(row);
         QCOMPARE(captions, QStringList({ u"01 - Opening"_s, u"02 - Track 02"_s, u"03 - Finale"_s, u"wait1-z.wav"_s }));
         QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Live/01 - Opening.mp3"_s);
         QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
