@@ -5,6 +5,7 @@
 QString RowStatus::text() const
 {
     switch (state) {
+    case RowState::Examining:
     case RowState::Ready:
     case RowState::Waiting:
         return kStatusReady.toString();
@@ -12,6 +13,7 @@ QString RowStatus::text() const
     case RowState::Stopped:
         return QString::number(percent) + u'%';
     case RowState::Done:
+    case RowState::Skipped:
         return kStatusDone.toString();
     case RowState::Failed:
     case RowState::Refused:

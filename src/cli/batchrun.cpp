@@ -46,25 +46,23 @@ BatchRun::BatchRun(const QList<BatchSource> &sources, const TStartRecord &job, c
     , m_view(view)
     , m_log(std::make_unique<NoLog>())
     , m_probes(std::make_unique<ProbeQueue>(scratchFolder))
-    , m_engine(std::make_unique<ConversionEngine>(static_cast<QueueRows &>(*this), *m_log))
+    , m_engine(std::make_unique<ConversionEngine>(m_model, *m_log))
 {
     for (const BatchSource &source : sources) {
-        BatchItem &item = m_items.emplace_back();
-        item.source = source;
-        item.job = job;
+        BatchRow row;
+        row.caption = source.shown;
+        row.job = job;
+        row.job.SourcePath = source.path;
+        row.status.state = RowState::Examining;
+        m_model.appendRow(std::move(row));
+        m_sources.push_back(source);
     }
     m_probes->setSimultaneous(m_jobs);
     m_engine->setSimultaneous(m_jobs);
     connect(m_probes.get(), &ProbeQueue::probed, this, &BatchRun::probed);
     connect(m_probes.get(), &ProbeQueue::idle, this, [this] { QTimer::singleShot(0, this, &BatchRun::convert); });
-    connect(m_engine.get(), &ConversionEngine::rowFailed, this,
-        [this](int, const QString &reason) { m_lastReason = reason; });
     connect(m_engine.get(), &ConversionEngine::rowEnded, this, &BatchRun::rowEnded);
-    connect(m_engine.get(), &ConversionEngine::rowProgress, this, [this](int row, int seconds) {
-        if (row >= 0)
-            item(row).positionSeconds = seconds;
-    });
-    connect(m_engine.get(), &ConversionEngine::startFailed, this, [this](const QString &why) { m_lastReason = why; });
+    connect(m_engine.get(), &ConversionEngine::startFailed, this, [this](const QString &why) { m_startFailure = why; });
     connect(m_engine.get(), &ConversionEngine::queueFinished, this, [this] {
         if (m_phase == Phase::Converting)
             finish(ExitStatus::Converted);
@@ -75,37 +73,31 @@ BatchRun::BatchRun(const QList<BatchSource> &sources, const TStartRecord &job, c
 
 BatchRun::~BatchRun() = default;
 
-int BatchRun::rowOfId(RowId id) const
+std::vector<QueueRows::RowId> BatchRun::rowsIn(RowState state) const
 {
-    const auto at = std::find(m_rows.begin(), m_rows.end(), std::size_t(id));
-    return at == m_rows.end() ? -1 : int(at - m_rows.begin());
-}
-
-void BatchRun::setStatus(int row, const RowStatus &status)
-{
-    BatchItem &it = item(row);
-    it.status = status;
-    if (status.state == RowState::Converting)
-        it.state = BatchItem::State::Converting;
+    std::vector<QueueRows::RowId> ids;
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        if (m_model.status(row).state == state)
+            ids.push_back(m_model.rowId(row));
+    }
+    return ids;
 }
 
 void BatchRun::start()
 {
     QStringList toProbe;
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        BatchItem &item = m_items[i];
+    for (int row = 0; row < m_model.rowCount(); ++row) {
         // --skip needs no probe for a file whose output is there already.
         if (m_options.clash == ClashRule::Skip) {
-            const QString name = BatchOutputName(item.source, m_job.Extension);
-            if (OutputNames::exists(item.source.outputFolder, name)) {
-                item.job.OutputPath = JoinFolder(item.source.outputFolder, name);
-                endItem(item, BatchItem::State::Skipped);
+            const QString name = BatchOutputName(source(row), m_job.Extension);
+            if (OutputNames::exists(source(row).outputFolder, name)) {
+                m_model.job(row).OutputPath = JoinFolder(source(row).outputFolder, name);
+                endRow(row, { RowState::Skipped });
                 continue;
             }
         }
-        item.state = BatchItem::State::Probing;
-        m_probeOrder.push_back(i);
-        toProbe << item.source.path;
+        m_probeOrder.push_back(row);
+        toProbe << source(row).path;
     }
     m_refresh.start();
     if (toProbe.isEmpty())
@@ -118,18 +110,18 @@ void BatchRun::probed(const QString &, const ProbeRun &run)
 {
     if (m_nextProbed >= m_probeOrder.size())
         return;
-    judgeProbe(m_items[m_probeOrder[m_nextProbed++]], run);
+    judgeProbe(m_probeOrder[m_nextProbed++], run);
 }
 
-void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
+void BatchRun::judgeProbe(int row, const ProbeRun &run)
 {
+    const BatchSource &from = source(row);
     if (!run.started) {
-        endItem(
-            item, BatchItem::State::Failed, ProbeStartFailedMessage(item.source.path) + u" ("_s + run.errorText + u')');
+        fail(row, ProbeStartFailedMessage(from.path) + u" ("_s + run.errorText + u')');
         return;
     }
     if (run.timedOut) {
-        endItem(item, BatchItem::State::Failed, u"the transcoder took too long to examine the file"_s);
+        fail(row, u"the transcoder took too long to examine the file"_s);
         return;
     }
     const ProbeVerdict verdict = JudgeProbeRun(run);
@@ -139,16 +131,15 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
         QString reason = FailureReason(run.text);
         if (reason.isEmpty())
             reason = run.text.isEmpty() ? u"the transcoder said nothing about it"_s : u"no duration could be found"_s;
-        endItem(item, BatchItem::State::Failed, u"not valid and fails to load: "_s + reason);
+        fail(row, u"not valid and fails to load: "_s + reason);
         return;
     }
 
-    TStartRecord &job = item.job;
-    job.SourcePath = item.source.path;
+    TStartRecord &job = m_model.job(row);
     SetProbedTimes(job, verdict);
     // A track of an album image: its own stretch of the image, times and tags.
-    if (item.source.track && !ApplyCueTrack(job, *item.source.track, verdict.exactNs)) {
-        endItem(item, BatchItem::State::Failed, CueTrackBeyondImageMessage(item.source.path, *item.source.track));
+    if (from.track && !ApplyCueTrack(job, *from.track, verdict.exactNs)) {
+        fail(row, CueTrackBeyondImageMessage(from.path, *from.track));
         return;
     }
     job.Volume = m_options.volume.value_or(kUnchangedVolume);
@@ -156,7 +147,7 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
     try {
         duration = TimeCodeToSeconds(job.Duration);
     } catch (const ConversionFailure &failure) {
-        endItem(item, BatchItem::State::Failed, failure.message());
+        fail(row, failure.message());
         return;
     }
 
@@ -164,8 +155,7 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
     // dialog never lets pass the file's end.
     const int start = m_options.start.value_or(0);
     if (start >= duration && start > 0) {
-        endItem(item, BatchItem::State::Failed,
-            u"--start %1 is not before the end of the file (%2)"_s.arg(SecondsToTimeCode(start), job.Duration));
+        fail(row, u"--start %1 is not before the end of the file (%2)"_s.arg(SecondsToTimeCode(start), job.Duration));
         return;
     }
     int length = duration - start;
@@ -177,46 +167,43 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
         job.StartTime = SecondsToTimeCode(start);
         job.Length = SecondsToTimeCode(length);
     }
-    item.totalSeconds = length;
-    item.state = BatchItem::State::Probed;
+    m_model.setStatus(row, {});
 }
 
 void BatchRun::settleOutputs()
 {
     // A CUE sheet is converted whole or not at all: a track that cannot be cut fails the rest.
     QSet<QString> failedSheets;
-    for (const BatchItem &item : m_items) {
-        if (item.state == BatchItem::State::Failed && item.source.track)
-            failedSheets.insert(item.source.track->sheetPath);
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        if (m_model.status(row).state == RowState::Failed && source(row).track)
+            failedSheets.insert(source(row).track->sheetPath);
     }
-    for (BatchItem &item : m_items) {
-        if (item.state == BatchItem::State::Probed && item.source.track
-            && failedSheets.contains(item.source.track->sheetPath))
-            endItem(item, BatchItem::State::Failed, u"another track of its CUE sheet cannot be cut"_s);
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        if (m_model.status(row).state == RowState::Ready && source(row).track
+            && failedSheets.contains(source(row).track->sheetPath))
+            fail(row, u"another track of its CUE sheet cannot be cut"_s);
     }
 
-    QList<BatchSource> sources;
-    for (const BatchItem &item : m_items)
-        sources << item.source;
-    OutputNames names(m_options.clash, sources);
-    for (BatchItem &item : m_items) {
-        if (item.state != BatchItem::State::Probed)
+    OutputNames names(m_options.clash, QList<BatchSource>(m_sources.begin(), m_sources.end()));
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        if (m_model.status(row).state != RowState::Ready)
             continue;
-        const QString name = BatchOutputName(item.source, item.job.Extension);
-        const QString path = names.reserve(item.source.outputFolder, name, item.job.Extension);
+        TStartRecord &job = m_model.job(row);
+        const QString name = BatchOutputName(source(row), job.Extension);
+        const QString path = names.reserve(source(row).outputFolder, name, job.Extension);
         // Names are shortened to fit; a folder deep enough to pass a whole path's size is not.
         if (FileSystemBytes(path) > kMaxPathBytes) {
-            endItem(item, BatchItem::State::Failed,
-                u"the output path is longer than %1 bytes: "_s.arg(kMaxPathBytes) + path);
+            fail(row, u"the output path is longer than %1 bytes: "_s.arg(kMaxPathBytes) + path);
             continue;
         }
-        item.job.OutputPath = path;
+        job.OutputPath = path;
+        m_model.setDestination(row, QFileInfo(path).fileName());
         // An existing file --overwrite may replace, as it is now: should it change before the
         // conversion starts, the conversion takes the "-1" name instead (as the window does).
         if (m_options.clash == ClashRule::Overwrite)
-            item.job.Replace = ReplaceMark::of(path);
+            job.Replace = ReplaceMark::of(path);
         if (m_options.dryRun) {
-            TStartRecord shown = item.job;
+            TStartRecord shown = job;
             shown.OutputPath = FreeOutputPath(shown);
             m_view.line(BuildConversionCommand(shown).text);
         }
@@ -232,15 +219,9 @@ void BatchRun::convert()
         finish(ExitStatus::Converted);
         return;
     }
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        BatchItem &item = m_items[i];
-        if (item.state != BatchItem::State::Probed)
-            continue;
-        if (!QDir().mkpath(item.source.outputFolder)) {
-            endItem(item, BatchItem::State::Failed, u"cannot create the folder "_s + item.source.outputFolder);
-            continue;
-        }
-        m_rows.push_back(i);
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        if (m_model.status(row).state == RowState::Ready && !QDir().mkpath(source(row).outputFolder))
+            fail(row, u"cannot create the folder "_s + source(row).outputFolder);
     }
     if (startAlbumMeasurement()) {
         m_phase = Phase::Measuring;
@@ -253,8 +234,8 @@ void BatchRun::startEngine()
 {
     m_phase = Phase::Converting;
     // The totals replace the examination's line at once, however soon the last redraw was.
-    m_view.refresh(m_items, false, true);
-    m_engine->start();
+    m_view.refresh(m_model, false, true);
+    m_engine->start(rowsIn(RowState::Ready));
 }
 
 // --replaygain album: the one place the album's loudness is measured (AlbumLoudness does the
@@ -264,8 +245,8 @@ bool BatchRun::startAlbumMeasurement()
     if (m_options.replayGain != ReplayGainChoice::Album)
         return false;
     QStringList sources;
-    for (std::size_t row = 0; row < m_rows.size(); ++row)
-        sources << item(int(row)).source.path;
+    for (const QueueRows::RowId id : rowsIn(RowState::Ready))
+        sources << source(m_model.rowOfId(id)).path;
     if (sources.isEmpty())
         return false;
     if (!m_album.start(sources)) {
@@ -280,14 +261,13 @@ bool BatchRun::startAlbumMeasurement()
 void BatchRun::takeAlbumValues()
 {
     const AlbumLoudness::Verdict &verdict = m_album.verdict();
-    if (!verdict.measured) {
-        for (std::size_t row = 0; row < m_rows.size(); ++row)
-            endItem(item(int(row)), BatchItem::State::Failed, u"the album could not be measured: "_s + verdict.reason);
-        m_rows.clear();
-        return;
+    for (const QueueRows::RowId id : rowsIn(RowState::Ready)) {
+        const int row = m_model.rowOfId(id);
+        if (verdict.measured)
+            AlbumLoudness::apply(m_model.job(row).Loudness, verdict.values);
+        else
+            fail(row, u"the album could not be measured: "_s + verdict.reason);
     }
-    for (std::size_t row = 0; row < m_rows.size(); ++row)
-        AlbumLoudness::apply(item(int(row)).job.Loudness, verdict.values);
 }
 
 void BatchRun::rowEnded(int row, bool converted)
@@ -300,18 +280,14 @@ void BatchRun::rowEnded(int row, bool converted)
     }
     if (row < 0)
         return;
-    BatchItem &it = item(row);
-    if (converted)
-        endItem(it, BatchItem::State::Converted);
-    else
-        endItem(it, BatchItem::State::Failed, std::exchange(m_lastReason, QString()));
+    // The engine has written the row's end (and why it failed) into the model.
+    m_view.fileEnded(m_model.row(row));
 }
 
-void BatchRun::endItem(BatchItem &item, BatchItem::State state, const QString &reason)
+void BatchRun::endRow(int row, const RowStatus &status)
 {
-    item.state = state;
-    item.reason = reason;
-    m_view.fileEnded(item);
+    m_model.setStatus(row, status);
+    m_view.fileEnded(m_model.row(row));
 }
 
 void BatchRun::refresh()
@@ -324,14 +300,14 @@ void BatchRun::refresh()
     }
     if (m_phase == Phase::Measuring) {
         if (!m_album.poll()) {
-            m_view.refresh(m_items, true);
+            m_view.refresh(m_model, true);
             return;
         }
         takeAlbumValues();
         startEngine();
         return;
     }
-    m_view.refresh(m_items, m_phase == Phase::Probing);
+    m_view.refresh(m_model, m_phase == Phase::Probing);
 }
 
 void BatchRun::interrupt(int signal)
@@ -358,13 +334,19 @@ void BatchRun::finish(int exitStatus)
     const bool interrupted = exitStatus >= 128;
     m_phase = Phase::Done;
     m_refresh.stop();
+    // A row whose transcoder could not be started never ended: it failed, for that reason.
+    if (exitStatus == ExitStatus::Converted && !m_options.dryRun) {
+        for (const QueueRows::RowId id : rowsIn(RowState::Ready))
+            fail(m_model.rowOfId(id), m_startFailure);
+    }
     int converted = 0;
     int skipped = 0;
     int failed = 0;
-    for (const BatchItem &item : m_items) {
-        converted += item.state == BatchItem::State::Converted ? 1 : 0;
-        skipped += item.state == BatchItem::State::Skipped ? 1 : 0;
-        failed += item.state == BatchItem::State::Failed ? 1 : 0;
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        const RowState state = m_model.status(row).state;
+        converted += state == RowState::Done ? 1 : 0;
+        skipped += state == RowState::Skipped ? 1 : 0;
+        failed += state == RowState::Failed || state == RowState::Refused ? 1 : 0;
     }
     if (exitStatus == ExitStatus::Converted && failed > 0)
         exitStatus = ExitStatus::SomeFailed;

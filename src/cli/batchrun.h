@@ -1,7 +1,6 @@
 #pragma once
 
-#include "batch/queuerows.h"
-#include "cli/batchitem.h"
+#include "batch/batchmodel.h"
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
 #include "engine/albumloudness.h"
@@ -9,7 +8,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <deque>
 #include <memory>
 
 class ConversionEngine;
@@ -21,8 +19,9 @@ struct ProbeRun;
 // One run of tolm-convert on the window's engine: every file is examined by the probe road (up
 // to `jobs` probes at once), the output names are settled in file order, with --replaygain
 // album the files are measured as one album, then the conversion engine converts up to `jobs`
-// files at once. The files the engine converts are its rows.
-class BatchRun : public QObject, private QueueRows
+// files at once. Each file is a row of the run's batch model from the start, Examining until
+// its probe has spoken; the engine converts the rows the probe accepted.
+class BatchRun : public QObject
 {
     Q_OBJECT
 
@@ -37,32 +36,26 @@ public:
     // and finishes with 128 + signal.
     void interrupt(int signal);
 
-    const std::deque<BatchItem> &items() const { return m_items; }
+    const BatchModel &rows() const { return m_model; }
 
 Q_SIGNALS:
     void finished(int exitStatus);
 
 private:
-    // The rows the engine sees: the files that passed the probe, in file order.
-    int rowCount() const override { return int(m_rows.size()); }
-    RowId rowId(int row) const override { return RowId(m_rows[row]); }
-    int rowOfId(RowId id) const override;
-    RowStatus status(int row) const override { return item(row).status; }
-    void setStatus(int row, const RowStatus &status) override;
-    TStartRecord &job(int row) override { return item(row).job; }
-    void setDestination(int, const QString &) override { }
-    BatchItem &item(int row) { return m_items[m_rows[row]]; }
-    const BatchItem &item(int row) const { return m_items[m_rows[row]]; }
-
+    const BatchSource &source(int row) const { return m_sources[std::size_t(row)]; }
     void probed(const QString &path, const ProbeRun &run);
-    void judgeProbe(BatchItem &item, const ProbeRun &run);
+    void judgeProbe(int row, const ProbeRun &run);
     void settleOutputs();
     void convert();
     bool startAlbumMeasurement();
     void takeAlbumValues();
     void startEngine();
     void rowEnded(int row, bool converted);
-    void endItem(BatchItem &item, BatchItem::State state, const QString &reason = {});
+    // The row's end in this run, told to the user.
+    void endRow(int row, const RowStatus &status);
+    void fail(int row, const QString &reason) { endRow(row, RowStatus::failed(reason)); }
+    // The rows whose status is in the state, in order.
+    std::vector<QueueRows::RowId> rowsIn(RowState state) const;
     void refresh();
     void finish(int exitStatus);
 
@@ -70,9 +63,9 @@ private:
     TStartRecord m_job;
     int m_jobs;
     ProgressView &m_view;
-    std::deque<BatchItem> m_items;
-    std::vector<std::size_t> m_rows;
-    std::vector<std::size_t> m_probeOrder; // the items given to the probe road, in order
+    BatchModel m_model; // one row a source, in the sources' order; rows never move
+    std::vector<BatchSource> m_sources; // each row's source, by index
+    std::vector<int> m_probeOrder; // the rows given to the probe road, in order
     std::size_t m_nextProbed = 0; // the position in m_probeOrder of the next result
     std::unique_ptr<LogSink> m_log;
     std::unique_ptr<ProbeQueue> m_probes;
@@ -80,5 +73,5 @@ private:
     QTimer m_refresh;
     enum class Phase { Probing, Measuring, Converting, Done } m_phase = Phase::Probing;
     AlbumLoudness m_album; // --replaygain album: every file to convert measured first
-    QString m_lastReason;
+    QString m_startFailure; // why a transcoder could not be started, for the rows it left
 };

@@ -1,6 +1,7 @@
 #include "cli/progressview.h"
 
-#include "cli/batchitem.h"
+#include "batch/batchmodel.h"
+#include "core/conversionfailure.h"
 #include "core/timecode.h"
 #include "engine/transcodertext.h"
 
@@ -13,7 +14,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int kRedrawMs = 250;
+
+// A row's length to convert in whole seconds; 0 while it is not known.
+int lengthSeconds(const TStartRecord &job)
+{
+    try {
+        return qMax(0, TimeCodeToSeconds(job.Length));
+    } catch (const ConversionFailure &) {
+        return 0;
+    }
 }
+} // namespace
 
 ProgressView::ProgressView(Mode mode, std::FILE *out, std::FILE *err)
     : m_mode(mode)
@@ -55,19 +66,19 @@ void ProgressView::clearLive()
     m_liveLines = 0;
 }
 
-void ProgressView::fileEnded(const BatchItem &item)
+void ProgressView::fileEnded(const BatchRow &row)
 {
-    if (item.state == BatchItem::State::Failed) {
-        failure(item.source.shown, item.reason);
+    if (row.status.state == RowState::Failed || row.status.state == RowState::Refused) {
+        failure(row.caption, row.status.reason);
         return;
     }
     if (m_mode == Mode::Quiet)
         return;
     clearLive();
-    if (item.state == BatchItem::State::Skipped)
-        write(m_out, u"skipped: %1 (%2 exists)\n"_s.arg(item.source.shown, item.job.OutputPath.text()));
+    if (row.status.state == RowState::Skipped)
+        write(m_out, u"skipped: %1 (%2 exists)\n"_s.arg(row.caption, row.job.OutputPath.text()));
     else
-        write(m_out, u"converted: %1 -> %2\n"_s.arg(item.source.shown, item.job.OutputPath.text()));
+        write(m_out, u"converted: %1 -> %2\n"_s.arg(row.caption, row.job.OutputPath.text()));
 }
 
 void ProgressView::failure(const QString &what, const QString &reason)
@@ -97,15 +108,16 @@ QString ProgressView::remainingTime(qint64 doneSeconds, qint64 totalSeconds, qin
     return SecondsToTimeCode(int(double(left) / (perTranscoder * sideBySide) + 0.5));
 }
 
-void ProgressView::refresh(const std::deque<BatchItem> &items, bool probing, bool force)
+void ProgressView::refresh(const BatchModel &rows, bool probing, bool force)
 {
     if (m_mode != Mode::Live)
         return;
     int converting = 0;
     int waiting = 0;
-    for (const BatchItem &item : items) {
-        converting += item.state == BatchItem::State::Converting ? 1 : 0;
-        waiting += item.state == BatchItem::State::Probed ? 1 : 0;
+    for (int index = 0; index < rows.rowCount(); ++index) {
+        const RowState state = rows.status(index).state;
+        converting += state == RowState::Converting ? 1 : 0;
+        waiting += state == RowState::Ready || state == RowState::Waiting ? 1 : 0;
     }
     if (m_sinceRefresh.isValid())
         m_transcoderMs += converting * m_sinceRefresh.elapsed();
@@ -120,30 +132,32 @@ void ProgressView::refresh(const std::deque<BatchItem> &items, bool probing, boo
     int probed = 0;
     qint64 total = 0;
     qint64 done = 0;
-    for (const BatchItem &item : items) {
-        ended += item.ended() ? 1 : 0;
-        failed += item.state == BatchItem::State::Failed ? 1 : 0;
-        probed += item.state != BatchItem::State::Waiting && item.state != BatchItem::State::Probing ? 1 : 0;
-        if (item.state == BatchItem::State::Probed || item.state == BatchItem::State::Converting
-            || item.state == BatchItem::State::Converted) {
-            total += item.totalSeconds;
-            done += item.state == BatchItem::State::Converted ? item.totalSeconds
-                                                              : qMin(item.positionSeconds, item.totalSeconds);
+    for (int index = 0; index < rows.rowCount(); ++index) {
+        const BatchRow &row = rows.row(index);
+        const RowState state = row.status.state;
+        ended += row.status.hasEnded() ? 1 : 0;
+        failed += state == RowState::Failed || state == RowState::Refused ? 1 : 0;
+        probed += state != RowState::Examining ? 1 : 0;
+        if (state == RowState::Ready || state == RowState::Waiting || state == RowState::Converting
+            || state == RowState::Done) {
+            const int length = lengthSeconds(row.job);
+            total += length;
+            done += state == RowState::Done ? length : qMin(row.status.position, length);
         }
-        if (item.state == BatchItem::State::Converting) {
-            const QString percent = PercentStatus(item.positionSeconds, item.totalSeconds);
+        if (state == RowState::Converting) {
+            const int length = lengthSeconds(row.job);
+            const QString percent = PercentStatus(row.status.position, length);
             lines << u"%1  %2/%3  %4"_s.arg(percent.isEmpty() ? u"--"_s : percent, 5)
-                         .arg(SecondsToTimeCode(item.positionSeconds), SecondsToTimeCode(item.totalSeconds),
-                             item.source.shown);
+                         .arg(SecondsToTimeCode(row.status.position), SecondsToTimeCode(length), row.caption);
         }
     }
     if (probing) {
-        lines << u"examining files: %1 of %2"_s.arg(probed).arg(items.size());
+        lines << u"examining files: %1 of %2"_s.arg(probed).arg(rows.rowCount());
     } else {
         const QString remaining = remainingTime(done, total, m_transcoderMs, qMin(m_jobs, converting + waiting));
         QString totalLine = u"total %1  %2 of %3 files ended"_s.arg(PercentStatus(int(done), int(total)))
                                 .arg(ended)
-                                .arg(items.size());
+                                .arg(rows.rowCount());
         if (failed > 0)
             totalLine += u", %1 failed"_s.arg(failed);
         totalLine += u"  remaining "_s + (remaining.isEmpty() ? u"--:--:--"_s : remaining);

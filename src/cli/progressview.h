@@ -4,9 +4,9 @@
 #include <QString>
 
 #include <cstdio>
-#include <deque>
 
-struct BatchItem;
+class BatchModel;
+struct BatchRow;
 
 // What a run tells the user. Live: on a terminal, one line per running conversion and a total
 // with the remaining time, redrawn in place, finished files printed above them. Plain: one line
@@ -22,13 +22,13 @@ public:
     static Mode modeFor(std::FILE *out, bool quiet);
 
     Mode mode() const { return m_mode; }
-    void fileEnded(const BatchItem &item);
+    void fileEnded(const BatchRow &row);
     void failure(const QString &what, const QString &reason);
     // A line for standard output however the run is shown (the dry run's command lines).
     void line(const QString &text);
     void message(const QString &text); // to standard error
     // Redraws the running lines; at most every 250 ms unless forced.
-    void refresh(const std::deque<BatchItem> &items, bool probing, bool force = false);
+    void refresh(const BatchModel &rows, bool probing, bool force = false);
     void summary(int converted, int skipped, int failed);
 
     // "hh:mm:ss" still to go: the media seconds left, at the speed one transcoder has shown so

@@ -72,6 +72,16 @@ void ConversionEngine::setSimultaneous(int count)
 
 bool ConversionEngine::start()
 {
+    std::vector<QueueRows::RowId> rows;
+    for (int row = 0; row < m_rows.rowCount(); ++row) {
+        if (!m_rows.status(row).isDone())
+            rows.push_back(m_rows.rowId(row));
+    }
+    return start(rows);
+}
+
+bool ConversionEngine::start(const std::vector<QueueRows::RowId> &rows)
+{
     if (m_running)
         return false;
     m_running = true;
@@ -79,11 +89,7 @@ bool ConversionEngine::start()
     m_endedSeconds = 0;
     // The rows present now, held by identity: a row added meanwhile waits for the next batch,
     // and one renamed or moved meanwhile is still found.
-    m_waiting.clear();
-    for (int row = 0; row < m_rows.rowCount(); ++row) {
-        if (!m_rows.status(row).isDone())
-            m_waiting.push_back(m_rows.rowId(row));
-    }
+    m_waiting.assign(rows.begin(), rows.end());
     // Marked once the batch is known: whoever follows the statuses may add rows meanwhile.
     for (const QueueRows::RowId id : m_waiting) {
         if (const int row = m_rows.rowOfId(id); row >= 0 && m_rows.status(row).state == RowState::Ready)
@@ -256,8 +262,10 @@ void ConversionEngine::follow(RowConversion &run)
             return;
         if (alone)
             Q_EMIT progressChanged(*reading.position);
-        if (const auto percent = RowPercent(*reading.position, run.totalSeconds()); percent && row >= 0)
-            m_rows.setStatus(row, RowStatus::converting(*percent));
+        if (row >= 0) {
+            const int percent = RowPercent(*reading.position, run.totalSeconds()).value_or(m_rows.status(row).percent);
+            m_rows.setStatus(row, RowStatus::converting(percent, *reading.position));
+        }
     }
     if (reading.summary && alone)
         Q_EMIT progressChanged(100);
@@ -338,7 +346,7 @@ void ConversionEngine::abandon()
         run->child().end();
         // Given up, not failed: it keeps the percentage it reached and converts again next time.
         if (const int row = m_rows.rowOfId(run->id()); row >= 0)
-            m_rows.setStatus(row, { RowState::Stopped, m_rows.status(row).percent, {} });
+            m_rows.setStatus(row, { RowState::Stopped, m_rows.status(row).percent, {}, m_rows.status(row).position });
     }
     m_timer->stop();
     m_convFinished = true;

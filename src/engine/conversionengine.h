@@ -55,6 +55,8 @@ public:
     // Begins a batch of the rows present now that are not Done (they are Waiting until their
     // turn); rows added later wait for the next batch. False when a batch runs already (nothing is done).
     bool start();
+    // Begins a batch of these rows, in this order (tolm-convert: the rows its probe accepted).
+    bool start(const std::vector<QueueRows::RowId> &rows);
     // Ends every running transcoder of ours (and only ours) and the batch: no further row starts.
     void abandon();
 
