@@ -151,8 +151,10 @@ std::variant<CheckVerdict, Failure> checkOutput(
     const SampleWords words = written.words.value_or(SampleWords {});
     // Integer words come back as 32-bit integers: exact at any size, which float is not.
     const bool integers = lossless && !words.isFloat;
-    auto opened
-        = Source::open(written.path, stallLimit, false, integers ? Source::Samples::Integers : Source::Samples::Float);
+    // A lossy output's frames are only counted: as the decoder gives them.
+    const Source::Samples samples
+        = lossless ? (integers ? Source::Samples::Integers : Source::Samples::Float) : Source::Samples::Native;
+    auto opened = Source::open(written.path, stallLimit, false, samples);
     if (auto *failure = std::get_if<Failure>(&opened))
         return decodingFailed(*failure, 0, written.frames);
     const std::unique_ptr<Source> source = std::move(std::get<std::unique_ptr<Source>>(opened));
