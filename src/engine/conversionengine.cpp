@@ -2,6 +2,7 @@
 
 #include "core/conversionfailure.h"
 #include "core/logsink.h"
+#include "core/siblingcommands.h"
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
 #include "engine/rowconversion.h"
@@ -173,9 +174,9 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     for (int other = 0; other < m_rows.rowCount() && !job.Replace.isEmpty(); ++other)
         if (IsSameFile(m_rows.job(other).SourcePath, job.Replace.path))
             job.Replace = {};
-    const CommandLine command = BuildConversionCommand(
+    const CommandLine command = WithOutputCheck(BuildConversionCommand(
         job, [this, id](const QString &name) { m_rows.setDestination(m_rows.rowOfId(id), name); },
-        [this](const QString &path) { return isTakenByRunningRow(path); });
+        [this](const QString &path) { return isTakenByRunningRow(path); }));
 
     // One at a time, the row's own line goes before its transcoder text as it arrives; with
     // several, it heads the row's whole text once the row has ended.
