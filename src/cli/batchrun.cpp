@@ -9,6 +9,7 @@
 #include "core/logsink.h"
 #include "core/programtexts.h"
 #include "core/replacemark.h"
+#include "core/siblingcommands.h"
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
 #include "engine/conversionengine.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -216,7 +218,7 @@ void BatchRun::settleOutputs()
         if (m_options.clash == ClashRule::Overwrite)
             item.job.Replace = ReplaceMark::of(path);
         if (m_options.dryRun)
-            m_view.line(BuildConversionCommand(item.job).text);
+            m_view.line(WithOutputCheck(BuildConversionCommand(item.job)).text);
     }
 }
 
@@ -350,6 +352,42 @@ void BatchRun::interrupt(int signal)
     finish(128 + signal);
 }
 
+// A file is a source of every item it feeds: an album image and its CUE sheet of each track.
+// It goes only when each of those converted, and the transcoder converts only what passed its
+// check (the engine always asks for it); one that failed, was skipped or never ran keeps it.
+int BatchRun::trashSources()
+{
+    QStringList order;
+    QHash<QString, bool> allConverted;
+    const auto note = [&](const QString &path, bool converted) {
+        if (path.isEmpty())
+            return;
+        if (!allConverted.contains(path)) {
+            order << path;
+            allConverted.insert(path, converted);
+        } else if (!converted) {
+            allConverted[path] = false;
+        }
+    };
+    for (const BatchItem &item : m_items) {
+        const bool converted = item.state == BatchItem::State::Converted;
+        note(item.source.path, converted);
+        if (item.source.track)
+            note(item.source.track->sheetPath, converted);
+    }
+    int trashed = 0;
+    for (const QString &path : std::as_const(order)) {
+        if (!allConverted.value(path))
+            continue;
+        // The freedesktop.org trash: the file and a .trashinfo saying where it came from.
+        if (QFile::moveToTrash(path))
+            ++trashed;
+        else
+            m_view.message(u"cannot move the source to the trash, it stays where it is: "_s + path);
+    }
+    return trashed;
+}
+
 void BatchRun::finish(int exitStatus)
 {
     const bool interrupted = exitStatus >= 128;
@@ -365,7 +403,8 @@ void BatchRun::finish(int exitStatus)
     }
     if (exitStatus == ExitStatus::Converted && failed > 0)
         exitStatus = ExitStatus::SomeFailed;
+    const int trashed = m_options.trashSources && !m_options.dryRun && !interrupted ? trashSources() : 0;
     if (!m_options.dryRun && !interrupted)
-        m_view.summary(converted, skipped, failed);
+        m_view.summary(converted, skipped, failed, m_options.trashSources ? std::optional<int>(trashed) : std::nullopt);
     Q_EMIT finished(exitStatus);
 }

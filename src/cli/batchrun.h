@@ -64,6 +64,9 @@ private:
     void rowEnded(int row, bool converted);
     void endItem(BatchItem &item, BatchItem::State state, const QString &reason = {});
     void refresh();
+    // --trash-sources: the sources all of whose outputs passed their check go to the trash;
+    // returns how many went.
+    int trashSources();
     void finish(int exitStatus);
 
     ConvertOptions m_options;
