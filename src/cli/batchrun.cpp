@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -375,12 +376,16 @@ int BatchRun::trashSources()
         if (item.source.track)
             note(item.source.track->sheetPath, converted);
     }
+    // The freedesktop.org trash: the file and a .trashinfo saying where it came from. The home
+    // trash is made first, as the trash's rules ask: Qt's own fallback where it cannot make it
+    // would put the files into the working folder.
+    const QString homeTrash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Trash"_s;
+    const bool trashReady = QDir().mkpath(homeTrash + u"/files"_s) && QDir().mkpath(homeTrash + u"/info"_s);
     int trashed = 0;
     for (const QString &path : std::as_const(order)) {
         if (!allConverted.value(path))
             continue;
-        // The freedesktop.org trash: the file and a .trashinfo saying where it came from.
-        if (QFile::moveToTrash(path))
+        if (trashReady && QFile::moveToTrash(path))
             ++trashed;
         else
             m_view.message(u"cannot move the source to the trash, it stays where it is: "_s + path);

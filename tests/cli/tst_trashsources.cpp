@@ -63,7 +63,8 @@ private Q_SLOTS:
         const QString home = root.filePath(u"home"_s);
         const QString music = root.filePath(u"music"_s);
         const QString out = root.filePath(u"out"_s);
-        QVERIFY(QDir().mkpath(home) && QDir().mkpath(music));
+        const QString work = root.filePath(u"work"_s); // the working folder, which nothing may reach
+        QVERIFY(QDir().mkpath(home) && QDir().mkpath(music) && QDir().mkpath(work));
         const QString trash = home + u"/.local/share/Trash"_s;
         if (!trashUsable) {
             // A file where the trash folder belongs: nothing can be moved there.
@@ -86,6 +87,7 @@ private Q_SLOTS:
         }
         QProcess process;
         process.setProcessEnvironment(env);
+        process.setWorkingDirectory(work);
         process.start(kProgramDir + u"/tolm-convert"_s,
             { u"--trash-sources"_s, u"-p"_s, u"flac"_s, u"-j"_s, u"1"_s, u"-o"_s, out, music });
         const TestProcess::Ended ended = TestProcess::waitForEnd(process);
@@ -113,6 +115,7 @@ private Q_SLOTS:
         }
         if (!trashUsable)
             QCOMPARE(ended.err.count(u"cannot move the source to the trash"_s), 2);
+        QVERIFY(QDir(work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
         // The outputs that took their names are the ones whose sources could go.
         const QStringList outputs = QDir(out).entryList(QDir::Files);
         if (damage.isEmpty())

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,6 +43,7 @@ class TestSonmillCheck : public QObject
     QString m_music; // ten seconds of stereo pink noise under a tone, 16-bit
     QString m_wide; // the same length in 24-bit
     QString m_float; // and in 32-bit float
+    QString m_deep; // and in 32-bit integers, more than float holds
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -61,6 +63,10 @@ private Q_SLOTS:
         QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=100 samplesperbuffer=1024 ! "
                      "audio/x-raw,format=F32LE,rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
             m_float));
+        m_deep = path(u"deep.wav"_s);
+        QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=100 samplesperbuffer=1024 ! "
+                     "audio/x-raw,format=S32LE,rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
+            m_deep));
     }
 
     // Each format's own check: lossless ones compare samples, lossy ones the decoded length.
@@ -83,6 +89,7 @@ private Q_SLOTS:
         QTest::newRow("flac of 24 bits") << u"wide"_s << u"flac"_s << copy + encoderOptions(u"flac"_s) << lossless;
         QTest::newRow("wav of 24 bits") << u"wide"_s << u"wav"_s << copy + encoderOptions(u"pcm16le"_s) << lossless;
         QTest::newRow("wav of float") << u"float"_s << u"wav"_s << copy + encoderOptions(u"pcm16le"_s) << lossless;
+        QTest::newRow("au of 32 bits") << u"deep"_s << u"au"_s << copy + encoderOptions(u"pcm16be"_s) << lossless;
         QTest::newRow("aiff of float") << u"float"_s << u"aiff"_s << copy + encoderOptions(u"pcm16be"_s) << lossless;
         QTest::newRow("wav resampled") << u"music"_s << u"wav"_s
                                        << QStringList { u"-ar"_s, u"32000"_s } + encoderOptions(u"pcm16le"_s)
@@ -106,7 +113,9 @@ private Q_SLOTS:
         QFETCH(QString, extension);
         QFETCH(QStringList, options);
         QFETCH(QString, verified);
-        const QString source = input == u"music" ? m_music : (input == u"wide" ? m_wide : m_float);
+        const QMap<QString, QString> inputs { { u"music"_s, m_music }, { u"wide"_s, m_wide }, { u"float"_s, m_float },
+            { u"deep"_s, m_deep } };
+        const QString source = inputs.value(input);
         const QString output = path(u"good-%1.%2"_s.arg(QString::fromLatin1(QTest::currentDataTag()), extension));
 
         const Result checked = run(conversionArguments(source, output, options + QStringList { u"-verify"_s }));
