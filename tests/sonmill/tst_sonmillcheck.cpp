@@ -44,6 +44,7 @@ class TestSonmillCheck : public QObject
     QString m_wide; // the same length in 24-bit
     QString m_float; // and in 32-bit float
     QString m_deep; // and in 32-bit integers, more than float holds
+    QString m_mp3; // the music as MP3, for the stream copy
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -67,6 +68,8 @@ private Q_SLOTS:
         QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=100 samplesperbuffer=1024 ! "
                      "audio/x-raw,format=S32LE,rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
             m_deep));
+        m_mp3 = path(u"music.mp3"_s);
+        QCOMPARE(run(conversionArguments(m_music, m_mp3, encoderOptions(u"libmp3lame"_s, u"128k"_s))).exitCode, 0);
     }
 
     // Each format's own check: lossless ones compare samples, lossy ones the decoded length.
@@ -101,6 +104,9 @@ private Q_SLOTS:
                                    << QStringList { u"-ss"_s, u"1.5"_s, u"-t"_s, u"3.25"_s }
                 + encoderOptions(u"libmp3lame"_s, u"128k"_s)
                                    << lossy;
+        QTest::newRow("mp3 stream copy") << u"mp3"_s << u"mp3"_s << copy << lossy;
+        QTest::newRow("mp3 stream copy of a range")
+            << u"mp3"_s << u"mp3"_s << QStringList { u"-ss"_s, u"2"_s, u"-t"_s, u"3"_s } + copy << lossy;
         QTest::newRow("mp2") << u"music"_s << u"mp2"_s << encoderOptions(u"mp2"_s, u"192k"_s) << lossy;
         QTest::newRow("ogg") << u"music"_s << u"ogg"_s << encoderOptions(u"vorbis"_s, u"128k"_s) << lossy;
         QTest::newRow("aac") << u"music"_s << u"aac"_s << encoderOptions(u"aac"_s, u"128k"_s) << lossy;
@@ -114,7 +120,7 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(QString, verified);
         const QMap<QString, QString> inputs { { u"music"_s, m_music }, { u"wide"_s, m_wide }, { u"float"_s, m_float },
-            { u"deep"_s, m_deep } };
+            { u"deep"_s, m_deep }, { u"mp3"_s, m_mp3 } };
         const QString source = inputs.value(input);
         const QString output = path(u"good-%1.%2"_s.arg(QString::fromLatin1(QTest::currentDataTag()), extension));
 
