@@ -129,6 +129,9 @@ private Q_SLOTS:
         QVERIFY2(checked.output.contains(verified), qPrintable(checked.output));
         // The check comes before the summary, which still closes the run.
         QVERIFY(checked.output.indexOf(u"Verified: "_s) < checked.output.indexOf(u"global"_s));
+        // The window judges the text by its words: the check's own line holds none of the failure's.
+        for (const QString &word : failureWords())
+            QVERIFY2(!checked.output.contains(word), qPrintable(word));
         QVERIFY(QFileInfo(output).size() > 0);
         QVERIFY(noLeftovers(m_dir.path()));
 
