@@ -57,6 +57,11 @@ bool BlockQueue::push(const std::int16_t *frames, std::size_t count, std::option
     return m_integers && append(frames, count, streamTime);
 }
 
+bool BlockQueue::push(const std::int32_t *frames, std::size_t count, std::optional<std::int64_t> streamTime)
+{
+    return m_integers && append(frames, count, streamTime);
+}
+
 template <typename Sample>
 bool BlockQueue::append(const Sample *frames, std::size_t count, std::optional<std::int64_t> streamTime)
 {

@@ -14,7 +14,7 @@ namespace sonmill {
 class BlockQueue;
 
 // A block's samples: 32-bit float, or (for a lossless output that keeps 16-bit input as it
-// is) the integers themselves, widened to 32 bits. A queue uses one kind only.
+// is, and for the check of a lossless output) integers in 32 bits. A queue uses one kind only.
 struct BlockSamples
 {
     std::vector<float> floats;
@@ -68,6 +68,8 @@ public:
     // into a float queue, 16-bit samples into an integer one.
     bool push(const float *frames, std::size_t count, std::optional<std::int64_t> streamTime);
     bool push(const std::int16_t *frames, std::size_t count, std::optional<std::int64_t> streamTime);
+    // 32-bit integers, as the output's check reads a lossless file back.
+    bool push(const std::int32_t *frames, std::size_t count, std::optional<std::int64_t> streamTime);
     // Streaming thread: the end of the stream; the partly filled block becomes ready.
     void finish();
     // Unblocks both sides for good (before the pipeline is stopped).

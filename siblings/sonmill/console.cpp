@@ -137,9 +137,56 @@ void Console::replayGain(const char *which, double gainDb, double peak)
     writeLine(line, n);
 }
 
+void Console::verifiedLossless(std::uint64_t frames, const std::array<std::uint8_t, 16> &md5, bool flacDigest)
+{
+    char count[32];
+    groupedNumber(frames, count);
+    char hex[33];
+    for (std::size_t i = 0; i < md5.size(); ++i)
+        std::snprintf(hex + 2 * i, 3, "%02x", md5[i]);
+    char line[200];
+    const int n = std::snprintf(line, sizeof line,
+        "Verified: lossless, %s samples decoded identical to those encoded, MD5 %s%s\n", count, hex,
+        flacDigest ? ", the FLAC's own MD5 the same" : "");
+    writeLine(line, n);
+}
+
+void Console::verifiedLossy(std::uint64_t decodedFrames, std::uint64_t encodedFrames, std::uint64_t allowance)
+{
+    char decoded[32];
+    char encoded[32];
+    char within[32];
+    groupedNumber(decodedFrames, decoded);
+    groupedNumber(encodedFrames, encoded);
+    groupedNumber(allowance, within);
+    char line[200];
+    const int n = std::snprintf(line, sizeof line,
+        "Verified: decodes whole without an error, %s samples for %s encoded (the codec's frames allow %s)\n", decoded,
+        encoded, within);
+    writeLine(line, n);
+}
+
 void Console::error(const Failure &failure)
 {
     writeErrorLineFromSignal(failure);
+}
+
+int groupedNumber(std::uint64_t value, char *text)
+{
+    char reversed[32];
+    int length = 0;
+    int digits = 0;
+    do {
+        if (digits > 0 && digits % 3 == 0)
+            reversed[length++] = ',';
+        reversed[length++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+        ++digits;
+    } while (value > 0);
+    for (int i = 0; i < length; ++i)
+        text[i] = reversed[length - 1 - i];
+    text[length] = '\0';
+    return length;
 }
 
 void writeErrorLineFromSignal(const Failure &failure)
@@ -158,6 +205,17 @@ void writeErrorLineFromSignal(const Failure &failure)
     if (const char *system = failure.systemError ? ::strerrordesc_np(failure.systemError) : nullptr) {
         add(": ");
         add(system);
+    }
+    if (failure.of > 0) {
+        char count[32];
+        char of[32];
+        groupedNumber(failure.count, count);
+        groupedNumber(failure.of, of);
+        add(": ");
+        add(count);
+        add(" of ");
+        add(of);
+        add(" samples");
     }
     line[length++] = '\n';
     writeAll(line, length);

@@ -3,6 +3,7 @@
 #include "sonmill/failure.h"
 #include "sonmill/loudness.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 
@@ -33,6 +34,9 @@ public:
     void volumeIgnored();
     // The ReplayGain values written into the output.
     void replayGain(const char *which, double gainDb, double peak);
+    // -verify passed: "Verified: ..." says what was compared.
+    void verifiedLossless(std::uint64_t frames, const std::array<std::uint8_t, 16> &md5, bool flacDigest);
+    void verifiedLossy(std::uint64_t decodedFrames, std::uint64_t encodedFrames, std::uint64_t allowance);
     // "Error: <reason>".
     void error(const Failure &failure);
 
@@ -47,6 +51,10 @@ private:
     std::chrono::steady_clock::time_point m_lastProgress;
     bool m_anyProgress = false;
 };
+
+// Writes value with a comma between groups of three digits ("1,234,567") into text, which
+// holds at least 27 characters; returns the length. Async-signal-safe.
+int groupedNumber(std::uint64_t value, char *text);
 
 // Writes one line to standard error from a signal handler (async-signal-safe).
 void writeErrorLineFromSignal(const Failure &failure);

@@ -439,4 +439,22 @@ std::optional<std::int64_t> scanElementaryDuration(const std::string &path, Elem
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> scanMp3Trim(const std::string &path)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+    Reader reader(file.get());
+    const std::uint64_t start = id3v2Size(reader);
+    if (!reader.ensure(start, 4))
+        return std::nullopt;
+    const auto frame = mpegFrame(reader.at(start));
+    if (!frame)
+        return std::nullopt;
+    const auto header = streamHeader(reader, start, *frame);
+    if (!header || header->trimmed == 0)
+        return std::nullopt;
+    return header->trimmed;
+}
+
 } // namespace sonmill

@@ -18,4 +18,8 @@ std::optional<std::int64_t> scanElementaryDuration(const std::string &path, Elem
 // The last frame header in the file's tail says where the audio really ends.
 std::optional<std::int64_t> scanFlacDuration(const std::string &path);
 
+// The samples an MP3's LAME header says the encoder added at its two ends (delay and
+// padding), which a gapless decoder leaves out; nullopt for a file without one.
+std::optional<std::uint32_t> scanMp3Trim(const std::string &path);
+
 } // namespace sonmill

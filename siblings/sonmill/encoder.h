@@ -28,6 +28,26 @@ struct EncoderSettings
     std::size_t tagRoom = 0;
 };
 
+// The sample words a lossless output stores: integers of 16, 24 or 32 bits, or 32-bit float.
+struct SampleWords
+{
+    int bits = 16;
+    bool isFloat = false;
+};
+
+// What the lossless encoders (PCM, FLAC) make of the settings; nullopt for a lossy codec.
+inline std::optional<SampleWords> losslessWords(const EncoderSettings &settings)
+{
+    if (settings.format.codec == Codec::Flac)
+        return SampleWords { settings.bits == 24 ? 24 : 16, false };
+    if (settings.format.codec != Codec::Pcm16)
+        return std::nullopt;
+    // Plain AIFF has no float: float input is kept in 24 bits there.
+    if (settings.floatSamples)
+        return settings.format.container == Container::Aiff ? SampleWords { 24, false } : SampleWords { 32, true };
+    return SampleWords { settings.bits == 24 || settings.bits == 32 ? settings.bits : 16, false };
+}
+
 // Turns interleaved float frames (full scale +/-1, already clipped, in WAV channel order)
 // into one output file. One implementation per encoder library; each writes its own
 // container.

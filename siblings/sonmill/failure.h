@@ -6,6 +6,8 @@
 // cannot come from a file name. Each reason carries one of those words. A failure of the
 // file system adds the system's own description of its error number (also fixed text).
 
+#include <cstdint>
+
 namespace sonmill {
 
 enum class ExitCode : int {
@@ -21,6 +23,7 @@ enum class ExitCode : int {
     Stalled = 10,
     Interrupted = 11,
     Internal = 12,
+    CheckFailed = 13, // -verify: the output read back is not what was encoded
 };
 
 struct Failure
@@ -30,7 +33,18 @@ struct Failure
     // The system's error number behind it (a full disk, a folder without write permission),
     // 0 when there is none: its fixed description follows the reason on the error line.
     int systemError = 0;
+    // A check's counts: with `of` set, ": <count> of <of> samples" follows the reason.
+    std::uint64_t count = 0;
+    std::uint64_t of = 0;
 };
+
+// The failure with the samples a check found, of those it wanted.
+constexpr Failure withCounts(Failure failure, std::uint64_t count, std::uint64_t of)
+{
+    failure.count = count;
+    failure.of = of;
+    return failure;
+}
 
 // The failure with the system's reason for it; an unknown reason (0) stays unsaid.
 constexpr Failure withSystemError(Failure failure, int systemError)
@@ -94,6 +108,16 @@ inline constexpr Failure kOutputFolder { ExitCode::OutputRefused,
 inline constexpr Failure kOutputCreate { ExitCode::WriteFailed, "Could not create the output file" };
 inline constexpr Failure kWrite { ExitCode::WriteFailed, "Could not write the output file" };
 inline constexpr Failure kEncode { ExitCode::EncodeFailed, "Could not encode the audio" };
+
+// -verify: what the output's check found
+inline constexpr Failure kCheckLength { ExitCode::CheckFailed, "Incorrect output: it failed its check" };
+inline constexpr Failure kCheckSamples { ExitCode::CheckFailed,
+    "Incorrect output: it failed its check, its samples differ from those encoded" };
+inline constexpr Failure kCheckFlacDigest { ExitCode::CheckFailed,
+    "Incorrect output: it failed its check, its FLAC MD5 differs from the samples encoded" };
+inline constexpr Failure kCheckFormat { ExitCode::CheckFailed,
+    "Incorrect output: it failed its check, its rate or channels differ from those encoded" };
+inline constexpr Failure kCheckDecode { ExitCode::CheckFailed, "Could not decode the output back for its check" };
 
 inline constexpr Failure kInterrupted { ExitCode::Interrupted, "Could not finish: stopped by a signal" };
 inline constexpr Failure kModule { ExitCode::Internal, "Unable to load an encoder library module" };

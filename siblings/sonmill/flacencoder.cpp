@@ -33,7 +33,7 @@ public:
     std::optional<Failure> open(const EncoderSettings &settings, const std::string &path)
     {
         m_channels = settings.channels;
-        m_bits = settings.bits == 24 ? 24 : 16;
+        m_bits = losslessWords(settings)->bits;
         m_encoder = FLAC__stream_encoder_new();
         if (!m_encoder)
             return Failures::kEncode;

@@ -95,6 +95,7 @@ enum class Key {
     Normalize,
     Measure,
     Tag,
+    Verify,
 };
 
 struct OptionName
@@ -122,6 +123,7 @@ constexpr OptionName kOptionNames[] = {
     { "-normalize", Key::Normalize, true },
     { "-measure", Key::Measure, false },
     { "-tag", Key::Tag, true },
+    { "-verify", Key::Verify, false },
 };
 
 // Limits of the loudness options: gains as ReplayGain readers take them, targets from
@@ -227,6 +229,7 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
     case Key::Overwrite:
     case Key::NoVideo:
     case Key::Measure:
+    case Key::Verify:
         break;
     }
     return std::nullopt;
@@ -321,6 +324,10 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
             options.overwrite = true;
             continue;
         }
+        if (option->key == Key::Verify) {
+            options.verify = true;
+            continue;
+        }
         if (option->key == Key::NoVideo || option->key == Key::Measure)
             continue; // the output never holds video; -measure is settled above
         if (i + 1 >= optionsEnd && option->takesValue)
@@ -347,7 +354,7 @@ Usage:
   sonmill qzv [-y] -i INPUT [-ss START] [-t LENGTH] [-vol PERCENT] [-ar RATE]
               [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn]
               [-replaygain track [-albumgain DB -albumpeak PEAK]] [-normalize LUFS]
-              [-tag KEY=VALUE]... OUTPUT
+              [-tag KEY=VALUE]... [-verify] OUTPUT
   sonmill qzv -measure -i INPUT [-i INPUT ...]
 
   qzv          fixed first argument
@@ -394,13 +401,21 @@ Usage:
   -tag K=V     a tag value written in place of the input's (an empty value removes it);
                keys: title, artist, album, albumartist, date, genre, comment, and
                track and disc as "n" or "n/total"; may be given many times
+  -verify      read the finished output back through the decoders before it takes its
+               name: WAV, AIFF, AU and FLAC must decode to exactly the samples that went
+               into the encoder (MD5 of both, and a FLAC's own MD5 as well); MP3, MP2,
+               Ogg Vorbis, AAC, M4A and AC-3 must decode whole without an error to the
+               length that went in, within the codec's frames (an MP3's gapless data
+               giving its delay). An output that fails is removed. Costs one decode of
+               the output: about half of a FLAC encode, a few per cent of a lossy one
   OUTPUT       the file to write; its extension chooses the format
 
 Output: "Duration: hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
 "time=" at least twice a second, a "Loudness:" line with the converted audio's
 integrated loudness, range and true peak, and a summary line at a successful end. A failure prints
 one line starting with "Error: " and ends with a non-zero exit status. The output is
-written under a temporary name beside OUTPUT and renamed when the conversion succeeded.
+written under a temporary name beside OUTPUT and renamed when the conversion succeeded
+(with -verify: and a "Verified:" line has said what its check compared).
 Set TOLM_GST_DEBUG=1 to see the decoding library's own warnings.
 )";
 }

@@ -18,6 +18,7 @@ struct Options
 {
     bool help = false;
     bool overwrite = false; // -y
+    bool verify = false; // -verify: read the output back before it takes its name
     std::string input; // -i
     std::string output; // always the last argument
     std::int64_t startNs = 0; // -ss

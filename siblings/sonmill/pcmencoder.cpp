@@ -94,10 +94,9 @@ public:
         m_container = settings.format.container;
         m_channels = settings.channels;
         m_rate = settings.rate;
-        m_float = settings.floatSamples && m_container != Container::Aiff; // plain AIFF has no float
-        m_bits = m_float ? 32 : (settings.bits == 24 || settings.bits == 32 ? settings.bits : 16);
-        if (settings.floatSamples && m_container == Container::Aiff)
-            m_bits = 24;
+        const SampleWords words = *losslessWords(settings);
+        m_float = words.isFloat;
+        m_bits = words.bits;
         m_bytesPerSample = static_cast<std::size_t>(m_bits / 8);
         if (!m_file.open(path))
             return withSystemError(Failures::kOutputCreate, m_file.error());
@@ -236,11 +235,9 @@ private:
                 put(bitsOf);
             }
         } else if (m_bits == 32) {
-            // Float has no room for 2^31 - 1: scale in double.
-            for (std::size_t i = 0; i < samples; ++i) {
-                const double v = std::clamp(static_cast<double>(in[i]) * 2147483648.0, -2147483648.0, 2147483647.0);
-                put(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::llrint(v))));
-            }
+            floatToInteger32(in, m_integers.data(), samples);
+            for (std::size_t i = 0; i < samples; ++i)
+                put(static_cast<std::uint32_t>(m_integers[i]));
         } else {
             floatToInteger(in, m_integers.data(), samples, m_bits);
             for (std::size_t i = 0; i < samples; ++i)

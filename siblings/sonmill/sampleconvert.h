@@ -40,4 +40,14 @@ template <typename Integer> inline void floatToInteger(const float *in, Integer 
     }
 }
 
+// Float to 32-bit integers: float has no room for 2^31 - 1, so the scale is applied in double.
+inline void floatToInteger32(const float *in, std::int32_t *out, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        double v = static_cast<double>(in[i]) * 2147483648.0;
+        v = v < -2147483648.0 ? -2147483648.0 : (v > 2147483647.0 ? 2147483647.0 : v);
+        out[i] = static_cast<std::int32_t>(std::llrint(v));
+    }
+}
+
 } // namespace sonmill

@@ -68,11 +68,13 @@ Source::~Source()
 }
 
 std::variant<std::unique_ptr<Source>, Failure> Source::open(
-    const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun, bool keepSixteenBits)
+    const std::string &path, std::chrono::milliseconds stallLimit, bool shortRun, Samples samples)
 {
     std::unique_ptr<Source> source(new Source(stallLimit));
     source->m_shortRun = shortRun;
-    source->m_keepSixteenBits = keepSixteenBits;
+    source->m_keepSixteenBits = samples == Samples::KeepSixteenBits;
+    source->m_allIntegers = samples == Samples::Integers;
+    source->m_native = samples == Samples::Native;
     if (auto failure = source->build(path))
         return *failure;
     if (gst_element_set_state(source->m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
@@ -103,13 +105,17 @@ std::optional<Failure> Source::build(const std::string &path)
         return Failures::kGStreamer;
 
     g_object_set(fileSource.get(), "location", path.c_str(), nullptr);
-    media::CapsPtr floatCaps(gst_caps_new_simple(
-        "audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
+    media::CapsPtr floatCaps(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING,
+        m_allIntegers ? GST_AUDIO_NE(S32) : GST_AUDIO_NE(F32), "layout", G_TYPE_STRING, "interleaved", nullptr));
     // audioconvert passes 16-bit input through as it is when the caps allow it, and
     // makes anything else float.
-    if (m_keepSixteenBits)
+    if (m_keepSixteenBits || m_native)
         gst_caps_append(floatCaps.get(),
             gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(S16), "layout", G_TYPE_STRING,
+                "interleaved", nullptr));
+    if (m_native)
+        gst_caps_append(floatCaps.get(),
+            gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, GST_AUDIO_NE(S32), "layout", G_TYPE_STRING,
                 "interleaved", nullptr));
     g_object_set(filter.get(), "caps", floatCaps.get(), nullptr);
     // The decoded buffers go straight on into the block queue (see onNewSample).
@@ -202,9 +208,11 @@ int Source::onAutoplugSelect(GstElement *, GstPad *pad, GstCaps *caps, GstElemen
 // downstream takes before it is linked: float first, which is what we work in, so a
 // decoder that can give float (mpg123, for one) skips a conversion; any other format
 // stays possible for those that cannot.
-gboolean Source::onAutoplugQuery(GstElement *, GstPad *pad, GstElement *, GstQuery *query, gpointer)
+gboolean Source::onAutoplugQuery(GstElement *, GstPad *pad, GstElement *, GstQuery *query, gpointer data)
 {
-    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS || GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
+    // Samples::Native: the decoder gives what it gives best.
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS || GST_PAD_DIRECTION(pad) != GST_PAD_SRC
+        || static_cast<Source *>(data)->m_native)
         return FALSE;
     GstCaps *filter = nullptr;
     gst_query_parse_caps(query, &filter);
@@ -391,7 +399,8 @@ std::optional<Failure> Source::start(std::unique_ptr<AudioChain> chain, bool int
             "layout", G_TYPE_STRING, "interleaved", nullptr));
         g_object_set(m_filter, "caps", floatCaps.get(), nullptr);
     }
-    const bool integers = integersWanted && m_sixteenBits && m_chain && m_chain->unchanged();
+    const bool integers = m_allIntegers || (m_native && m_sixteenBits)
+        || (integersWanted && m_sixteenBits && m_chain && m_chain->unchanged());
     // Blocks of about a fifth of a second; a few of them keep the encoder fed while the
     // decoding thread waits for its turn on a busy machine.
     constexpr std::size_t kBlockFrames = 8192;
@@ -466,6 +475,11 @@ GstFlowReturn Source::onNewSample(GstAppSink *sink, gpointer data)
     }
     const std::size_t sampleCount = map.size / (self->m_sixteenBits ? sizeof(std::int16_t) : sizeof(float));
     const std::size_t frames = sampleCount / static_cast<std::size_t>(self->m_info.channels);
+    if (self->m_allIntegers) {
+        const bool open = self->m_queue->push(reinterpret_cast<const std::int32_t *>(map.data), frames, streamTime);
+        gst_buffer_unmap(buffer, &map);
+        return open ? GST_FLOW_OK : GST_FLOW_FLUSHING;
+    }
     const auto *samples = reinterpret_cast<const float *>(map.data);
     if (self->m_sixteenBits) {
         const auto *integers = reinterpret_cast<const std::int16_t *>(map.data);

@@ -58,9 +58,14 @@ public:
 
     // Opens and prerolls the file: afterwards its format, length and tags are known.
     // A short run (a probe) decodes no more ahead than it needs.
-    // keepSixteenBits: 16-bit input may stay integer through the pipeline (see start).
+    // What the blocks hold: float; float or, for 16-bit input, the integers (see start);
+    // every sample as a 32-bit integer (exact for integer files of any size, which float
+    // is not past 24 bits), as the check of a lossless output reads it; or whatever the
+    // decoder gives unconverted (16-bit integers, else 32-bit words of float or integer),
+    // for a reader that only counts the frames, as the check of a lossy output does.
+    enum class Samples { Float, KeepSixteenBits, Integers, Native };
     static std::variant<std::unique_ptr<Source>, Failure> open(const std::string &path,
-        std::chrono::milliseconds stallLimit, bool shortRun = false, bool keepSixteenBits = false);
+        std::chrono::milliseconds stallLimit, bool shortRun = false, Samples samples = Samples::Float);
 
     const SourceInfo &info() const { return m_info; }
 
@@ -116,6 +121,8 @@ private:
     SourceInfo m_info;
     bool m_shortRun = false;
     bool m_keepSixteenBits = false;
+    bool m_allIntegers = false; // Samples::Integers
+    bool m_native = false; // Samples::Native
     bool m_sixteenBits = false; // the appsink gets 16-bit integers; fixed by start()
     std::vector<float> m_widened; // 16-bit input made float, streaming thread only
     std::unique_ptr<AudioChain> m_chain; // used on the streaming thread only, once started

@@ -90,7 +90,8 @@ std::optional<Failure> Transcoder::run()
     // FLAC at full volume may take 16-bit input as it is (see Source::start).
     const bool keepSixteenBits
         = m_format.codec == Codec::Flac && m_options.volumePercent == 100.0 && !m_options.normalizeLufs;
-    auto opened = Source::open(m_options.input, m_stallLimit, m_shortRun, keepSixteenBits);
+    auto opened = Source::open(m_options.input, m_stallLimit, m_shortRun,
+        keepSixteenBits ? Source::Samples::KeepSixteenBits : Source::Samples::Float);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
     m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
@@ -141,6 +142,8 @@ std::optional<Failure> Transcoder::copyStream()
     const SourceInfo &in = m_source->info();
     TagSet tags = outputTags(false);
     const CodedAudio coded = in.coded;
+    const int rate = in.rate;
+    m_settings.channels = in.channels;
     m_console.streams(in.rate, in.channels, in.rate, in.channels);
     m_source.reset(); // the copy reads the file with a pipeline of its own
 
@@ -165,6 +168,8 @@ std::optional<Failure> Transcoder::copyStream()
     if (auto failure = writeTags(m_output.path(), m_format.container, tags))
         return failure;
     const std::uint64_t bytes = fileSizeOf(m_output.path());
+    if (auto failure = verifyOutput(framesAt(m_copy->copiedNs(), rate), rate, bytes))
+        return failure;
     if (auto failure = m_output.commit())
         return failure;
     m_console.progress(m_copy->copiedNs(), bytes, true);
@@ -431,6 +436,8 @@ std::optional<Failure> Transcoder::writeFrames(const float *frames, std::size_t 
         return std::nullopt;
     if (m_meter)
         m_meter->add(frames, count);
+    if (m_digest)
+        m_digest->addFloats(frames, count * static_cast<std::size_t>(m_settings.channels));
     if (!m_encoder->write(frames, count))
         return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
                                          : Failures::kEncode;
@@ -516,6 +523,10 @@ std::optional<Failure> Transcoder::convert()
     if (auto *failure = std::get_if<Failure>(&encoder))
         return *failure;
     m_encoder = std::move(std::get<std::unique_ptr<Encoder>>(encoder));
+    if (m_options.verify) {
+        if (const std::optional<SampleWords> words = losslessWords(m_settings))
+            m_digest = std::make_unique<SampleDigest>(*words);
+    }
     if (!m_shortRun) {
         m_meter = std::make_unique<LoudnessMeter>(m_settings.channels, rate);
         if (!m_meter->valid())
@@ -541,6 +552,8 @@ std::optional<Failure> Transcoder::convert()
             const std::int32_t *frames = block.integerFrames() + skip * channels;
             if (m_meter)
                 m_meter->addSixteenBit(frames, count);
+            if (m_digest)
+                m_digest->addIntegers(frames, count * channels);
             if (!m_encoder->writeIntegers(frames, count))
                 return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
                                                  : Failures::kEncode;
@@ -567,6 +580,33 @@ std::optional<Failure> Transcoder::convert()
     return std::nullopt;
 }
 
+std::optional<Failure> Transcoder::verifyOutput(std::uint64_t frames, int rate, std::uint64_t bytes)
+{
+    if (!m_options.verify)
+        return std::nullopt;
+    WrittenOutput written;
+    written.path = m_output.path();
+    written.format = m_format;
+    written.rate = rate;
+    written.channels = m_settings.channels;
+    written.frames = frames;
+    if (m_digest) {
+        written.words = losslessWords(m_settings);
+        written.encodedDigest = m_digest->result();
+    }
+    // The progress lines go on at the end position while the file is read back.
+    const std::int64_t position = nsOf(frames, rate);
+    auto checked = checkOutput(written, m_stallLimit, [&] { m_console.progress(position, bytes); });
+    if (auto *failure = std::get_if<Failure>(&checked))
+        return *failure;
+    const CheckVerdict &verdict = std::get<CheckVerdict>(checked);
+    if (verdict.lossless)
+        m_console.verifiedLossless(verdict.decodedFrames, verdict.digest, verdict.flacDigest);
+    else
+        m_console.verifiedLossy(verdict.decodedFrames, frames, verdict.allowance);
+    return std::nullopt;
+}
+
 std::optional<Failure> Transcoder::finishOutput()
 {
     if (!m_encoder->finish())
@@ -581,6 +621,9 @@ std::optional<Failure> Transcoder::finishOutput()
         addReplayGain(tags, measured);
     }
     if (auto failure = writeTags(m_output.path(), m_format.container, tags))
+        return failure;
+    // Checked as it will be kept: after the tags, which rewrite parts of the file.
+    if (auto failure = verifyOutput(m_outputFrames, m_settings.rate, bytes))
         return failure;
     if (auto failure = m_output.commit())
         return failure;

@@ -6,6 +6,7 @@
 #include "sonmill/limiter.h"
 #include "sonmill/loudness.h"
 #include "sonmill/options.h"
+#include "sonmill/outputcheck.h"
 #include "sonmill/outputfile.h"
 #include "sonmill/source.h"
 #include "sonmill/streamcopy.h"
@@ -58,6 +59,9 @@ private:
     // with limitedGainDb.
     std::variant<Loudness, Failure> measurePass(std::optional<double> limitedGainDb);
     std::optional<Failure> writeFrames(const float *frames, std::size_t count);
+    // -verify: reads the finished temporary file back (see checkOutput) and says what it
+    // compared; frames is what went into the encoder (or was copied).
+    std::optional<Failure> verifyOutput(std::uint64_t frames, int rate, std::uint64_t bytes);
     // Puts the measured (and told) ReplayGain values into the output's tag set.
     void addReplayGain(TagSet &tags, const Loudness &measured) const;
 
@@ -84,6 +88,7 @@ private:
     double m_normalizeGainDb = 0;
 
     std::uint64_t m_outputFrames = 0;
+    std::unique_ptr<SampleDigest> m_digest; // -verify, lossless: what went into the encoder
 };
 
 } // namespace sonmill

@@ -9,6 +9,7 @@
 #include "core/logsink.h"
 #include "core/programtexts.h"
 #include "core/replacemark.h"
+#include "core/siblingcommands.h"
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
 #include "engine/conversionengine.h"
@@ -20,7 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -205,7 +208,7 @@ void BatchRun::settleOutputs()
         if (m_options.dryRun) {
             TStartRecord shown = job;
             shown.OutputPath = FreeOutputPath(shown);
-            m_view.line(BuildConversionCommand(shown).text);
+            m_view.line(WithOutputCheck(BuildConversionCommand(shown)).text);
         }
     }
 }
@@ -329,6 +332,46 @@ void BatchRun::interrupt(int signal)
     finish(128 + signal);
 }
 
+// A file is a source of every item it feeds: an album image and its CUE sheet of each track.
+// It goes only when each of those converted, and the transcoder converts only what passed its
+// check (the engine always asks for it); one that failed, was skipped or never ran keeps it.
+int BatchRun::trashSources()
+{
+    QStringList order;
+    QHash<QString, bool> allConverted;
+    const auto note = [&](const QString &path, bool converted) {
+        if (path.isEmpty())
+            return;
+        if (!allConverted.contains(path)) {
+            order << path;
+            allConverted.insert(path, converted);
+        } else if (!converted) {
+            allConverted[path] = false;
+        }
+    };
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        const bool converted = m_model.status(row).isDone();
+        note(source(row).path, converted);
+        if (source(row).track)
+            note(source(row).track->sheetPath, converted);
+    }
+    // The freedesktop.org trash: the file and a .trashinfo saying where it came from. The home
+    // trash is made first, as the trash's rules ask: Qt's own fallback where it cannot make it
+    // would put the files into the working folder.
+    const QString homeTrash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Trash"_s;
+    const bool trashReady = QDir().mkpath(homeTrash + u"/files"_s) && QDir().mkpath(homeTrash + u"/info"_s);
+    int trashed = 0;
+    for (const QString &path : std::as_const(order)) {
+        if (!allConverted.value(path))
+            continue;
+        if (trashReady && QFile::moveToTrash(path))
+            ++trashed;
+        else
+            m_view.message(u"cannot move the source to the trash, it stays where it is: "_s + path);
+    }
+    return trashed;
+}
+
 void BatchRun::finish(int exitStatus)
 {
     const bool interrupted = exitStatus >= 128;
@@ -350,7 +393,8 @@ void BatchRun::finish(int exitStatus)
     }
     if (exitStatus == ExitStatus::Converted && failed > 0)
         exitStatus = ExitStatus::SomeFailed;
+    const int trashed = m_options.trashSources && !m_options.dryRun && !interrupted ? trashSources() : 0;
     if (!m_options.dryRun && !interrupted)
-        m_view.summary(converted, skipped, failed);
+        m_view.summary(converted, skipped, failed, m_options.trashSources ? std::optional<int>(trashed) : std::nullopt);
     Q_EMIT finished(exitStatus);
 }

@@ -57,6 +57,9 @@ private:
     // The rows whose status is in the state, in order.
     std::vector<QueueRows::RowId> rowsIn(RowState state) const;
     void refresh();
+    // --trash-sources: the sources all of whose outputs passed their check go to the trash;
+    // returns how many went.
+    int trashSources();
     void finish(int exitStatus);
 
     ConvertOptions m_options;

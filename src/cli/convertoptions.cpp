@@ -76,6 +76,8 @@ ParsedCommandLine ParseConvertArguments(const QStringList &arguments)
             error = u"--end must come after --start"_s;
         else if (o.replayGain == ReplayGainChoice::Album && o.normalizeLufs)
             error = u"--replaygain album and --normalize exclude each other (normalised files share no album level)"_s;
+        else if (o.trashSources && o.dryRun)
+            error = u"--trash-sources and --dry-run exclude each other"_s;
         else if (o.length && *o.length == 0)
             error = u"--length must be more than 0"_s;
         else if (o.inputs.isEmpty() && !o.help && !o.version && !o.listProfiles)

@@ -37,6 +37,7 @@ struct ConvertOptions
     int jobs = 0; // 0: the number of processors
     bool quiet = false;
     bool dryRun = false;
+    bool trashSources = false; // --trash-sources: sources of checked outputs to the desktop's trash
     bool listProfiles = false;
     bool help = false;
     bool version = false;

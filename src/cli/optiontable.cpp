@@ -146,6 +146,12 @@ constexpr ConvertOption kOptions[] = {
             o.jobs = jobs.value_or(o.jobs);
             return refusal;
         } },
+    { {}, u"--trash-sources", {}, ValueCompletion::Nothing,
+        u"Move each source file to the desktop's trash (as a file manager does: restorable from there, "
+        u"never deleted) once every output made from it has passed its check. A source whose file failed, "
+        u"was skipped or left out stays where it is, and so does one that cannot be moved, with a message; "
+        u"the closing line counts the files moved. Not with --dry-run.",
+        &set<&ConvertOptions::trashSources> },
     { {}, u"--quiet", {}, ValueCompletion::Nothing, u"Print nothing but failures.", &set<&ConvertOptions::quiet> },
     { {}, u"--dry-run", {}, ValueCompletion::Nothing,
         u"Examine the files and print the transcoder command lines that would run; convert nothing and "

@@ -176,7 +176,7 @@ void ProgressView::refresh(const BatchModel &rows, bool probing, bool force)
     m_liveLines = int(lines.size());
 }
 
-void ProgressView::summary(int converted, int skipped, int failed)
+void ProgressView::summary(int converted, int skipped, int failed, std::optional<int> trashed)
 {
     clearLive();
     if (m_mode == Mode::Quiet)
@@ -186,5 +186,7 @@ void ProgressView::summary(int converted, int skipped, int failed)
         text += u", %1 skipped"_s.arg(skipped);
     if (failed > 0)
         text += u", %1 failed"_s.arg(failed);
+    if (trashed)
+        text += u", %1 source(s) moved to the trash"_s.arg(*trashed);
     write(m_out, text + u'\n');
 }

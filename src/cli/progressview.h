@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <optional>
 
 class BatchModel;
 struct BatchRow;
@@ -29,7 +30,8 @@ public:
     void message(const QString &text); // to standard error
     // Redraws the running lines; at most every 250 ms unless forced.
     void refresh(const BatchModel &rows, bool probing, bool force = false);
-    void summary(int converted, int skipped, int failed);
+    // trashed: with --trash-sources, the sources moved to the trash.
+    void summary(int converted, int skipped, int failed, std::optional<int> trashed = std::nullopt);
 
     // "hh:mm:ss" still to go: the media seconds left, at the speed one transcoder has shown so
     // far (done over the time transcoders ran, added up), times the transcoders that will still

@@ -15,6 +15,19 @@ CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath)
     return cmd;
 }
 
+CommandLine WithOutputCheck(CommandLine command)
+{
+    if (command.arguments.isEmpty())
+        return command;
+    const QString output = QuotedPath(command.arguments.last());
+    qsizetype at = command.text.endsWith(output) ? command.text.size() - output.size() : command.text.size();
+    while (at > 0 && command.text.at(at - 1) == u' ')
+        --at;
+    command.text.insert(at, u"  "_s + Opt::Verify);
+    command.arguments.insert(command.arguments.size() - 1, Opt::Verify.toString());
+    return command;
+}
+
 CommandLine PlayerCommand(int startSeconds, const QString &filePath, bool trailingBlank, qint64 spanStartNs)
 {
     constexpr double kNsPerSecond = 1e9;

@@ -37,6 +37,7 @@ inline constexpr QStringView AlbumGain = u"-albumgain";
 inline constexpr QStringView AlbumPeak = u"-albumpeak";
 inline constexpr QStringView Measure = u"-measure";
 inline constexpr QStringView Tag = u"-tag"; // KEY=VALUE, written in place of the source's tag
+inline constexpr QStringView Verify = u"-verify"; // the output read back before it takes its name
 } // namespace TranscoderOption
 
 // The value of -replaygain: the track's values, measured while converting.
@@ -69,6 +70,11 @@ inline constexpr QStringView kProbeLength = u"0.001";
 // sonmill qzv -y -i "<source>" -t 0.001  "<scratch wav>"
 // sourcePath should already be absolute; scratchPath is the scratch file the probe writes.
 CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath);
+
+// The window and tolm-convert have every output checked before it takes its name: the
+// conversion command gets "  -verify" before its output, its last piece ("... -vn  -verify
+// "<out>""). The command itself stays the one the profile's settings compose.
+CommandLine WithOutputCheck(CommandLine command);
 
 // mirplay qzv  -ss  <seconds> -x 320 -y 240  "<file>"
 // The trim dialog's form ends in one more blank (trailingBlank); the arguments are the same.

@@ -2,6 +2,7 @@
 
 #include "core/conversionfailure.h"
 #include "core/logsink.h"
+#include "core/siblingcommands.h"
 #include "core/timecode.h"
 #include "engine/conversioncommand.h"
 #include "engine/rowconversion.h"
@@ -202,7 +203,7 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
         job.OutputPath = free;
         m_rows.setDestination(row, QFileInfo(free).fileName());
     }
-    const CommandLine command = BuildConversionCommand(job);
+    const CommandLine command = WithOutputCheck(BuildConversionCommand(job));
 
     // One at a time, the row's own line goes before its transcoder text as it arrives; with
     // several, it heads the row's whole text once the row has ended.

@@ -88,6 +88,8 @@ private Q_SLOTS:
         row("normalize above 0", { u"--normalize"_s, u"3"_s, u"x"_s }, u"-70 to 0"_s);
         row("normalize fraction", { u"--normalize"_s, u"-16.5"_s, u"x"_s }, u"-70 to 0"_s);
         row("album and normalize", { u"--replaygain"_s, u"album"_s, u"--normalize"_s, u"-16"_s, u"x"_s }, u"exclude"_s);
+        row("trash sources", { u"--trash-sources"_s, u"x"_s }, {}, u"trash=1"_s);
+        row("trash sources, dry", { u"--trash-sources"_s, u"--dry-run"_s, u"x"_s }, u"exclude"_s);
         row("track and normalize", { u"--replaygain"_s, u"track"_s, u"--normalize"_s, u"-16"_s, u"x"_s }, {},
             u"normalize=-16"_s);
     }
@@ -121,6 +123,10 @@ private Q_SLOTS:
             QVERIFY(o.replayGain == (value == u"album" ? ReplayGainChoice::Album : ReplayGainChoice::Track));
         else if (field == u"normalize")
             QCOMPARE(o.normalizeLufs.value_or(1), value.toInt());
+        else if (field == u"trash")
+            QVERIFY(o.trashSources);
+        else
+            QVERIFY(!o.trashSources); // never on unless asked
     }
 
     void profileByName_data()

@@ -253,7 +253,9 @@ private Q_SLOTS:
             QVERIFY(ApplyTrim(job, dialogStart, check.length));
         }
         ApplyVolume(job, volume);
-        const QString window = BuildConversionCommand(job).text;
+        // The window's engine has every output checked, as tolm-convert does.
+        const QString window = WithOutputCheck(BuildConversionCommand(job)).text;
+        QVERIFY(window.contains(u" -verify   \""_s));
 
         const QStringList qualities { u"high"_s, u"normal"_s, u"low"_s };
         const QStringList common { u"-p"_s, profile, u"-q"_s, qualities.at(quality), u"-o"_s, out, source };
@@ -270,7 +272,7 @@ private Q_SLOTS:
         QDir(windowOut).removeRecursively();
         QVERIFY(QDir().mkpath(windowOut));
         job.OutputPath = windowOut + u'/' + QFileInfo(job.OutputPath.text()).fileName();
-        const CommandLine command = BuildConversionCommand(job);
+        const CommandLine command = WithOutputCheck(BuildConversionCommand(job));
         QProcess sonmill;
         sonmill.start(kProgramDir + u"/sonmill"_s, command.arguments);
         QVERIFY(sonmill.waitForFinished(60000) && sonmill.exitCode() == 0);

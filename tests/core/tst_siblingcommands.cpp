@@ -19,6 +19,35 @@ private Q_SLOTS:
                 u"/home/u/.cache/tolm/inadd.wav"_s }));
     }
 
+    // The check goes in before the output, whatever blanks and quotes the output's piece has;
+    // everything else stays as it was composed.
+    void outputCheck_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("conversion")
+            << uR"(sonmill qzv -y -i "/in/a.wav"  -ss  00:00:00  -t  00:03:25  -ac  2 -vn   "/out/a "1".mp3")"_s
+            << uR"(sonmill qzv -y -i "/in/a.wav"  -ss  00:00:00  -t  00:03:25  -ac  2 -vn  -verify   "/out/a "1".mp3")"_s;
+        QTest::newRow("loudness pieces before the output")
+            << uR"(sonmill qzv -y -i "/in/a.wav" -acodec  flac  -ac  2  -replaygain  track   "/out/-a.flac")"_s
+            << uR"(sonmill qzv -y -i "/in/a.wav" -acodec  flac  -ac  2  -replaygain  track  -verify   "/out/-a.flac")"_s;
+    }
+    void outputCheck()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, checked);
+        CommandLine cmd;
+        cmd.program = u"sonmill"_s;
+        cmd.text = text;
+        const QString output = text.mid(text.lastIndexOf(u"   \""_s) + 4).chopped(1);
+        cmd.arguments = QStringList { u"qzv"_s, u"-y"_s, u"-i"_s, u"/in/a.wav"_s, output };
+        const CommandLine withCheck = WithOutputCheck(cmd);
+        QCOMPARE(withCheck.text, checked);
+        QCOMPARE(withCheck.program, cmd.program);
+        QCOMPARE(
+            withCheck.arguments, (QStringList { u"qzv"_s, u"-y"_s, u"-i"_s, u"/in/a.wav"_s, u"-verify"_s, output }));
+    }
+
     void player()
     {
         const CommandLine cmd = PlayerCommand(42, u"/v/-clip.mkv"_s);
