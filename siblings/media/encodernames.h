@@ -16,7 +16,7 @@ struct Encoder
     bool available; // false: no encoder library for it on this platform; refused clearly
 };
 
-inline constexpr std::array<Encoder, 12> kAll = { {
+inline constexpr std::array<Encoder, 13> kAll = { {
     { "libmp3lame", true },
     { "mp3", true }, // the profiles' name for libmp3lame
     { "mp2", true },
@@ -29,6 +29,7 @@ inline constexpr std::array<Encoder, 12> kAll = { {
     { "realaudio", false },
     { "wma", false },
     { "wmalossless", false },
+    { "opus", true }, // through libopusenc
 } };
 
 // Keeps the input's audio unchanged where the output format can hold it.

@@ -2,6 +2,7 @@
 
 #include "media/gstsetup.h"
 #include "sonmill/loudnessscan.h"
+#include "sonmill/opusgain.h"
 #include "sonmill/outputtags.h"
 #include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
@@ -186,6 +187,8 @@ TagSet Transcoder::outputTags(bool reencoded) const
     // longer describe it (ours are set afterwards).
     const bool levelChanged = m_options.volumePercent != 100.0 || m_options.normalizeLufs.has_value();
     fitTagsToOutput(tags, { levelChanged, !whole, reencoded }, m_options.tagValues);
+    if (m_format.container == Container::Opus)
+        OpusGain::fitTags(tags);
     return tags;
 }
 
@@ -461,21 +464,31 @@ std::string peakText(double peak)
 } // namespace
 
 // Gains in dB against -18 LUFS, peaks linear (true peak, 1.0 is full scale); the tag
-// table puts them in each format's own place.
+// table puts them in each format's own place. Opus keeps R128 gains only (opusgain.h).
 void Transcoder::addReplayGain(TagSet &tags, const Loudness &measured) const
 {
     if (!m_options.writesReplayGain())
         return;
+    const bool opus = m_format.container == Container::Opus;
+    if (opus) {
+        OpusGain::setTrackGain(tags, measured.integratedLufs);
+        if (m_options.albumGainDb && m_options.albumPeak)
+            OpusGain::setAlbumGain(tags, *m_options.albumGainDb);
+    }
     // Silence, or less than a gating block, gets no track gain.
     if (measured.integratedLufs) {
         const double gainDb = kReplayGainReference - *measured.integratedLufs;
-        tags.set("REPLAYGAIN_TRACK_GAIN", { gainText(gainDb) });
-        tags.set("REPLAYGAIN_TRACK_PEAK", { peakText(measured.truePeak) });
+        if (!opus) {
+            tags.set("REPLAYGAIN_TRACK_GAIN", { gainText(gainDb) });
+            tags.set("REPLAYGAIN_TRACK_PEAK", { peakText(measured.truePeak) });
+        }
         m_console.replayGain("track", gainDb, measured.truePeak);
     }
     if (m_options.albumGainDb && m_options.albumPeak) {
-        tags.set("REPLAYGAIN_ALBUM_GAIN", { gainText(*m_options.albumGainDb) });
-        tags.set("REPLAYGAIN_ALBUM_PEAK", { peakText(*m_options.albumPeak) });
+        if (!opus) {
+            tags.set("REPLAYGAIN_ALBUM_GAIN", { gainText(*m_options.albumGainDb) });
+            tags.set("REPLAYGAIN_ALBUM_PEAK", { peakText(*m_options.albumPeak) });
+        }
         m_console.replayGain("album", *m_options.albumGainDb, *m_options.albumPeak);
     }
 }
