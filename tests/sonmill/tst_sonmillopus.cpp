@@ -132,6 +132,9 @@ double testSignal(qint64 frame, int channel, int rate)
 {
     const double t = double(frame) / rate;
     const double level = 0.5 / (1 + channel);
+    // The fourth channel of 5.1 is the LFE, which Opus keeps below about 120 Hz.
+    if (channel == 3)
+        return level * (0.6 * std::sin(2 * M_PI * 50 * t) + 0.4 * std::sin(2 * M_PI * 80 * t));
     return level * (0.6 * std::sin(2 * M_PI * (330 + 40 * channel) * t) + 0.4 * std::sin(2 * M_PI * 3100 * t));
 }
 
@@ -265,7 +268,8 @@ private Q_SLOTS:
         QCOMPARE(decoded.channels, channels);
         QCOMPARE(decoded.frames(), frames);
         for (int c = 0; c < channels; ++c) {
-            const double want = 20 * std::log10(0.5 / (1 + c)) - 3.0 - 1.0; // two sines' RMS
+            // Two sines at 0.6 and 0.4 of the channel's level: an RMS of sqrt(0.26) of it.
+            const double want = 20 * std::log10(0.5 / (1 + c) * std::sqrt(0.26));
             QVERIFY2(std::fabs(rmsDb(decoded, c) - want) < 1.0,
                 qPrintable(u"channel %1: %2 dB, want about %3"_s.arg(c).arg(rmsDb(decoded, c)).arg(want)));
         }
