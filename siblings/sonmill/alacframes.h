@@ -30,6 +30,7 @@ private:
         std::vector<std::int32_t> residuals;
         std::int16_t coefs[32] = {};
         int order = 0;
+        int denShift = 9;
     };
 
     void chooseMix(std::uint32_t count);

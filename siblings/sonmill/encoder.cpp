@@ -23,6 +23,8 @@ const char *moduleFor(Codec codec)
         return "ac3";
     case Codec::Opus:
         return "opus";
+    case Codec::Alac:
+        return "alac";
     case Codec::Pcm16:
         break;
     }

@@ -366,6 +366,7 @@ Usage:
                  flac                FLAC (.flac), 24 bits for inputs of more than 16
                  aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)
                  opus                Opus (.opus), variable rate at -ab, any input rate
+                 alac                Apple Lossless (.m4a), 16 or 24 bits as the input has
                  pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the
                                      one the container defines); after an earlier
                                      -acodec copy, PCM as the input has it (below)

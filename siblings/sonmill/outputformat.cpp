@@ -42,7 +42,7 @@ struct NameEntry
 };
 
 // Encoder names of the shared table that have an encoder here.
-constexpr std::array<NameEntry, 10> kEncoderCodecs = { {
+constexpr std::array<NameEntry, 11> kEncoderCodecs = { {
     { "libmp3lame", Codec::Mp3 },
     { "mp3", Codec::Mp3 },
     { "mp2", Codec::Mp2 },
@@ -53,6 +53,7 @@ constexpr std::array<NameEntry, 10> kEncoderCodecs = { {
     { "pcm16be", Codec::Pcm16 },
     { "ac3", Codec::Ac3 },
     { "opus", Codec::Opus },
+    { "alac", Codec::Alac },
 } };
 
 constexpr int kMp3Rates[] = { 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000 };
@@ -90,7 +91,7 @@ bool holds(Container container, Codec codec)
         return codec == Codec::Flac;
     case Container::Adts:
     case Container::Mp4:
-        return codec == Codec::Aac;
+        return codec == Codec::Aac || (container == Container::Mp4 && codec == Codec::Alac);
     case Container::Ac3:
         return codec == Codec::Ac3;
     case Container::Opus:
@@ -110,6 +111,8 @@ CodecLimits limitsOf(Codec codec)
         return { kMp2Rates, 2 };
     case Codec::Aac:
         return { kAacRates, 2 };
+    case Codec::Alac: // our encoder codes one or two channels
+        return { {}, 2 };
     case Codec::Vorbis:
     case Codec::Opus:
         return { {}, 8 };
@@ -186,7 +189,8 @@ std::variant<int, Failure> chooseChannels(Codec codec, std::optional<int> asked,
     }
     int channels = std::min(inputChannels, limits.maxChannels);
     // Vorbis, Opus and AC-3 order channels their own way; we map the usual layouts only.
-    if ((codec == Codec::Vorbis || codec == Codec::Opus || codec == Codec::Ac3) && channels != 1 && channels != 2 && channels != 6)
+    if ((codec == Codec::Vorbis || codec == Codec::Opus || codec == Codec::Ac3) && channels != 1 && channels != 2
+        && channels != 6)
         channels = channels > 6 ? 6 : 2;
     return channels;
 }

@@ -14,7 +14,7 @@ namespace sonmill {
 enum class Container { Wav, Aiff, Au, Mp3, Mp2, Ogg, Flac, Adts, Mp4, Ac3, Opus };
 
 // The audio coding, chosen by -acodec.
-enum class Codec { Pcm16, Mp3, Mp2, Vorbis, Flac, Aac, Ac3, Opus };
+enum class Codec { Pcm16, Mp3, Mp2, Vorbis, Flac, Aac, Ac3, Opus, Alac };
 
 struct OutputFormat
 {

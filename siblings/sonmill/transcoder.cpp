@@ -55,7 +55,7 @@ double ceilingDbtp(Codec codec)
     constexpr double kTarget = -1.0;
     constexpr double kLosslessMargin = 0.3;
     constexpr double kLossyMargin = 1.0;
-    const bool lossless = codec == Codec::Pcm16 || codec == Codec::Flac;
+    const bool lossless = codec == Codec::Pcm16 || codec == Codec::Flac || codec == Codec::Alac;
     return kTarget - (lossless ? kLosslessMargin : kLossyMargin);
 }
 
@@ -88,9 +88,9 @@ std::optional<Failure> Transcoder::run()
     // A probe reads a millisecond: decoding ahead would only cost it time.
     constexpr std::int64_t kShortRunNs = 100'000'000;
     m_shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
-    // FLAC at full volume may take 16-bit input as it is (see Source::start).
-    const bool keepSixteenBits
-        = m_format.codec == Codec::Flac && m_options.volumePercent == 100.0 && !m_options.normalizeLufs;
+    // FLAC and ALAC at full volume may take 16-bit input as it is (see Source::start).
+    const bool keepSixteenBits = (m_format.codec == Codec::Flac || m_format.codec == Codec::Alac)
+        && m_options.volumePercent == 100.0 && !m_options.normalizeLufs;
     auto opened = Source::open(m_options.input, m_stallLimit, m_shortRun, keepSixteenBits);
     if (auto *failure = std::get_if<Failure>(&opened))
         return *failure;
@@ -256,8 +256,8 @@ std::optional<Failure> Transcoder::settleFormat()
     m_settings.kbps = m_options.bitrateKbps;
     m_settings.quality = m_options.quality;
     const Resolution resolution = decodedResolution(in.decodedFormat);
-    if (m_format.codec == Codec::Flac) {
-        // FLAC keeps an input's 24 bits (lossless means lossless); 32-bit and float
+    if (m_format.codec == Codec::Flac || m_format.codec == Codec::Alac) {
+        // FLAC and ALAC keep an input's 24 bits (lossless means lossless); 32-bit and float
         // inputs get 24 too, the most FLAC decoders take.
         m_settings.bits = resolution.isFloat ? 16 : std::min(resolution.bits, 24);
     } else if (m_format.keepsSampleFormat) {

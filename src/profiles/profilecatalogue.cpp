@@ -22,6 +22,7 @@ QStringList BuiltInProfileNames()
         u"WAV - Waveform Lossless Audio (*.wav)"_s,
         u"WMA - Windows Media Lossless Audio (*.wma)"_s,
         u"OPUS - Opus Audio (*.opus)"_s,
+        u"ALAC - Apple Lossless (*.m4a)"_s,
     };
 }
 

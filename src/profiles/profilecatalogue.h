@@ -5,11 +5,10 @@
 
 // The built-in output profiles, in the order of the profile list; position 0 is the profile
 // selected when the program starts. The first fourteen are the original program's; later
-// formats are appended after them, so every earlier position keeps its profile. Their settings live in Config/config.ini
-// beside the program; user profiles follow them in the list and live in the user profile
-// file.
+// formats are appended after them, so every earlier position keeps its profile. Their settings live in
+// Config/config.ini beside the program; user profiles follow them in the list and live in the user profile file.
 QStringList BuiltInProfileNames();
-inline constexpr int kBuiltInProfileCount = 15;
+inline constexpr int kBuiltInProfileCount = 16;
 
 // Keys of a profile section.
 namespace ProfileKey {

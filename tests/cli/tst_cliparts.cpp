@@ -138,6 +138,8 @@ private Q_SLOTS:
                                       << QString();
         QTest::newRow("two wav") << u"wav"_s << QString() << u"WAV - Waveform Lossless Audio (*.wav)"_s;
         QTest::newRow("two wma") << u".wma"_s << QString() << u"WMA - Windows Media Audio (*.wma)"_s;
+        QTest::newRow("two m4a") << u"m4a"_s << QString() << u"ALAC - Apple Lossless (*.m4a)"_s;
+        QTest::newRow("apple lossless") << u"alac"_s << u"ALAC - Apple Lossless (*.m4a)"_s << QString();
         QTest::newRow("opus") << u"opus"_s << u"OPUS - Opus Audio (*.opus)"_s << QString();
         QTest::newRow("none") << u"speex"_s << QString() << u"no profile"_s;
         QTest::newRow("empty") << u" "_s << QString() << u"no profile"_s;
@@ -165,6 +167,7 @@ private Q_SLOTS:
             u"FLAC - Free Lossless Audio Codec (*.flac)\n    encoder flac, 2 Channels Stereo, lossless"_s));
         QVERIFY(text.contains(u"OPUS - Opus Audio (*.opus)\n    encoder opus, 2 Channels Stereo, the source's rate, "
                               "high 160 kbps, normal 128 kbps, low 96 kbps, no video"_s));
+        QVERIFY(text.contains(u"ALAC - Apple Lossless (*.m4a)\n    encoder alac, 2 Channels Stereo, lossless"_s));
     }
 
     // The record a run starts from, as the window's choosers and advanced settings leave it.

@@ -422,7 +422,7 @@ private Q_SLOTS:
         const Run listed = convert({ u"--list-profiles"_s });
         QCOMPARE(listed.exitCode, 0);
         QVERIFY(listed.out.contains(u"Voice (*.mp3)  [user profile]\n"_s));
-        QCOMPARE(listed.out.count(u"\n    "_s), 16);
+        QCOMPARE(listed.out.count(u"\n    "_s), 17);
 
         // Without -o, the files go where the window converts into: ~/TOLM, made when missing.
         QVERIFY(!QFileInfo::exists(m_home + u"/TOLM"_s) || QDir(m_home + u"/TOLM"_s).removeRecursively());

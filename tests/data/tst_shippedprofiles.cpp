@@ -74,6 +74,7 @@ private Q_SLOTS:
         row(13, "wmalossless", "True", "True", "44100 Hz", none);
         // Opus: no rate of its own (the source's is kept and recorded in the header).
         row(14, "opus", "False", "False", "", { u"160 kbps"_s, u"128 kbps"_s, u"96 kbps"_s });
+        row(15, "alac", "True", "True", "44100 Hz", none);
     }
     void values()
     {
@@ -155,6 +156,7 @@ private Q_SLOTS:
         QVERIFY(records(14).at(1).items.contains(u"5.1"_s)); // Opus: mapping family 1
         QCOMPARE(number(records(14).at(3).items.first()), 64); // Opus
         QCOMPARE(number(records(14).at(3).items.last()), 256);
+        QVERIFY(!records(15).at(1).items.contains(u"5.1"_s)); // ALAC: our encoder codes stereo at most
         for (int position = 0; position < names.size(); ++position) {
             for (const QString &r : records(position).at(2).items)
                 QVERIFY(number(r) >= 8000 && number(r) <= 96000);

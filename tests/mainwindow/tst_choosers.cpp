@@ -410,7 +410,8 @@ private Q_SLOTS:
             u"MPEG ADTS, layer III, v1, 128 kbps"_s, u"Ogg data, Vorbis audio, stereo, 44100 Hz"_s, {},
             u"Sun/NeXT audio data: 16-bit linear PCM, stereo, 44100 Hz"_s, u"RIFF (little-endian) data, WAVE audio"_s,
             {}, u"FLAC audio bitstream data, 16 bit, stereo, 44.1 kHz"_s, u"RIFF (little-endian) data, WAVE audio"_s,
-            {}, u"Ogg data, Opus audio, version 0.1, stereo, 44100 Hz (Input Sample Rate)"_s };
+            {}, u"Ogg data, Opus audio, version 0.1, stereo, 44100 Hz (Input Sample Rate)"_s,
+            u"ISO Media, Apple iTunes ALAC/AAC-LC (.M4A) Audio"_s };
         int valid = 0;
         const QString log = m_window.log()->findChild<QPlainTextEdit *>()->toPlainText();
         for (int row = 0; row < kBuiltInProfileCount; ++row) {
@@ -436,7 +437,7 @@ private Q_SLOTS:
             else
                 QVERIFY2(std::fabs(o.seconds - 1.5) < 0.1, qPrintable(names.at(row) + u'\n' + o.text));
         }
-        QCOMPARE(valid, 12);
+        QCOMPARE(valid, 13);
         QCOMPARE(log.count(u"Unknown encoder"_s), 3);
     }
 };
