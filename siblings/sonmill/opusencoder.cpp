@@ -58,8 +58,8 @@ public:
         // Mapping family 0 holds one or two channels; 1 is the Vorbis order for up to 8.
         const int family = settings.channels > 2 ? 1 : 0;
         int error = OPE_OK;
-        m_encoder.reset(
-            ope_encoder_create_callbacks(&callbacks, this, comments.get(), settings.rate, settings.channels, family, &error));
+        m_encoder.reset(ope_encoder_create_callbacks(
+            &callbacks, this, comments.get(), settings.rate, settings.channels, family, &error));
         if (!m_encoder || error != OPE_OK)
             return Failures::kEncode;
 
@@ -79,8 +79,8 @@ public:
 
     bool write(const float *frames, std::size_t count) override
     {
-        return writeInChunks(frames, count, static_cast<int>(m_channels), kChunkFrames,
-            [this](const float *chunk, std::size_t n) {
+        return writeInChunks(
+            frames, count, static_cast<int>(m_channels), kChunkFrames, [this](const float *chunk, std::size_t n) {
                 const float *samples = chunk;
                 if (m_channels == 6) {
                     for (std::size_t f = 0; f < n; ++f)

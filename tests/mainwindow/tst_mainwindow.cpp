@@ -265,7 +265,8 @@ private Q_SLOTS:
             items.append(profiles->itemText(i));
         QCOMPARE(items.size(), kBuiltInProfileCount + 3);
         QCOMPARE(items.mid(0, kBuiltInProfileCount), BuiltInProfileNames());
-        QCOMPARE(items.mid(kBuiltInProfileCount), QStringList({ u"Voice (*.mp3)"_s, u"Archive (*.flac)"_s, u"Car (*.aac)"_s }));
+        QCOMPARE(items.mid(kBuiltInProfileCount),
+            QStringList({ u"Voice (*.mp3)"_s, u"Archive (*.flac)"_s, u"Car (*.aac)"_s }));
         QCOMPARE(profiles->currentIndex(), 0);
         QCOMPARE(profiles->maxVisibleItems(), 20);
 

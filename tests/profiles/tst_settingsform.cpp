@@ -186,7 +186,8 @@ private Q_SLOTS:
         // A profile whose library is gone: the message, the choosers as they were.
         choices.profiles << u"Gone (*.mp3)"_s;
         const SettingsChoices before = choices;
-        QCOMPARE(SelectSettingsProfile(choices, m_paths, kBuiltInProfileCount), u"Cannot found  library file for selected profile!"_s);
+        QCOMPARE(SelectSettingsProfile(choices, m_paths, kBuiltInProfileCount),
+            u"Cannot found  library file for selected profile!"_s);
         QCOMPARE(choices.choosers, before.choosers);
         QCOMPARE(ReloadSettingsProfile(choices, m_paths), u"Cannot found  library file for selected profile!"_s);
         QCOMPARE(choices.choosers, before.choosers);

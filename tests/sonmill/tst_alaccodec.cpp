@@ -201,8 +201,8 @@ bool readCaf(const QString &path, Encoded &encoded, std::int64_t &frames, QStrin
             data = body.mid(4);
         at += 12 + size;
     }
-    if (!Alac::parseCookie(reinterpret_cast<const std::uint8_t *>(cookie.constData()), std::size_t(cookie.size()),
-            encoded.config)) {
+    if (!Alac::parseCookie(
+            reinterpret_cast<const std::uint8_t *>(cookie.constData()), std::size_t(cookie.size()), encoded.config)) {
         *why = u"cookie of %1 bytes refused"_s.arg(cookie.size());
         return false;
     }
@@ -341,7 +341,8 @@ class TestAlacCodec : public QObject
         for (const auto &s : signals_)
             for (int channels : { 1, 2 })
                 for (int bits : { 16, 24 })
-                    QTest::newRow(qPrintable(u"%1, %2 ch, %3 bit"_s.arg(QLatin1StringView(s.name)).arg(channels).arg(bits)))
+                    QTest::newRow(
+                        qPrintable(u"%1, %2 ch, %3 bit"_s.arg(QLatin1StringView(s.name)).arg(channels).arg(bits)))
                         << int(s.signal) << channels << bits << 3 * 4096 + 1234;
         // Lengths at the edges of a frame: one sample, one short of a frame, exactly two.
         QTest::newRow("one frame of one sample") << int(Signal::Music) << 2 << 16 << 1;
@@ -375,10 +376,16 @@ private Q_SLOTS:
         QCOMPARE(back.sampleRate, 96000u);
         QCOMPARE(back.frameLength, 4096u);
         // Wrapped in the atoms some writers add, and refused when short or odd.
-        QByteArray wrapped("\0\0\0\x0C" "frma" "alac" "\0\0\0\x24" "alac" "\0\0\0\0", 24);
+        QByteArray wrapped("\0\0\0\x0C"
+                           "frma"
+                           "alac"
+                           "\0\0\0\x24"
+                           "alac"
+                           "\0\0\0\0",
+            24);
         wrapped.append(reinterpret_cast<const char *>(bytes), sizeof bytes);
-        QVERIFY(Alac::parseCookie(reinterpret_cast<const std::uint8_t *>(wrapped.constData()),
-            std::size_t(wrapped.size()), back));
+        QVERIFY(Alac::parseCookie(
+            reinterpret_cast<const std::uint8_t *>(wrapped.constData()), std::size_t(wrapped.size()), back));
         QCOMPARE(back.sampleRate, 96000u);
         QVERIFY(!Alac::parseCookie(bytes, sizeof bytes - 1, back));
         bytes[5] = 17; // a sample size no encoder writes

@@ -120,8 +120,8 @@ Wav decode(const QString &opus, int rate, QString *log)
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(kOpusdec, { u"--quiet"_s, u"--float"_s, u"--rate"_s, QString::number(rate), opus, wav });
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
+    const bool ok
+        = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     *log = QString::fromUtf8(process.readAll());
     return ok ? readWav(wav) : Wav {};
 }
@@ -245,11 +245,12 @@ private Q_SLOTS:
         QFETCH(int, kbps);
         const qint64 frames = std::llround(7.43 * rate);
         const QString source = path(u"length-%1-%2.wav"_s.arg(rate).arg(channels));
-        QVERIFY(writeWav(source, rate, channels, frames,
-            [&](qint64 f, int c) { return testSignal(f, c, rate); }, channels == 6 ? 0x3F : 0));
+        QVERIFY(writeWav(
+            source, rate, channels, frames, [&](qint64 f, int c) { return testSignal(f, c, rate); },
+            channels == 6 ? 0x3F : 0));
         const QString out = path(u"length-%1-%2.opus"_s.arg(rate).arg(channels));
-        const Result result = toOpus(
-            source, out, { u"-ab"_s, u"%1k"_s.arg(kbps), u"-ac"_s, QString::number(channels) });
+        const Result result
+            = toOpus(source, out, { u"-ab"_s, u"%1k"_s.arg(kbps), u"-ac"_s, QString::number(channels) });
         QVERIFY2(result.exitCode == 0, qPrintable(result.output));
         QVERIFY(result.output.contains(u"global"_s));
 
@@ -368,7 +369,7 @@ private Q_SLOTS:
         QTest::newRow("vorbis into .opus") << u"wrong.opus"_s << QStringList { u"-acodec"_s, u"vorbis"_s }
                                            << u"Error: Incorrect encoder for the output format"_s;
         QTest::newRow("nine channels") << u"wide.opus"_s << QStringList { u"-acodec"_s, u"opus"_s, u"-ac"_s, u"9"_s }
-                                        << u"Error: Incorrect"_s;
+                                       << u"Error: Incorrect"_s;
     }
     void refusals()
     {

@@ -82,8 +82,8 @@ std::uint32_t readGolomb(BitReader &in, std::uint32_t k, std::uint32_t limit, in
     return value;
 }
 
-bool decodeResiduals(BitReader &in, std::int32_t *out, std::uint32_t count, const Config &config,
-    std::uint32_t pbFactor, int chanBits)
+bool decodeResiduals(
+    BitReader &in, std::int32_t *out, std::uint32_t count, const Config &config, std::uint32_t pbFactor, int chanBits)
 {
     const std::uint32_t mult = (std::uint32_t(config.pb) * pbFactor) / 4;
     const std::uint32_t riceLimit = config.kb;
@@ -163,8 +163,7 @@ bool Decoder::init(const Config &config, std::int32_t *scratch)
     m_residuals[1] = scratch + n;
     m_mixed[0] = scratch + 2 * n;
     m_mixed[1] = scratch + 3 * n;
-    return config.frameLength >= 1 && config.channels >= 1 && config.channels <= 8 && config.kb >= 1
-        && config.kb <= 24;
+    return config.frameLength >= 1 && config.channels >= 1 && config.channels <= 8 && config.kb >= 1 && config.kb <= 24;
 }
 
 Decoder::Status Decoder::decode(const std::uint8_t *packet, std::size_t size, std::int32_t *out, std::uint32_t &frames)

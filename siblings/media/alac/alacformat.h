@@ -113,8 +113,8 @@ inline int signOf(std::int32_t value)
 // One step of the adaptive prediction both sides run: the coefficients move by one toward
 // what would have shrunk the residual, oldest tap first, until the residual's sign flips.
 // taps[k] pairs with the sample k + 1 before the current one; window[0] is the oldest.
-inline void adaptCoefficients(std::int16_t *coefs, int order, const std::int32_t *previous, std::int32_t top,
-    std::int32_t residual, int denShift)
+inline void adaptCoefficients(
+    std::int16_t *coefs, int order, const std::int32_t *previous, std::int32_t top, std::int32_t residual, int denShift)
 {
     if (residual > 0) {
         for (int k = order - 1; k >= 0; --k) {
