@@ -10,6 +10,15 @@ OUT="$WORK/out"
 mkdir -p "$OUT"
 command -v opusenc >/dev/null || { echo "missing opusenc: run scripts/setup-deps.sh" >&2; exit 1; }
 [ -s "$WAV10" ] && [ -s "$WAV48" ] || { echo "run bench/make-inputs.sh first" >&2; exit 1; }
+# SECONDS_OF=n takes the first n seconds of the inputs (opusenc's complexity 10 is slow; a
+# shorter excerpt keeps the paired runs within reach on a busy machine).
+if [ -n "${SECONDS_OF:-}" ]; then
+  for wav in WAV10 WAV48; do
+    cut="$WORK/opus-$SECONDS_OF-s-$(basename "${!wav}")"
+    [ -s "$cut" ] || sox "${!wav}" "$cut" trim 0 "$SECONDS_OF"
+    printf -v "$wav" '%s' "$cut"
+  done
+fi
 
 # The line the window program composes for the Opus profile at normal quality.
 window_line() { # input output

@@ -236,7 +236,7 @@ private Q_SLOTS:
         QCOMPARE(PrivateProfile::readString(userFile(), u"Voice (*.mp3)"_s, u"ABR"_s, {}), u"64 kbps"_s);
         QCOMPARE(saved.libraryFile, library);
         QCOMPARE(ReadProfileLibrary(library).records, choices.choosers);
-        QCOMPARE(choices.profiles.size(), 15);
+        QCOMPARE(choices.profiles.size(), kBuiltInProfileCount + 1);
         QCOMPARE(choices.profileText(), u"Voice (*.mp3)"_s);
         QVERIFY(choices.profilesChanged);
         QVERIFY(m_dialogs.calls.isEmpty());
@@ -255,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(question.buttons, DialogButtons::YesNo);
         QCOMPARE(question.placement, DialogPlacement::ConfirmOffset);
         QCOMPARE(PrivateProfile::sectionNames(userFile()), QStringList({ u"Voice (*.mp3)"_s, u"Voice (*.aac)"_s }));
-        QCOMPARE(choices.profiles.size(), 15);
+        QCOMPARE(choices.profiles.size(), kBuiltInProfileCount + 1);
         QCOMPARE(choices.profileText(), kAac);
         QVERIFY(choices.profilesChanged);
         QCOMPARE(ReadProfileLibrary(library).records.first().text, u"aac"_s);
