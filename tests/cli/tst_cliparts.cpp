@@ -138,7 +138,8 @@ private Q_SLOTS:
                                       << QString();
         QTest::newRow("two wav") << u"wav"_s << QString() << u"WAV - Waveform Lossless Audio (*.wav)"_s;
         QTest::newRow("two wma") << u".wma"_s << QString() << u"WMA - Windows Media Audio (*.wma)"_s;
-        QTest::newRow("two m4a") << u"m4a"_s << QString() << u"ALAC - Apple Lossless (*.m4a)"_s;
+        QTest::newRow("m4a, a beginning") << u"m4a"_s << u"M4A - MPEG-4 Audio (*.m4a)"_s << QString();
+        QTest::newRow("two m4a") << u".m4a"_s << QString() << u"ALAC - Apple Lossless (*.m4a)"_s;
         QTest::newRow("apple lossless") << u"alac"_s << u"ALAC - Apple Lossless (*.m4a)"_s << QString();
         QTest::newRow("opus") << u"opus"_s << u"OPUS - Opus Audio (*.opus)"_s << QString();
         QTest::newRow("none") << u"speex"_s << QString() << u"no profile"_s;

@@ -335,7 +335,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("said");
-        QTest::newRow("unknown profile") << QStringList { u"-p"_s, u"opus"_s, u"in/tone.wav"_s } << u"no profile"_s;
+        QTest::newRow("unknown profile") << QStringList { u"-p"_s, u"speex"_s, u"in/tone.wav"_s } << u"no profile"_s;
         QTest::newRow("two profiles") << QStringList { u"-p"_s, u"wav"_s, u"in/tone.wav"_s }
                                       << u"WAV - Waveform Audio (*.wav)"_s;
         QTest::newRow("rate not offered") << QStringList { u"-p"_s, u"mp3"_s, u"--rate"_s, u"1234"_s, u"in/tone.wav"_s }
