@@ -160,15 +160,21 @@ void residualsOf(const std::int32_t *in, std::int32_t *out, std::uint32_t count,
 void linearPrediction(const std::int32_t *x, std::uint32_t count, double (&lpc)[kMaxOrder][kMaxOrder])
 {
     double autocorrelation[kMaxOrder + 1] = {};
-    std::vector<double> windowed(count);
+    // Zeros ahead of the frame, so every lag runs over every sample in one pass: nine
+    // independent sums the processor keeps going side by side.
+    thread_local std::vector<double> padded;
+    padded.assign(count + kMaxOrder, 0.0);
+    double *windowed = padded.data() + kMaxOrder;
     for (std::uint32_t i = 0; i < count; ++i) {
         // A Welch window: tapered ends, little loss of resolution.
         const double t = (2.0 * i - (count - 1)) / (count + 1);
         windowed[i] = x[i] * (1.0 - t * t);
     }
-    for (int lag = 0; lag <= kMaxOrder; ++lag)
-        for (std::uint32_t i = std::uint32_t(lag); i < count; ++i)
-            autocorrelation[lag] += windowed[i] * windowed[i - std::uint32_t(lag)];
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double sample = windowed[i];
+        for (int lag = 0; lag <= kMaxOrder; ++lag)
+            autocorrelation[lag] += sample * windowed[std::ptrdiff_t(i) - lag];
+    }
     autocorrelation[0] *= 1.0 + 1e-9; // a little white noise keeps the recursion stable
     double a[kMaxOrder] = {};
     double error = autocorrelation[0];
@@ -268,8 +274,11 @@ void AlacFrameEncoder::predict(Channel &channel, std::uint32_t count, int chanBi
         std::int16_t adapted[32];
         std::copy(coefs, coefs + 32, adapted);
         residualsOf(channel.samples.data(), m_trial.data(), count, adapted, order, chanBits, denShift);
+        // With one order to try there is nothing to compare: no need to count.
         BitCounter trial;
-        const std::size_t bits = writeResiduals(trial, m_trial.data(), count, chanBits) + 16 * std::size_t(order);
+        const std::size_t bits = kTrialOrders.size() == 1
+            ? 0
+            : writeResiduals(trial, m_trial.data(), count, chanBits) + 16 * std::size_t(order);
         if (bits < fewest) {
             fewest = bits;
             channel.order = order;
