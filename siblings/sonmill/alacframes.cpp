@@ -143,12 +143,12 @@ void residualsOf(const std::int32_t *in, std::int32_t *out, std::uint32_t count,
     out[0] = in[0];
     const std::uint32_t warmUp = std::min<std::uint32_t>(std::uint32_t(order), count - 1);
     for (std::uint32_t j = 1; j <= warmUp; ++j)
-        out[j] = signExtend(in[j] - in[j - 1], chanBits);
+        out[j] = signExtend(wrapSub(in[j], in[j - 1]), chanBits);
     for (std::uint32_t j = std::uint32_t(order) + 1; j < count; ++j) {
         const std::int32_t *previous = in + j - 1;
         const std::int32_t top = in[j - std::uint32_t(order) - 1];
-        const std::int32_t residual
-            = signExtend(in[j] - top - predictionOffset(coefs, order, previous, top, denShift), chanBits);
+        const std::int32_t residual = signExtend(
+            wrapSub(wrapSub(in[j], top), predictionOffset(coefs, order, previous, top, denShift)), chanBits);
         out[j] = residual;
         adaptCoefficients(coefs, order, previous, top, residual, denShift);
     }

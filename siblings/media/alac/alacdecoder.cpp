@@ -133,17 +133,18 @@ void unpredict(const std::int32_t *residuals, std::int32_t *out, std::uint32_t c
     }
     if (order == 31) {
         for (std::uint32_t j = 1; j < count; ++j)
-            out[j] = signExtend(residuals[j] + out[j - 1], chanBits);
+            out[j] = signExtend(wrapAdd(residuals[j], out[j - 1]), chanBits);
         return;
     }
     const std::uint32_t warmUp = std::uint32_t(order) < count ? std::uint32_t(order) : count - 1;
     for (std::uint32_t j = 1; j <= warmUp; ++j)
-        out[j] = signExtend(residuals[j] + out[j - 1], chanBits);
+        out[j] = signExtend(wrapAdd(residuals[j], out[j - 1]), chanBits);
     for (std::uint32_t j = std::uint32_t(order) + 1; j < count; ++j) {
         const std::int32_t *previous = out + j - 1;
         const std::int32_t top = out[j - std::uint32_t(order) - 1];
         const std::int32_t residual = residuals[j];
-        out[j] = signExtend(residual + top + predictionOffset(coefs, order, previous, top, denShift), chanBits);
+        out[j] = signExtend(
+            wrapAdd(wrapAdd(residual, top), predictionOffset(coefs, order, previous, top, denShift)), chanBits);
         adaptCoefficients(coefs, order, previous, top, residual, denShift);
     }
 }
@@ -229,6 +230,8 @@ Decoder::Status Decoder::decode(const std::uint8_t *packet, std::size_t size, st
                 return Status::Damaged;
             const int mixBits = int(in.read(8));
             const int mixRes = std::int8_t(in.read(8));
+            if (mixBits > 31)
+                return Status::Damaged;
             int mode[2] = {};
             int denShift[2] = {};
             std::uint32_t pbFactor[2] = {};
@@ -255,9 +258,9 @@ Decoder::Status Decoder::decode(const std::uint8_t *packet, std::size_t size, st
                 for (std::uint32_t j = 0; j < count; ++j) {
                     const std::int32_t u = m_mixed[0][j];
                     const std::int32_t v = m_mixed[1][j];
-                    const std::int32_t left = u + v - ((mixRes * v) >> mixBits);
+                    const auto left = std::int32_t(std::int64_t(u) + v - ((std::int64_t(mixRes) * v) >> mixBits));
                     m_mixed[0][j] = left;
-                    m_mixed[1][j] = left - v;
+                    m_mixed[1][j] = wrapSub(left, v);
                 }
             }
             const std::size_t endOfResiduals = in.position();

@@ -105,6 +105,17 @@ inline std::int32_t signExtend(std::int32_t value, int bits)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << shift) >> shift;
 }
 
+// Sums and differences as 32-bit arithmetic gives them, wrapping rather than overflowing:
+// a damaged stream may ask for anything, and both sides must agree on what it gives.
+inline std::int32_t wrapAdd(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+inline std::int32_t wrapSub(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
 inline int signOf(std::int32_t value)
 {
     return (value > 0) - (value < 0);
@@ -116,22 +127,23 @@ inline int signOf(std::int32_t value)
 inline void adaptCoefficients(
     std::int16_t *coefs, int order, const std::int32_t *previous, std::int32_t top, std::int32_t residual, int denShift)
 {
-    if (residual > 0) {
+    std::int64_t left = residual;
+    if (left > 0) {
         for (int k = order - 1; k >= 0; --k) {
-            const std::int32_t diff = top - previous[-k];
+            const std::int32_t diff = wrapSub(top, previous[-k]);
             const int sign = signOf(diff);
             coefs[k] = static_cast<std::int16_t>(coefs[k] - sign);
-            residual -= (order - k) * ((sign * diff) >> denShift);
-            if (residual <= 0)
+            left -= (order - k) * ((sign * std::int64_t(diff)) >> denShift);
+            if (left <= 0)
                 break;
         }
-    } else if (residual < 0) {
+    } else if (left < 0) {
         for (int k = order - 1; k >= 0; --k) {
-            const std::int32_t diff = top - previous[-k];
+            const std::int32_t diff = wrapSub(top, previous[-k]);
             const int sign = signOf(diff);
             coefs[k] = static_cast<std::int16_t>(coefs[k] + sign);
-            residual -= (order - k) * ((-sign * diff) >> denShift);
-            if (residual >= 0)
+            left -= (order - k) * ((-sign * std::int64_t(diff)) >> denShift);
+            if (left >= 0)
                 break;
         }
     }
@@ -144,7 +156,7 @@ inline std::int32_t predictionOffset(
 {
     std::uint32_t sum = 0; // wraps as 32-bit arithmetic does, on both sides alike
     for (int k = 0; k < order; ++k)
-        sum += static_cast<std::uint32_t>(coefs[k]) * static_cast<std::uint32_t>(previous[-k] - top);
+        sum += static_cast<std::uint32_t>(coefs[k]) * static_cast<std::uint32_t>(wrapSub(previous[-k], top));
     const std::uint32_t half = denShift > 0 ? 1u << (denShift - 1) : 0;
     return static_cast<std::int32_t>(sum + half) >> denShift;
 }
