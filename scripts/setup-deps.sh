@@ -16,6 +16,8 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libflac-dev libvo-aacenc-dev
   libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev
+  # Opus output: the reference encoder's own library (resampling, Ogg pages, pre-skip)
+  libopusenc-dev
   # sonmill's loudness: EBU R128 / BS.1770 measurement for ReplayGain and normalisation
   libebur128-dev
   # X11: window search, embedding, keys
@@ -28,6 +30,8 @@ packages=(
   # tests: outside checks of converted files (format, rate, levels); loudness judged by
   # a meter that is not ours (ebur128 from ebumeter), MP3 decoded by mpg123
   sox file ebumeter mpg123
+  # tests: Opus outputs decoded by the reference decoder (opusdec), lengths judged exactly
+  opus-tools
   # tests: an outside reader of the converted files' tags and pictures
   python3-mutagen
   # tests: the C++ sources' layout checked against .clang-format

@@ -16,19 +16,12 @@ struct Encoder
     bool available; // false: no encoder library for it on this platform; refused clearly
 };
 
-inline constexpr std::array<Encoder, 12> kAll = { {
-    { "libmp3lame", true },
-    { "mp3", true }, // the profiles' name for libmp3lame
-    { "mp2", true },
-    { "vorbis", true },
-    { "flac", true },
-    { "aac", true },
-    { "pcm16le", true },
-    { "pcm16be", true },
+inline constexpr std::array<Encoder, 14> kAll = { {
+    { "libmp3lame", true }, { "mp3", true }, // the profiles' name for libmp3lame
+    { "mp2", true }, { "vorbis", true }, { "flac", true }, { "aac", true }, { "pcm16le", true }, { "pcm16be", true },
     { "ac3", true }, // our own encoder, written from ATSC A/52
-    { "realaudio", false },
-    { "wma", false },
-    { "wmalossless", false },
+    { "realaudio", false }, { "wma", false }, { "wmalossless", false }, { "opus", true }, // through libopusenc
+    { "alac", true }, // Apple Lossless: our own encoder, in MPEG-4 audio files
 } };
 
 // Keeps the input's audio unchanged where the output format can hold it.

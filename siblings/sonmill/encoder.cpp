@@ -21,6 +21,10 @@ const char *moduleFor(Codec codec)
         return "aac";
     case Codec::Ac3:
         return "ac3";
+    case Codec::Opus:
+        return "opus";
+    case Codec::Alac:
+        return "alac";
     case Codec::Pcm16:
         break;
     }

@@ -38,7 +38,7 @@ struct SampleWords
 // What the lossless encoders (PCM, FLAC) make of the settings; nullopt for a lossy codec.
 inline std::optional<SampleWords> losslessWords(const EncoderSettings &settings)
 {
-    if (settings.format.codec == Codec::Flac)
+    if (settings.format.codec == Codec::Flac || settings.format.codec == Codec::Alac)
         return SampleWords { settings.bits == 24 ? 24 : 16, false };
     if (settings.format.codec != Codec::Pcm16)
         return std::nullopt;

@@ -270,19 +270,27 @@ void elementaryStream(BoxWriter &w, const Mp4Writer::Track &track, const Layout 
 
 void sampleDescription(BoxWriter &w, const Mp4Writer::Track &track, const Layout &l, std::uint32_t largestFrame)
 {
+    const bool alac = !track.alacCookie.empty();
     w.beginFull("stsd", 0, 0);
     w.u32(1);
-    w.begin("mp4a");
+    w.begin(alac ? "alac" : "mp4a");
     w.zeros(6);
     w.u16(1); // data reference index
     w.zeros(8);
     w.u16(static_cast<std::uint32_t>(track.channels));
-    w.u16(16);
+    w.u16(alac ? static_cast<std::uint32_t>(track.bitsPerSample) : 16);
     w.u16(0);
     w.u16(0);
     w.u32(l.rate > 0xFFFF ? 0 : l.rate << 16);
-    elementaryStream(w, track, l, largestFrame);
-    w.end(); // mp4a
+    if (alac) {
+        // The configuration in a full box of its own name; readers find the rate there too.
+        w.beginFull("alac", 0, 0);
+        w.bytes(track.alacCookie);
+        w.end();
+    } else {
+        elementaryStream(w, track, l, largestFrame);
+    }
+    w.end(); // mp4a or alac
     w.end(); // stsd
 }
 

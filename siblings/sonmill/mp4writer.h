@@ -8,7 +8,7 @@
 
 namespace sonmill {
 
-// Writes one AAC track into an MPEG-4 audio file (.m4a): the frames go into 'mdat' as
+// Writes one AAC or Apple Lossless track into an MPEG-4 audio file (.m4a): the frames go into 'mdat' as
 // they come; the sample tables ('moov') follow at the end, when every frame size is
 // known. Only the frame sizes are kept in memory (two bytes per frame), so the memory
 // used grows by little more than a kilobyte per minute of audio.
@@ -23,6 +23,10 @@ public:
         std::uint32_t frameSamples = 1024;
         std::uint32_t averageBitrate = 0;
         std::size_t expectedFrames = 0; // AAC frames to make room for; 0 if unknown
+        // Apple Lossless: its configuration (non-empty makes the track an 'alac' one, the
+        // decoder configuration above unused) and the sample size it codes.
+        std::vector<std::uint8_t> alacCookie;
+        int bitsPerSample = 16;
     };
 
     bool open(const std::string &path, const Track &track);
@@ -32,6 +36,9 @@ public:
     // validSamples: samples that carry the audio. Both go into an edit list, so decoders
     // give back exactly the samples that went in.
     bool finish(std::uint64_t primingSamples, std::uint64_t validSamples);
+    // The Apple Lossless configuration as it stands at the end (its largest packet and
+    // average rate are known only then); call before finish().
+    void setAlacCookie(const std::vector<std::uint8_t> &cookie) { m_track.alacCookie = cookie; }
 
     std::uint64_t size() const { return m_file.size(); }
     bool failed() const { return m_file.failed(); }

@@ -372,6 +372,8 @@ Usage:
                  vorbis              Ogg Vorbis (.ogg)
                  flac                FLAC (.flac), 24 bits for inputs of more than 16
                  aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)
+                 opus                Opus (.opus), variable rate at -ab, any input rate
+                 alac                Apple Lossless (.m4a), 16 or 24 bits as the input has
                  pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the
                                      one the container defines); after an earlier
                                      -acodec copy, PCM as the input has it (below)
@@ -390,7 +392,8 @@ Usage:
   -vn          no video (the output never holds video)
   -replaygain track
                write the output's ReplayGain 2.0 values (reference -18 LUFS):
-               REPLAYGAIN_TRACK_GAIN and REPLAYGAIN_TRACK_PEAK (true peak)
+               REPLAYGAIN_TRACK_GAIN and REPLAYGAIN_TRACK_PEAK (true peak); Opus
+               gets R128_TRACK_GAIN (and R128_ALBUM_GAIN) against -23 LUFS instead
   -albumgain DB, -albumpeak PEAK
                also write these as REPLAYGAIN_ALBUM_GAIN and _PEAK (both or neither)
   -normalize LUFS

@@ -79,6 +79,8 @@ Md5 SampleDigest::result() const
     return digest;
 }
 
+constexpr std::uint64_t kOpusDecodeRate = 48000;
+
 LengthRule lengthRuleOf(Codec codec, std::optional<std::uint32_t> gaplessTrim)
 {
     // Samples a frame (Vorbis: its longest block), and the most the encoder adds at the two
@@ -106,8 +108,13 @@ LengthRule lengthRuleOf(Codec codec, std::optional<std::uint32_t> gaplessTrim)
         frame = 2048;
         added = frame;
         break;
+    case Codec::Opus:
+        frame = 960; // 20 ms at 48 kHz; the decoder trims the pre-skip and the end itself
+        added = frame;
+        break;
     case Codec::Pcm16:
     case Codec::Flac:
+    case Codec::Alac:
         return { 0, 0 };
     }
     if (gaplessTrim)
@@ -158,7 +165,12 @@ std::variant<CheckVerdict, Failure> checkOutput(
     if (auto *failure = std::get_if<Failure>(&opened))
         return decodingFailed(*failure, 0, written.frames);
     const std::unique_ptr<Source> source = std::move(std::get<std::unique_ptr<Source>>(opened));
-    if (source->info().rate != written.rate || (lossless && source->info().channels != written.channels))
+    // Opus always decodes at 48 kHz, whatever rate its header keeps: the length is counted there.
+    std::uint64_t wantedFrames = written.frames;
+    const bool opusAt48k = written.format.codec == Codec::Opus && source->info().rate == kOpusDecodeRate;
+    if (opusAt48k)
+        wantedFrames = written.frames * kOpusDecodeRate / std::uint64_t(written.rate);
+    else if (source->info().rate != written.rate || (lossless && source->info().channels != written.channels))
         return Failures::kCheckFormat;
     if (auto failure = source->start())
         return decodingFailed(*failure, 0, written.frames);
@@ -192,9 +204,8 @@ std::variant<CheckVerdict, Failure> checkOutput(
             = written.format.codec == Codec::Mp3 ? scanMp3Trim(written.path) : std::nullopt;
         const LengthRule rule = lengthRuleOf(written.format.codec, trim);
         verdict.allowance = rule.longBy;
-        if (verdict.decodedFrames + rule.shortBy < written.frames
-            || verdict.decodedFrames > written.frames + rule.longBy)
-            return withCounts(Failures::kCheckLength, verdict.decodedFrames, written.frames);
+        if (verdict.decodedFrames + rule.shortBy < wantedFrames || verdict.decodedFrames > wantedFrames + rule.longBy)
+            return withCounts(Failures::kCheckLength, verdict.decodedFrames, wantedFrames);
         return verdict;
     }
     if (verdict.decodedFrames != written.frames)

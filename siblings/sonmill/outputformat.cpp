@@ -17,7 +17,7 @@ struct ExtensionEntry
     Codec defaultCodec;
 };
 
-constexpr std::array<ExtensionEntry, 14> kExtensions = { {
+constexpr std::array<ExtensionEntry, 15> kExtensions = { {
     { "wav", Container::Wav, Codec::Pcm16 },
     { "aiff", Container::Aiff, Codec::Pcm16 },
     { "aif", Container::Aiff, Codec::Pcm16 },
@@ -32,6 +32,7 @@ constexpr std::array<ExtensionEntry, 14> kExtensions = { {
     { "m4a", Container::Mp4, Codec::Aac },
     { "mp4", Container::Mp4, Codec::Aac },
     { "ac3", Container::Ac3, Codec::Ac3 },
+    { "opus", Container::Opus, Codec::Opus },
 } };
 
 struct NameEntry
@@ -41,7 +42,7 @@ struct NameEntry
 };
 
 // Encoder names of the shared table that have an encoder here.
-constexpr std::array<NameEntry, 9> kEncoderCodecs = { {
+constexpr std::array<NameEntry, 11> kEncoderCodecs = { {
     { "libmp3lame", Codec::Mp3 },
     { "mp3", Codec::Mp3 },
     { "mp2", Codec::Mp2 },
@@ -51,6 +52,8 @@ constexpr std::array<NameEntry, 9> kEncoderCodecs = { {
     { "pcm16le", Codec::Pcm16 },
     { "pcm16be", Codec::Pcm16 },
     { "ac3", Codec::Ac3 },
+    { "opus", Codec::Opus },
+    { "alac", Codec::Alac },
 } };
 
 constexpr int kMp3Rates[] = { 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000 };
@@ -88,9 +91,11 @@ bool holds(Container container, Codec codec)
         return codec == Codec::Flac;
     case Container::Adts:
     case Container::Mp4:
-        return codec == Codec::Aac;
+        return codec == Codec::Aac || (container == Container::Mp4 && codec == Codec::Alac);
     case Container::Ac3:
         return codec == Codec::Ac3;
+    case Container::Opus:
+        return codec == Codec::Opus;
     }
     return false;
 }
@@ -106,7 +111,10 @@ CodecLimits limitsOf(Codec codec)
         return { kMp2Rates, 2 };
     case Codec::Aac:
         return { kAacRates, 2 };
+    case Codec::Alac: // our encoder codes one or two channels
+        return { {}, 2 };
     case Codec::Vorbis:
+    case Codec::Opus:
         return { {}, 8 };
     case Codec::Ac3:
         return { kAc3Rates, 6 };
@@ -180,8 +188,9 @@ std::variant<int, Failure> chooseChannels(Codec codec, std::optional<int> asked,
         return *asked;
     }
     int channels = std::min(inputChannels, limits.maxChannels);
-    // Vorbis and AC-3 order channels their own way; we map the usual layouts only.
-    if ((codec == Codec::Vorbis || codec == Codec::Ac3) && channels != 1 && channels != 2 && channels != 6)
+    // Vorbis, Opus and AC-3 order channels their own way; we map the usual layouts only.
+    if ((codec == Codec::Vorbis || codec == Codec::Opus || codec == Codec::Ac3) && channels != 1 && channels != 2
+        && channels != 6)
         channels = channels > 6 ? 6 : 2;
     return channels;
 }

@@ -11,10 +11,10 @@
 namespace sonmill {
 
 // The file layout, chosen by the output name's extension.
-enum class Container { Wav, Aiff, Au, Mp3, Mp2, Ogg, Flac, Adts, Mp4, Ac3 };
+enum class Container { Wav, Aiff, Au, Mp3, Mp2, Ogg, Flac, Adts, Mp4, Ac3, Opus };
 
 // The audio coding, chosen by -acodec.
-enum class Codec { Pcm16, Mp3, Mp2, Vorbis, Flac, Aac, Ac3 };
+enum class Codec { Pcm16, Mp3, Mp2, Vorbis, Flac, Aac, Ac3, Opus, Alac };
 
 struct OutputFormat
 {
@@ -51,7 +51,7 @@ std::variant<OutputFormat, Failure> chooseOutputFormat(
 std::variant<int, Failure> chooseRate(Codec codec, std::optional<int> asked, int inputRate);
 
 // Channels the output gets: the asked count, or the input's, capped by the encoder.
-// Encoders that order channels their own way (Vorbis, AC-3) keep 1, 2 or 6 channels only.
+// Encoders that order channels their own way (Vorbis, Opus, AC-3) keep 1, 2 or 6 channels only.
 std::variant<int, Failure> chooseChannels(Codec codec, std::optional<int> asked, int inputChannels);
 
 } // namespace sonmill

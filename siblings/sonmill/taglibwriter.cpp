@@ -15,6 +15,7 @@
 #include <taglib/infotag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/uniquefileidentifierframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
@@ -128,6 +129,18 @@ void fillXiph(TagLib::Ogg::XiphComment &xiph, const Fields &fields)
     for (const auto &[key, values] : fields)
         for (const std::string &value : values)
             xiph.addField(utf8(key), utf8(value), false);
+}
+
+// Ogg Vorbis and Opus: the comments, pictures as METADATA_BLOCK_PICTURE fields.
+bool saveXiph(TagLib::File &file, TagLib::Ogg::XiphComment &xiph, const Fields &fields,
+    const std::vector<const TagPictureData *> &pictures)
+{
+    fillXiph(xiph, fields);
+    xiph.removeAllPictures();
+    for (const TagPictureData *picture : pictures)
+        if (fitsFlacBlock(*picture))
+            xiph.addPicture(flacPicture(*picture));
+    return file.save();
 }
 
 // ---- ID3v2.4 (MP3, MP2, ADTS, WAV, AIFF) ----------------------------------------------
@@ -324,14 +337,11 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
         return prependId3v2(path, fields, pictures);
     case Container::Ogg: {
         TagLib::Ogg::Vorbis::File file(path, false);
-        if (!file.isValid())
-            return false;
-        fillXiph(*file.tag(), fields);
-        file.tag()->removeAllPictures();
-        for (const TagPictureData *picture : pictures)
-            if (fitsFlacBlock(*picture))
-                file.tag()->addPicture(flacPicture(*picture));
-        return file.save();
+        return file.isValid() && saveXiph(file, *file.tag(), fields, pictures);
+    }
+    case Container::Opus: {
+        TagLib::Ogg::Opus::File file(path, false);
+        return file.isValid() && saveXiph(file, *file.tag(), fields, pictures);
     }
     case Container::Flac: {
         TagLib::FLAC::File file(path, false);

@@ -2,6 +2,7 @@
 
 #include "media/gstsetup.h"
 #include "sonmill/loudnessscan.h"
+#include "sonmill/opusgain.h"
 #include "sonmill/outputtags.h"
 #include "sonmill/streamcopy.h"
 #include "sonmill/tagwriter.h"
@@ -54,7 +55,7 @@ double ceilingDbtp(Codec codec)
     constexpr double kTarget = -1.0;
     constexpr double kLosslessMargin = 0.3;
     constexpr double kLossyMargin = 1.0;
-    const bool lossless = codec == Codec::Pcm16 || codec == Codec::Flac;
+    const bool lossless = codec == Codec::Pcm16 || codec == Codec::Flac || codec == Codec::Alac;
     return kTarget - (lossless ? kLosslessMargin : kLossyMargin);
 }
 
@@ -87,9 +88,9 @@ std::optional<Failure> Transcoder::run()
     // A probe reads a millisecond: decoding ahead would only cost it time.
     constexpr std::int64_t kShortRunNs = 100'000'000;
     m_shortRun = m_options.lengthNs && *m_options.lengthNs < kShortRunNs;
-    // FLAC at full volume may take 16-bit input as it is (see Source::start).
-    const bool keepSixteenBits
-        = m_format.codec == Codec::Flac && m_options.volumePercent == 100.0 && !m_options.normalizeLufs;
+    // FLAC and ALAC at full volume may take 16-bit input as it is (see Source::start).
+    const bool keepSixteenBits = (m_format.codec == Codec::Flac || m_format.codec == Codec::Alac)
+        && m_options.volumePercent == 100.0 && !m_options.normalizeLufs;
     auto opened = Source::open(m_options.input, m_stallLimit, m_shortRun,
         keepSixteenBits ? Source::Samples::KeepSixteenBits : Source::Samples::Float);
     if (auto *failure = std::get_if<Failure>(&opened))
@@ -191,6 +192,8 @@ TagSet Transcoder::outputTags(bool reencoded) const
     // longer describe it (ours are set afterwards).
     const bool levelChanged = m_options.volumePercent != 100.0 || m_options.normalizeLufs.has_value();
     fitTagsToOutput(tags, { levelChanged, !whole, reencoded }, m_options.tagValues);
+    if (m_format.container == Container::Opus)
+        OpusGain::fitTags(tags);
     return tags;
 }
 
@@ -258,8 +261,8 @@ std::optional<Failure> Transcoder::settleFormat()
     m_settings.kbps = m_options.bitrateKbps;
     m_settings.quality = m_options.quality;
     const Resolution resolution = decodedResolution(in.decodedFormat);
-    if (m_format.codec == Codec::Flac) {
-        // FLAC keeps an input's 24 bits (lossless means lossless); 32-bit and float
+    if (m_format.codec == Codec::Flac || m_format.codec == Codec::Alac) {
+        // FLAC and ALAC keep an input's 24 bits (lossless means lossless); 32-bit and float
         // inputs get 24 too, the most FLAC decoders take.
         m_settings.bits = resolution.isFloat ? 16 : std::min(resolution.bits, 24);
     } else if (m_format.keepsSampleFormat) {
@@ -468,21 +471,31 @@ std::string peakText(double peak)
 } // namespace
 
 // Gains in dB against -18 LUFS, peaks linear (true peak, 1.0 is full scale); the tag
-// table puts them in each format's own place.
+// table puts them in each format's own place. Opus keeps R128 gains only (opusgain.h).
 void Transcoder::addReplayGain(TagSet &tags, const Loudness &measured) const
 {
     if (!m_options.writesReplayGain())
         return;
+    const bool opus = m_format.container == Container::Opus;
+    if (opus) {
+        OpusGain::setTrackGain(tags, measured.integratedLufs);
+        if (m_options.albumGainDb && m_options.albumPeak)
+            OpusGain::setAlbumGain(tags, *m_options.albumGainDb);
+    }
     // Silence, or less than a gating block, gets no track gain.
     if (measured.integratedLufs) {
         const double gainDb = kReplayGainReference - *measured.integratedLufs;
-        tags.set("REPLAYGAIN_TRACK_GAIN", { gainText(gainDb) });
-        tags.set("REPLAYGAIN_TRACK_PEAK", { peakText(measured.truePeak) });
+        if (!opus) {
+            tags.set("REPLAYGAIN_TRACK_GAIN", { gainText(gainDb) });
+            tags.set("REPLAYGAIN_TRACK_PEAK", { peakText(measured.truePeak) });
+        }
         m_console.replayGain("track", gainDb, measured.truePeak);
     }
     if (m_options.albumGainDb && m_options.albumPeak) {
-        tags.set("REPLAYGAIN_ALBUM_GAIN", { gainText(*m_options.albumGainDb) });
-        tags.set("REPLAYGAIN_ALBUM_PEAK", { peakText(*m_options.albumPeak) });
+        if (!opus) {
+            tags.set("REPLAYGAIN_ALBUM_GAIN", { gainText(*m_options.albumGainDb) });
+            tags.set("REPLAYGAIN_ALBUM_PEAK", { peakText(*m_options.albumPeak) });
+        }
         m_console.replayGain("album", *m_options.albumGainDb, *m_options.albumPeak);
     }
 }

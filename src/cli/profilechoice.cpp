@@ -73,7 +73,8 @@ QString ProfileChoice::listing() const
         if (s.lossless == kTrue) {
             details << u"lossless"_s;
         } else {
-            details << s.sampleRate;
+            // An empty rate keeps the source's (Opus: the header records it).
+            details << (s.sampleRate.isEmpty() ? u"the source's rate"_s : s.sampleRate);
             if (s.bitrateNot == kTrue)
                 details << u"no bit-rate choice"_s;
             else

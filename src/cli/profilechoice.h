@@ -8,7 +8,7 @@
 struct ConvertOptions;
 struct TStartRecord;
 
-// One entry of the window's profile list: the fourteen of the catalogue, then the user's.
+// One entry of the window's profile list: the built-in ones of the catalogue, then the user's.
 struct ProfileEntry
 {
     QString name;

@@ -21,6 +21,8 @@ QStringList BuiltInProfileNames()
         u"FLAC - Free Lossless Audio Codec (*.flac)"_s,
         u"WAV - Waveform Lossless Audio (*.wav)"_s,
         u"WMA - Windows Media Lossless Audio (*.wma)"_s,
+        u"OPUS - Opus Audio (*.opus)"_s,
+        u"ALAC - Apple Lossless (*.m4a)"_s,
     };
 }
 

@@ -3,12 +3,12 @@
 #include <QString>
 #include <QStringList>
 
-// The fourteen built-in output profiles, in the order of the profile list; position 0 is
-// the profile selected when the program starts. Their settings live in Config/config.ini
-// beside the program; user profiles follow them in the list and live in the user profile
-// file.
+// The built-in output profiles, in the order of the profile list; position 0 is the profile
+// selected when the program starts. The first fourteen are the original program's; later
+// formats are appended after them, so every earlier position keeps its profile. Their settings live in
+// Config/config.ini beside the program; user profiles follow them in the list and live in the user profile file.
 QStringList BuiltInProfileNames();
-inline constexpr int kBuiltInProfileCount = 14;
+inline constexpr int kBuiltInProfileCount = 16;
 
 // Keys of a profile section.
 namespace ProfileKey {
@@ -32,8 +32,8 @@ inline constexpr QStringView kCatalogueRelativePath = u"/Config/config.ini";
 // Taken by position from the first "(*." to the name's last character, not included.
 QString ProfileExtension(const QString &profileName);
 
-// The file that holds the profile at this position of the profile list: positions 0 to 13
-// read the catalogue, later ones the user profile file. The position decides, never the name.
+// The file that holds the profile at this position of the profile list: the built-in
+// positions read the catalogue, later ones the user profile file. The position decides, never the name.
 QString ProfileFileForPosition(int position, const QString &cataloguePath, const QString &userProfilePath);
 
 // A profile section's values with the readers' defaults applied (Lossless, VideoNot and

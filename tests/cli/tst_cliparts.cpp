@@ -8,6 +8,7 @@
 #include "cli/progressview.h"
 #include "cli/usage.h"
 #include "core/startrecord.h"
+#include "profiles/profilecatalogue.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -143,7 +144,11 @@ private Q_SLOTS:
                                       << QString();
         QTest::newRow("two wav") << u"wav"_s << QString() << u"WAV - Waveform Lossless Audio (*.wav)"_s;
         QTest::newRow("two wma") << u".wma"_s << QString() << u"WMA - Windows Media Audio (*.wma)"_s;
-        QTest::newRow("none") << u"opus"_s << QString() << u"no profile"_s;
+        QTest::newRow("m4a, a beginning") << u"m4a"_s << u"M4A - MPEG-4 Audio (*.m4a)"_s << QString();
+        QTest::newRow("two m4a") << u".m4a"_s << QString() << u"ALAC - Apple Lossless (*.m4a)"_s;
+        QTest::newRow("apple lossless") << u"alac"_s << u"ALAC - Apple Lossless (*.m4a)"_s << QString();
+        QTest::newRow("opus") << u"opus"_s << u"OPUS - Opus Audio (*.opus)"_s << QString();
+        QTest::newRow("none") << u"speex"_s << QString() << u"no profile"_s;
         QTest::newRow("empty") << u" "_s << QString() << u"no profile"_s;
     }
 
@@ -153,7 +158,7 @@ private Q_SLOTS:
         QFETCH(QString, found);
         QFETCH(QString, error);
         const ProfileChoice choice = profiles();
-        QCOMPARE(choice.entries().size(), 15);
+        QCOMPARE(choice.entries().size(), kBuiltInProfileCount + 1);
         QString why;
         const ProfileEntry *entry = choice.find(typed, &why);
         QCOMPARE(entry ? entry->name : QString(), found);
@@ -167,6 +172,9 @@ private Q_SLOTS:
             text.contains(u"Voice (*.mp3)  [user profile]\n    encoder mp3, 1 Channel Mono, 22050 Hz, high 96 kbps"_s));
         QVERIFY(text.contains(
             u"FLAC - Free Lossless Audio Codec (*.flac)\n    encoder flac, 2 Channels Stereo, lossless"_s));
+        QVERIFY(text.contains(u"OPUS - Opus Audio (*.opus)\n    encoder opus, 2 Channels Stereo, the source's rate, "
+                              "high 160 kbps, normal 128 kbps, low 96 kbps, no video"_s));
+        QVERIFY(text.contains(u"ALAC - Apple Lossless (*.m4a)\n    encoder alac, 2 Channels Stereo, lossless"_s));
     }
 
     // The record a run starts from, as the window's choosers and advanced settings leave it.

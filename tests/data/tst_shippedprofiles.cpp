@@ -35,7 +35,7 @@ class TestShippedProfiles : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void catalogueHoldsTheFourteenProfilesInOrder()
+    void catalogueHoldsTheBuiltInProfilesInOrder()
     {
         QCOMPARE(PrivateProfile::sectionNames(kCatalogue), BuiltInProfileNames());
     }
@@ -72,6 +72,9 @@ private Q_SLOTS:
         row(11, "flac", "True", "True", "44100 Hz", none);
         row(12, "pcm16le", "True", "True", "44100 Hz", none);
         row(13, "wmalossless", "True", "True", "44100 Hz", none);
+        // Opus: no rate of its own (the source's is kept and recorded in the header).
+        row(14, "opus", "False", "False", "", { u"160 kbps"_s, u"128 kbps"_s, u"96 kbps"_s });
+        row(15, "alac", "True", "True", "44100 Hz", none);
     }
     void values()
     {
@@ -118,8 +121,12 @@ private Q_SLOTS:
             QVERIFY(rates.disabled && bitrates.disabled);
             return;
         }
-        QVERIFY(!rates.disabled);
-        QCOMPARE(rates.items.value(rates.selectedIndex), rate);
+        if (rate.isEmpty()) {
+            QVERIFY(rates.disabled && rates.items.isEmpty() && rates.text.isEmpty());
+        } else {
+            QVERIFY(!rates.disabled);
+            QCOMPARE(rates.items.value(rates.selectedIndex), rate);
+        }
         if (bitrateNot == u"True") {
             QVERIFY(bitrates.disabled);
         } else {
@@ -146,6 +153,10 @@ private Q_SLOTS:
         QCOMPARE(number(records(4).at(3).items.last()), 384);
         QCOMPARE(number(records(6).at(3).items.last()), 500); // Vorbis
         QVERIFY(!records(0).at(1).items.contains(u"5.1"_s)); // AAC: stereo at most
+        QVERIFY(records(14).at(1).items.contains(u"5.1"_s)); // Opus: mapping family 1
+        QCOMPARE(number(records(14).at(3).items.first()), 64); // Opus
+        QCOMPARE(number(records(14).at(3).items.last()), 256);
+        QVERIFY(!records(15).at(1).items.contains(u"5.1"_s)); // ALAC: our encoder codes stereo at most
         for (int position = 0; position < names.size(); ++position) {
             for (const QString &r : records(position).at(2).items)
                 QVERIFY(number(r) >= 8000 && number(r) <= 96000);

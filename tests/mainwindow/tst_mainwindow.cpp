@@ -264,9 +264,10 @@ private Q_SLOTS:
         QStringList items;
         for (int i = 0; i < profiles->count(); ++i)
             items.append(profiles->itemText(i));
-        QCOMPARE(items.size(), 17);
-        QCOMPARE(items.mid(0, 14), BuiltInProfileNames());
-        QCOMPARE(items.mid(14), QStringList({ u"Voice (*.mp3)"_s, u"Archive (*.flac)"_s, u"Car (*.aac)"_s }));
+        QCOMPARE(items.size(), kBuiltInProfileCount + 3);
+        QCOMPARE(items.mid(0, kBuiltInProfileCount), BuiltInProfileNames());
+        QCOMPARE(items.mid(kBuiltInProfileCount),
+            QStringList({ u"Voice (*.mp3)"_s, u"Archive (*.flac)"_s, u"Car (*.aac)"_s }));
         QCOMPARE(profiles->currentIndex(), 0);
         QCOMPARE(profiles->maxVisibleItems(), 20);
 

@@ -78,7 +78,8 @@ for exe in tolm-audio-converter tolm-convert sonmill mirplay; do
 done
 for file in gst-plugins/libgsttolmaac.so gst-plugins/libgsttolmsndfile.so gst-plugins/libgsttolmmp4.so \
   sonmill-modules/libsonmill-lame.so sonmill-modules/libsonmill-aac.so sonmill-modules/libsonmill-ac3.so \
-  Config/config.ini skin/start-a.bmp icons/logo.svg doc/index.html; do
+  sonmill-modules/libsonmill-opus.so Config/opus.lib sonmill-modules/libsonmill-alac.so Config/alac.lib \
+  gst-plugins/libgsttolmalac.so Config/config.ini skin/start-a.bmp icons/logo.svg doc/index.html; do
   expect "-rw-r--r-- root/root $folder/$file"
 done
 for file in applications/$app.desktop metainfo/$app.metainfo.xml icons/hicolor/scalable/apps/$app.svg \

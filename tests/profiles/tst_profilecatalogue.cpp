@@ -37,7 +37,7 @@ private Q_SLOTS:
         const QStringList names = BuiltInProfileNames();
         QCOMPARE(names.size(), kBuiltInProfileCount);
         const QStringList extensions = { u".aac"_s, u".ac3"_s, u".aiff"_s, u".m4a"_s, u".mp2"_s, u".mp3"_s, u".ogg"_s,
-            u".ra"_s, u".au"_s, u".wav"_s, u".wma"_s, u".flac"_s, u".wav"_s, u".wma"_s };
+            u".ra"_s, u".au"_s, u".wav"_s, u".wma"_s, u".flac"_s, u".wav"_s, u".wma"_s, u".opus"_s, u".m4a"_s };
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(ProfileExtension(names.at(i)), extensions.at(i));
     }
@@ -48,7 +48,9 @@ private Q_SLOTS:
         const QString user = u"/home/u/profile/userprofile.ini"_s;
         QCOMPARE(ProfileFileForPosition(0, catalogue, user), catalogue);
         QCOMPARE(ProfileFileForPosition(13, catalogue, user), catalogue);
-        QCOMPARE(ProfileFileForPosition(14, catalogue, user), user);
+        QCOMPARE(ProfileFileForPosition(14, catalogue, user), catalogue); // Opus, after the first fourteen
+        QCOMPARE(ProfileFileForPosition(15, catalogue, user), catalogue); // ALAC
+        QCOMPARE(ProfileFileForPosition(16, catalogue, user), user);
         QCOMPARE(ProfileFileForPosition(20, catalogue, user), user);
     }
 
@@ -60,7 +62,8 @@ private Q_SLOTS:
         const QString name = u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s;
         QVERIFY(PrivateProfile::writeString(catalogue, name, u"AudioCodec"_s, u"mp3"_s));
         QVERIFY(PrivateProfile::writeString(user, name, u"AudioCodec"_s, u"mp2"_s));
-        QCOMPARE(ReadProfileSettings(ProfileFileForPosition(14, catalogue, user), name).audioCodec, u"mp2"_s);
+        QCOMPARE(ReadProfileSettings(ProfileFileForPosition(kBuiltInProfileCount, catalogue, user), name).audioCodec,
+            u"mp2"_s);
         QCOMPARE(ReadProfileSettings(ProfileFileForPosition(5, catalogue, user), name).audioCodec, u"mp3"_s);
     }
 

@@ -109,7 +109,7 @@ private Q_SLOTS:
         const SettingsControls &ui = dialog.controls();
         SettingsChoices choices = SettingsChoices::designed();
         choices.profiles = BuiltInProfileNames() << u"Voice (*.mp3)"_s;
-        choices.profilePosition = 14;
+        choices.profilePosition = kBuiltInProfileCount;
         choices.profilesChanged = true;
         choices.chooser(LibraryChooser::SampleRate) = { {}, -1, u"11025 Hz"_s, true };
         choices.chooser(LibraryChooser::Bitrate).disabled = true;
@@ -119,7 +119,7 @@ private Q_SLOTS:
         QCOMPARE(ui.profileChooser->currentText(), u"Voice (*.mp3)"_s);
         const SettingsChoices shown = dialog.choices();
         QCOMPARE(shown.profiles, choices.profiles);
-        QCOMPARE(shown.profilePosition, 14);
+        QCOMPARE(shown.profilePosition, kBuiltInProfileCount);
         QCOMPARE(shown.choosers, choices.choosers);
         QVERIFY(shown.profilesChanged);
     }
@@ -143,9 +143,19 @@ private Q_SLOTS:
         QCOMPARE(ui.encoderChooser->currentText(), u"flac"_s);
         QVERIFY(!ui.sampleRateChooser->isEnabled() && !ui.bitRateChooser->isEnabled());
 
-        ui.profileChooser->setCurrentIndex(14);
-        Q_EMIT ui.profileChooser->activated(14);
-        QCOMPARE(ui.encoderChooser->currentText(), u"flac"_s);
+        // Opus keeps the source's rate: its bit rates offered, the rate chooser off.
+        const int opus = int(BuiltInProfileNames().indexOf(u"OPUS - Opus Audio (*.opus)"_s));
+        QCOMPARE(opus, 14); // the first after the original fourteen
+        ui.profileChooser->setCurrentIndex(opus);
+        Q_EMIT ui.profileChooser->activated(opus);
+        QCOMPARE(ui.encoderChooser->currentText(), u"opus"_s);
+        QVERIFY(!ui.sampleRateChooser->isEnabled() && ui.bitRateChooser->isEnabled());
+        QCOMPARE(ui.bitRateChooser->currentText(), u"128 kbps"_s);
+        QCOMPARE(ui.channelChooser->count(), 3);
+
+        ui.profileChooser->setCurrentIndex(kBuiltInProfileCount);
+        Q_EMIT ui.profileChooser->activated(kBuiltInProfileCount);
+        QCOMPARE(ui.encoderChooser->currentText(), u"opus"_s);
         ui.defaultButton->click();
         QCOMPARE(m_dialogs.messageTexts(),
             QStringList({ u"Cannot found  library file for selected profile!"_s,

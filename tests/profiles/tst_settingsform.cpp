@@ -152,7 +152,7 @@ private Q_SLOTS:
         job.ProfileName = u"lost (*.MP3)"_s; // found without regard to letter case
         QCOMPARE(
             PrepareSettings(choices, m_paths, profiles, job), u"Can't found  library file for selected profile!"_s);
-        QCOMPARE(choices.profilePosition, 14);
+        QCOMPARE(choices.profilePosition, kBuiltInProfileCount);
         job.ProfileName = u"Nowhere (*.mp3)"_s;
         QCOMPARE(
             PrepareSettings(choices, m_paths, profiles, job), u"Can't found  library file for selected profile!"_s);
@@ -186,7 +186,8 @@ private Q_SLOTS:
         // A profile whose library is gone: the message, the choosers as they were.
         choices.profiles << u"Gone (*.mp3)"_s;
         const SettingsChoices before = choices;
-        QCOMPARE(SelectSettingsProfile(choices, m_paths, 14), u"Cannot found  library file for selected profile!"_s);
+        QCOMPARE(SelectSettingsProfile(choices, m_paths, kBuiltInProfileCount),
+            u"Cannot found  library file for selected profile!"_s);
         QCOMPARE(choices.choosers, before.choosers);
         QCOMPARE(ReloadSettingsProfile(choices, m_paths), u"Cannot found  library file for selected profile!"_s);
         QCOMPARE(choices.choosers, before.choosers);
@@ -206,7 +207,7 @@ private Q_SLOTS:
         TestFiles::write(damaged, "[encoder]\nitem=opus\nselected=0\ntext=opus\n[channels]\nnonsense\n");
         TestFiles::write(userFile(), "[Damaged (*.ogg)]\nfilename=" + QFile::encodeName(damaged) + "\n");
         choices.profiles << u"Damaged (*.ogg)"_s;
-        choices.profilePosition = 14;
+        choices.profilePosition = kBuiltInProfileCount;
         QVERIFY(ReloadSettingsProfile(choices, m_paths).contains(u"is damaged (line 6)"_s));
         QCOMPARE(choices.chooser(LibraryChooser::Encoder).text, u"opus"_s);
         QCOMPARE(choices.chooser(LibraryChooser::Channels).text, u"2 Channels Stereo"_s);
@@ -235,7 +236,7 @@ private Q_SLOTS:
         QCOMPARE(PrivateProfile::readString(userFile(), u"Voice (*.mp3)"_s, u"ABR"_s, {}), u"64 kbps"_s);
         QCOMPARE(saved.libraryFile, library);
         QCOMPARE(ReadProfileLibrary(library).records, choices.choosers);
-        QCOMPARE(choices.profiles.size(), 15);
+        QCOMPARE(choices.profiles.size(), kBuiltInProfileCount + 1);
         QCOMPARE(choices.profileText(), u"Voice (*.mp3)"_s);
         QVERIFY(choices.profilesChanged);
         QVERIFY(m_dialogs.calls.isEmpty());
@@ -254,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(question.buttons, DialogButtons::YesNo);
         QCOMPARE(question.placement, DialogPlacement::ConfirmOffset);
         QCOMPARE(PrivateProfile::sectionNames(userFile()), QStringList({ u"Voice (*.mp3)"_s, u"Voice (*.aac)"_s }));
-        QCOMPARE(choices.profiles.size(), 15);
+        QCOMPARE(choices.profiles.size(), kBuiltInProfileCount + 1);
         QCOMPARE(choices.profileText(), kAac);
         QVERIFY(choices.profilesChanged);
         QCOMPARE(ReadProfileLibrary(library).records.first().text, u"aac"_s);

@@ -17,6 +17,7 @@ import mutagen
 from mutagen import id3
 from mutagen.flac import FLAC, Picture
 from mutagen.mp4 import MP4, MP4Cover, MP4FreeForm
+from mutagen.oggopus import OggOpus
 from mutagen.oggvorbis import OggVorbis
 
 # ID3v2.4 text frames.
@@ -142,7 +143,7 @@ def read(path):
     kind = type(audio).__name__
     if isinstance(audio, FLAC):
         fields, pictures = read_vorbis(audio.tags or [], audio.pictures)
-    elif isinstance(audio, OggVorbis):
+    elif isinstance(audio, (OggVorbis, OggOpus)):
         pictures = [Picture(base64.b64decode(data)) for data in audio.get('metadata_block_picture', [])]
         tags = [(k, v) for k, v in (audio.tags or []) if k.lower() != 'metadata_block_picture']
         fields, pictures = read_vorbis(tags, pictures)

@@ -112,6 +112,10 @@ private Q_SLOTS:
         QTest::newRow("aac") << u"music"_s << u"aac"_s << encoderOptions(u"aac"_s, u"128k"_s) << lossy;
         QTest::newRow("m4a") << u"music"_s << u"m4a"_s << encoderOptions(u"aac"_s, u"128k"_s) << lossy;
         QTest::newRow("ac3") << u"music"_s << u"ac3"_s << encoderOptions(u"ac3"_s, u"192k"_s) << lossy;
+        QTest::newRow("opus, counted at 48 kHz")
+            << u"music"_s << u"opus"_s << encoderOptions(u"opus"_s, u"128k"_s) << lossy;
+        QTest::newRow("alac") << u"music"_s << u"m4a"_s << encoderOptions(u"alac"_s) << lossless;
+        QTest::newRow("alac of 24 bits") << u"wide"_s << u"m4a"_s << copy + encoderOptions(u"alac"_s) << lossless;
     }
     void goodOutputsPass()
     {
@@ -163,6 +167,7 @@ private Q_SLOTS:
         QTest::newRow("m4a corrupted") << u"m4a"_s << encoderOptions(u"aac"_s, u"128k"_s) << u"corrupt"_s << anyCheck;
         QTest::newRow("wav truncated") << u"wav"_s << encoderOptions(u"pcm16le"_s) << u"drop:400000"_s
                                        << check + u": "_s;
+        QTest::newRow("alac corrupted") << u"m4a"_s << encoderOptions(u"alac"_s) << u"corrupt"_s << anyCheck;
         QTest::newRow("flac truncated") << u"flac"_s << encoderOptions(u"flac"_s) << u"drop:300000"_s << anyCheck;
         QTest::newRow("mp3 truncated") << u"mp3"_s << encoderOptions(u"libmp3lame"_s, u"192k"_s) << u"drop:60000"_s
                                        << check + u": "_s;

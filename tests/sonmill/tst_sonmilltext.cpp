@@ -489,7 +489,7 @@ private Q_SLOTS:
         QTest::newRow("wma") << u"wma"_s << u".wma"_s;
         QTest::newRow("wmalossless") << u"wmalossless"_s << u".wma"_s;
         QTest::newRow("empty") << QString() << u".mp3"_s;
-        QTest::newRow("made up") << u"opus"_s << u".ogg"_s;
+        QTest::newRow("made up") << u"speex"_s << u".ogg"_s;
     }
     void unknownEncoders()
     {

@@ -228,7 +228,7 @@ private Q_SLOTS:
         QCOMPARE(m_rows.rows[0].job.AudioCodec.text(), u"pcm16be"_s);
     }
 
-    // Position 14 on reads the user profile file, whatever the catalogue holds of that name.
+    // The positions after the built-in ones read the user profile file, whatever the catalogue holds of that name.
     void userProfilesComeFromTheirFile()
     {
         const QString aac = BuiltInProfileNames().at(kAac);
@@ -236,7 +236,7 @@ private Q_SLOTS:
             "[" + aac.toUtf8() + "]\nAudioCodec=mp3\nASR=22050 Hz\nAC=1 Channel Mono\nABRN=64 kbps\n");
         m_choosers.names << aac;
         addRow(u"a.wav"_s);
-        choose(14, { 0 });
+        choose(kBuiltInProfileCount, { 0 });
         QCOMPARE(m_rows.rows[0].job.AudioCodec.text(), u"mp3"_s);
         QCOMPARE(m_rows.rows[0].job.SampleRate.text(), u"22050 Hz"_s);
         QCOMPARE(m_rows.rows[0].job.Bitrate.text(), u"64 kbps"_s);
@@ -292,13 +292,13 @@ private Q_SLOTS:
         m_choosers.quality = QualityPosition::High;
         SettingsChoices choices = SettingsChoices::designed();
         choices.profiles = BuiltInProfileNames() << u"Saved (*.flac)"_s;
-        choices.profilePosition = 14;
+        choices.profilePosition = kBuiltInProfileCount;
         choices.profilesChanged = true;
         choices.chooser(LibraryChooser::SampleRate).disabled = true;
         choices.chooser(LibraryChooser::Bitrate).disabled = true;
         m_selection->applySettings({ 0, 1 }, choices);
-        QCOMPARE(m_choosers.names.size(), 15);
-        QCOMPARE(m_choosers.profile, 14);
+        QCOMPARE(m_choosers.names.size(), kBuiltInProfileCount + 1);
+        QCOMPARE(m_choosers.profile, kBuiltInProfileCount);
         QCOMPARE(m_choosers.quality, int(QualityPosition::High));
         QCOMPARE(m_choosers.state(), u"settings=0 quality=0 lossless=1"_s);
         for (const Row &row : m_rows.rows) {
@@ -315,9 +315,9 @@ private Q_SLOTS:
         m_choosers.profile = kOgg;
         SettingsChoices choices;
         choices.profiles = BuiltInProfileNames() << u"Voice (*.mp3)"_s;
-        choices.profilePosition = 14;
+        choices.profilePosition = kBuiltInProfileCount;
         m_selection->keepSavedProfiles(choices);
-        QCOMPARE(m_choosers.names.size(), 14); // nothing saved in this opening
+        QCOMPARE(m_choosers.names.size(), kBuiltInProfileCount); // nothing saved in this opening
         choices.profilesChanged = true;
         m_selection->keepSavedProfiles(choices);
         QCOMPARE(m_choosers.names, choices.profiles);

@@ -6,6 +6,7 @@
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
 #include "profiles/privateprofile.h"
+#include "profiles/profilecatalogue.h"
 #include "recordinglog.h"
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
@@ -165,7 +166,7 @@ private Q_SLOTS:
     {
         const QString user = path(u"userprofile.ini"_s);
         QVERIFY(PrivateProfile::writeString(user, u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s, u"AudioCodec"_s, u"mp2"_s));
-        m_host.position = 14;
+        m_host.position = kBuiltInProfileCount;
         QVERIFY(add(m_source));
         QCOMPARE(QString(m_list->job(0).AudioCodec), u"mp2"_s);
         QCOMPARE(QString(m_list->job(0).SampleRate), u"44100 Hz"_s); // missing keys take the defaults

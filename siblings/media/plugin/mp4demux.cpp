@@ -60,7 +60,7 @@ GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_SOMETIMES,
     GST_STATIC_CAPS("audio/mpeg, mpegversion = (int) { 2, 4 }, stream-format = (string) raw, "
-                    "framed = (boolean) true; audio/mpeg, mpegversion = (int) 1"));
+                    "framed = (boolean) true; audio/mpeg, mpegversion = (int) 1; audio/x-alac"));
 
 TolmMp4Demux *self(gpointer object)
 {
@@ -249,6 +249,13 @@ GstCaps *trackCaps(const Mp4Track &track)
         return gst_caps_new_simple("audio/mpeg", "mpegversion", G_TYPE_INT, 1, "parsed", G_TYPE_BOOLEAN, FALSE, "rate",
             G_TYPE_INT, track.rate, "channels", G_TYPE_INT, track.channels, nullptr);
     GstBuffer *config = gst_buffer_new_memdup(track.config, track.configSize);
+    if (mp4IsAlac(track.objectType)) {
+        // The whole 'alac' box as codec data, as other MP4 readers give it.
+        GstCaps *caps = gst_caps_new_simple("audio/x-alac", "codec_data", GST_TYPE_BUFFER, config, "rate", G_TYPE_INT,
+            track.rate, "channels", G_TYPE_INT, track.channels, nullptr);
+        gst_buffer_unref(config);
+        return caps;
+    }
     // MPEG-2 AAC keeps its own version number, as the caps of other MP4 readers say.
     GstCaps *caps = gst_caps_new_simple("audio/mpeg", "mpegversion", G_TYPE_INT, track.objectType == 0x40 ? 4 : 2,
         "framed", G_TYPE_BOOLEAN, TRUE, "stream-format", G_TYPE_STRING, "raw", "codec_data", GST_TYPE_BUFFER, config,

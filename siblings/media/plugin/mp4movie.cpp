@@ -1,4 +1,5 @@
 #include "mp4movie.h"
+#include "media/alac/alacformat.h"
 
 #include <cstring>
 
@@ -263,8 +264,31 @@ gboolean findEsds(const guint8 *p, const guint8 *end, Mp4Track *track, int depth
     return FALSE;
 }
 
-// The sample description: one 'mp4a' entry whose stream is AAC or MPEG audio, or one '.mp3'
-// entry (QuickTime's MP3, without a descriptor), or this is no track of ours.
+// Apple Lossless: the 'alac' box among the entry's children holds the configuration, and
+// the real rate (the entry's 16.16 field cannot say 88.2 or 96 kHz).
+gboolean findAlacConfig(const guint8 *p, const guint8 *end, Mp4Track *track)
+{
+    while (end - p >= 8) {
+        const guint32 size = be32(p);
+        if (size < 8 || size > static_cast<guint32>(end - p))
+            return FALSE;
+        Alac::Config config;
+        if (be32(p + 4) == fourcc("alac") && size >= 12 + Alac::kCookieSize && Alac::parseCookie(p, size, config)) {
+            std::memcpy(track->config, p, 12 + Alac::kCookieSize);
+            track->configSize = 12 + Alac::kCookieSize;
+            track->objectType = kMp4AlacObjectType;
+            track->channels = config.channels;
+            track->rate = static_cast<gint>(config.sampleRate);
+            return TRUE;
+        }
+        p += size;
+    }
+    return FALSE;
+}
+
+// The sample description: one 'mp4a' entry whose stream is AAC or MPEG audio, one '.mp3'
+// entry (QuickTime's MP3, without a descriptor) or one 'alac' entry, or this is no track
+// of ours.
 Mp4Verdict readSampleDescription(Mp4Input *input, const Box &box, Mp4Track *track, gboolean *usable)
 {
     *usable = FALSE;
@@ -278,7 +302,9 @@ Mp4Verdict readSampleDescription(Mp4Input *input, const Box &box, Mp4Track *trac
         const guint32 entrySize = be32(entry);
         // One description only: several could switch formats from one chunk to the next.
         const guint32 format = be32(entry + 4);
-        if (be32(data + 4) == 1 && (format == fourcc("mp4a") || format == fourcc(".mp3")) && entrySize >= 36
+        if (be32(data + 4) == 1 && format == fourcc("alac") && entrySize >= 36 && entrySize <= size - 8) {
+            *usable = findAlacConfig(entry + 36, entry + entrySize, track);
+        } else if (be32(data + 4) == 1 && (format == fourcc("mp4a") || format == fourcc(".mp3")) && entrySize >= 36
             && entrySize <= size - 8) {
             const guint16 version = be16(entry + 16);
             const guint32 childrenAt = version == 1 ? 52 : version == 2 ? 72 : 36;
@@ -305,7 +331,7 @@ struct TrackScan
 {
     Mp4Track track;
     gboolean sound;
-    gboolean usable; // AAC or MPEG audio
+    gboolean usable; // AAC, MPEG audio or Apple Lossless
     guint found; // bit per table
 };
 

@@ -37,7 +37,7 @@ struct Mp4Track
     guint64 editDuration; // how long it lasts, in the movie timescale; 0: to the media's end
 
     guint8 objectType; // 0x40: MPEG-4 audio; 0x66 to 0x68: MPEG-2 AAC; 0x69, 0x6B: MPEG audio
-    guint8 config[64]; // the AudioSpecificConfig (AAC only)
+    guint8 config[64]; // the AudioSpecificConfig (AAC), the 'alac' box (Apple Lossless)
     guint configSize;
     gint rate;
     gint channels;
@@ -65,6 +65,14 @@ inline bool mp4IsAac(guint8 objectType)
     return objectType == 0x40 || objectType == 0x66 || objectType == 0x67 || objectType == 0x68;
 }
 // MPEG-1 audio (0x6B) and its MPEG-2 lower rates (0x69): layers 1 to 3, MP3 and MP2.
+// Apple Lossless, in a value of the range MPEG-4 leaves to private use: its sample entry is
+// 'alac' and its configuration the 'alac' box (36 bytes, header included) kept in config.
+inline constexpr guint8 kMp4AlacObjectType = 0xC0;
+inline bool mp4IsAlac(guint8 objectType)
+{
+    return objectType == kMp4AlacObjectType;
+}
+
 inline bool mp4IsMpegAudio(guint8 objectType)
 {
     return objectType == 0x69 || objectType == 0x6B;

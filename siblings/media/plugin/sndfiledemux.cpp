@@ -50,14 +50,18 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, G
     GST_STATIC_CAPS("audio/x-raw, format = (string) " TOLM_SNDFILE_FORMATS ", layout = (string) interleaved, "
                     "rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]"));
 
-// 8 and 16-bit PCM as 16-bit, 24-bit as 24 (in 32), 32-bit as 32, float as float.
+// 8 and 16-bit PCM as 16-bit, 24-bit as 24 (in 32), 32-bit as 32, float as float; Apple
+// Lossless likewise by the size it codes.
 // Codings that are not plain PCM (A-law, ADPCM and the like) come out as 16-bit.
 GstAudioFormat outputFormatOf(int sndfileFormat)
 {
     switch (sndfileFormat & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_24:
+    case SF_FORMAT_ALAC_20: // Apple Lossless in CAF keeps what it was made from
+    case SF_FORMAT_ALAC_24:
         return GST_AUDIO_FORMAT_S24_32;
     case SF_FORMAT_PCM_32:
+    case SF_FORMAT_ALAC_32:
         return GST_AUDIO_FORMAT_S32;
     case SF_FORMAT_FLOAT:
     case SF_FORMAT_DOUBLE:
