@@ -64,6 +64,7 @@ private Q_SLOTS:
         ApplyProfileToJob(job, profile, settings, QualityPosition::Normal);
         job.Volume = 100;
         job.OutputPath = m_dir.filePath(u"source file"_s + job.Extension.text());
+        job.OutputPath = FreeOutputPath(job); // the WAV profiles' output would be the source itself
 
         const CommandLine cmd = BuildConversionCommand(job);
         const Result result = run(cmd.arguments);
