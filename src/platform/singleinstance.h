@@ -8,8 +8,9 @@ class QLocalServer;
 class QLocalSocket;
 
 // One running copy per user. The first copy listens on a local socket named after the program
-// in the user's runtime folder; a later copy connects, hands over the files it was asked to
-// open (one "open <file URL>" line each), sends "restore" and ends without creating a window;
+// in a folder of the user's alone (the runtime folder, or one of its own in the temporary
+// folder); each side hears only its own user, as the kernel reports the other end; a later copy connects, hands over
+// the files it was asked to open (one "open <file URL>" line each), sends "restore" and ends without creating a window;
 // the first copy adds the files and brings itself to the front.
 class SingleInstance : public QObject
 {
@@ -25,7 +26,11 @@ public:
     // files and the restore request and this copy should end.
     Role claim(const QStringList &files = {});
 
-    // The socket path used for the name: per user, in the runtime folder.
+    // The folder of this user alone that holds the socket (mode 0700, owned by the user):
+    // XDG_RUNTIME_DIR when it is such a folder, otherwise tolm-runtime-<uid> in the temporary
+    // folder, made when missing. Empty when neither can be had.
+    static QString socketFolder();
+    // The socket path used for the name, in that folder; empty when there is none.
     static QString socketPath(const QString &name);
 
     static constexpr QByteArrayView kRestoreRequest = "restore\n";
