@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/socket.h>
@@ -27,6 +29,22 @@ bool isPrivateFolder(const QString &folder)
     if (lstat(QFile::encodeName(folder).constData(), &status) != 0)
         return false;
     return S_ISDIR(status.st_mode) && status.st_uid == geteuid() && (status.st_mode & 07777) == S_IRWXU;
+}
+
+// A percent-encoded file URL of a path at the limit, and its line's words around it.
+constexpr qint64 kMaxLineBytes = SingleInstance::kOpenRequest.size() + 7 + 3 * SingleInstance::kMaxPathBytes + 1;
+
+// What a later copy may hand over: an existing file or folder by a path of sane length.
+bool isSanePath(const QString &path)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    if (!path.startsWith(u'/') || encoded.size() >= SingleInstance::kMaxPathBytes || encoded.contains('\0'))
+        return false;
+    for (const QByteArray &name : encoded.split('/'))
+        if (name.size() > SingleInstance::kMaxNameBytes)
+            return false;
+    const QFileInfo info(path);
+    return info.isFile() || info.isDir();
 }
 
 // The kernel's word on who is at the other end of a connected local socket.
@@ -107,6 +125,7 @@ SingleInstance::Role SingleInstance::claim(const QStringList &files)
                 socket->deleteLater();
                 continue;
             }
+            QTimer::singleShot(kRequestTimeoutMs, socket, [socket] { socket->abort(); });
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
             if (socket->bytesAvailable() > 0)
                 readRequest(socket);
@@ -119,18 +138,37 @@ void SingleInstance::readRequest(QLocalSocket *socket)
 {
     // The files arrive before the restore line that ends the request; they wait on the socket.
     constexpr const char *kPendingFiles = "tolmPendingFiles";
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine();
+    constexpr const char *kReadBytes = "tolmReadBytes";
+    QStringList pending = socket->property(kPendingFiles).toStringList();
+    qint64 readBytes = socket->property(kReadBytes).toLongLong();
+    const auto keep = [&] {
+        socket->setProperty(kPendingFiles, pending);
+        socket->setProperty(kReadBytes, readBytes);
+    };
+    while (socket->state() == QLocalSocket::ConnectedState) {
+        if (!socket->canReadLine()) {
+            // A line longer than any path can make is not ours: drop it before it grows.
+            if (socket->bytesAvailable() > kMaxLineBytes)
+                socket->abort();
+            else
+                keep();
+            return;
+        }
+        const QByteArray line = socket->readLine(kMaxLineBytes + 1);
+        readBytes += line.size();
+        if (readBytes > kMaxRequestBytes || !line.endsWith('\n')) {
+            socket->abort();
+            return;
+        }
         if (line.startsWith(kOpenRequest)) {
             const QUrl url = QUrl::fromEncoded(line.mid(kOpenRequest.size()).trimmed(), QUrl::StrictMode);
-            if (url.isLocalFile())
-                socket->setProperty(kPendingFiles, socket->property(kPendingFiles).toStringList() << url.toLocalFile());
+            if (url.isLocalFile() && isSanePath(url.toLocalFile()))
+                pending << url.toLocalFile();
             continue;
         }
         if (line == kRestoreRequest.toByteArray()) {
-            const QStringList files = socket->property(kPendingFiles).toStringList();
-            if (!files.isEmpty())
-                Q_EMIT filesOpened(files);
+            if (!pending.isEmpty())
+                Q_EMIT filesOpened(pending);
             Q_EMIT restoreRequested();
         }
         socket->disconnectFromServer();
@@ -151,9 +189,20 @@ bool SingleInstance::sendRestore(const QStringList &files, int timeoutMs)
         socket.abort();
         return false;
     }
-    // File URLs are percent-encoded, so no file name can break a line apart.
-    for (const QString &file : files)
-        socket.write(kOpenRequest.toByteArray() + QUrl::fromLocalFile(file).toEncoded() + '\n');
+    // File URLs are percent-encoded, so no file name can break a line apart. What would pass
+    // the size limit is left out: the running copy would drop the whole request.
+    qint64 size = kRestoreRequest.size();
+    for (const QString &file : files) {
+        const QByteArray line = kOpenRequest.toByteArray() + QUrl::fromLocalFile(file).toEncoded() + '\n';
+        if (line.size() > kMaxLineBytes) // no file has such a path
+            continue;
+        size += line.size();
+        if (size > kMaxRequestBytes) {
+            qWarning("Too many files to hand over at once: the running copy is given the first of them");
+            break;
+        }
+        socket.write(line);
+    }
     socket.write(kRestoreRequest.data(), kRestoreRequest.size());
     socket.waitForBytesWritten(timeoutMs);
     socket.disconnectFromServer();

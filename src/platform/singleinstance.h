@@ -35,9 +35,19 @@ public:
 
     static constexpr QByteArrayView kRestoreRequest = "restore\n";
     static constexpr QByteArrayView kOpenRequest = "open ";
+    // A hand-over larger than this, all lines together, is dropped whole: no copy of ours sends
+    // one (it leaves out what would not fit). 1 MiB holds thousands of files.
+    static constexpr qint64 kMaxRequestBytes = 1 << 20;
+    // A handed path longer than the system's path limit (or with a name longer than the name
+    // limit) is no file, and is left out quietly, as is one that is not a file or folder.
+    static constexpr qint64 kMaxPathBytes = 4096;
+    static constexpr qint64 kMaxNameBytes = 255;
+    // A hand-over not ended by then is dropped.
+    static constexpr int kRequestTimeoutMs = 5000;
 
 Q_SIGNALS:
-    // A later copy was started with these files (absolute paths, in its order).
+    // A later copy was started with these files (absolute paths of files and folders that
+    // exist, in its order).
     void filesOpened(const QStringList &files);
     void restoreRequested();
 

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 
@@ -451,6 +452,86 @@ private Q_SLOTS:
         SingleInstance second(u"tolm-test-peer"_s);
         QCOMPARE(second.claim(), SingleInstance::Role::Secondary);
         QVERIFY(restored.wait(2000));
+    }
+
+    // What a hand-over may carry: existing files and folders by paths of sane length; the
+    // rest is left out quietly and the request still restores the window.
+    void handedPathsAreChecked_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("kept");
+        const QString here = m_runtime.path();
+        const QString longName(SingleInstance::kMaxNameBytes + 1, u'n');
+        QString longPath;
+        while (QFile::encodeName(longPath).size() < SingleInstance::kMaxPathBytes)
+            longPath += u"/abcdefgh"_s;
+        QTest::newRow("a file") << here + u"/file.wav"_s << true;
+        QTest::newRow("a folder") << here << true;
+        QTest::newRow("a missing file") << here + u"/missing.wav"_s << false;
+        QTest::newRow("a device") << u"/dev/null"_s << false;
+        QTest::newRow("a pipe") << here + u"/pipe"_s << false;
+        QTest::newRow("a name past the name limit") << here + u'/' + longName << false;
+        QTest::newRow("a path past the path limit") << longPath << false;
+    }
+
+    void handedPathsAreChecked()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, kept);
+        QVERIFY(TestFiles::write(m_runtime.filePath(u"file.wav"_s), "RIFF"));
+        if (!QFile::exists(m_runtime.filePath(u"pipe"_s)))
+            QCOMPARE(::mkfifo(QFile::encodeName(m_runtime.filePath(u"pipe"_s)).constData(), 0600), 0);
+        SingleInstance first(u"tolm-test-paths"_s);
+        QSignalSpy opened(&first, &SingleInstance::filesOpened);
+        QSignalSpy restored(&first, &SingleInstance::restoreRequested);
+        QCOMPARE(first.claim(), SingleInstance::Role::Primary);
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::socketPath(u"tolm-test-paths"_s));
+        QVERIFY(socket.waitForConnected(1000));
+        const QString file = m_runtime.filePath(u"file.wav"_s);
+        for (const QString &handed : { path, file })
+            socket.write(SingleInstance::kOpenRequest.toByteArray() + QUrl::fromLocalFile(handed).toEncoded() + '\n');
+        socket.write(SingleInstance::kRestoreRequest.toByteArray());
+        QVERIFY(restored.wait(2000));
+        QCOMPARE(opened.size(), 1);
+        const QStringList expected = kept ? QStringList { path, file } : QStringList { file };
+        QCOMPARE(opened.first().first().toStringList(), expected);
+    }
+
+    // An oversized hand-over is dropped as it arrives, whole and quietly; the window's own
+    // copies are heard right after it.
+    void oversizedHandOverIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("one 10 MB line") << QByteArray("open file:///") + QByteArray(10 << 20, 'a') + "\nrestore\n";
+        QByteArray manyLines;
+        const QByteArray line = "open " + QUrl::fromLocalFile(m_runtime.path()).toEncoded() + '\n';
+        while (manyLines.size() <= SingleInstance::kMaxRequestBytes)
+            manyLines += line;
+        QTest::newRow("many sane lines past the limit") << manyLines + "restore\n";
+        QTest::newRow("10 MB without a line end") << QByteArray(10 << 20, '\n').replace('\n', 'x');
+    }
+
+    void oversizedHandOverIsDropped()
+    {
+        QFETCH(QByteArray, message);
+        SingleInstance first(u"tolm-test-big"_s);
+        QSignalSpy opened(&first, &SingleInstance::filesOpened);
+        QSignalSpy restored(&first, &SingleInstance::restoreRequested);
+        QCOMPARE(first.claim(), SingleInstance::Role::Primary);
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::socketPath(u"tolm-test-big"_s));
+        QVERIFY(socket.waitForConnected(1000));
+        QSignalSpy dropped(&socket, &QLocalSocket::disconnected);
+        socket.write(message);
+        QVERIFY(dropped.wait(3000));
+        QCOMPARE(restored.size(), 0);
+        QCOMPARE(opened.size(), 0);
+
+        SingleInstance second(u"tolm-test-big"_s);
+        QCOMPARE(second.claim({ m_runtime.path() }), SingleInstance::Role::Secondary);
+        QVERIFY(restored.wait(2000));
+        QCOMPARE(opened.size(), 1);
     }
 
     void otherRequestsAreIgnored()
