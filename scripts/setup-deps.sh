@@ -16,6 +16,8 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libflac-dev libvo-aacenc-dev
   libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev
+  # sonmill's tags: compressed ID3 frames are measured with a bounded inflate before reading
+  zlib1g-dev
   # sonmill's loudness: EBU R128 / BS.1770 measurement for ReplayGain and normalisation
   libebur128-dev
   # X11: window search, embedding, keys
