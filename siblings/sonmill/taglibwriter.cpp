@@ -128,6 +128,19 @@ bool fitsFlacBlock(const TagPictureData &picture)
     return picture.size + std::strlen(picture.mime) + std::strlen(picture.description) + 32 <= kMaxFlacPictureBlock;
 }
 
+// The pictures a FLAC picture block can hold; the others are left out, said in the log.
+std::vector<const TagPictureData *> fittingFlacBlocks(const std::vector<const TagPictureData *> &pictures)
+{
+    std::vector<const TagPictureData *> fitting;
+    for (const TagPictureData *picture : pictures) {
+        if (fitsFlacBlock(*picture))
+            fitting.push_back(picture);
+        else
+            TagLibText::note("Tags: a picture larger than a FLAC metadata block (16 MiB) is left out\n");
+    }
+    return fitting;
+}
+
 void fillXiph(TagLib::Ogg::XiphComment &xiph, const Fields &fields)
 {
     xiph.removeAllFields();
@@ -382,9 +395,8 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
             return false;
         fillXiph(*file.tag(), fields);
         file.tag()->removeAllPictures();
-        for (const TagPictureData *picture : pictures)
-            if (fitsFlacBlock(*picture))
-                file.tag()->addPicture(flacPicture(*picture));
+        for (const TagPictureData *picture : fittingFlacBlocks(pictures))
+            file.tag()->addPicture(flacPicture(*picture));
         return file.save();
     }
     case Container::Flac: {
@@ -393,9 +405,8 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
             return false;
         fillXiph(*file.xiphComment(true), fields);
         file.removePictures();
-        for (const TagPictureData *picture : pictures)
-            if (fitsFlacBlock(*picture))
-                file.addPicture(flacPicture(*picture));
+        for (const TagPictureData *picture : fittingFlacBlocks(pictures))
+            file.addPicture(flacPicture(*picture));
         return file.save();
     }
     case Container::Mp4: {

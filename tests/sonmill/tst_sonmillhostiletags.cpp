@@ -206,6 +206,46 @@ private Q_SLOTS:
         QCOMPARE(fields.value(u"title").toArray().first().toString(), u"Small compressed title"_s);
         QCOMPARE(read.value(u"pictures").toArray().size(), 0);
     }
+
+    // A picture past what a FLAC metadata block holds (16 MiB) is left out of FLAC and Ogg
+    // Vorbis outputs, said in the log, and the audio converts; an MP3 output keeps it.
+    void pictureTooBigForTheFormat_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("pictures");
+        QTest::newRow("to flac") << u"flac"_s << 0;
+        QTest::newRow("to ogg") << u"ogg"_s << 0;
+        QTest::newRow("to mp3") << u"mp3"_s << 1;
+    }
+
+    void pictureTooBigForTheFormat()
+    {
+        QFETCH(QString, output);
+        QFETCH(int, pictures);
+        const QString source = path(u"bigpicture.mp3"_s);
+        if (!QFile::exists(source)) {
+            QByteArray picture = QByteArray("\xff\xd8\xff\xe0", 4) + QByteArray(17 << 20, '\0');
+            for (qsizetype i = 4; i < picture.size(); i += 4096)
+                picture[i] = char(i >> 12); // not all zeros, as a real picture's bytes are not
+            const QByteArray body = QByteArray(1, '\0') + "image/jpeg" + char(0) + char(3) + char(0) + picture;
+            QVERIFY(TestFiles::write(source,
+                tag(3, frame(3, "TIT2", QByteArray(1, '\0') + "Picture title") + frame(3, "APIC", body)) + m_audio));
+        }
+        const QString converted = path(u"bigpicture-out."_s + output);
+        QFile::remove(converted);
+        const Result result = run(conversionArguments(source, converted, {}), 120000);
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        QCOMPARE(result.output.contains(u"Tags: a picture larger than a FLAC metadata block (16 MiB) is left out"_s),
+            pictures == 0);
+        QCOMPARE(id3EndCheck(converted), QString());
+        QString error;
+        const QJsonObject read = mutagenRead(converted, &error);
+        QVERIFY2(!read.isEmpty(), qPrintable(error));
+        QVERIFY(read.value(u"seconds").toDouble() > 1.5);
+        QCOMPARE(read.value(u"fields").toObject().value(u"title").toArray().first().toString(), u"Picture title"_s);
+        QCOMPARE(read.value(u"pictures").toArray().size(), pictures);
+        QVERIFY(QFileInfo(converted).size() < (pictures == 0 ? 2 << 20 : 20 << 20));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSonmillHostileTags)
