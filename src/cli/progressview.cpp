@@ -1,6 +1,7 @@
 #include "cli/progressview.h"
 
 #include "cli/batchitem.h"
+#include "cli/terminaltext.h"
 #include "core/timecode.h"
 #include "engine/transcodertext.h"
 
@@ -65,27 +66,30 @@ void ProgressView::fileEnded(const BatchItem &item)
         return;
     clearLive();
     if (item.state == BatchItem::State::Skipped)
-        write(m_out, u"skipped: %1 (%2 exists)\n"_s.arg(item.source.shown, item.job.OutputPath.text()));
+        write(m_out,
+            u"skipped: %1 (%2 exists)\n"_s.arg(
+                TerminalText(item.source.shown), TerminalText(item.job.OutputPath.text())));
     else
-        write(m_out, u"converted: %1 -> %2\n"_s.arg(item.source.shown, item.job.OutputPath.text()));
+        write(m_out,
+            u"converted: %1 -> %2\n"_s.arg(TerminalText(item.source.shown), TerminalText(item.job.OutputPath.text())));
 }
 
 void ProgressView::failure(const QString &what, const QString &reason)
 {
     clearLive();
-    write(m_err, u"tolm-convert: %1: %2\n"_s.arg(what, reason));
+    write(m_err, u"tolm-convert: %1: %2\n"_s.arg(TerminalText(what), TerminalText(reason)));
 }
 
 void ProgressView::line(const QString &text)
 {
     clearLive();
-    write(m_out, text + u'\n');
+    write(m_out, TerminalText(text) + u'\n');
 }
 
 void ProgressView::message(const QString &text)
 {
     clearLive();
-    write(m_err, u"tolm-convert: "_s + text + u'\n');
+    write(m_err, u"tolm-convert: "_s + TerminalText(text) + u'\n');
 }
 
 QString ProgressView::remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 transcoderMs, int sideBySide)
@@ -134,7 +138,7 @@ void ProgressView::refresh(const std::deque<BatchItem> &items, bool probing, boo
             const QString percent = PercentStatus(item.positionSeconds, item.totalSeconds);
             lines << u"%1  %2/%3  %4"_s.arg(percent.isEmpty() ? u"--"_s : percent, 5)
                          .arg(SecondsToTimeCode(item.positionSeconds), SecondsToTimeCode(item.totalSeconds),
-                             item.source.shown);
+                             TerminalText(item.source.shown));
         }
     }
     if (probing) {
@@ -172,5 +176,5 @@ void ProgressView::summary(int converted, int skipped, int failed)
         text += u", %1 skipped"_s.arg(skipped);
     if (failed > 0)
         text += u", %1 failed"_s.arg(failed);
-    write(m_out, text + u'\n');
+    write(m_out, TerminalText(text) + u'\n');
 }

@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QList>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +21,26 @@ namespace {
 
 const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
 using Run = TestProcess::Ended;
+
+// What is wrong with a program's output as a terminal would take it: a control character
+// other than the line end, a C1 control or a character that reorders text, or bytes that
+// are not UTF-8. Empty when nothing is.
+QString terminalFault(const QByteArray &bytes)
+{
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = quint8(bytes[i]);
+        if ((b < 0x20 && b != '\n') || b == 0x7f)
+            return u"control byte 0x%1 at %2"_s.arg(b, 2, 16, QChar(u'0')).arg(i);
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    if (decoder.hasError())
+        return u"not UTF-8"_s;
+    for (const char32_t c : text.toUcs4())
+        if ((c >= 0x80 && c <= 0x9f) || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069))
+            return u"character U+%1"_s.arg(uint(c), 4, 16, QChar(u'0'));
+    return {};
+}
 
 } // namespace
 
@@ -75,6 +97,62 @@ private Q_SLOTS:
         const TestMedia::Discovered found = TestMedia::discover(out + u'/' + name + u".flac"_s);
         QVERIFY2(std::fabs(found.seconds - double(frames) / 44100) < 0.002,
             qPrintable(u"%1 s: %2"_s.arg(found.seconds).arg(found.text)));
+    }
+
+    // Text from files reaches the terminal with its controls made visible: titles and FILE
+    // names of CUE sheets with escape sequences, a binary file named .cue, a sheet in UTF-16
+    // without a byte order mark, a file whose own name holds an escape sequence.
+    void fileTextIsMadeSafe_data()
+    {
+        QTest::addColumn<QString>("name"); // the file given, in the folder "texts"
+        QTest::addColumn<QByteArray>("content"); // empty: a short WAV
+        QTest::addColumn<bool>("dryRun");
+        QTest::addColumn<QString>("shown"); // what stands in the output where the controls were
+        const QByteArray sheet = "FILE \"image.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"A\033]0;owned\007B\033[2JC\"\n"
+                                 "    INDEX 01 00:00:00\n";
+        QTest::newRow("CUE title with escape sequences")
+            << u"title.cue"_s << sheet << true << u"A\\x1b]0;owned\\x07B\\x1b[2JC"_s;
+        QTest::newRow("CUE FILE name with escape sequences")
+            << u"file.cue"_s << QByteArray("FILE \"x\033[2Jy\u202e.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")
+            << false << u"x\\x1b[2Jy\\u202e.wav"_s;
+        QByteArray binary;
+        for (int i = 0; i < 2048; ++i)
+            binary += char((i * 37 + 11) % 256);
+        QTest::newRow("binary file named .cue") << u"binary.cue"_s << binary << false << QString();
+        QByteArray utf16;
+        for (const QChar c : QString::fromLatin1(sheet))
+            utf16 += char(c.unicode() & 0xff) + QByteArray(1, char(c.unicode() >> 8));
+        QTest::newRow("UTF-16 sheet without a byte order mark") << u"utf16.cue"_s << utf16 << false << QString();
+        QTest::newRow("a file name with an escape sequence")
+            << u"tone\033]0;owned\007.wav"_s << QByteArray() << false << u"tone\\x1b]0;owned\\x07.wav"_s;
+    }
+
+    void fileTextIsMadeSafe()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, dryRun);
+        QFETCH(QString, shown);
+        QVERIFY(wav(path(u"texts/image.wav"_s), 44100));
+        if (content.isEmpty())
+            QVERIFY(wav(path(u"texts/"_s + name), 44100));
+        else
+            QVERIFY(TestFiles::write(path(u"texts/"_s + name), content));
+        QStringList arguments { u"-p"_s, u"flac"_s, u"-o"_s, path(u"texts-out"_s), u"texts/"_s + name };
+        if (dryRun)
+            arguments.prepend(u"--dry-run"_s);
+        QProcess process;
+        process.setProcessEnvironment(TestProcess::terminalEnvironment(path(u"home"_s), path(u"cache"_s)));
+        process.setWorkingDirectory(m_root.path());
+        process.start(kProgramDir + u"/tolm-convert"_s, arguments);
+        QVERIFY(process.waitForFinished(120000));
+        const QByteArray out = process.readAllStandardOutput();
+        const QByteArray err = process.readAllStandardError();
+        QVERIFY2(terminalFault(out).isEmpty(), qPrintable(terminalFault(out) + u": "_s + QString::fromUtf8(out)));
+        QVERIFY2(terminalFault(err).isEmpty(), qPrintable(terminalFault(err) + u": "_s + QString::fromUtf8(err)));
+        if (!shown.isEmpty())
+            QVERIFY2(QString::fromUtf8(out + err).contains(shown), qPrintable(QString::fromUtf8(out + err)));
+        QVERIFY(!out.isEmpty() || !err.isEmpty());
     }
 };
 
