@@ -54,8 +54,9 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
         }
         const QString root = QDir::cleanPath(info.absoluteFilePath());
         // The output folder is never taken as input, so a run never converts an earlier run's outputs.
-        const QList<FolderFile> files
-            = MediaFilesBelow(root, { .withCueSheets = true, .subFolders = recursive, .leaveOut = outputFolder });
+        QList<WalkProblem> problems;
+        const QList<FolderFile> files = MediaFilesBelow(
+            root, { .withCueSheets = true, .subFolders = recursive, .leaveOut = outputFolder }, &problems);
         // With -r the tree is mirrored as the window mirrors an added folder; without it the
         // folder's own files go straight into the output folder.
         const auto outputFor = [&](const FolderFile &file) {
@@ -63,6 +64,8 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
         };
         const auto shownFor
             = [&](const QString &path) { return QDir::cleanPath(input + u'/' + QDir(root).relativeFilePath(path)); };
+        for (const WalkProblem &problem : std::as_const(problems))
+            gathered.refused.append({ shownFor(problem.path), problem.reason });
         for (const FolderEntry &found : SheetsFirst(files)) {
             if (found.sheet)
                 addSheet(gathered, *found.sheet, shownFor(found.file.path), outputFor(found.file));

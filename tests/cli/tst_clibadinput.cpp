@@ -15,6 +15,10 @@
 
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -153,6 +157,55 @@ private Q_SLOTS:
         if (!shown.isEmpty())
             QVERIFY2(QString::fromUtf8(out + err).contains(shown), qPrintable(QString::fromUtf8(out + err)));
         QVERIFY(!out.isEmpty() || !err.isEmpty());
+    }
+
+    // A folder walk names what it cannot take, and the exit status says not everything was
+    // converted: a media file whose name is not valid UTF-8, a sub-folder that cannot be read.
+    // Root reads every folder, so as root the run is made as another user.
+    void walkNamesWhatItCannotTake()
+    {
+        const bool asStranger = ::geteuid() == 0;
+        if (asStranger && !QFile::exists(u"/usr/bin/setpriv"_s))
+            QSKIP("another user is needed to meet a folder that cannot be read");
+        const QString album = path(u"walk/album"_s);
+        QVERIFY(wav(album + u"/ok.wav"_s, 4410));
+        QVERIFY(wav(album + u"/locked/inner.wav"_s, 4410));
+        const QByteArray badName = QFile::encodeName(album) + "/bad\xff\xfe.wav";
+        const int fd = ::open(badName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray okBytes = TestFiles::read(album + u"/ok.wav"_s);
+        QCOMPARE(::write(fd, okBytes.constData(), size_t(okBytes.size())), ssize_t(okBytes.size()));
+        ::close(fd);
+        QCOMPARE(::chmod(QFile::encodeName(album + u"/locked"_s).constData(), 0), 0);
+        const auto unlock = qScopeGuard([&] { ::chmod(QFile::encodeName(album + u"/locked"_s).constData(), 0755); });
+        const QString out = path(u"walk-out"_s);
+        QVERIFY(QDir().mkpath(out));
+        QProcess process;
+        QProcessEnvironment env
+            = TestProcess::terminalEnvironment(path(u"strangerhome"_s), path(u"strangerhome/cache"_s));
+        QVERIFY(QDir().mkpath(path(u"strangerhome/cache"_s)));
+        process.setWorkingDirectory(path(u"walk"_s));
+        if (asStranger) {
+            // The stranger reaches the tree, writes the outputs and its own home.
+            for (const QString &folder : { m_root.path(), path(u"walk"_s), album })
+                QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+            for (const QString &folder : { out, path(u"strangerhome"_s), path(u"strangerhome/cache"_s) })
+                QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+            process.setProcessEnvironment(env);
+            process.start(u"/usr/bin/setpriv"_s,
+                { u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, u"--"_s,
+                    kProgramDir + u"/tolm-convert"_s, u"-r"_s, u"-p"_s, u"flac"_s, u"-o"_s, out, u"album"_s });
+        } else {
+            process.setProcessEnvironment(env);
+            process.start(kProgramDir + u"/tolm-convert"_s, { u"-r"_s, u"-p"_s, u"flac"_s, u"-o"_s, out, u"album"_s });
+        }
+        const Run run = TestProcess::waitForEnd(process, 120000);
+        QVERIFY2(run.exitCode == 1, qPrintable(u"%1: %2"_s.arg(run.exitCode).arg(run.err)));
+        QVERIFY2(run.err.contains(u"tolm-convert: album/locked: the folder cannot be read"_s), qPrintable(run.err));
+        QVERIFY2(run.err.contains(u"tolm-convert: album/bad\uFFFD\uFFFD.wav: its name is not valid UTF-8"_s),
+            qPrintable(run.err));
+        QVERIFY2(run.out.contains(u"converted: album/ok.wav"_s), qPrintable(run.out));
+        QVERIFY(QFileInfo::exists(out + u"/album/ok.flac"_s));
     }
 };
 
