@@ -148,7 +148,8 @@ void BatchRun::judgeProbe(BatchItem &item, const ProbeRun &run)
     SetProbedTimes(job, verdict);
     // A track of an album image: its own stretch of the image, times and tags.
     if (item.source.track && !ApplyCueTrack(job, *item.source.track, verdict.exactNs)) {
-        endItem(item, BatchItem::State::Failed, CueTrackBeyondImageMessage(item.source.path, *item.source.track));
+        endItem(item, BatchItem::State::Failed,
+            CueTrackBeyondImageMessage(item.source.track->sheetPath, *item.source.track));
         return;
     }
     job.Volume = m_options.volume.value_or(kUnchangedVolume);
