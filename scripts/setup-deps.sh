@@ -18,6 +18,8 @@ packages=(
   libfaad-dev libsndfile1-dev libsoxr-dev libtag1-dev
   # Opus output: the reference encoder's own library (resampling, Ogg pages, pre-skip)
   libopusenc-dev
+  # sonmill's tags: compressed ID3 frames are measured with a bounded inflate before reading
+  zlib1g-dev
   # sonmill's loudness: EBU R128 / BS.1770 measurement for ReplayGain and normalisation
   libebur128-dev
   # X11: window search, embedding, keys

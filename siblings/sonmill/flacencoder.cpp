@@ -15,7 +15,9 @@ namespace {
 
 constexpr unsigned kCompressionLevel = 5; // the flac tool's default
 constexpr unsigned kPaddingBytes = 8192; // room for tags, so adding them rewrites nothing
-constexpr std::size_t kMaxBlockBytes = (1u << 24) - 1; // a metadata block's length has 24 bits
+// A metadata block's length has 24 bits, and the library writes a block through a buffer of at
+// most 16 MiB, its header included: the padding stays well inside both.
+constexpr std::size_t kMaxPaddingBytes = (1u << 24) - (1u << 16);
 constexpr unsigned kSeekPointSeconds = 10;
 constexpr std::size_t kChunkFrames = 4096;
 
@@ -55,8 +57,9 @@ public:
                 FLAC__metadata_object_delete(seekTable);
         }
         if (FLAC__StreamMetadata *padding = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING)) {
-            padding->length
-                = static_cast<unsigned>(std::min<std::size_t>(kPaddingBytes + settings.tagRoom, kMaxBlockBytes));
+            // Tags too large for one padding block are written by rewriting the file anyway.
+            const std::size_t room = kPaddingBytes + settings.tagRoom;
+            padding->length = static_cast<unsigned>(room <= kMaxPaddingBytes ? room : kPaddingBytes);
             m_metadata.push_back(padding);
         }
         if (!m_metadata.empty())

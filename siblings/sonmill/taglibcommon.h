@@ -5,6 +5,9 @@
 #include <taglib/tstring.h>
 
 #include <string>
+#include <string_view>
+
+#include <unistd.h>
 
 namespace sonmill::TagLibText {
 
@@ -22,6 +25,13 @@ inline std::string utf8(const TagLib::String &text)
 inline TagLib::String latin1(std::string_view bytes)
 {
     return TagLib::String(std::string(bytes), TagLib::String::Latin1);
+}
+
+// A line for the run's log, written whole to standard error beside sonmill's own lines and
+// like them of fixed words only.
+inline void note(std::string_view line)
+{
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
 }
 
 } // namespace sonmill::TagLibText

@@ -1,6 +1,7 @@
 // The tag module's reading side: every tag format of a source, brought to canonical names
 // through the one mapping table (tagmap.h).
 
+#include "sonmill/id3bounds.h"
 #include "sonmill/modules.h"
 #include "sonmill/tagfields.h"
 #include "sonmill/taglibcommon.h"
@@ -15,6 +16,7 @@
 #include <taglib/flacfile.h>
 #include <taglib/id3v1genres.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mp4file.h>
@@ -32,8 +34,12 @@
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <set>
+#include <strings.h>
 
 namespace sonmill {
 namespace {
@@ -67,6 +73,47 @@ public:
 
 private:
     const TagSink &m_sink;
+};
+
+// Hands the frames the scan found too large to the tag library as encrypted ones, which it
+// keeps as opaque bytes (never inflating them) and our reader does not take. The tag library
+// asks this of every frame it meets, before it reads the frame's body.
+class BoundedFrameFactory : public TagLib::ID3v2::FrameFactory
+{
+    // The frame header's class is the tag library's protected name: reached through the
+    // hook's own type.
+    template <typename Method> struct ArgumentOf;
+    template <typename Class, typename Argument> struct ArgumentOf<bool (Class::*)(Argument) const>
+    {
+        using type = Argument;
+    };
+    using FrameHeader = ArgumentOf<decltype(&BoundedFrameFactory::updateFrame)>::type;
+
+public:
+    explicit BoundedFrameFactory(Id3Bounds::FrameKeys oversized)
+        : m_oversized(std::move(oversized))
+    { }
+
+protected:
+    bool updateFrame(FrameHeader header) const override
+    {
+        const TagLib::ByteVector id = header->frameID();
+        if (header->compression() && id.size() == 4
+            && m_oversized.count({ std::string(id.data(), id.size()), header->frameSize() }) > 0) {
+            const unsigned version = header->version();
+            TagLib::ByteVector rendered = header->render();
+            if (rendered.size() == 10) {
+                // Compression off, encryption on: the body is kept as it is stored.
+                rendered[9] = version == 4 ? char((rendered[9] & ~0x09) | 0x04) : char((rendered[9] & ~0x80) | 0x40);
+                header->setData(rendered, version);
+                return false;
+            }
+        }
+        return FrameFactory::updateFrame(header);
+    }
+
+private:
+    Id3Bounds::FrameKeys m_oversized;
 };
 
 // A genre given as an ID3v1 number ("17", "(17)") by its name.
@@ -288,7 +335,25 @@ struct SeenSink
 
 SONMILL_MODULE_EXPORT bool sonmill_read_tags(const char *path, const TagSink *sink)
 {
-    TagLib::FileRef ref(path, false);
+    // A tag with a frame that would inflate past the limit is read with that frame left out.
+    // Such a tag is at the start of the file, as in MP3 (or, rarely, FLAC) files.
+    Id3Bounds::FrameKeys oversized = Id3Bounds::oversizedFrames(path);
+    std::unique_ptr<BoundedFrameFactory> factory;
+    TagLib::FileRef ref;
+    if (oversized.empty()) {
+        ref = TagLib::FileRef(path, false);
+    } else {
+        char line[96];
+        const int length
+            = std::snprintf(line, sizeof line, "Tags: a compressed tag frame larger than %llu MiB is left out\n",
+                static_cast<unsigned long long>(Id3Bounds::kMaxInflatedFrameBytes >> 20));
+        TagLibText::note(std::string_view(line, static_cast<std::size_t>(std::max(length, 0))));
+        factory = std::make_unique<BoundedFrameFactory>(std::move(oversized));
+        const std::string_view name(path);
+        const bool isFlac = name.size() >= 5 && strcasecmp(path + name.size() - 5, ".flac") == 0;
+        ref = isFlac ? TagLib::FileRef(new TagLib::FLAC::File(path, factory.get(), false))
+                     : TagLib::FileRef(new TagLib::MPEG::File(path, factory.get(), false));
+    }
     if (ref.isNull())
         return false;
     TagLib::File *file = ref.file();

@@ -23,7 +23,9 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +44,10 @@ using TagLibText::utf8;
 constexpr const char *kJoiner = "; ";
 // A FLAC metadata block's length has 24 bits; Ogg's picture field holds such a block too.
 constexpr std::size_t kMaxFlacPictureBlock = (1u << 24) - 1;
+
+// An ID3v2 tag's size field holds 28 bits (synchsafe), as does a frame's in ID3v2.4; room is
+// kept for the header, footer and the padding the tag library adds.
+constexpr std::size_t kMaxId3v2TagBytes = (std::size_t(1) << 28) - (std::size_t(2) << 20);
 
 using Fields = std::map<std::string, std::vector<std::string>>;
 
@@ -123,6 +129,19 @@ bool fitsFlacBlock(const TagPictureData &picture)
     return picture.size + std::strlen(picture.mime) + std::strlen(picture.description) + 32 <= kMaxFlacPictureBlock;
 }
 
+// The pictures a FLAC picture block can hold; the others are left out, said in the log.
+std::vector<const TagPictureData *> fittingFlacBlocks(const std::vector<const TagPictureData *> &pictures)
+{
+    std::vector<const TagPictureData *> fitting;
+    for (const TagPictureData *picture : pictures) {
+        if (fitsFlacBlock(*picture))
+            fitting.push_back(picture);
+        else
+            TagLibText::note("Tags: a picture larger than a FLAC metadata block (16 MiB) is left out\n");
+    }
+    return fitting;
+}
+
 void fillXiph(TagLib::Ogg::XiphComment &xiph, const Fields &fields)
 {
     xiph.removeAllFields();
@@ -137,9 +156,8 @@ bool saveXiph(TagLib::File &file, TagLib::Ogg::XiphComment &xiph, const Fields &
 {
     fillXiph(xiph, fields);
     xiph.removeAllPictures();
-    for (const TagPictureData *picture : pictures)
-        if (fitsFlacBlock(*picture))
-            xiph.addPicture(flacPicture(*picture));
+    for (const TagPictureData *picture : fittingFlacBlocks(pictures))
+        xiph.addPicture(flacPicture(*picture));
     return file.save();
 }
 
@@ -155,6 +173,26 @@ void addTextFrame(TagLib::ID3v2::Tag &tag, const std::string &id, const TagLib::
 void addUserText(TagLib::ID3v2::Tag &tag, const std::string &description, const std::vector<std::string> &values)
 {
     tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(utf8(description), listOf(values)));
+}
+
+// Frames past what an ID3v2 tag can hold are left out, the largest first (pictures, as a rule),
+// rather than writing a tag whose size field wraps and that no reader can find the end of.
+void fitId3v2(TagLib::ID3v2::Tag &tag)
+{
+    std::vector<std::pair<std::size_t, TagLib::ID3v2::Frame *>> frames;
+    std::size_t total = 0;
+    for (TagLib::ID3v2::Frame *frame : tag.frameList()) {
+        frames.emplace_back(frame->render().size(), frame);
+        total += frames.back().first;
+    }
+    std::sort(frames.begin(), frames.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (const auto &[size, frame] : frames) {
+        if (total <= kMaxId3v2TagBytes)
+            break;
+        total -= size;
+        tag.removeFrame(frame);
+        TagLibText::note("Tags: a tag frame too large for the output format is left out\n");
+    }
 }
 
 void fillId3v2(TagLib::ID3v2::Tag &tag, const Fields &fields, const std::vector<const TagPictureData *> &pictures)
@@ -218,6 +256,7 @@ void fillId3v2(TagLib::ID3v2::Tag &tag, const Fields &fields, const std::vector<
         frame->setPicture(bytesOf(*data));
         tag.addFrame(frame);
     }
+    fitId3v2(tag);
 }
 
 // WAV's INFO list holds one value per field, Latin-1 or UTF-8 as the reader guesses.
@@ -256,6 +295,31 @@ bool prependId3v2(const std::string &path, const Fields &fields, const std::vect
         return false;
     }
     return true;
+}
+
+// Readers find the audio where the ID3v2 tag's size field says the tag ends: an MPEG frame
+// must begin there.
+bool id3EndsAtAudio(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[10] = {};
+    if (!in.read(reinterpret_cast<char *>(header), 10) || std::memcmp(header, "ID3", 3) != 0)
+        return true;
+    const std::uint64_t end = 10
+        + ((std::uint64_t(header[6] & 0x7f) << 21) | (std::uint64_t(header[7] & 0x7f) << 14)
+            | (std::uint64_t(header[8] & 0x7f) << 7) | std::uint64_t(header[9] & 0x7f))
+        + ((header[5] & 0x10) ? 10 : 0);
+    unsigned char sync[2] = {};
+    in.seekg(static_cast<std::streamoff>(end));
+    return in.read(reinterpret_cast<char *>(sync), 2) && sync[0] == 0xff && (sync[1] & 0xe0) == 0xe0;
+}
+
+// A tag that readers would not find the end of is taken out again: the audio stays readable.
+bool stripId3v2(const char *path)
+{
+    TagLibText::note("Tags: the tag could not be written so that readers find its end and is left out\n");
+    TagLib::MPEG::File file(path, false);
+    return file.isValid() && file.strip(TagLib::MPEG::File::ID3v2) && id3EndsAtAudio(path);
 }
 
 // ---- MP4 atoms ------------------------------------------------------------------------
@@ -331,7 +395,9 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
         if (!file.isValid())
             return false;
         fillId3v2(*file.ID3v2Tag(true), fields, pictures);
-        return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
+        if (!file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4))
+            return false;
+        return id3EndsAtAudio(path) || stripId3v2(path);
     }
     case Container::Adts:
         return prependId3v2(path, fields, pictures);
@@ -349,9 +415,8 @@ SONMILL_MODULE_EXPORT bool sonmill_write_tags(const char *path, Container contai
             return false;
         fillXiph(*file.xiphComment(true), fields);
         file.removePictures();
-        for (const TagPictureData *picture : pictures)
-            if (fitsFlacBlock(*picture))
-                file.addPicture(flacPicture(*picture));
+        for (const TagPictureData *picture : fittingFlacBlocks(pictures))
+            file.addPicture(flacPicture(*picture));
         return file.save();
     }
     case Container::Mp4: {

@@ -48,8 +48,9 @@ Resolution decodedResolution(GstAudioFormat format)
 }
 
 // The limiter's ceiling: -1 dBTP less what may be added on the way to a meter that is not
-// ours. Its interpolation differs from our detector's by a few hundredths of a dB, and a
-// lossy encoder's coding noise lifts the peaks of what it decodes to.
+// ours. Its interpolation differs from our detector's by up to a few tenths of a dB on noise
+// that reaches the Nyquist frequency, and a lossy encoder's coding noise lifts the peaks of
+// what it decodes to.
 double ceilingDbtp(Codec codec)
 {
     constexpr double kTarget = -1.0;

@@ -8,18 +8,22 @@ namespace sonmill {
 namespace {
 
 constexpr int kFactor = 4;
-constexpr int kTapsPerPhase = 12;
+constexpr int kTapsPerPhase = static_cast<int>(TruePeakDetector::kReach);
+static_assert(kTapsPerPhase % 4 == 0, "the sums take four taps a pass");
 constexpr std::size_t kBlock = 1024; // frames per pass, so the line stays in the cache
 
 // The interpolation filter: a sinc cut at the input's Nyquist frequency, Kaiser-windowed,
-// 49 taps long with its centre on a sample, so phase 0 is the sample itself and phases
-// 1 to 3 lie between the samples; taps[p][m] weighs the sample m frames back.
+// 161 taps long with its centre on a sample, so phase 0 is the sample itself and phases
+// 1 to 3 lie between the samples; taps[p][m] weighs the sample m frames back. Its length
+// and window are set by what lies near the Nyquist frequency, where the values between
+// the samples stand furthest above them: BS.1770's 49 taps pass only up to about a third
+// of the sample rate, and read white noise more than a decibel low behind a limiter.
 using PhaseTaps = std::array<std::array<float, kTapsPerPhase>, kFactor>;
 PhaseTaps makeTaps()
 {
     constexpr int kLength = kFactor * kTapsPerPhase + 1;
     constexpr double kCentre = (kLength - 1) / 2.0;
-    constexpr double kBeta = 7.0;
+    constexpr double kBeta = 6.0; // a narrow transition; stop band still 60 dB down
     const auto bessel0 = [](double x) {
         double sum = 1, term = 1;
         for (int k = 1; k < 30; ++k) {
@@ -87,11 +91,12 @@ float TruePeakDetector::process(const float *frames, std::size_t count, float *f
                 for (int p = m_phaseStep; p < kFactor; p += m_phaseStep) {
                     const auto &h = taps()[static_cast<std::size_t>(p)];
                     std::fill(sum, sum + n, 0.0f);
-                    for (std::size_t m = 0; m < kTapsPerPhase; ++m) {
-                        const float weight = h[m];
+                    // Four taps a pass: the sums are read and written a quarter as often.
+                    for (std::size_t m = 0; m < kTapsPerPhase; m += 4) {
+                        const float w0 = h[m], w1 = h[m + 1], w2 = h[m + 2], w3 = h[m + 3];
                         const float *back = line - m;
                         for (std::size_t i = 0; i < n; ++i)
-                            sum[i] += weight * back[i];
+                            sum[i] += w0 * back[i] + w1 * back[i - 1] + w2 * back[i - 2] + w3 * back[i - 3];
                     }
                     for (std::size_t i = 0; i < n; ++i)
                         peaks[i] = std::max(peaks[i], std::fabs(sum[i]));

@@ -21,8 +21,8 @@ public:
 
     float peak() const { return m_peak; }
 
-    // How many frames back a frame's value may reach.
-    static constexpr std::size_t kReach = 12;
+    // How many frames back a frame's value may reach: the filter's taps per phase.
+    static constexpr std::size_t kReach = 40;
 
 private:
     int m_channels;

@@ -142,7 +142,7 @@ void BatchRun::judgeProbe(int row, const ProbeRun &run)
     SetProbedTimes(job, verdict);
     // A track of an album image: its own stretch of the image, times and tags.
     if (from.track && !ApplyCueTrack(job, *from.track, verdict.exactNs)) {
-        fail(row, CueTrackBeyondImageMessage(from.path, *from.track));
+        fail(row, CueTrackBeyondImageMessage(from.track->sheetPath, *from.track));
         return;
     }
     job.Volume = m_options.volume.value_or(kUnchangedVolume);

@@ -37,6 +37,7 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
             }
             break;
         case IntakeEntry::Kind::BadSheet:
+        case IntakeEntry::Kind::Unreadable:
             gathered.refused.append({ planned.shown, planned.refusal });
             break;
         case IntakeEntry::Kind::NotFound:

@@ -28,7 +28,9 @@ struct GatheredSources
 {
     QList<BatchSource> sources;
     QStringList missing; // arguments that name no file or folder, as given
-    QList<QPair<QString, QString>> refused; // CUE sheets that cannot be used: as named, and why
+    // What cannot be converted, as named, and why: CUE sheets that cannot be used, folders
+    // that cannot be read, media files whose names cannot be opened.
+    QList<QPair<QString, QString>> refused;
 };
 
 // The files of the arguments, in argument order; each folder's files in the order a file

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/terminaltext.h"
 #include "platform/dialogs.h"
 
 #include <cstdio>
@@ -11,7 +12,7 @@ class ConsoleDialogs : public Dialogs
 public:
     DialogAnswer showMessage(QWidget *, const MessageRequest &request) override
     {
-        std::fprintf(stderr, "tolm-convert: %s\n", qPrintable(request.text.simplified()));
+        std::fprintf(stderr, "tolm-convert: %s\n", qPrintable(TerminalText(request.text.simplified())));
         switch (request.buttons) {
         case DialogButtons::Ok:
             return DialogAnswer::Ok;

@@ -8,6 +8,7 @@
 #include "cli/interruptwatch.h"
 #include "cli/profilechoice.h"
 #include "cli/progressview.h"
+#include "cli/terminaltext.h"
 #include "cli/usage.h"
 #include "core/startrecord.h"
 #include "profiles/programstartup.h"
@@ -35,7 +36,7 @@ void print(std::FILE *stream, const QString &text)
 
 int badCommandLine(const QString &why)
 {
-    print(stderr, u"tolm-convert: "_s + why + u"\nTry 'tolm-convert --help' for more information.\n"_s);
+    print(stderr, u"tolm-convert: "_s + TerminalText(why) + u"\nTry 'tolm-convert --help' for more information.\n"_s);
     return ExitStatus::BadCommandLine;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/progressview.h"
 
 #include "batch/batchmodel.h"
+#include "cli/terminaltext.h"
 #include "core/conversionfailure.h"
 #include "core/timecode.h"
 #include "engine/transcodertext.h"
@@ -76,27 +77,29 @@ void ProgressView::fileEnded(const BatchRow &row)
         return;
     clearLive();
     if (row.status.state == RowState::Skipped)
-        write(m_out, u"skipped: %1 (%2 exists)\n"_s.arg(row.caption, row.job.OutputPath.text()));
+        write(m_out,
+            u"skipped: %1 (%2 exists)\n"_s.arg(TerminalText(row.caption), TerminalText(row.job.OutputPath.text())));
     else
-        write(m_out, u"converted: %1 -> %2\n"_s.arg(row.caption, row.job.OutputPath.text()));
+        write(
+            m_out, u"converted: %1 -> %2\n"_s.arg(TerminalText(row.caption), TerminalText(row.job.OutputPath.text())));
 }
 
 void ProgressView::failure(const QString &what, const QString &reason)
 {
     clearLive();
-    write(m_err, u"tolm-convert: %1: %2\n"_s.arg(what, reason));
+    write(m_err, u"tolm-convert: %1: %2\n"_s.arg(TerminalText(what), TerminalText(reason)));
 }
 
 void ProgressView::line(const QString &text)
 {
     clearLive();
-    write(m_out, text + u'\n');
+    write(m_out, TerminalText(text) + u'\n');
 }
 
 void ProgressView::message(const QString &text)
 {
     clearLive();
-    write(m_err, u"tolm-convert: "_s + text + u'\n');
+    write(m_err, u"tolm-convert: "_s + TerminalText(text) + u'\n');
 }
 
 QString ProgressView::remainingTime(qint64 doneSeconds, qint64 totalSeconds, qint64 transcoderMs, int sideBySide)
@@ -148,7 +151,8 @@ void ProgressView::refresh(const BatchModel &rows, bool probing, bool force)
             const int length = lengthSeconds(row.job);
             const QString percent = PercentStatus(row.status.position, length);
             lines << u"%1  %2/%3  %4"_s.arg(percent.isEmpty() ? u"--"_s : percent, 5)
-                         .arg(SecondsToTimeCode(row.status.position), SecondsToTimeCode(length), row.caption);
+                         .arg(SecondsToTimeCode(row.status.position), SecondsToTimeCode(length),
+                             TerminalText(row.caption));
         }
     }
     if (probing) {
@@ -188,5 +192,5 @@ void ProgressView::summary(int converted, int skipped, int failed, std::optional
         text += u", %1 failed"_s.arg(failed);
     if (trashed)
         text += u", %1 source(s) moved to the trash"_s.arg(*trashed);
-    write(m_out, text + u'\n');
+    write(m_out, TerminalText(text) + u'\n');
 }

@@ -148,6 +148,7 @@ std::variant<QList<CueTrackRow>, QString> ExpandCueSheet(
         row.sheetPath = sheetPath;
         row.imagePath = images.at(track.file);
         row.number = track.number;
+        row.line = track.line;
         const bool firstOfFile = i == 0 || sheet.tracks.at(i - 1).file != track.file;
         row.start = firstOfFile ? 0 : track.start;
         if (i + 1 < sheet.tracks.size() && sheet.tracks.at(i + 1).file == track.file) {
@@ -168,7 +169,7 @@ std::variant<QList<CueTrackRow>, QString> ExpandCueSheet(
 
 QString CueTrackBeyondImageMessage(const QString &sheetPath, const CueTrackRow &row)
 {
-    return refusal(sheetPath, 0,
+    return refusal(sheetPath, row.line,
         u"track %1 lies beyond the end of its image \"%2\""_s.arg(row.number).arg(QFileInfo(row.imagePath).fileName()));
 }
 

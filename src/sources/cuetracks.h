@@ -17,6 +17,7 @@ struct CueTrackRow
     QString sheetPath; // the sheet it comes from, as given
     QString imagePath; // absolute, as found beside the sheet
     int number = 0;
+    int line = 0; // of its TRACK command in the sheet
     qint64 start = 0; // CD frames into the image; a file's first track starts at 0
     std::optional<qint64> end; // where the next track of the same file starts; none: the file's end
     QString caption; // "03 - Finale", what the Source column shows
@@ -48,7 +49,7 @@ QString FindCueImage(const QString &sheetFolder, const QString &fileName);
 // track lies beyond the image's end (the sheet does not fit the image).
 bool ApplyCueTrack(TStartRecord &job, const CueTrackRow &row, qint64 imageEndNs);
 
-// Refusal of a sheet whose track lies beyond its image's end.
+// Refusal of a sheet whose track lies beyond its image's end: names the sheet and the track's line.
 QString CueTrackBeyondImageMessage(const QString &sheetPath, const CueTrackRow &row);
 
 // A track's position in nanoseconds.

@@ -1,10 +1,15 @@
 #include "sources/folderwalk.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
 
 using namespace Qt::StringLiterals;
 
@@ -60,12 +65,31 @@ bool readsBefore(const QString &a, const QString &b)
 }
 
 void walk(const QString &folder, const QString &relative, const FolderWalk &how, QSet<QString> &visited,
-    QList<FolderFile> &found)
+    QList<FolderFile> &found, QList<WalkProblem> *problems)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     if (canonical.isEmpty() || visited.contains(canonical))
         return;
     visited.insert(canonical);
+    // A folder that cannot be listed would give no files and no word why.
+    if (DIR *listing = ::opendir(QFile::encodeName(folder).constData())) {
+        // A name whose bytes are not valid UTF-8 cannot be reached by any path the program
+        // holds: it is named rather than passed over without a word.
+        while (const dirent *raw = ::readdir(listing)) {
+            const QByteArray name(raw->d_name);
+            const QString decoded = QFile::decodeName(name);
+            if (problems && !name.startsWith('.') && QFile::encodeName(decoded) != name && IsMediaFileName(decoded))
+                problems->append({ QDir::cleanPath(folder + u'/' + decoded),
+                    u"its name is not valid UTF-8, so it cannot be opened; rename it"_s });
+        }
+        ::closedir(listing);
+    } else {
+        const int error = errno;
+        if (problems)
+            problems->append({ QDir::cleanPath(folder),
+                u"the folder cannot be read (%1)"_s.arg(QString::fromLocal8Bit(std::strerror(error))) });
+        return;
+    }
     QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
     std::sort(entries.begin(), entries.end(),
         [](const QFileInfo &a, const QFileInfo &b) { return readsBefore(a.fileName(), b.fileName()); });
@@ -80,12 +104,17 @@ void walk(const QString &folder, const QString &relative, const FolderWalk &how,
     if (!how.subFolders)
         return;
     for (const QFileInfo &sub : std::as_const(folders))
-        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), how, visited, found);
+        walk(sub.absoluteFilePath(), relative + u'/' + sub.fileName(), how, visited, found, problems);
 }
 
 } // namespace
 
 QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how)
+{
+    return MediaFilesBelow(folder, how, nullptr);
+}
+
+QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how, QList<WalkProblem> *problems)
 {
     QSet<QString> visited;
     // Marked as seen, the left-out folder is passed over like a loop's second visit.
@@ -94,7 +123,8 @@ QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how)
         visited.insert(leaveOut);
     QList<FolderFile> found;
     const QFileInfo root(QDir::cleanPath(folder));
-    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), how, visited, found);
+    walk(root.absoluteFilePath(), root.fileName().isEmpty() ? u"root"_s : root.fileName(), how, visited, found,
+        problems);
     return found;
 }
 

@@ -36,6 +36,15 @@ struct FolderWalk
 // is mirrored the same way by both.
 QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how = {});
 
+// What a walk could not take, with why: a folder it could not read, a media file whose name
+// is not valid in the system's encoding (no path can reach it).
+struct WalkProblem
+{
+    QString path; // absolute; an undecodable name shows U+FFFD where its bytes were
+    QString reason;
+};
+QList<FolderFile> MediaFilesBelow(const QString &folder, const FolderWalk &how, QList<WalkProblem> *problems);
+
 // A folder's files as they are added, the window's way and tolm-convert's alike: every CUE
 // sheet read first, so the images its tracks cut are known and left out (they are not
 // converted whole as well); a sheet keeps its place, carrying its tracks or why it cannot be

@@ -50,7 +50,12 @@ QList<IntakeEntry> PlanIntake(const QStringList &paths, const IntakeOptions &opt
         const auto shownFor
             = [&](const QString &file) { return QDir::cleanPath(given + u'/' + QDir(path).relativeFilePath(file)); };
         const qsizetype before = plan.size();
-        for (const FolderEntry &found : SheetsFirst(MediaFilesBelow(path, how))) {
+        QList<WalkProblem> problems;
+        const QList<FolderFile> files = MediaFilesBelow(path, how, &problems);
+        for (const WalkProblem &problem : std::as_const(problems))
+            plan << IntakeEntry { IntakeEntry::Kind::Unreadable, problem.path, shownFor(problem.path), {}, {},
+                problem.reason };
+        for (const FolderEntry &found : SheetsFirst(files)) {
             const FolderFile &file = found.file;
             if (found.sheet)
                 plan << sheetEntry(file.path, shownFor(file.path), file.relativeFolder, *found.sheet);
@@ -58,7 +63,7 @@ QList<IntakeEntry> PlanIntake(const QStringList &paths, const IntakeOptions &opt
                 plan << IntakeEntry { IntakeEntry::Kind::File, file.path, shownFor(file.path), file.relativeFolder, {},
                     {} };
         }
-        if (plan.size() == before)
+        if (plan.size() == before + problems.size())
             plan << IntakeEntry { IntakeEntry::Kind::EmptyFolder, path, given, {}, {}, {} };
     }
     return plan;

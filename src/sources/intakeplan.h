@@ -19,13 +19,14 @@ struct IntakeEntry
         BadSheet, // a sheet that cannot be used: refusal says why
         EmptyFolder, // a folder that holds no media file
         NotFound, // neither a folder nor a regular file (missing, a pipe, a device)
+        Unreadable, // below an added folder: a folder it could not read, a name no path reaches
     };
     Kind kind = Kind::File;
     QString path; // absolute and cleaned
     QString shown; // as the user named it: the path given, or the folder given and the path below it
     QString relativeFolder; // below the added folder, its own name first; empty for a path given by itself
     QList<CueTrackRow> tracks; // a sheet's
-    QString refusal; // a bad sheet's
+    QString refusal; // a bad sheet's, or why an unreadable entry was left out
 };
 
 struct IntakeOptions

@@ -29,7 +29,10 @@ ProbeVerdict JudgeProbeText(const QString &text)
         = { u"Unknown", u"no such file", u"Incorrect", u"no file", u"Unable", u"Unsupported" };
     const bool refusingWord
         = std::any_of(kRefusingWords.begin(), kRefusingWords.end(), [&](QStringView w) { return text.contains(w); });
-    verdict.accepted = verdict.duration != kDurationPlaceholder && verdict.duration != u"00:00:00" && !refusingWord;
+    // A file shorter than a second shows 00:00:00 and is taken by its hundredths; only one of
+    // no length at all (00:00:00.00) is refused.
+    const bool noLength = verdict.duration == u"00:00:00" && verdict.exactNs <= 0;
+    verdict.accepted = verdict.duration != kDurationPlaceholder && !noLength && !refusingWord;
     return verdict;
 }
 

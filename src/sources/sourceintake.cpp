@@ -59,6 +59,8 @@ void SourceIntake::add(const QStringList &paths)
         case IntakeEntry::Kind::EmptyFolder:
             queue(Entry { Entry::Kind::EmptyFolder, planned.path, {}, {}, {}, {}, {}, {} });
             break;
+        case IntakeEntry::Kind::Unreadable:
+            break; // the window adds what it can read, as it always has
         case IntakeEntry::Kind::File:
         case IntakeEntry::Kind::NotFound: // examined all the same: the probe's refusal tells the user
             queue(Entry { Entry::Kind::File, planned.path, planned.relativeFolder, {}, {}, {}, {}, {} });

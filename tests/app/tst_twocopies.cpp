@@ -1,3 +1,6 @@
+#include "stranger.h"
+#include "testfiles.h"
+#include "testmedia.h"
 #include "testprocess.h"
 
 #include <QDir>
@@ -5,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -95,6 +100,71 @@ private Q_SLOTS:
         // One main window on the screen: the first copy's, back in view.
         QTRY_COMPARE(mainWindowsOnScreen().size(), 1);
         QCOMPARE(first.state(), QProcess::Running);
+    }
+
+    // The capture road: without a runtime folder, another user has planted listeners where a
+    // shared-folder scheme would look. The window hands its files to none of them, and does
+    // not take one for a running copy and quit.
+    void anotherUsersSocketCapturesNothing_data()
+    {
+        QTest::addColumn<QString>("plant");
+        QTest::newRow("the shared temporary folder's own name") << u"shared"_s;
+        QTest::newRow("our folder's name, made by another user") << u"folder"_s;
+        QTest::newRow("another user's socket in our own folder") << u"renamed"_s;
+    }
+
+    void anotherUsersSocketCapturesNothing()
+    {
+        QFETCH(QString, plant);
+        if (!Stranger::available())
+            QSKIP("a second user needs root");
+        const QString shared = m_home->filePath(u"tmp"_s);
+        QVERIFY(::chmod(QFile::encodeName(m_home->path()).constData(), 0711) == 0);
+        QVERIFY(Stranger::makeShared(shared));
+        const QString ownFolder = shared + u"/tolm-runtime-"_s + QString::number(geteuid());
+        const QString socketName = u"TOLM Audio Converter"_s;
+        const QString record = shared + u"/record"_s;
+        const QString stop = shared + u"/stop"_s;
+        QStringList listenAt;
+        if (plant == u"shared"_s) // where the name once went, and the folder Qt would use
+            listenAt = { shared + u'/' + socketName + u'-' + QString::number(geteuid()),
+                shared + u"/runtime-root/"_s + socketName };
+        else if (plant == u"folder"_s)
+            listenAt = { ownFolder + u'/' + socketName };
+        else
+            listenAt = { shared + u"/planted"_s };
+        QProcess listener;
+        Stranger::start(listener, QStringList { u"listen"_s, record, stop } + listenAt);
+        const auto endListener = qScopeGuard([&] {
+            QFile(stop).open(QIODevice::WriteOnly);
+            listener.waitForFinished(5000);
+        });
+        QVERIFY(listener.waitForReadyRead(10000));
+        QCOMPARE(listener.readLine().trimmed(), QByteArray("listening"));
+        if (plant == u"renamed"_s) {
+            QVERIFY(QDir().mkdir(ownFolder));
+            QVERIFY(::chmod(QFile::encodeName(ownFolder).constData(), 0700) == 0);
+            QVERIFY(QFile::rename(listenAt.first(), ownFolder + u'/' + socketName));
+        }
+        const QString wav = m_home->filePath(u"short.wav"_s);
+        QVERIFY(TestMedia::writeWav(wav, 8000, 1, 800, [](qint64, int) { return 0.1; }));
+
+        QProcessEnvironment env = environment(u"report"_s);
+        env.remove(u"XDG_RUNTIME_DIR"_s);
+        env.insert(u"TMPDIR"_s, shared);
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(program(), { wav });
+        QVERIFY(first.waitForStarted());
+        const auto endFirst = qScopeGuard([&first] {
+            first.terminate();
+            if (!first.waitForFinished(5000))
+                first.kill();
+        });
+        QCOMPARE(TestProcess::waitForLine(first, "ready"), u"ready"_s);
+        QTest::qWait(300);
+        QCOMPARE(first.state(), QProcess::Running);
+        QCOMPARE(TestFiles::read(record), QByteArray());
     }
 
     void firstCopyGoneMeansNewFirst()

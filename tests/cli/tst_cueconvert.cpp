@@ -205,8 +205,8 @@ private Q_SLOTS:
                                        << u"line 7: the image \"other.wav\" of track 1 is not beside the sheet."_s;
         QTest::newRow("bad line") << QString(kSheet).replace(u"00:09:01"_s, u"00:09:99"_s)
                                   << u"line 17: INDEX needs a number and a time mm:ss:ff."_s;
-        QTest::newRow("track beyond the image")
-            << QString(kSheet).replace(u"00:09:01"_s, u"00:20:00"_s) << u"track 3 lies beyond the end of its image"_s;
+        QTest::newRow("track beyond the image") << QString(kSheet).replace(
+            u"00:09:01"_s, u"00:20:00"_s) << u"line 15: track 3 lies beyond the end of its image \"image.flac\"."_s;
     }
     void refusedSheetsAddNothing()
     {
@@ -216,7 +216,9 @@ private Q_SLOTS:
         const QString out = path(u"refused-out"_s);
         const Run run = convert({ u"-p"_s, u"flac"_s, u"-o"_s, out, sheet });
         QVERIFY(run.exitCode != 0);
-        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+        // The sheet is named, never its image in its place.
+        QVERIFY2(
+            run.err.contains(u"The CUE sheet \""_s + sheet + u"\" cannot be used: "_s + reason), qPrintable(run.err));
         QVERIFY2(QDir(out).entryList(QDir::Files).isEmpty(), qPrintable(run.out)); // not one track of it
         QFile::remove(sheet);
     }

@@ -2,6 +2,8 @@
 #include "platform/qtdialogs.h"
 #include "platform/recordingdialogs.h"
 #include "platform/singleinstance.h"
+#include "stranger.h"
+#include "testfiles.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,8 +21,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -315,6 +321,217 @@ private Q_SLOTS:
         SingleInstance second(u"tolm-test-stale"_s);
         QCOMPARE(second.claim(), SingleInstance::Role::Secondary);
         QVERIFY(restored.wait(2000));
+    }
+
+    // Where the socket may live, with the runtime folder unset or unfit: a folder of this user
+    // alone in the temporary folder, made when missing, never one that is wider or another's.
+    void socketFolderIsPrivate_data()
+    {
+        QTest::addColumn<QString>("runtime"); // "", "open", "private", "stranger's"
+        QTest::addColumn<QString>("planted"); // what is at tolm-runtime-<uid> beforehand
+        QTest::addColumn<QString>("expected"); // "runtime", "own", or "" (no folder)
+        QTest::newRow("unset, missing: made") << u""_s << u""_s << u"own"_s;
+        QTest::newRow("unset, own private folder") << u""_s << u"0700"_s << u"own"_s;
+        QTest::newRow("unset, own folder open to all") << u""_s << u"0755"_s << u""_s;
+        QTest::newRow("unset, own folder open to the group") << u""_s << u"0770"_s << u""_s;
+        QTest::newRow("unset, sticky own folder") << u""_s << u"1700"_s << u""_s;
+        QTest::newRow("unset, a link to a private folder") << u""_s << u"link"_s << u""_s;
+        QTest::newRow("unset, a plain file") << u""_s << u"file"_s << u""_s;
+        QTest::newRow("unset, another user's private folder") << u""_s << u"stranger's"_s << u""_s;
+        QTest::newRow("private runtime folder") << u"private"_s << u""_s << u"runtime"_s;
+        QTest::newRow("runtime folder open to all") << u"open"_s << u""_s << u"own"_s;
+        QTest::newRow("another user's runtime folder") << u"stranger's"_s << u""_s << u"own"_s;
+        QTest::newRow("open runtime folder, another user's own folder") << u"open"_s << u"stranger's"_s << u""_s;
+    }
+
+    void socketFolderIsPrivate()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, planted);
+        QFETCH(QString, expected);
+        if ((runtime == u"stranger's"_s || planted == u"stranger's"_s) && !Stranger::available())
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir shared;
+        QVERIFY(Stranger::makeShared(shared.path()));
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] {
+            qputenv("TMPDIR", oldTemp);
+            qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        });
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        const auto makeFolder = [](const QString &path, const QString &kind) {
+            if (kind == u"file"_s) {
+                QFile file(path);
+                return file.open(QIODevice::WriteOnly);
+            }
+            if (kind == u"link"_s) {
+                const QString target = path + u"-target"_s;
+                return QDir().mkdir(target) && ::chmod(QFile::encodeName(target).constData(), 0700) == 0
+                    && QFile::link(target, path);
+            }
+            const mode_t mode = kind == u"0755"_s ? 0755 : kind == u"0770"_s ? 0770 : kind == u"1700"_s ? 01700 : 0700;
+            if (!QDir().mkdir(path) || ::chmod(QFile::encodeName(path).constData(), mode) != 0)
+                return false;
+            if (kind == u"stranger's"_s)
+                return ::chown(QFile::encodeName(path).constData(), Stranger::kUid, Stranger::kUid) == 0;
+            return true;
+        };
+        const QString runtimeFolder = shared.filePath(u"run"_s);
+        if (runtime.isEmpty()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            QVERIFY(makeFolder(runtimeFolder, runtime == u"open"_s ? u"0755"_s : runtime));
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder));
+        }
+        const QString own = shared.filePath(u"tolm-runtime-"_s + QString::number(geteuid()));
+        if (!planted.isEmpty())
+            QVERIFY(makeFolder(own, planted));
+
+        const QString folder = SingleInstance::socketFolder();
+        const QString wanted = expected == u"runtime"_s ? runtimeFolder : expected == u"own"_s ? own : QString();
+        QCOMPARE(folder, wanted);
+        QCOMPARE(SingleInstance::socketPath(u"x"_s), wanted.isEmpty() ? QString() : wanted + u"/x"_s);
+        if (!folder.isEmpty()) {
+            struct stat status
+            {
+            };
+            QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+            QVERIFY(S_ISDIR(status.st_mode));
+            QCOMPARE(status.st_mode & 07777, mode_t(0700));
+            QCOMPARE(status.st_uid, geteuid());
+        }
+        // Where no folder is to be had, a copy runs on its own: nothing is handed anywhere.
+        SingleInstance instance(u"tolm-test-folder"_s);
+        QCOMPARE(instance.claim({ u"/nonexistent/file.wav"_s }), SingleInstance::Role::Primary);
+    }
+
+    // Each side asks the kernel who is at the other end. Another user's socket put into our
+    // folder (only root could) is handed nothing; another user's connection to ours is not heard.
+    void anotherUsersEndIsNotTrusted()
+    {
+        if (!Stranger::available())
+            QSKIP("a second user needs root");
+        QTemporaryDir shared;
+        QVERIFY(Stranger::makeShared(shared.path()));
+        const QString record = shared.filePath(u"record"_s);
+        const QString stop = shared.filePath(u"stop"_s);
+        const QString planted = shared.filePath(u"planted"_s);
+        QProcess listener;
+        Stranger::start(listener, { u"listen"_s, record, stop, planted });
+        const auto endListener = qScopeGuard([&] {
+            QFile(stop).open(QIODevice::WriteOnly);
+            listener.waitForFinished(5000);
+        });
+        QVERIFY(listener.waitForReadyRead(10000));
+        QCOMPARE(listener.readLine().trimmed(), QByteArray("listening"));
+
+        const QString path = SingleInstance::socketPath(u"tolm-test-peer"_s);
+        QVERIFY(!path.isEmpty());
+        QVERIFY(QFile::rename(planted, path));
+        SingleInstance first(u"tolm-test-peer"_s);
+        QSignalSpy opened(&first, &SingleInstance::filesOpened);
+        QSignalSpy restored(&first, &SingleInstance::restoreRequested);
+        QCOMPARE(first.claim({ u"/etc/hostname"_s }), SingleInstance::Role::Primary);
+        QTest::qWait(300);
+        QCOMPARE(TestFiles::read(record), QByteArray());
+
+        // Now ours serves the name; open the way for the stranger, who is still not heard.
+        QCOMPARE(::chmod(QFile::encodeName(m_runtime.path()).constData(), 0711), 0);
+        const auto closeAgain = qScopeGuard([this] { ::chmod(QFile::encodeName(m_runtime.path()).constData(), 0700); });
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0777), 0);
+        QProcess sender;
+        Stranger::start(sender, { u"send"_s, path, u"open file:///etc/hostname\nrestore\n"_s });
+        QVERIFY(sender.waitForFinished(10000));
+        QCOMPARE(sender.readAllStandardOutput().trimmed(), QByteArray("connected")); // it did reach ours
+        QVERIFY(!restored.wait(500));
+        QCOMPARE(opened.size(), 0);
+
+        // Our own user still is.
+        QCOMPARE(::chmod(QFile::encodeName(m_runtime.path()).constData(), 0700), 0);
+        SingleInstance second(u"tolm-test-peer"_s);
+        QCOMPARE(second.claim(), SingleInstance::Role::Secondary);
+        QVERIFY(restored.wait(2000));
+    }
+
+    // What a hand-over may carry: existing files and folders by paths of sane length; the
+    // rest is left out quietly and the request still restores the window.
+    void handedPathsAreChecked_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("kept");
+        const QString here = m_runtime.path();
+        const QString longName(SingleInstance::kMaxNameBytes + 1, u'n');
+        QString longPath;
+        while (QFile::encodeName(longPath).size() < SingleInstance::kMaxPathBytes)
+            longPath += u"/abcdefgh"_s;
+        QTest::newRow("a file") << here + u"/file.wav"_s << true;
+        QTest::newRow("a folder") << here << true;
+        QTest::newRow("a missing file") << here + u"/missing.wav"_s << false;
+        QTest::newRow("a device") << u"/dev/null"_s << false;
+        QTest::newRow("a pipe") << here + u"/pipe"_s << false;
+        QTest::newRow("a name past the name limit") << here + u'/' + longName << false;
+        QTest::newRow("a path past the path limit") << longPath << false;
+    }
+
+    void handedPathsAreChecked()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, kept);
+        QVERIFY(TestFiles::write(m_runtime.filePath(u"file.wav"_s), "RIFF"));
+        if (!QFile::exists(m_runtime.filePath(u"pipe"_s)))
+            QCOMPARE(::mkfifo(QFile::encodeName(m_runtime.filePath(u"pipe"_s)).constData(), 0600), 0);
+        SingleInstance first(u"tolm-test-paths"_s);
+        QSignalSpy opened(&first, &SingleInstance::filesOpened);
+        QSignalSpy restored(&first, &SingleInstance::restoreRequested);
+        QCOMPARE(first.claim(), SingleInstance::Role::Primary);
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::socketPath(u"tolm-test-paths"_s));
+        QVERIFY(socket.waitForConnected(1000));
+        const QString file = m_runtime.filePath(u"file.wav"_s);
+        for (const QString &handed : { path, file })
+            socket.write(SingleInstance::kOpenRequest.toByteArray() + QUrl::fromLocalFile(handed).toEncoded() + '\n');
+        socket.write(SingleInstance::kRestoreRequest.toByteArray());
+        QVERIFY(restored.wait(2000));
+        QCOMPARE(opened.size(), 1);
+        const QStringList expected = kept ? QStringList { path, file } : QStringList { file };
+        QCOMPARE(opened.first().first().toStringList(), expected);
+    }
+
+    // An oversized hand-over is dropped as it arrives, whole and quietly; the window's own
+    // copies are heard right after it.
+    void oversizedHandOverIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("one 10 MB line") << QByteArray("open file:///") + QByteArray(10 << 20, 'a') + "\nrestore\n";
+        QByteArray manyLines;
+        const QByteArray line = "open " + QUrl::fromLocalFile(m_runtime.path()).toEncoded() + '\n';
+        while (manyLines.size() <= SingleInstance::kMaxRequestBytes)
+            manyLines += line;
+        QTest::newRow("many sane lines past the limit") << manyLines + "restore\n";
+        QTest::newRow("10 MB without a line end") << QByteArray(10 << 20, '\n').replace('\n', 'x');
+    }
+
+    void oversizedHandOverIsDropped()
+    {
+        QFETCH(QByteArray, message);
+        SingleInstance first(u"tolm-test-big"_s);
+        QSignalSpy opened(&first, &SingleInstance::filesOpened);
+        QSignalSpy restored(&first, &SingleInstance::restoreRequested);
+        QCOMPARE(first.claim(), SingleInstance::Role::Primary);
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::socketPath(u"tolm-test-big"_s));
+        QVERIFY(socket.waitForConnected(1000));
+        QSignalSpy dropped(&socket, &QLocalSocket::disconnected);
+        socket.write(message);
+        QVERIFY(dropped.wait(3000));
+        QCOMPARE(restored.size(), 0);
+        QCOMPARE(opened.size(), 0);
+
+        SingleInstance second(u"tolm-test-big"_s);
+        QCOMPARE(second.claim({ m_runtime.path() }), SingleInstance::Role::Secondary);
+        QVERIFY(restored.wait(2000));
+        QCOMPARE(opened.size(), 1);
     }
 
     void otherRequestsAreIgnored()

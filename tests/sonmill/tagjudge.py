@@ -153,7 +153,7 @@ def read(path):
         fields, pictures = read_id3(audio.tags)
         if audio.tags is not None:
             fields['id3version'] = ['2.%d' % audio.tags.version[1]]
-    return {'kind': kind, 'fields': fields, 'pictures': pictures}
+    return {'kind': kind, 'fields': fields, 'pictures': pictures, 'seconds': audio.info.length}
 
 
 def write(path, plan):

@@ -4,13 +4,17 @@
 
 #include "loudnesscheck.h"
 #include "sonmillrun.h"
+#include "testfiles.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using namespace SonmillRun;
@@ -49,6 +53,103 @@ QStringList codecFor(const QString &extension)
     if (extension == u"flac")
         return { u"-acodec"_s, u"flac"_s };
     return { u"-acodec"_s, u"pcm16le"_s };
+}
+
+// The samples of a 16-bit PCM WAV, interleaved, scaled to [-1, 1); empty when it is none.
+std::vector<double> readWav16(const QString &path, int *channels)
+{
+    const QByteArray bytes = TestFiles::read(path);
+    std::vector<double> samples;
+    const auto u16 = [&](qsizetype at) { return quint16(quint8(bytes[at]) | (quint8(bytes[at + 1]) << 8)); };
+    const auto u32 = [&](qsizetype at) { return quint32(u16(at)) | (quint32(u16(at + 2)) << 16); };
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
+        return samples;
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const QByteArray id = bytes.mid(at, 4);
+        const qsizetype size = qsizetype(u32(at + 4));
+        if (id == "fmt ") {
+            *channels = u16(at + 10);
+            if (u16(at + 22) != 16)
+                return samples;
+        } else if (id == "data") {
+            const qsizetype end = std::min(bytes.size(), at + 8 + size);
+            for (qsizetype i = at + 8; i + 1 < end; i += 2)
+                samples.push_back(double(qint16(u16(i))) / 32768.0);
+            return samples;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return samples;
+}
+
+// The true peak in dBTP as a near-ideal reconstruction sees it, measured here on its own:
+// each channel upsampled 4x by a long Kaiser-windowed sinc cut at the Nyquist frequency (64
+// taps a phase, in double precision), the highest absolute value of samples and the values
+// between them.
+double independentTruePeakDb(const std::vector<double> &samples, int channels)
+{
+    constexpr int kFactor = 4;
+    constexpr int kHalf = 32; // taps on each side of a point between samples
+    constexpr double kBeta = 9.0;
+    const auto bessel0 = [](double x) {
+        double sum = 1, term = 1;
+        for (int k = 1; k < 50; ++k) {
+            term *= (x / (2 * k)) * (x / (2 * k));
+            sum += term;
+        }
+        return sum;
+    };
+    double taps[kFactor][2 * kHalf];
+    for (int p = 1; p < kFactor; ++p) {
+        for (int j = 0; j < 2 * kHalf; ++j) {
+            const double t = double(j - kHalf + 1) - double(p) / kFactor; // sample j's distance
+            const double r = t / (kHalf + 0.5);
+            taps[p][j] = std::sin(M_PI * t) / (M_PI * t) * bessel0(kBeta * std::sqrt(std::max(0.0, 1 - r * r)))
+                / bessel0(kBeta);
+        }
+    }
+    const qsizetype frames = qsizetype(samples.size()) / channels;
+    double peak = 0;
+    for (int c = 0; c < channels; ++c) {
+        const auto at = [&](qsizetype frame) {
+            return frame < 0 || frame >= frames ? 0.0 : samples[std::size_t(frame * channels + c)];
+        };
+        for (qsizetype f = 0; f < frames; ++f) {
+            peak = std::max(peak, std::fabs(at(f)));
+            // The points between frame f and f + 1.
+            for (int p = 1; p < kFactor; ++p) {
+                double sum = 0;
+                for (int j = 0; j < 2 * kHalf; ++j)
+                    sum += taps[p][j] * at(f + kHalf - j);
+                peak = std::max(peak, std::fabs(sum));
+            }
+        }
+    }
+    return 20 * std::log10(peak);
+}
+
+// Noise at about -26 dBFS, each channel its own: white (Gaussian), or pink (white through
+// Paul Kellet's filter, -3 dB an octave).
+bool writeNoise(const QString &path, bool pink, double seconds)
+{
+    QRandomGenerator random(pink ? 7 : 5);
+    double state[2][7] = {};
+    return TestMedia::writeWav(path, 44100, 2, qint64(seconds * 44100), [&](qint64, int channel) {
+        const double u1 = std::max(random.generateDouble(), 1e-12);
+        const double white = std::sqrt(-2 * std::log(u1)) * std::cos(2 * M_PI * random.generateDouble());
+        if (!pink)
+            return 0.05 * white;
+        double *b = state[channel];
+        b[0] = 0.99886 * b[0] + white * 0.0555179;
+        b[1] = 0.99332 * b[1] + white * 0.0750759;
+        b[2] = 0.96900 * b[2] + white * 0.1538520;
+        b[3] = 0.86650 * b[3] + white * 0.3104856;
+        b[4] = 0.55000 * b[4] + white * 0.5329522;
+        b[5] = -0.7616 * b[5] - white * 0.0168980;
+        const double value = b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + white * 0.5362;
+        b[6] = white * 0.115926;
+        return 0.05 * value / 3.5;
+    });
 }
 
 } // namespace
@@ -201,6 +302,42 @@ private Q_SLOTS:
         QVERIFY2(reading.truePeakDb <= -1.0, qPrintable(reading.text + result.output));
         // The same length came out: the limiter's look-ahead delays, it does not cut.
         QVERIFY(std::fabs(inspect(out).seconds - inspect(input).seconds) < 0.06);
+    }
+
+    // Noise reaches up to the Nyquist frequency, where the values between the samples stand
+    // furthest above them: normalised loud, white and pink noise still keep -1 dBTP by a
+    // measurement of the test's own, not by sonmill's detector.
+    void noiseKeepsTheCeiling_data()
+    {
+        QTest::addColumn<bool>("pink");
+        QTest::addColumn<QString>("target");
+        for (const bool pink : { false, true })
+            for (const QString &target : { u"0"_s, u"-6"_s })
+                QTest::addRow("%s noise to %s LUFS", pink ? "pink" : "white", qPrintable(target)) << pink << target;
+    }
+    void noiseKeepsTheCeiling()
+    {
+        QFETCH(bool, pink);
+        QFETCH(QString, target);
+        const QString input = path(pink ? u"pink.wav"_s : u"white.wav"_s);
+        if (!QFile::exists(input))
+            QVERIFY(writeNoise(input, pink, 10));
+        const QString out = path(u"noise-%1-%2.wav"_s.arg(int(pink)).arg(target));
+        const Result result = convert(input, out, { u"-normalize"_s, target });
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        int channels = 0;
+        const std::vector<double> samples = readWav16(out, &channels);
+        QCOMPARE(channels, 2);
+        QVERIFY(samples.size() > 44100 * 2 * 9);
+        const double truePeak = independentTruePeakDb(samples, channels);
+        qInfo("%s: %.2f dBTP by the test's measurement; sonmill: %s", QTest::currentDataTag(), truePeak,
+            qPrintable(loudnessLine(result.output).truePeakDb == 0
+                    ? u"-"_s
+                    : QString::number(loudnessLine(result.output).truePeakDb)));
+        QVERIFY2(truePeak <= -1.0, qPrintable(u"%1 dBTP; "_s.arg(truePeak) + result.output));
+        // Not kept by a mere turning down: the noise came out far louder than it went in.
+        const LoudnessCheck::Reading reading = LoudnessCheck::measure(out);
+        QVERIFY2(reading.integratedLufs > -12, qPrintable(reading.text));
     }
 
     void volumeSetAsideWhileNormalizing()

@@ -103,7 +103,7 @@ private Q_SLOTS:
         const IntakeOptions options { subFolders, m_dir.filePath(u"Lib/out"_s) };
         for (const IntakeEntry &entry :
             PlanIntake({ u"Lib"_s, u"Empty"_s, u"nothing.wav"_s, u"missing.cue"_s }, options)) {
-            static const char *const kinds[] = { "file", "sheet", "refused", "empty", "not found" };
+            static const char *const kinds[] = { "file", "sheet", "refused", "empty", "not found", "unreadable" };
             QString kind = QString::fromLatin1(kinds[int(entry.kind)]);
             if (entry.kind == IntakeEntry::Kind::CueSheet)
                 kind += u' ' + QString::number(entry.tracks.size());

@@ -21,6 +21,9 @@ private Q_SLOTS:
         QTest::newRow("fraction cut off")
             << u"Input #0\n  Duration: 00:03:25.12, start: 0\n"_s << u"00:03:25"_s << true;
         QTest::newRow("zero length refused") << u"Duration: 00:00:00.00\n"_s << u"00:00:00"_s << false;
+        QTest::newRow("ten milliseconds accepted") << u"Duration: 00:00:00.01\n"_s << u"00:00:00"_s << true;
+        QTest::newRow("half a second accepted") << u"Duration: 00:00:00.50\n"_s << u"00:00:00"_s << true;
+        QTest::newRow("0.99 seconds accepted") << u"Duration: 00:00:00.99\n"_s << u"00:00:00"_s << true;
         QTest::newRow("no duration refused") << u"Input #0\nStream #0\n"_s << u"--:--:--"_s << false;
         QTest::newRow("refusing word beside a duration")
             << u"Duration: 00:01:00.00\nError: Unsupported codec\n"_s << u"00:01:00"_s << false;

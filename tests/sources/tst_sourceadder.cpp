@@ -259,7 +259,7 @@ private Q_SLOTS:
                                   << u"line 3: INDEX needs a number and a time mm:ss:ff."_s;
         QTest::newRow("beyond the image") << QByteArray(
             "FILE \"image.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
-            "INDEX 01 00:13:00\n") << u"track 1 lies beyond the end of its image \"image.flac\"."_s;
+            "INDEX 01 00:13:00\n") << u"line 2: track 1 lies beyond the end of its image \"image.flac\"."_s;
     }
     void refusedSheetsAddNothing()
     {
