@@ -2,13 +2,14 @@
 # Packs the built tree with CPack into a temporary folder, as scripts/package.sh does, and
 # checks the Debian package: its name and control fields, its Depends line (dpkg-shlibdeps'
 # libraries with their versions, the GStreamer plugin sets, nothing we may not use) and its
-# contents list (Debian's places, owners, modes, compressed manual pages, stripped binaries).
-# Nothing is installed on the machine. Exits 77 (skipped) where dpkg's tools are missing.
+# contents list (Debian's places, owners, modes, compressed manual pages, stripped binaries),
+# the hardening of every executable and module it ships (hardening-check) and lintian's
+# verdict (no error, no warning, no hardening tag). Nothing is installed on the machine. Exits 77 (skipped) where dpkg's tools are missing.
 # Usage: package-check.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
 version=$2
-for tool in cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog file readelf; do
+for tool in cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog file readelf hardening-check lintian; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -97,7 +98,11 @@ find "$work/root" -type f -print0 | while IFS= read -r -d '' f; do
     ELF*)
       [[ $info == *", stripped"* ]] || fail "not stripped: ${f#"$work/root"}"
       readelf -d "$f" >"$work/dynamic"
-      if grep -Eq 'R(UN)?PATH' "$work/dynamic"; then fail "a library search path in ${f#"$work/root"}"; fi ;;
+      if grep -Eq 'R(UN)?PATH' "$work/dynamic"; then fail "a library search path in ${f#"$work/root"}"; fi
+      # Built as Debian builds: PIE, stack protector, fortified calls, relro and bind now,
+      # stack clash protection and control flow protection.
+      hardening-check --color=no "$f" >"$work/hardening" 2>&1 \
+        || { cat "$work/hardening" >&2; fail "not hardened: ${f#"$work/root"}"; } ;;
   esac
 done
 for gz in "$work"/root/usr/share/man/man1/*.gz "$work/root/usr/share/doc/tolm-audio-converter/changelog.gz"; do
@@ -111,4 +116,10 @@ while read -r entry; do
   case $lib in gstreamer1.0-*) continue ;; esac
   grep -qw -- "$lib" "$copyright" || fail "the copyright file does not name $lib, which the package depends on"
 done <"$work/depends"
+
+# lintian as scripts/package.sh runs it: nothing above an informational tag, and no
+# hardening tag of any kind.
+lintian --fail-on error,warning --display-level ">=info" "$deb" >"$work/lintian" 2>&1 \
+  || { cat "$work/lintian" >&2; fail "lintian reported an error or a warning"; }
+if grep -i 'hardening' "$work/lintian" >&2; then fail "lintian reported a hardening tag"; fi
 echo "PASS: $(basename "$deb"): fields, Depends and $(wc -l <"$work/contents") entries"
