@@ -99,9 +99,10 @@ find "$work/root" -type f -print0 | while IFS= read -r -d '' f; do
       [[ $info == *", stripped"* ]] || fail "not stripped: ${f#"$work/root"}"
       readelf -d "$f" >"$work/dynamic"
       if grep -Eq 'R(UN)?PATH' "$work/dynamic"; then fail "a library search path in ${f#"$work/root"}"; fi
-      # Built as Debian builds: PIE, stack protector, fortified calls, relro and bind now,
-      # stack clash protection and control flow protection.
-      hardening-check --color=no "$f" >"$work/hardening" 2>&1 \
+      # Built as Debian builds: PIE, stack protector, fortified calls, relro and bind now.
+      # Not the control-flow marker, which no program linked on Debian 12 keeps (its C start
+      # files have none; Debian's own lame and oggenc fail that line too).
+      hardening-check --nocfprotection "$f" >"$work/hardening" 2>&1 \
         || { cat "$work/hardening" >&2; fail "not hardened: ${f#"$work/root"}"; } ;;
   esac
 done
