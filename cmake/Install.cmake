@@ -58,3 +58,6 @@ add_dependencies(tolm_shipped tolm_program tolm-convert tolm_convert_docs)
 # The licences of what the program links, and its release history.
 install(FILES ${CMAKE_SOURCE_DIR}/data/package/copyright ${CMAKE_SOURCE_DIR}/data/package/changelog
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolm-audio-converter)
+# lintian's hardening tags it cannot judge from the binaries (the file says why).
+install(FILES ${CMAKE_SOURCE_DIR}/data/package/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tolm-audio-converter)

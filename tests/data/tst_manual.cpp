@@ -200,7 +200,7 @@ private Q_SLOTS:
 
     // Every place that states the program's licence states the same one: the manual, the
     // About box, tolm-convert --version, the manual page, the AppStream metainfo, the
-    // package's copyright file and the full text at the top of the source.
+    // package's copyright file.
     void licenceEverywhere_data()
     {
         QTest::addColumn<QString>("text");
@@ -210,8 +210,6 @@ private Q_SLOTS:
         version.start(kProgramDir + u"/tolm-convert"_s, { u"--version"_s });
         QVERIFY(version.waitForFinished(30000));
         QCOMPARE(version.exitCode(), 0);
-        const QString gpl3 = QString::fromUtf8(TestFiles::read(u"/usr/share/common-licenses/GPL-3"_s));
-        QVERIFY(gpl3.startsWith(u"                    GNU GENERAL PUBLIC LICENSE\n                       Version 3"_s));
 
         QTest::newRow("manual") << readable(u"index.html"_s)
                                 << u"free software under the GNU General Public License, version 3 or later "
@@ -233,10 +231,8 @@ private Q_SLOTS:
         // The program's own stanza; each library keeps the licence of its own stanza.
         QTest::newRow("package copyright")
             << QString::fromUtf8(TestFiles::read(source + u"/data/package/copyright"_s))
-            << u"\\nFiles: \\*\\nCopyright: [^\\n]+\\nLicense: GPL-3\\+\\n(?:.*\\n)*? On Debian systems, the complete "
+            << u"\\nFiles: \\*\\nCopyright: [^\\n]+\\nLicense: GPL-3\\+\\n(?: [^\\n]*\\n)*? On Debian systems, the complete "
                u"text of the GNU General Public License version 3 can be found\\n in /usr/share/common-licenses/GPL-3\\.\\n"_s;
-        QTest::newRow("LICENSE") << QString::fromUtf8(TestFiles::read(source + u"/LICENSE"_s))
-                                 << u"^"_s + QRegularExpression::escape(gpl3) + u'$';
     }
 
     void licenceEverywhere()
@@ -248,6 +244,14 @@ private Q_SLOTS:
         QVERIFY2(expected.match(text).hasMatch(), qPrintable(pattern));
         QVERIFY2(!text.contains(u"rights reserved"_s, Qt::CaseInsensitive) && !text.contains(u"LicenseRef"_s),
             "an old licence word is left");
+    }
+
+    // LICENSE at the top of the source is the GPL version 3, word for word as Debian ships it.
+    void licenceFileIsTheGpl3()
+    {
+        const QByteArray gpl3 = TestFiles::read(u"/usr/share/common-licenses/GPL-3"_s);
+        QVERIFY(gpl3.contains("GNU GENERAL PUBLIC LICENSE\n                       Version 3, 29 June 2007"));
+        QVERIFY(TestFiles::read(QStringLiteral(TOLM_SOURCE_DIR) + u"/LICENSE"_s) == gpl3);
     }
 
 private:

@@ -89,6 +89,29 @@ for file in applications/$app.desktop metainfo/$app.metainfo.xml icons/hicolor/s
   expect "-rw-r--r-- root/root ./usr/share/$file"
 done
 
+# hardening-check on one binary. Its fortify line fails a binary that calls a fortifiable
+# function but has no call left to check at run time (every size known when compiled); there
+# the calls are judged by lintian's list, which leaves memcpy, memmove and memset aside as such
+# false positives, and only the two cases the package's lintian overrides name are let through:
+# the window program's one read() of one byte, and in each sonmill module the calls of the C++
+# runtime linked into it (-static-libstdc++: those that Debian's libstdc++.a itself makes).
+hardened() { # file
+  local f=$1 name=${1#"$work/root"} allowed extra
+  hardening-check --nocfprotection "$f" >"$work/hardening" 2>&1 && return
+  case $name in
+    /usr/lib/tolm-audio-converter/tolm-audio-converter) allowed="read" ;;
+    /usr/lib/tolm-audio-converter/sonmill-modules/*.so)
+      allowed=$(nm -u "$(g++ -print-file-name=libstdc++.a)" 2>/dev/null | awk '{ print $2 }' | sort -u | paste -sd' ') ;;
+    *) allowed="" ;;
+  esac
+  hardening-check --nocfprotection --nofortify "$f" >"$work/hardening" 2>&1 \
+    || { cat "$work/hardening" >&2; fail "not hardened: $name"; }
+  grep -v '^#' /usr/share/lintian/data/binaries/hardened-functions | grep . | sort -u >"$work/fortifiable"
+  nm -D --undefined-only "$f" | awk '{ sub(/@.*/, "", $2); print $2 }' | sort -u >"$work/imports"
+  extra=$(comm -12 "$work/fortifiable" "$work/imports" | comm -23 - <(tr ' ' '\n' <<<"$allowed" | sort))
+  [ -z "$extra" ] || fail "unfortified calls in $name: $extra"
+}
+
 # What the files hold: stripped binaries that look for nothing in the build tree, gzipped
 # documents, a changelog for this version, and a licence for every library linked.
 dpkg-deb -x "$deb" "$work/root"
@@ -102,8 +125,7 @@ find "$work/root" -type f -print0 | while IFS= read -r -d '' f; do
       # Built as Debian builds: PIE, stack protector, fortified calls, relro and bind now.
       # Not the control-flow marker, which no program linked on Debian 12 keeps (its C start
       # files have none; Debian's own lame and oggenc fail that line too).
-      hardening-check --nocfprotection "$f" >"$work/hardening" 2>&1 \
-        || { cat "$work/hardening" >&2; fail "not hardened: ${f#"$work/root"}"; } ;;
+      hardened "$f" ;;
   esac
 done
 for gz in "$work"/root/usr/share/man/man1/*.gz "$work/root/usr/share/doc/tolm-audio-converter/changelog.gz"; do
