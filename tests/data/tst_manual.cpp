@@ -231,7 +231,8 @@ private Q_SLOTS:
         // The program's own stanza; each library keeps the licence of its own stanza.
         QTest::newRow("package copyright")
             << QString::fromUtf8(TestFiles::read(source + u"/data/package/copyright"_s))
-            << u"\\nFiles: \\*\\nCopyright: [^\\n]+\\nLicense: GPL-3\\+\\n(?: [^\\n]*\\n)*? On Debian systems, the complete "
+            << u"\\nFiles: \\*\\nCopyright: [^\\n]+\\nLicense: GPL-3\\+\\n(?: [^\\n]*\\n)*? On Debian systems, the "
+               u"complete "
                u"text of the GNU General Public License version 3 can be found\\n in /usr/share/common-licenses/GPL-3\\.\\n"_s;
     }
 
