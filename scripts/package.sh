@@ -2,7 +2,7 @@
 # Builds the Debian package build/packages/tolm-audio-converter_<version>_<arch>.deb: installs
 # what is missing, builds what the package holds in build/ (configured as scripts/build.sh
 # does), packs what the install rules put under /usr with CPack (cmake/Package.cmake) and has
-# lintian check it; a lintian error fails.
+# lintian check it; a lintian error or warning fails.
 # Usage: scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,9 +22,9 @@ if ! cpack --config build/CPackConfig.cmake -B "$out" >"$out/cpack.log" 2>&1; th
 fi
 deb=$(ls "$out"/tolm-audio-converter_*.deb)
 
-# An error fails the package; a warning is printed and let through.
-lintian --fail-on error "$deb" || {
-  echo "lintian reported an error on $deb" >&2
+# An error or a warning fails the package; informational tags are shown.
+lintian --fail-on error,warning --display-level ">=info" "$deb" || {
+  echo "lintian reported an error or a warning on $deb" >&2
   exit 1
 }
 echo "Package: $deb"

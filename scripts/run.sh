@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and starts the program from the build tree.
+# Installs what is missing, builds what the program needs (the window program, sonmill,
+# mirplay, their modules, plugins and data; no tests) and starts it from the build tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh
-program=build/program/tolm-audio-converter
-if [ -x "$program" ]; then
-  exec "$program" "$@"
-fi
-echo "Built everything into build/program; the window program itself is not part of the build yet."
+scripts/build.sh tolm_program
+exec build/program/tolm-audio-converter "$@"

@@ -43,6 +43,8 @@ packages=(
   # the Debian package (scripts/package.sh, the package test): dpkg-shlibdeps for its Depends
   # line, lintian to check it (CPack writes the archive itself, as root-owned, so no fakeroot)
   dpkg-dev lintian
+  # the package test: hardening-check (in devscripts) on every executable and module it ships
+  devscripts
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own
   # command-line tools the transcoder is compared against; never called by the product
   hyperfine time lame flac vorbis-tools twolame

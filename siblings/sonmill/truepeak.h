@@ -30,7 +30,6 @@ private:
     std::vector<float> m_history; // per channel, the last kReach - 1 samples
     std::vector<float> m_line; // one channel's history and block, contiguous
     std::vector<float> m_channelPeaks;
-    std::vector<float> m_sum;
     float m_peak = 0;
 };
 

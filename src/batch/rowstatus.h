@@ -25,12 +25,13 @@ struct RowStatus
     QString reason; // Failed and Refused: why, in the transcoder's or the engine's words
     int position = 0; // Converting and Stopped: the seconds of output written
 
+    static RowStatus in(RowState state) { return { state, 0, {}, 0 }; }
     static RowStatus converting(int percent, int position = 0)
     {
         return { RowState::Converting, percent, {}, position };
     }
-    static RowStatus failed(const QString &why) { return { RowState::Failed, 0, why }; }
-    static RowStatus refused(const QString &why) { return { RowState::Refused, 0, why }; }
+    static RowStatus failed(const QString &why) { return { RowState::Failed, 0, why, 0 }; }
+    static RowStatus refused(const QString &why) { return { RowState::Refused, 0, why, 0 }; }
 
     bool isDone() const { return state == RowState::Done; }
     // Converted, failed, refused or skipped: nothing more happens to it in this batch.

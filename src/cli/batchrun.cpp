@@ -95,7 +95,7 @@ void BatchRun::start()
             const QString name = BatchOutputName(source(row), m_job.Extension);
             if (OutputNames::exists(source(row).outputFolder, name)) {
                 m_model.job(row).OutputPath = JoinFolder(source(row).outputFolder, name);
-                endRow(row, { RowState::Skipped });
+                endRow(row, RowStatus::in(RowState::Skipped));
                 continue;
             }
         }
@@ -273,7 +273,7 @@ void BatchRun::takeAlbumValues()
     }
 }
 
-void BatchRun::rowEnded(int row, bool converted)
+void BatchRun::rowEnded(int row, bool)
 {
     // A signal caught meanwhile is handled before the row's end is told, so a conversion
     // ended by Ctrl-C is not reported as a failure of its own.

@@ -10,6 +10,7 @@
 #include "cli/progressview.h"
 #include "cli/terminaltext.h"
 #include "cli/usage.h"
+#include "core/programtexts.h"
 #include "core/startrecord.h"
 #include "profiles/programstartup.h"
 #include "profiles/workingfolders.h"
@@ -57,7 +58,11 @@ int main(int argc, char *argv[])
         return ExitStatus::Converted;
     }
     if (options.version) {
-        print(stdout, u"tolm-convert (TOLM Audio Converter) "_s + QCoreApplication::applicationVersion() + u'\n');
+        print(stdout,
+            u"tolm-convert (TOLM Audio Converter) "_s + QCoreApplication::applicationVersion() + u"\nLicence: "_s
+                + kLicenceName.toString() + u" ("_s + kLicenceSpdx.toString()
+                + u").\nThis is free software: you are free to change and redistribute it.\n"
+                  u"There is NO WARRANTY, to the extent permitted by law.\n"_s);
         return ExitStatus::Converted;
     }
 

@@ -12,3 +12,8 @@ inline constexpr QStringView kStatusReady = u"ready";
 inline constexpr QStringView kStatusStarted = u"0%";
 inline constexpr QStringView kStatusDone = u"100%";
 inline constexpr QStringView kStatusFailed = u" -  -  -  ";
+
+// The licence the whole program is under, in the About box, tolm-convert --version and the
+// manual; the SPDX identifier is the one the metainfo and the package's copyright file give.
+inline constexpr QStringView kLicenceName = u"GNU General Public License, version 3 or later";
+inline constexpr QStringView kLicenceSpdx = u"GPL-3.0-or-later";

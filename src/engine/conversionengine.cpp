@@ -94,7 +94,7 @@ bool ConversionEngine::start(const std::vector<QueueRows::RowId> &rows)
     // Marked once the batch is known: whoever follows the statuses may add rows meanwhile.
     for (const QueueRows::RowId id : m_waiting) {
         if (const int row = m_rows.rowOfId(id); row >= 0 && m_rows.status(row).state == RowState::Ready)
-            m_rows.setStatus(row, { RowState::Waiting });
+            m_rows.setStatus(row, RowStatus::in(RowState::Waiting));
     }
     m_timer->start(); // also retries a start the gate held back
     Q_EMIT queueStarted();
@@ -304,7 +304,7 @@ void ConversionEngine::endRun(RowConversion &run, bool converted, const QString 
     const QString reason = converted ? QString() : FailureReason(text);
     if (row >= 0)
         m_rows.setStatus(
-            row, converted ? RowStatus { RowState::Done } : RowStatus::failed(reason.isEmpty() ? why : reason));
+            row, converted ? RowStatus::in(RowState::Done) : RowStatus::failed(reason.isEmpty() ? why : reason));
     if (!converted)
         Q_EMIT rowFailed(row, reason.isEmpty() ? why : reason);
     Q_EMIT rowEnded(row, converted);
@@ -324,7 +324,7 @@ void ConversionEngine::releaseWaiting()
 {
     for (const QueueRows::RowId id : std::exchange(m_waiting, {})) {
         if (const int row = m_rows.rowOfId(id); row >= 0 && m_rows.status(row).state == RowState::Waiting)
-            m_rows.setStatus(row, { RowState::Ready });
+            m_rows.setStatus(row, RowStatus::in(RowState::Ready));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "mainwindow/aboutbox.h"
 
+#include "core/programtexts.h"
 #include "mainwindow/linklabel.h"
 #include "platform/desktopservices.h"
 #include "widgets/controlfactory.h"
@@ -10,6 +11,11 @@
 
 using namespace Qt::StringLiterals;
 using namespace ControlFactory;
+
+QString TaboutFrm::licenceLine()
+{
+    return u"Free software under the "_s + kLicenceName.toString();
+}
 
 TaboutFrm::TaboutFrm(const QString &programFolder, DesktopServices &desktop, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -25,6 +31,8 @@ TaboutFrm::TaboutFrm(const QString &programFolder, DesktopServices &desktop, QWi
     m_ui.logoLabel->setPixmap(Skin::icon(programFolder, u"logo").pixmap(QSize(80, 80)));
     m_ui.versionLabel = label(this, u"versionLabel"_s, kVersionLine.toString(), QRect(20, 136, 404, 24), centred);
     m_ui.versionLabel->setStyleSheet(u"font-size: 14px; font-weight: bold;"_s);
+    m_ui.licenceLabel = label(this, u"licenceLabel"_s, licenceLine(), QRect(20, 160, 404, 20), centred);
+    m_ui.licenceLabel->setStyleSheet(u"font-size: 11px;"_s);
 
     // The two links lead to the documentation shipped in the program folder.
     const QString doc = programFolder + u"/doc/"_s;

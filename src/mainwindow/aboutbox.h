@@ -13,12 +13,13 @@ struct AboutControls
 {
     QLabel *logoLabel = nullptr;
     QLabel *versionLabel = nullptr;
+    QLabel *licenceLabel = nullptr;
     LinkLabel *supportLink = nullptr;
     LinkLabel *homepageLink = nullptr;
     QToolButton *closeButton = nullptr;
 };
 
-// The about box: the program's name and version, and two links to the documentation that
+// The about box: the program's name, version and licence, and two links to the documentation that
 // ships with the program, opened in the desktop's browser.
 class TaboutFrm : public QDialog
 {
@@ -31,6 +32,7 @@ public:
 
     static constexpr QStringView kCaption = u"About - TOLM Audio Converter";
     static constexpr QStringView kVersionLine = u"TOLM Audio Converter Version 2.58.12 ";
+    static QString licenceLine();
 
 private:
     AboutControls m_ui;

@@ -1,10 +1,12 @@
 // The user manual as it ships in the program folder: Help opens it in the desktop's browser,
 // its links and pictures lead somewhere, and it names every control of the window, every
-// option of the terminal, every profile and the messages the program shows.
+// option of the terminal, every profile and the messages the program shows. Also the one
+// licence, as every place that states it words it.
 
 #include "core/programtexts.h"
 #include "engine/afterdone.h"
 #include "engine/sessionguard.h"
+#include "mainwindow/aboutbox.h"
 #include "mainwindow/helpcommand.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/recordingdesktopservices.h"
@@ -194,6 +196,63 @@ private Q_SLOTS:
                 TForm1::closeQuestionText().section(u'\n', -1),
             },
             u"messages"_s);
+    }
+
+    // Every place that states the program's licence states the same one: the manual, the
+    // About box, tolm-convert --version, the manual page, the AppStream metainfo, the
+    // package's copyright file.
+    void licenceEverywhere_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pattern");
+        const QString source = QStringLiteral(TOLM_SOURCE_DIR);
+        QProcess version;
+        version.start(kProgramDir + u"/tolm-convert"_s, { u"--version"_s });
+        QVERIFY(version.waitForFinished(30000));
+        QCOMPARE(version.exitCode(), 0);
+
+        QTest::newRow("manual") << readable(u"index.html"_s)
+                                << u"free software under the GNU General Public License, version 3 or later "
+                                   u"\\(SPDX: GPL-3\\.0-or-later\\)"_s;
+        QTest::newRow("About box") << TaboutFrm::licenceLine()
+                                   << u"^Free software under the GNU General Public License, version 3 or later$"_s;
+        QTest::newRow("tolm-convert --version")
+            << QString::fromUtf8(version.readAllStandardOutput())
+            << u"^tolm-convert \\(TOLM Audio Converter\\) \\d+\\.\\d+\\.\\d+\\n"
+               u"Licence: GNU General Public License, version 3 or later \\(GPL-3\\.0-or-later\\)\\.\\n"
+               u"This is free software: you are free to change and redistribute it\\.\\n"
+               u"There is NO WARRANTY, to the extent permitted by law\\.\\n$"_s;
+        QTest::newRow("manual page")
+            << QString::fromUtf8(TestFiles::read(kProgramDir + u"/../man/tolm-audio-converter.1"_s))
+            << u"\\.SH LICENCE\\n.*GNU General Public License, version 3 or\\nlater \\(GPL-3\\.0-or-later\\)"_s;
+        QTest::newRow("metainfo") << QString::fromUtf8(
+            TestFiles::read(source + u"/data/desktop/org.tolm.AudioConverter.metainfo.xml"_s))
+                                  << u"\\n  <project_license>GPL-3\\.0-or-later</project_license>\\n"_s;
+        // The program's own stanza; each library keeps the licence of its own stanza.
+        QTest::newRow("package copyright")
+            << QString::fromUtf8(TestFiles::read(source + u"/data/package/copyright"_s))
+            << u"\\nFiles: \\*\\nCopyright: [^\\n]+\\nLicense: GPL-3\\+\\n(?: [^\\n]*\\n)*? On Debian systems, the "
+               u"complete "
+               u"text of the GNU General Public License version 3 can be found\\n in /usr/share/common-licenses/GPL-3\\.\\n"_s;
+    }
+
+    void licenceEverywhere()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, pattern);
+        const QRegularExpression expected(pattern, QRegularExpression::DotMatchesEverythingOption);
+        QVERIFY2(expected.isValid(), qPrintable(expected.errorString()));
+        QVERIFY2(expected.match(text).hasMatch(), qPrintable(pattern));
+        QVERIFY2(!text.contains(u"rights reserved"_s, Qt::CaseInsensitive) && !text.contains(u"LicenseRef"_s),
+            "an old licence word is left");
+    }
+
+    // LICENSE at the top of the source is the GPL version 3, word for word as Debian ships it.
+    void licenceFileIsTheGpl3()
+    {
+        const QByteArray gpl3 = TestFiles::read(u"/usr/share/common-licenses/GPL-3"_s);
+        QVERIFY(gpl3.contains("GNU GENERAL PUBLIC LICENSE\n                       Version 3, 29 June 2007"));
+        QVERIFY(TestFiles::read(QStringLiteral(TOLM_SOURCE_DIR) + u"/LICENSE"_s) == gpl3);
     }
 
 private:

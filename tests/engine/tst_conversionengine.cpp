@@ -36,11 +36,11 @@ struct Row
 RowStatus statusShown(const QString &text)
 {
     if (text == u"100%"_s)
-        return { RowState::Done };
+        return RowStatus::in(RowState::Done);
     if (text == u" -  -  -  "_s)
         return RowStatus::failed(u"earlier"_s);
     if (text.endsWith(u'%'))
-        return { RowState::Stopped, text.chopped(1).toInt(), {} };
+        return { RowState::Stopped, text.chopped(1).toInt(), {}, 0 };
     return {};
 }
 

@@ -388,6 +388,8 @@ private Q_SLOTS:
             QCOMPARE(about->windowTitle(), u"About - TOLM Audio Converter"_s);
             QCOMPARE(about->size(), QSize(444, 345));
             QCOMPARE(about->controls().versionLabel->text(), u"TOLM Audio Converter Version 2.58.12 "_s);
+            QCOMPARE(about->controls().licenceLabel->text(),
+                u"Free software under the GNU General Public License, version 3 or later"_s);
             QCOMPARE(about->controls().supportLink->text(), u"Support:"_s);
             QCOMPARE(about->controls().homepageLink->text(), u"Homepage:"_s);
             QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));

@@ -75,6 +75,55 @@ private Q_SLOTS:
         QVERIFY2(std::fabs(detector.peak() - expected) < 0.01, qPrintable(QString::number(detector.peak())));
     }
 
+    // Every frame's value is the same however the audio is cut into blocks: one frame at a
+    // time (no run for the vector loops), lengths that leave a remainder after the vector
+    // width, the detector's own pass length and more than it. A loop that ran past a block's
+    // end or lost the filter's history at a seam would show here.
+    void framePeaksIndependentOfBlocks_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("mono 44.1 kHz, 4x") << 1 << 44100;
+        QTest::newRow("stereo 48 kHz, 4x") << 2 << 48000;
+        QTest::newRow("5.1 96 kHz, 2x") << 6 << 96000;
+        QTest::newRow("stereo 192 kHz, samples") << 2 << 192000;
+    }
+    void framePeaksIndependentOfBlocks()
+    {
+        QFETCH(int, channels);
+        QFETCH(int, rate);
+        const auto width = static_cast<std::size_t>(channels);
+        // Two tones and a step: values between the samples that differ from the samples.
+        std::vector<float> samples = sine(rate, channels, 0.06, rate / 4.3, 0.4, 0.3);
+        const std::vector<float> second = sine(rate, channels, 0.06, rate / 9.1, 0.3);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] += second[i] + (i / width % 700 < 3 ? 0.25f : 0.0f);
+        const std::size_t frames = samples.size() / width;
+
+        const auto run = [&](std::size_t block) {
+            TruePeakDetector detector(channels, rate);
+            std::vector<float> peaks(frames);
+            for (std::size_t done = 0; done < frames; done += block) {
+                const std::size_t n = std::min(block, frames - done);
+                detector.process(samples.data() + done * width, n, peaks.data() + done);
+            }
+            return std::pair { peaks, detector.peak() };
+        };
+        const auto [whole, wholePeak] = run(frames);
+        QVERIFY(wholePeak > 0.5f);
+        for (std::size_t block : { 1u, 3u, 5u, 7u, 1023u, 1024u, 1025u, 2051u }) {
+            const auto [cut, cutPeak] = run(block);
+            QCOMPARE(cutPeak, wholePeak);
+            for (std::size_t f = 0; f < frames; ++f)
+                QVERIFY2(cut[f] == whole[f],
+                    qPrintable(QStringLiteral("block %1, frame %2: %3 against %4")
+                                   .arg(block)
+                                   .arg(f)
+                                   .arg(cut[f])
+                                   .arg(whole[f])));
+        }
+    }
+
     // BS.1770's reference: a 997 Hz sine at full scale in both channels reads 0 LUFS, so
     // one at amplitude A reads 20 log10 A.
     void meterReference_data()

@@ -72,11 +72,11 @@ private Q_SLOTS:
         QTest::addColumn<RowStatus>("status");
         QTest::addColumn<QString>("shown");
         QTest::newRow("ready") << RowStatus {} << u"ready"_s;
-        QTest::newRow("waiting for its turn") << RowStatus { RowState::Waiting } << u"ready"_s;
+        QTest::newRow("waiting for its turn") << RowStatus::in(RowState::Waiting) << u"ready"_s;
         QTest::newRow("started") << RowStatus::converting(0) << u"0%"_s;
         QTest::newRow("past its length") << RowStatus::converting(104) << u"104%"_s;
-        QTest::newRow("given up at 37") << RowStatus { RowState::Stopped, 37, {} } << u"37%"_s;
-        QTest::newRow("done") << RowStatus { RowState::Done } << u"100%"_s;
+        QTest::newRow("given up at 37") << RowStatus { RowState::Stopped, 37, {}, 0 } << u"37%"_s;
+        QTest::newRow("done") << RowStatus::in(RowState::Done) << u"100%"_s;
         QTest::newRow("failed") << RowStatus::failed(u"Error: x"_s) << u" -  -  -  "_s;
         QTest::newRow("refused") << RowStatus::refused(u"Not converted"_s) << u" -  -  -  "_s;
     }
