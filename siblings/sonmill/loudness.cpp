@@ -36,7 +36,7 @@ void LoudnessMeter::add(const float *frames, std::size_t count)
     if (!m_state || count == 0)
         return;
     ebur128_add_frames_float(m_state->handle, frames, count);
-    m_peak.process(frames, count);
+    m_peak.measure(frames, count);
 }
 
 void LoudnessMeter::addSixteenBit(const std::int32_t *frames, std::size_t count)

@@ -52,6 +52,23 @@ const PhaseTaps &taps()
     return kTaps;
 }
 
+// The most any value between the samples can stand above the largest sample it is made of:
+// the largest sum of one phase's taps taken whole, with a margin for the float sums' rounding.
+float filterGain()
+{
+    static const float kGain = [] {
+        double gain = 1;
+        for (const auto &phase : taps()) {
+            double sum = 0;
+            for (const float tap : phase)
+                sum += std::fabs(tap);
+            gain = std::max(gain, sum);
+        }
+        return static_cast<float>(gain * 1.001);
+    }();
+    return kGain;
+}
+
 } // namespace
 
 TruePeakDetector::TruePeakDetector(int channels, int rate)
@@ -97,6 +114,16 @@ __attribute__((target_clones("avx2", "default"))) void phasePeaks(
 
 float TruePeakDetector::process(const float *frames, std::size_t count, float *framePeaks)
 {
+    return run(frames, count, framePeaks, false);
+}
+
+void TruePeakDetector::measure(const float *frames, std::size_t count)
+{
+    run(frames, count, nullptr, true);
+}
+
+float TruePeakDetector::run(const float *frames, std::size_t count, float *framePeaks, bool onlyThePeak)
+{
     const auto channels = static_cast<std::size_t>(m_channels);
     constexpr std::size_t kKept = kReach - 1;
     float blockPeak = 0;
@@ -114,6 +141,15 @@ float TruePeakDetector::process(const float *frames, std::size_t count, float *f
             for (std::size_t i = 0; i < n; ++i)
                 line[i] = in[i * channels];
             std::copy(m_line.end() - static_cast<std::ptrdiff_t>(kKept), m_line.end(), history);
+            // Where only the peak is wanted, a block too quiet to pass it is not oversampled:
+            // nothing between its samples can stand above them by more than the filter's gain.
+            if (onlyThePeak && m_phaseStep > 0) {
+                float loudest = 0;
+                for (const float sample : m_line)
+                    loudest = std::max(loudest, std::fabs(sample));
+                if (loudest * filterGain() <= m_peak)
+                    continue;
+            }
 
             // Phase 0 is the sample itself; each other phase is a short sum over the line
             // (phasePeaks; this file is built at -O3 for it).
@@ -126,6 +162,8 @@ float TruePeakDetector::process(const float *frames, std::size_t count, float *f
             }
             for (std::size_t i = 0; i < n; ++i)
                 blockPeak = std::max(blockPeak, peaks[i]);
+            if (onlyThePeak)
+                m_peak = std::max(m_peak, blockPeak); // the next channel's test knows it
             if (framePeaks)
                 for (std::size_t i = 0; i < n; ++i)
                     framePeaks[done + i] = std::max(framePeaks[done + i], peaks[i]);

@@ -129,18 +129,10 @@ QVariant BatchModel::data(const QModelIndex &index, int role) const
         return index.column() == Source && !r.captionToolTip.isEmpty() ? QVariant(r.captionToolTip) : QVariant();
     case Qt::TextAlignmentRole:
         return index.column() == FileSize ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-    case RowIdRole:
-        return r.id;
     case StateRole:
         return int(r.status.state);
-    case PercentRole:
-        return r.status.percent;
     case ReasonRole:
         return r.status.reason;
-    case SourcePathRole:
-        return r.job.SourcePath;
-    case OutputPathRole:
-        return r.job.OutputPath.text();
     }
     return {};
 }
@@ -154,16 +146,4 @@ QVariant BatchModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role == Qt::TextAlignmentRole)
         return QVariant(Qt::AlignCenter);
     return {};
-}
-
-QHash<int, QByteArray> BatchModel::roleNames() const
-{
-    QHash<int, QByteArray> names = QAbstractTableModel::roleNames();
-    names.insert(RowIdRole, "rowId");
-    names.insert(StateRole, "state");
-    names.insert(PercentRole, "percent");
-    names.insert(ReasonRole, "reason");
-    names.insert(SourcePathRole, "sourcePath");
-    names.insert(OutputPathRole, "outputPath");
-    return names;
 }

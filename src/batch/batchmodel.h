@@ -32,12 +32,8 @@ class BatchModel : public QAbstractTableModel, public QueueRows
 public:
     enum Column { Source, FileSize, Duration, Destination, Status, ColumnCount };
     enum Role {
-        RowIdRole = Qt::UserRole + 1, // QueueRows::RowId
-        StateRole, // int(RowState)
-        PercentRole, // int
+        StateRole = Qt::UserRole + 1, // int(RowState)
         ReasonRole, // QString: why a row failed or was refused
-        SourcePathRole, // QString
-        OutputPathRole, // QString
     };
 
     explicit BatchModel(QObject *parent = nullptr);
@@ -68,7 +64,6 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
 Q_SIGNALS:
     void rowCountChanged(int count);

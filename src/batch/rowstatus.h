@@ -40,8 +40,6 @@ struct RowStatus
         return state == RowState::Done || state == RowState::Failed || state == RowState::Refused
             || state == RowState::Skipped;
     }
-    // In the batch that runs now, started or not.
-    bool isPending() const { return state == RowState::Waiting || state == RowState::Converting; }
     QString text() const;
 
     friend bool operator==(const RowStatus &, const RowStatus &) = default;

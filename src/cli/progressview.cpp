@@ -2,7 +2,6 @@
 
 #include "batch/batchmodel.h"
 #include "cli/terminaltext.h"
-#include "core/conversionfailure.h"
 #include "core/timecode.h"
 #include "engine/transcodertext.h"
 
@@ -15,16 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int kRedrawMs = 250;
-
-// A row's length to convert in whole seconds; 0 while it is not known.
-int lengthSeconds(const TStartRecord &job)
-{
-    try {
-        return qMax(0, TimeCodeToSeconds(job.Length));
-    } catch (const ConversionFailure &) {
-        return 0;
-    }
-}
 } // namespace
 
 ProgressView::ProgressView(Mode mode, std::FILE *out, std::FILE *err)
@@ -141,14 +130,13 @@ void ProgressView::refresh(const BatchModel &rows, bool probing, bool force)
         ended += row.status.hasEnded() ? 1 : 0;
         failed += state == RowState::Failed || state == RowState::Refused ? 1 : 0;
         probed += state != RowState::Examining ? 1 : 0;
+        const int length = LengthSecondsOrZero(row.job.Length);
         if (state == RowState::Ready || state == RowState::Waiting || state == RowState::Converting
             || state == RowState::Done) {
-            const int length = lengthSeconds(row.job);
             total += length;
             done += state == RowState::Done ? length : qMin(row.status.position, length);
         }
         if (state == RowState::Converting) {
-            const int length = lengthSeconds(row.job);
             const QString percent = PercentStatus(row.status.position, length);
             lines << u"%1  %2/%3  %4"_s.arg(percent.isEmpty() ? u"--"_s : percent, 5)
                          .arg(SecondsToTimeCode(row.status.position), SecondsToTimeCode(length),

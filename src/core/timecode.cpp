@@ -37,3 +37,12 @@ QString SecondsToTimeCode(int seconds)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
+
+int LengthSecondsOrZero(const QString &timeCode)
+{
+    try {
+        return qMax(0, TimeCodeToSeconds(timeCode));
+    } catch (const ConversionFailure &) {
+        return 0;
+    }
+}

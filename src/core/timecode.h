@@ -16,6 +16,10 @@ inline constexpr QStringView kDurationPlaceholder = u"--:--:--";
 // not a decimal number, e.g. the "--" of the placeholder "--:--:--".
 int TimeCodeToSeconds(const QString &timeCode);
 
+// A row's length in whole seconds; 0 when it is not a time code (a probe that printed
+// nothing): such a row still converts, only without a percentage.
+int LengthSecondsOrZero(const QString &timeCode);
+
 // hh:mm:ss with two digits each and always the colon. Beyond the 24 hours of a day the
 // hours go on counting up to 99 (so 90000 gives "25:00:00" and reads back the same);
 // from 100 hours on the result stays at "99:59:59", the largest time code there is.

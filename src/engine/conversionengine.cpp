@@ -22,17 +22,6 @@ namespace {
 
 constexpr int kTickMs = 100;
 
-// The row's length in whole seconds; 0 when its Length is not a time code (a probe that
-// printed nothing): the row still converts, only without a percentage.
-int lengthSeconds(const QString &length)
-{
-    try {
-        return qMax(0, TimeCodeToSeconds(length));
-    } catch (const ConversionFailure &) {
-        return 0;
-    }
-}
-
 } // namespace
 
 ConversionEngine::ConversionEngine(QueueRows &rows, LogSink &log, QObject *parent)
@@ -143,7 +132,7 @@ int ConversionEngine::batchTotalSeconds() const
     for (const QueueRows::RowId id : m_waiting) {
         const int row = m_rows.rowOfId(id);
         if (row >= 0 && !m_rows.status(row).isDone())
-            total += lengthSeconds(m_rows.job(row).Length);
+            total += LengthSecondsOrZero(m_rows.job(row).Length);
     }
     return total;
 }
@@ -217,7 +206,7 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     }
     // A child's end is acted on at once rather than at the next tick, so no slot stands idle.
     connect(child.get(), &ChildProcess::finished, this, &ConversionEngine::tick, Qt::QueuedConnection);
-    m_convSeconds = lengthSeconds(job.Length);
+    m_convSeconds = LengthSecondsOrZero(job.Length);
     const bool headed = m_simultaneous == 1 && m_runs.empty();
     m_runs.push_back(std::make_unique<RowConversion>(id, std::move(child), m_convSeconds, job.OutputPath));
     m_runs.back()->setLogHeading(job.SourcePath, headed);

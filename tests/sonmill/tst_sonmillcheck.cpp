@@ -52,22 +52,19 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        m_music = path(u"music.wav"_s);
-        QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=430 samplesperbuffer=1024 ! "
-                     "audio/x-raw,format=S16LE,rate=44100,channels=2 ! wavenc ! filesink location=%1"_s,
-            m_music));
-        m_wide = path(u"wide.wav"_s);
-        QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=100 samplesperbuffer=1024 ! "
-                     "audio/x-raw,format=S24LE,rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
-            m_wide));
-        m_float = path(u"float.wav"_s);
-        QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=100 samplesperbuffer=1024 ! "
-                     "audio/x-raw,format=F32LE,rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
-            m_float));
-        m_deep = path(u"deep.wav"_s);
-        QVERIFY(make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers=100 samplesperbuffer=1024 ! "
-                     "audio/x-raw,format=S32LE,rate=48000,channels=2 ! wavenc ! filesink location=%1"_s,
-            m_deep));
+        // Pink noise in a sample format: ten seconds at 44.1 kHz for the music, two at 48 kHz else.
+        const auto noise = [this](const QString &name, const QString &format, int buffers, int rate) {
+            const QString file = path(name);
+            const QString caps = u"audio/x-raw,format=%1,rate=%2,channels=2"_s.arg(format).arg(rate);
+            const bool made = make(u"audiotestsrc wave=pink-noise volume=0.4 num-buffers="_s + QString::number(buffers)
+                    + u" samplesperbuffer=1024 ! "_s + caps + u" ! wavenc ! filesink location=%1"_s,
+                file);
+            return made ? file : QString();
+        };
+        QVERIFY(!(m_music = noise(u"music.wav"_s, u"S16LE"_s, 430, 44100)).isEmpty());
+        QVERIFY(!(m_wide = noise(u"wide.wav"_s, u"S24LE"_s, 100, 48000)).isEmpty());
+        QVERIFY(!(m_float = noise(u"float.wav"_s, u"F32LE"_s, 100, 48000)).isEmpty());
+        QVERIFY(!(m_deep = noise(u"deep.wav"_s, u"S32LE"_s, 100, 48000)).isEmpty());
         m_mp3 = path(u"music.mp3"_s);
         QCOMPARE(run(conversionArguments(m_music, m_mp3, encoderOptions(u"libmp3lame"_s, u"128k"_s))).exitCode, 0);
     }
