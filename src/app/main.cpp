@@ -1,4 +1,5 @@
 #include "app/testhooks.h"
+#include "batch/outputchoices.h"
 #include "engine/batchnotice.h"
 #include "engine/conversionengine.h"
 #include "engine/logwindow.h"
@@ -105,7 +106,7 @@ int main(int argc, char *argv[])
         Qt::QueuedConnection);
 
     if (hooks.afterDone >= 0)
-        form.controls().output.afterDoneBox->setCurrentIndex(hooks.afterDone);
+        form.outputChoices().setAfterDone(hooks.afterDone);
     if (hooks.startMinimized)
         form.showMinimized();
     else

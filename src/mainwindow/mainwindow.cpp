@@ -1,5 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
+#include "batch/outputchoices.h"
 #include "core/previewarea.h"
 #include "engine/afterdone.h"
 #include "engine/batchnotice.h"
@@ -8,18 +9,18 @@
 #include "engine/sessionguard.h"
 #include "mainwindow/aboutbox.h"
 #include "mainwindow/addingprogress.h"
-#include "mainwindow/chooserhost.h"
 #include "mainwindow/filedroptarget.h"
 #include "mainwindow/helpcommand.h"
+#include "mainwindow/outputchoicesview.h"
 #include "mainwindow/picturebutton.h"
 #include "mainwindow/queuecontrols.h"
-#include "mainwindow/sourcehost.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
 #include "platform/inhibitor.h"
 #include "platform/notifier.h"
 #include "platform/placement.h"
 #include "platform/windowembedding.h"
+#include "profiles/profilecatalogue.h"
 #include "profiles/usersettings.h"
 #include "sources/destinationfolder.h"
 #include "sources/filelist.h"
@@ -75,6 +76,9 @@ TForm1::TForm1(const MainWindowServices &services, const StartupEnvironment &env
     setFixedSize(kClientSize);
     move(kDesignedPosition);
     m_ui.build(this, environment.programFolder);
+    m_choices = std::make_unique<OutputChoices>();
+    m_choices->setProfiles(BuiltInProfileNames());
+    m_choicesView = std::make_unique<OutputChoicesView>(*m_choices, m_ui.output);
 
     // Creation steps, in the order the rest of the program relies on.
     registerDropTargets();
@@ -104,10 +108,11 @@ void TForm1::createConversionRoad()
     m_log = std::make_unique<LogForwarder>(*this);
     m_fileList = std::make_unique<FileList>();
     m_ui.list.show(m_fileList.get(), &m_fileList->selection());
-    m_sourceHost = std::make_unique<MainWindowSourceHost>(this, m_ui.output, [this] { enableRowCommands(); });
+    // The first row of an empty list makes the commands that work on rows usable.
+    connect(m_fileList.get(), &QAbstractItemModel::rowsInserted, this, &TForm1::enableRowCommands);
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder };
-    m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_sourceHost, m_services.dialogs, *m_log, paths);
+    m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_choices, m_services.dialogs, *m_log, paths, this);
     m_intake = std::make_unique<SourceIntake>(*m_adder, QFileInfo(scratchPath()).path());
     // A file waits while any box is open: it is never added, nor refused, inside another box.
     m_intake->setGate([] { return QApplication::activeModalWidget() == nullptr; });
@@ -174,14 +179,13 @@ void TForm1::startButtonClick()
 
 void TForm1::connectSimultaneousChooser()
 {
-    QComboBox *chooser = m_ui.output.simultaneousBox;
-    chooser->setCurrentIndex(UserSettings::simultaneousConversions() - 1);
-    m_queue->setSimultaneous(chooser->currentIndex() + 1);
-    m_intake->setSimultaneous(chooser->currentIndex() + 1);
-    connect(chooser, &QComboBox::currentIndexChanged, this, [this](int index) {
-        m_queue->setSimultaneous(index + 1);
-        m_intake->setSimultaneous(index + 1);
-        UserSettings::setSimultaneousConversions(index + 1);
+    m_choices->setSimultaneous(UserSettings::simultaneousConversions());
+    m_queue->setSimultaneous(m_choices->simultaneous());
+    m_intake->setSimultaneous(m_choices->simultaneous());
+    connect(m_choices.get(), &OutputChoices::simultaneousChanged, this, [this](int count) {
+        m_queue->setSimultaneous(count);
+        m_intake->setSimultaneous(count);
+        UserSettings::setSimultaneousConversions(count);
     });
 }
 
@@ -208,12 +212,12 @@ void TForm1::afterDoneBoxAction()
         = [this](const QString &text) { m_services.dialogs.showMessage(this, MessageRequest::plain(text)); };
     hooks.endProgram = [this] { endProgram(); };
     hooks.power = &m_services.power;
-    RunAfterDoneAction(m_ui.output.afterDoneBox->currentIndex(), hooks);
+    RunAfterDoneAction(m_choices->afterDone(), hooks);
 }
 
 void TForm1::OpenBtnClick()
 {
-    const QString folder = m_ui.output.pathdir->text();
+    const QString folder = m_choices->destinationFolder();
     if (QFileInfo(folder).isDir())
         m_services.desktop.open(QUrl::fromLocalFile(folder));
 }
@@ -247,9 +251,9 @@ void TForm1::enableRowCommands()
 
 void TForm1::applyProgramState()
 {
-    m_ui.output.profileBox->addItems(m_state.userProfileNames);
-    m_ui.output.profileBox->setCurrentIndex(0);
-    m_ui.output.pathdir->setText(m_state.initialDestination);
+    m_choices->setProfiles(BuiltInProfileNames() + m_state.userProfileNames);
+    m_choices->setProfilePosition(0);
+    m_choices->setDestinationFolder(m_state.initialDestination);
 }
 
 void TForm1::restoreRequest()

@@ -14,10 +14,10 @@ class BatchNotice;
 class ConversionEngine;
 class DesktopServices;
 class DestinationFolder;
-class FolderField;
+class OutputChoices;
+class OutputChoicesView;
 class Dialogs;
 class FileList;
-class MainWindowSourceHost;
 class PowerControl;
 class PreviewArea;
 class SourceAdder;
@@ -30,7 +30,6 @@ class QSessionManager;
 class SessionGuard;
 class TaboutFrm;
 class TlogFrm;
-class MainWindowChooserHost;
 class ProfileSelection;
 class TSettingFrm;
 class TsaveasFrm;
@@ -58,6 +57,7 @@ public:
     ~TForm1() override;
 
     const MainWindowControls &controls() const { return m_ui; }
+    OutputChoices &outputChoices() { return *m_choices; }
     const ProgramState &programState() const { return m_state; }
     FileList &fileList() const { return *m_fileList; }
     ConversionEngine &queue() const { return *m_queue; }
@@ -137,7 +137,6 @@ public Q_SLOTS:
     void pathdirKeyUp(int key);
     void pathdirExit();
     void browseBtnClick();
-    void ApplyFolderToRows();
 
 protected:
     // A close from outside (the desktop's window list, a keyboard shortcut) asks as the close
@@ -176,7 +175,6 @@ private:
     void showRowChoices(int row);
     bool isRowSource(const QString &path) const;
     class ListEvents;
-    std::unique_ptr<FolderField> m_pathdirField;
     std::unique_ptr<DestinationFolder> m_destination;
     // Gone before the controls it watches, so no focus change while they are deleted reaches
     // a handler.
@@ -186,13 +184,16 @@ private:
 
     MainWindowServices m_services;
     MainWindowControls m_ui;
+    // The profile, quality, destination, simultaneous count and after-done action; the output
+    // card's controls show and edit them through m_choicesView.
+    std::unique_ptr<OutputChoices> m_choices;
+    std::unique_ptr<OutputChoicesView> m_choicesView;
     ProgramState m_state;
     FileDropTarget *m_dropTarget = nullptr;
     TaboutFrm *m_aboutFrm = nullptr;
     TlogFrm *m_logFrm = nullptr;
     std::unique_ptr<LogForwarder> m_log;
     std::unique_ptr<FileList> m_fileList;
-    std::unique_ptr<MainWindowSourceHost> m_sourceHost;
     std::unique_ptr<SourceAdder> m_adder;
     std::unique_ptr<SourceIntake> m_intake;
     std::unique_ptr<ConversionEngine> m_queue;
@@ -206,7 +207,6 @@ private:
     std::unique_ptr<PreviewArea> m_preview;
 
     // Profile and quality choosers, advanced settings dialog.
-    std::unique_ptr<MainWindowChooserHost> m_chooserHost;
     std::unique_ptr<ProfileSelection> m_profileSelection;
     TSettingFrm *m_settingFrm = nullptr;
     TsaveasFrm *m_saveasFrm = nullptr;

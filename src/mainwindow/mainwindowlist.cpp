@@ -4,9 +4,11 @@
 
 #include "mainwindow/mainwindow.h"
 
+#include "batch/outputchoices.h"
 #include "core/conversionfailure.h"
 #include "core/previewarea.h"
 #include "core/timecode.h"
+#include "mainwindow/outputchoicesview.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/dialogs.h"
 #include "sources/destinationfolder.h"
@@ -46,27 +48,6 @@ bool leavesForAnotherControl(const QEvent *event)
     const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
-
-// The destination edit as the folder rules see it.
-class PathdirField : public FolderField
-{
-public:
-    explicit PathdirField(QLineEdit *edit)
-        : m_edit(edit)
-    { }
-    QString text() const override { return m_edit->text(); }
-    void setText(const QString &text) override { m_edit->setText(text); }
-    int caret() const override { return m_edit->cursorPosition(); }
-    void selectAll() override { m_edit->selectAll(); }
-    void selectToEnd(int caret) override
-    {
-        const int end = int(m_edit->text().size());
-        m_edit->setSelection(end, caret - end);
-    }
-
-private:
-    QLineEdit *m_edit;
-};
 
 // The cell's text is wider than the cell: the list shows it cut short with "…".
 bool cellCutShort(const QTreeView *view, const QModelIndex &index)
@@ -136,9 +117,9 @@ private:
 
 void TForm1::connectListCommands()
 {
-    m_pathdirField = std::make_unique<PathdirField>(m_ui.output.pathdir);
-    m_destination = std::make_unique<DestinationFolder>(*m_pathdirField, m_services.dialogs, m_state.destinationHistory,
-        m_state.defaultOutputFolder, this, [this] { ApplyFolderToRows(); });
+    m_destination = std::make_unique<DestinationFolder>(*m_choicesView, m_services.dialogs, m_state.destinationHistory,
+        m_state.defaultOutputFolder, this,
+        [this] { ::ApplyFolderToRows(*m_fileList, m_choices->destinationFolder()); });
     m_listEvents = std::make_unique<ListEvents>(*this);
 
     connect(m_ui.list.delBtn, &QAbstractButton::clicked, this, &TForm1::delBtnClick);
@@ -254,19 +235,20 @@ void TForm1::showRowChoices(int row)
         return;
     }
 
-    const OutputControls &out = m_ui.output;
-    QStringList profiles;
-    for (int index = 0; index < out.profileBox->count(); ++index)
-        profiles << out.profileBox->itemText(index);
-    const RowChoices choices = ChoicesForRow(job, profiles, m_state.cataloguePath, m_state.userProfilePath);
-    out.pathdir->setText(choices.folder);
-    // The choosers' own handlers answer the user's choices only (activated), so showing the
-    // row's values here changes no record.
-    out.profileBox->setCurrentIndex(choices.profileIndex);
-    out.AQualityBtn->setEnabled(choices.qualityEnabled);
-    if (choices.qualityIndex)
-        out.AQualityBtn->setCurrentIndex(*choices.qualityIndex);
-    out.settingBtn->setEnabled(choices.settingsEnabled);
+    const RowChoices choices
+        = ChoicesForRow(job, m_choices->profiles(), m_state.cataloguePath, m_state.userProfilePath);
+    // The choosers' own handlers answer the user's picks only, so showing the row's values
+    // here changes no record.
+    m_choices->setDestinationFolder(choices.folder);
+    m_choices->setProfilePosition(choices.profileIndex);
+    m_choices->setQualityEnabled(choices.qualityEnabled);
+    if (choices.qualityIndex) {
+        // The chooser keeps its look; a plain one shows the row's quality, not "Lossless".
+        if (m_choices->qualityLook() == QualityLook::Lossless)
+            m_choices->setQualityLook(QualityLook::Plain);
+        m_choices->setQualityPosition(*choices.qualityIndex);
+    }
+    m_choices->setSettingsEnabled(choices.settingsEnabled);
 }
 
 void TForm1::listEditChange(const QString &text)
@@ -297,7 +279,7 @@ void TForm1::listEditExit()
 
     const TStartRecord &job = m_fileList->job(row);
     const NameCommitRequest request { edit->text(), m_fileList->caption(row), job.Extension,
-        RowOutputFolder(m_ui.output.pathdir->text(), job), QFileInfo(job.OutputPath.text()).fileName() };
+        RowOutputFolder(m_choices->destinationFolder(), job), QFileInfo(job.OutputPath.text()).fileName() };
     const NameCommit commit = CommitDestinationName(
         request, m_services.dialogs, this, [this](const QString &path) { return isRowSource(path); });
     // The questions may have let the list change meanwhile: find the row again.
@@ -345,9 +327,4 @@ void TForm1::pathdirExit()
 void TForm1::browseBtnClick()
 {
     m_destination->browse();
-}
-
-void TForm1::ApplyFolderToRows()
-{
-    ::ApplyFolderToRows(*m_fileList, m_ui.output.pathdir->text());
 }

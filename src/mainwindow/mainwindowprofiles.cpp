@@ -1,7 +1,8 @@
 // The main window's profile and quality choosers and its advanced settings dialog.
 
-#include "mainwindow/chooserhost.h"
+#include "batch/outputchoices.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/outputchoicesview.h"
 #include "platform/dialogs.h"
 #include "platform/placement.h"
 #include "profiles/saveasdialog.h"
@@ -9,18 +10,16 @@
 #include "sources/filelist.h"
 #include "sources/profileselection.h"
 
-#include <QComboBox>
 #include <QToolButton>
 
 void TForm1::connectProfileChoosers()
 {
-    m_chooserHost = std::make_unique<MainWindowChooserHost>(m_ui.output);
-    m_profileSelection = std::make_unique<ProfileSelection>(*m_fileList, *m_chooserHost,
+    m_profileSelection = std::make_unique<ProfileSelection>(*m_fileList, *m_choices,
         SourcePaths {
             m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination, m_state.defaultOutputFolder });
-    // Only a user's pick runs them; program steps set positions with setCurrentIndex.
-    connect(m_ui.output.profileBox, &QComboBox::activated, this, &TForm1::profileBoxSelect);
-    connect(m_ui.output.AQualityBtn, &QComboBox::activated, this, &TForm1::AQualityBtnSelect);
+    // Only a user's pick runs them; program steps only change the choices.
+    connect(m_choicesView.get(), &OutputChoicesView::profilePicked, this, &TForm1::profileBoxSelect);
+    connect(m_choicesView.get(), &OutputChoicesView::qualityPicked, this, &TForm1::AQualityBtnSelect);
     connect(m_ui.output.settingBtn, &QToolButton::clicked, this, &TForm1::settingBtnClick);
 }
 
@@ -52,7 +51,7 @@ void TForm1::settingBtnClick()
     }
     m_settingFrm->setPaths(
         { m_state.programFolder, m_state.cataloguePath, m_state.userProfilePath, m_state.profileFolder });
-    const QString refusal = m_settingFrm->prepareFor(m_chooserHost->profiles(), m_fileList->job(targets.first()));
+    const QString refusal = m_settingFrm->prepareFor(m_choices->profiles(), m_fileList->job(targets.first()));
     if (!refusal.isEmpty()) {
         m_services.dialogs.showMessage(this, MessageRequest::plain(refusal));
         return;

@@ -1,8 +1,10 @@
 #include "sources/destinationname.h"
 
+#include "batch/outputchoices.h"
 #include "core/filenamefit.h"
 #include "core/startrecord.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -57,4 +59,16 @@ QString RowDestinationFolder(const TStartRecord &job)
     if (!job.RelativeFolder.isEmpty() && folder.endsWith(u'/' + job.RelativeFolder))
         folder.chop(job.RelativeFolder.size() + 1);
     return folder.isEmpty() ? QStringLiteral("/") : folder;
+}
+
+QString CheckedDestinationFolder(
+    OutputChoices &choices, const QString &startupDestination, const QString &defaultOutputFolder)
+{
+    const QString folder = choices.destinationFolder();
+    if (QFileInfo(folder).isDir())
+        return folder;
+    if (folder == startupDestination && QDir().mkdir(folder))
+        return folder;
+    choices.setDestinationFolder(defaultOutputFolder);
+    return defaultOutputFolder;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class OutputChoices;
 struct TStartRecord;
 
 // Folder + "/" + name; the separator is left out when the folder already ends in one.
@@ -40,3 +41,9 @@ QString RowOutputFolder(const QString &destination, const TStartRecord &job);
 
 // The destination folder a row's output path stands in, its own sub-folders taken off.
 QString RowDestinationFolder(const TStartRecord &job);
+
+// The choices' destination folder, made to exist before an output is named in it: the start-up
+// destination is created when missing, any other missing folder gives way to the default output
+// folder, which the choices then hold.
+QString CheckedDestinationFolder(
+    OutputChoices &choices, const QString &startupDestination, const QString &defaultOutputFolder);

@@ -1,5 +1,6 @@
 #include "sources/profileselection.h"
 
+#include "batch/outputchoices.h"
 #include "core/startrecord.h"
 #include "profiles/privateprofile.h"
 #include "profiles/profilecatalogue.h"
@@ -10,20 +11,20 @@
 #include <QDir>
 #include <QFileInfo>
 
-ProfileSelection::ProfileSelection(QueueRows &rows, OutputChoosers &choosers, SourcePaths paths)
+ProfileSelection::ProfileSelection(QueueRows &rows, OutputChoices &choices, SourcePaths paths)
     : m_rows(rows)
-    , m_choosers(choosers)
+    , m_choices(choices)
     , m_paths(std::move(paths))
 { }
 
 QString ProfileSelection::profileFile() const
 {
-    return ProfileFileForPosition(m_choosers.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath);
+    return ProfileFileForPosition(m_choices.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath);
 }
 
 void ProfileSelection::applyProfile(const QList<int> &targets)
 {
-    const QString section = m_choosers.profiles().value(m_choosers.profilePosition());
+    const QString section = m_choices.profileName();
     const ProfileSettings settings = ReadProfileSettings(profileFile(), section);
     if (targets.isEmpty()) {
         switchChoosers(settings.lossless == kTrue, settings.bitrateNot == kTrue);
@@ -31,7 +32,7 @@ void ProfileSelection::applyProfile(const QList<int> &targets)
     }
     for (const int row : targets) {
         TStartRecord &job = m_rows.job(row);
-        ApplyProfileToJob(job, section, settings, m_choosers.qualityPosition(), SampleRateRule::UnlessLossless);
+        ApplyProfileToJob(job, section, settings, m_choices.qualityPosition(), SampleRateRule::UnlessLossless);
         switchChoosers(job.Lossless == kTrue, job.BitrateNot == kTrue);
         renameDestination(row, checkedFolder());
     }
@@ -42,9 +43,9 @@ void ProfileSelection::applyQuality(const QList<int> &targets)
 {
     if (targets.isEmpty())
         return;
-    const QString section = m_choosers.profiles().value(m_choosers.profilePosition());
+    const QString section = m_choices.profileName();
     const QString bitrate = PrivateProfile::readString(
-        profileFile(), section, QualityBitrateKey(m_choosers.qualityPosition()).toString(), kDefaultBitrate.toString());
+        profileFile(), section, QualityBitrateKey(m_choices.qualityPosition()).toString(), kDefaultBitrate.toString());
     for (const int row : targets)
         m_rows.job(row).Bitrate = bitrate;
 }
@@ -52,8 +53,8 @@ void ProfileSelection::applyQuality(const QList<int> &targets)
 void ProfileSelection::applySettings(const QList<int> &targets, const SettingsChoices &choices)
 {
     if (choices.profilesChanged)
-        m_choosers.setProfiles(choices.profiles);
-    m_choosers.setProfilePosition(choices.profilePosition);
+        m_choices.setProfiles(choices.profiles);
+    m_choices.setProfilePosition(choices.profilePosition);
 
     const QString profile = choices.profileText();
     const QString extension = ProfileExtension(profile);
@@ -64,18 +65,18 @@ void ProfileSelection::applySettings(const QList<int> &targets, const SettingsCh
         job.ProfileName = profile;
         if (job.Extension.text() != extension) {
             job.Extension = extension;
-            renameDestination(row, m_choosers.destinationFolder());
+            renameDestination(row, m_choices.destinationFolder());
         }
         job.AudioCodec = choices.chooser(LibraryChooser::Encoder).text;
         job.Channels = choices.chooser(LibraryChooser::Channels).text;
         if (!sampleRate.disabled) {
-            m_choosers.setQualityEnabled(true);
-            m_choosers.setQualityLossless(false);
+            m_choices.setQualityEnabled(true);
+            m_choices.setQualityLook(QualityLook::List);
             job.SampleRate = sampleRate.text;
         } else {
-            m_choosers.setQualityLossless(true);
-            m_choosers.setQualityEnabled(false);
-            m_choosers.setSettingsEnabled(false);
+            m_choices.setQualityLook(QualityLook::Lossless);
+            m_choices.setQualityEnabled(false);
+            m_choices.setSettingsEnabled(false);
         }
         if (!bitrate.disabled)
             job.Bitrate = bitrate.text;
@@ -83,37 +84,24 @@ void ProfileSelection::applySettings(const QList<int> &targets, const SettingsCh
 
     if (bitrate.disabled)
         return;
-    m_choosers.setQualityEnabled(true);
-    const QString normal
-        = PrivateProfile::readString(profileFile(), m_choosers.profiles().value(m_choosers.profilePosition()),
-            ProfileKey::BitrateNormal.toString(), kDefaultBitrate.toString());
-    m_choosers.setQualityPosition(QualityForBitrate(bitrate.text, normal, m_choosers.qualityPosition()));
+    m_choices.setQualityEnabled(true);
+    const QString normal = PrivateProfile::readString(
+        profileFile(), m_choices.profileName(), ProfileKey::BitrateNormal.toString(), kDefaultBitrate.toString());
+    m_choices.setQualityPosition(QualityForBitrate(bitrate.text, normal, m_choices.qualityPosition()));
 }
 
 void ProfileSelection::keepSavedProfiles(const SettingsChoices &choices)
 {
     if (!choices.profilesChanged)
         return;
-    const int position = m_choosers.profilePosition();
-    m_choosers.setProfiles(choices.profiles);
-    m_choosers.setProfilePosition(position);
+    const int position = m_choices.profilePosition();
+    m_choices.setProfiles(choices.profiles);
+    m_choices.setProfilePosition(position);
 }
 
-// The destination folder, made to exist before a destination is built in it: the start-up
-// destination is created when missing, any other missing folder gives way to the default
-// output folder.
 QString ProfileSelection::checkedFolder()
 {
-    const QString folder = m_choosers.destinationFolder();
-    if (QFileInfo(folder).isDir())
-        return folder;
-    if (folder == m_paths.startupDestination) {
-        QDir().mkdir(folder);
-        if (QFileInfo(folder).isDir())
-            return folder;
-    }
-    m_choosers.setDestinationFolder(m_paths.defaultOutputFolder);
-    return m_paths.defaultOutputFolder;
+    return CheckedDestinationFolder(m_choices, m_paths.startupDestination, m_paths.defaultOutputFolder);
 }
 
 // The destination is always rebuilt from the source name, so a name the user edited goes.
@@ -129,7 +117,7 @@ void ProfileSelection::renameDestination(int row, const QString &folder)
 
 void ProfileSelection::switchChoosers(bool lossless, bool bitrateNot)
 {
-    m_choosers.setSettingsEnabled(!lossless);
-    m_choosers.setQualityLossless(lossless);
-    m_choosers.setQualityEnabled(!lossless && !bitrateNot);
+    m_choices.setSettingsEnabled(!lossless);
+    m_choices.setQualityLook(lossless ? QualityLook::Lossless : QualityLook::List);
+    m_choices.setQualityEnabled(!lossless && !bitrateNot);
 }

@@ -7,36 +7,16 @@
 #include <QString>
 #include <QStringList>
 
+class OutputChoices;
 struct SettingsChoices;
 
-// The output choosers as choosing a profile, a quality or the settings dialog's OK read and
-// change them. Setting a chooser's position here is a program step: it runs no handler.
-class OutputChoosers
-{
-public:
-    virtual ~OutputChoosers() = default;
-    virtual QStringList profiles() const = 0;
-    virtual void setProfiles(const QStringList &names) = 0;
-    virtual int profilePosition() const = 0;
-    virtual void setProfilePosition(int position) = 0;
-    virtual int qualityPosition() const = 0;
-    virtual void setQualityPosition(int position) = 0;
-    virtual QString destinationFolder() const = 0;
-    virtual void setDestinationFolder(const QString &folder) = 0;
-    virtual void setSettingsEnabled(bool enabled) = 0;
-    virtual void setQualityEnabled(bool enabled) = 0;
-    // The quality chooser shows the plain text "Lossless" instead of its drop-down list; its
-    // three items stay.
-    virtual void setQualityLossless(bool lossless) = 0;
-};
-
 // What the profile chooser, the quality chooser and the settings dialog's OK and Cancel write
-// into the target rows' job records and Destination columns, and how they switch the choosers.
-// Neither shows a message.
+// into the target rows' job records and Destination columns, and how they change the output
+// choices (the profile list, what the profile allows, the destination). Neither shows a message.
 class ProfileSelection
 {
 public:
-    ProfileSelection(QueueRows &rows, OutputChoosers &choosers, SourcePaths paths);
+    ProfileSelection(QueueRows &rows, OutputChoices &choices, SourcePaths paths);
 
     // A profile was picked: every profile key into the rows, the destination rebuilt from the
     // source name, then the quality applied. Without rows only the choosers switch.
@@ -55,6 +35,6 @@ private:
     void switchChoosers(bool lossless, bool bitrateNot);
 
     QueueRows &m_rows;
-    OutputChoosers &m_choosers;
+    OutputChoices &m_choices;
     SourcePaths m_paths;
 };

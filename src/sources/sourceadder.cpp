@@ -1,5 +1,6 @@
 #include "sources/sourceadder.h"
 
+#include "batch/outputchoices.h"
 #include "core/logsink.h"
 #include "core/startrecord.h"
 #include "platform/dialogs.h"
@@ -16,9 +17,11 @@
 
 using namespace Qt::StringLiterals;
 
-SourceAdder::SourceAdder(FileList &list, SourceAdderHost &host, Dialogs &dialogs, LogSink &log, SourcePaths paths)
+SourceAdder::SourceAdder(
+    FileList &list, OutputChoices &choices, Dialogs &dialogs, LogSink &log, SourcePaths paths, QWidget *owner)
     : m_list(list)
-    , m_host(host)
+    , m_choices(choices)
+    , m_owner(owner)
     , m_dialogs(dialogs)
     , m_log(log)
     , m_paths(std::move(paths))
@@ -30,7 +33,7 @@ bool SourceAdder::acceptProbe(const QString &absolutePath, const ProbeRun &probe
     if (!verdict)
         return false;
     const QString caption = QFileInfo(absolutePath).fileName();
-    const QString extension = ProfileExtension(m_host.profileName());
+    const QString extension = ProfileExtension(m_choices.profileName());
     TStartRecord job = newJob(absolutePath);
     job.RelativeFolder = relativeFolder;
     const QString name = freeOutputName(job, DestinationName(caption, extension));
@@ -64,7 +67,7 @@ bool SourceAdder::acceptCueSheet(const QString &sheetPath, const QList<CueTrackR
             return false;
         imageEnds.insert(image, verdict->exactNs);
     }
-    const QString extension = ProfileExtension(m_host.profileName());
+    const QString extension = ProfileExtension(m_choices.profileName());
     QList<TStartRecord> jobs;
     for (const CueTrackRow &track : tracks) {
         TStartRecord job = newJob(track.imagePath);
@@ -86,8 +89,8 @@ bool SourceAdder::acceptCueSheet(const QString &sheetPath, const QList<CueTrackR
 
 void SourceAdder::refuseCueSheet(const QString &message)
 {
-    m_dialogs.showMessage(m_host.ownerWindow(),
-        MessageRequest::confirmation(message, u"Information"_s, DialogIcon::Information, DialogButtons::Yes));
+    m_dialogs.showMessage(
+        m_owner, MessageRequest::confirmation(message, u"Information"_s, DialogIcon::Information, DialogButtons::Yes));
 }
 
 std::optional<ProbeVerdict> SourceAdder::judgedProbe(const QString &absolutePath, const ProbeRun &probe)
@@ -104,7 +107,7 @@ std::optional<ProbeVerdict> SourceAdder::judgedProbe(const QString &absolutePath
             m_log.append(probe.text, LogSink::View::Beginning);
         MessageRequest refusal = MessageRequest::confirmation(
             ProbeRefusedMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes);
-        m_dialogs.showMessage(m_host.ownerWindow(), refusal);
+        m_dialogs.showMessage(m_owner, refusal);
         return std::nullopt;
     }
     return verdict;
@@ -112,19 +115,19 @@ std::optional<ProbeVerdict> SourceAdder::judgedProbe(const QString &absolutePath
 
 QString SourceAdder::freeOutputName(const TStartRecord &job, const QString &wantedName)
 {
-    const QString extension = ProfileExtension(m_host.profileName());
-    return FreeDestinationName(RowOutputFolder(m_host.destinationFolder(), job), wantedName, extension);
+    const QString extension = ProfileExtension(m_choices.profileName());
+    return FreeDestinationName(RowOutputFolder(m_choices.destinationFolder(), job), wantedName, extension);
 }
 
 TStartRecord SourceAdder::newJob(const QString &absolutePath)
 {
-    const QString profile = m_host.profileName();
+    const QString profile = m_choices.profileName();
     TStartRecord job;
     job.SourcePath = absolutePath;
     const ProfileSettings settings = ReadProfileSettings(
-        ProfileFileForPosition(m_host.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath), profile);
-    ApplyProfileToJob(job, profile, settings, m_host.qualityIndex());
-    m_host.applyProfileSwitches(job.Lossless == kTrue, job.BitrateNot == kTrue);
+        ProfileFileForPosition(m_choices.profilePosition(), m_paths.cataloguePath, m_paths.userProfilePath), profile);
+    ApplyProfileToJob(job, profile, settings, m_choices.qualityPosition());
+    m_choices.applyAddedRowSwitches(job.Lossless == kTrue, job.BitrateNot == kTrue);
     job.Volume = kUnchangedVolume;
     return job;
 }
@@ -133,12 +136,11 @@ void SourceAdder::appendRow(
     const QString &caption, const QString &name, const TStartRecord &job, const QString &toolTip)
 {
     m_list.appendRow(caption, FileSizeText(FileSizeBytes(job.SourcePath)), job.Duration, name, job, toolTip);
-    m_host.rowAdded();
 }
 
 QString SourceAdder::destinationFolder() const
 {
-    return m_host.destinationFolder();
+    return m_choices.destinationFolder();
 }
 
 QString SourceAdder::emptyFolderMessage(const QString &absolutePath)
@@ -148,20 +150,12 @@ QString SourceAdder::emptyFolderMessage(const QString &absolutePath)
 
 void SourceAdder::refuseEmptyFolder(const QString &absolutePath)
 {
-    m_dialogs.showMessage(m_host.ownerWindow(),
+    m_dialogs.showMessage(m_owner,
         MessageRequest::confirmation(
             emptyFolderMessage(absolutePath), u"Information"_s, DialogIcon::Information, DialogButtons::Yes));
 }
 
-// The destination folder, made to exist: the start-up destination is created when missing,
-// any other missing folder is replaced by the default output folder.
 QString SourceAdder::checkedDestinationFolder()
 {
-    const QString folder = m_host.destinationFolder();
-    if (QFileInfo(folder).isDir())
-        return folder;
-    if (folder == m_paths.startupDestination && QDir().mkdir(folder))
-        return folder;
-    m_host.setDestinationFolder(m_paths.defaultOutputFolder);
-    return m_paths.defaultOutputFolder;
+    return CheckedDestinationFolder(m_choices, m_paths.startupDestination, m_paths.defaultOutputFolder);
 }

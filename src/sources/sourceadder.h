@@ -13,27 +13,10 @@
 class Dialogs;
 class FileList;
 class LogSink;
+class OutputChoices;
 class QWidget;
 struct ProbeRun;
 struct CueTrackRow;
-
-// What adding a source reads from, and changes in, the window around the list.
-class SourceAdderHost
-{
-public:
-    virtual ~SourceAdderHost() = default;
-    virtual QWidget *ownerWindow() const = 0;
-    virtual QString profileName() const = 0; // the profile chooser's text
-    virtual int profilePosition() const = 0; // its position in the profile list
-    virtual int qualityIndex() const = 0; // 0 High, 1 Normal, else Low
-    virtual QString destinationFolder() const = 0;
-    virtual void setDestinationFolder(const QString &folder) = 0;
-    // The added row's profile decides the settings and quality choosers: a lossless profile
-    // offers neither, a profile without bit rates no quality.
-    virtual void applyProfileSwitches(bool lossless, bool bitrateNot) = 0;
-    // A row was added; the first one of an empty list enables what needs a row.
-    virtual void rowAdded() = 0;
-};
 
 // Files and folders adding a source needs.
 struct SourcePaths
@@ -50,7 +33,10 @@ struct SourcePaths
 class SourceAdder
 {
 public:
-    SourceAdder(FileList &list, SourceAdderHost &host, Dialogs &dialogs, LogSink &log, SourcePaths paths);
+    // New rows take the choices' profile, quality and destination; a lossless or bit-rate-less
+    // row switches what the choices offer. owner: the window the boxes belong to.
+    SourceAdder(FileList &list, OutputChoices &choices, Dialogs &dialogs, LogSink &log, SourcePaths paths,
+        QWidget *owner = nullptr);
 
     // A file whose probe has ended: refused with a message, or appended as a row. True when a
     // row was added.
@@ -88,7 +74,8 @@ private:
     void appendRow(const QString &caption, const QString &name, const TStartRecord &job, const QString &toolTip = {});
 
     FileList &m_list;
-    SourceAdderHost &m_host;
+    OutputChoices &m_choices;
+    QWidget *m_owner;
     Dialogs &m_dialogs;
     LogSink &m_log;
     SourcePaths m_paths;

@@ -2,6 +2,7 @@
 // profiles picked as a user picks them, converted by the real transcoder, and the files on
 // disk checked with GStreamer's discoverer and sox.
 
+#include "batch/outputchoices.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
@@ -9,6 +10,7 @@
 #include "platform/placement.h"
 #include "profiles/privateprofile.h"
 #include "profiles/profilecatalogue.h"
+#include "profiles/profilejob.h"
 #include "profiles/saveasdialog.h"
 #include "profiles/settingsdialog.h"
 #include "sources/filelist.h"
@@ -40,6 +42,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
+constexpr int kAac = 0;
 constexpr int kMp3 = 5;
 constexpr int kFlac = 11;
 constexpr int kWavLossless = 12;
@@ -314,6 +317,41 @@ private Q_SLOTS:
         QVERIFY(!output().AQualityBtn->isEditable());
         QCOMPARE(output().AQualityBtn->currentText(), u"Normal"_s);
         QCOMPARE(output().AQualityBtn->count(), 3);
+    }
+
+    // The choices and the output card's controls say the same whichever side changes, and only
+    // a user's pick changes rows.
+    void choicesAndControlsAgree()
+    {
+        OutputChoices &choices = m_window->outputChoices();
+        QCOMPARE(choices.destinationFolder(), m_out); // typed into the edit by makeForm
+        Q_EMIT m_window->filesDropped({ media(u"tone00.wav"_s), media(u"tone01.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+
+        choices.setProfilePosition(kMp3);
+        choices.setQualityPosition(0);
+        choices.setAfterDone(1);
+        QCOMPARE(output().profileBox->currentText(), u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s);
+        QCOMPARE(output().AQualityBtn->currentText(), u"High"_s);
+        QCOMPARE(output().afterDoneBox->currentText(), u"Browse Output"_s);
+        QCOMPARE(destination(0), u"tone00.aac"_s); // a program step: no row changes
+        const int lastCount = output().simultaneousBox->count();
+        output().simultaneousBox->setCurrentIndex(lastCount - 1);
+        QCOMPARE(choices.simultaneous(), lastCount);
+
+        // A lossless pick for the second row makes the chooser say "Lossless"; pressing the
+        // first row, still AAC at Normal, shows its quality in the same plain look.
+        choices.setQualityPosition(int(QualityPosition::Normal));
+        selectOnly(1);
+        pick(output().profileBox, kFlac);
+        QCOMPARE(output().AQualityBtn->currentText(), u"Lossless"_s);
+        const QRect first = listview()->visualRect(m_window->fileList().index(0, BatchModel::Source));
+        QTest::mouseClick(listview()->viewport(), Qt::LeftButton, {}, first.center());
+        QCOMPARE(output().profileBox->currentIndex(), kAac);
+        QVERIFY(output().AQualityBtn->isEnabled() && output().AQualityBtn->isEditable());
+        QCOMPARE(output().AQualityBtn->currentText(), u"Normal"_s);
+        QCOMPARE(choices.qualityPosition(), int(QualityPosition::Normal));
+        QCOMPARE(choices.destinationFolder(), m_out + u'/');
     }
 
     void userProfileVoice()

@@ -1,6 +1,7 @@
 // What the profile chooser, the quality chooser and the settings dialog's OK and Cancel do to
 // the target rows and to the choosers, on rows held in memory and the shipped catalogue.
 
+#include "batch/outputchoices.h"
 #include "core/programtexts.h"
 #include "profiles/privateprofile.h"
 #include "profiles/profilecatalogue.h"
@@ -40,33 +41,13 @@ public:
     void setDestination(int row, const QString &fileName) override { rows[row].destination = fileName; }
 };
 
-// What the window shows of the choosers.
-struct ShownChoosers : OutputChoosers
+// What the choosers show of what the profile allows.
+QString state(const OutputChoices &choices)
 {
-    QStringList names = BuiltInProfileNames();
-    int profile = 0;
-    int quality = QualityPosition::Normal;
-    QString folder;
-    bool settingsOn = true, qualityOn = true, qualityLossless = false;
-
-    QStringList profiles() const override { return names; }
-    void setProfiles(const QStringList &list) override { names = list; }
-    int profilePosition() const override { return profile; }
-    void setProfilePosition(int position) override { profile = position; }
-    int qualityPosition() const override { return quality; }
-    void setQualityPosition(int position) override { quality = position; }
-    QString destinationFolder() const override { return folder; }
-    void setDestinationFolder(const QString &f) override { folder = f; }
-    void setSettingsEnabled(bool on) override { settingsOn = on; }
-    void setQualityEnabled(bool on) override { qualityOn = on; }
-    void setQualityLossless(bool lossless) override { qualityLossless = lossless; }
-    QString state() const
-    {
-        return u"settings=%1 quality=%2 lossless=%3"_s.arg(int(settingsOn))
-            .arg(int(qualityOn))
-            .arg(int(qualityLossless));
-    }
-};
+    return u"settings=%1 quality=%2 lossless=%3"_s.arg(int(choices.settingsEnabled()))
+        .arg(int(choices.qualityEnabled()))
+        .arg(int(choices.qualityLook() == QualityLook::Lossless));
+}
 
 } // namespace
 
@@ -78,7 +59,7 @@ class TestProfileSelection : public QObject
     QString m_out;
     SourcePaths m_paths;
     MemoryRows m_rows;
-    ShownChoosers m_choosers;
+    std::unique_ptr<OutputChoices> m_choosers;
     std::unique_ptr<ProfileSelection> m_selection;
 
     // A row added with the AAC profile at Normal, its destination in the output folder.
@@ -94,7 +75,7 @@ class TestProfileSelection : public QObject
     }
     void choose(int profile, const QList<int> &targets)
     {
-        m_choosers.profile = profile;
+        m_choosers->setProfilePosition(profile);
         m_selection->applyProfile(targets);
     }
 
@@ -108,9 +89,11 @@ private Q_SLOTS:
         m_paths = { kProgramDir + kCatalogueRelativePath, base + u"/userprofile.ini"_s, base + u"/TOLM"_s,
             base + u"/default"_s };
         m_rows = MemoryRows();
-        m_choosers = ShownChoosers();
-        m_choosers.folder = m_out;
-        m_selection = std::make_unique<ProfileSelection>(m_rows, m_choosers, m_paths);
+        m_choosers = std::make_unique<OutputChoices>();
+        m_choosers->setProfiles(BuiltInProfileNames());
+        m_choosers->setQualityPosition(QualityPosition::Normal);
+        m_choosers->setDestinationFolder(m_out);
+        m_selection = std::make_unique<ProfileSelection>(m_rows, *m_choosers, m_paths);
     }
 
     void profileAndQualityReachTheRow_data()
@@ -128,7 +111,7 @@ private Q_SLOTS:
         addRow(u"song.wav"_s);
         m_rows.rows[0].job.Volume = 150;
         m_rows.rows[0].destination = u"my own name.aac"_s; // edited by the user: rebuilt all the same
-        m_choosers.quality = quality;
+        m_choosers->setQualityPosition(quality);
         choose(kMp3, { 0 });
         const TStartRecord &job = m_rows.rows[0].job;
         QCOMPARE(job.ProfileName.text(), BuiltInProfileNames().at(kMp3));
@@ -138,10 +121,10 @@ private Q_SLOTS:
         QCOMPARE(job.Volume, 150);
         QCOMPARE(m_rows.rows[0].destination, u"song.mp3"_s);
         QCOMPARE(job.OutputPath.text(), m_out + u"/song.mp3"_s);
-        QCOMPARE(m_choosers.state(), u"settings=1 quality=1 lossless=0"_s);
+        QCOMPARE(state(*m_choosers), u"settings=1 quality=1 lossless=0"_s);
 
         // The quality chooser alone changes only the bit rate.
-        m_choosers.quality = QualityPosition::Low;
+        m_choosers->setQualityPosition(QualityPosition::Low);
         m_selection->applyQuality({ 0 });
         QCOMPARE(m_rows.rows[0].job.Bitrate.text(), u"96 kbps"_s);
         QCOMPARE(m_rows.rows[0].destination, u"song.mp3"_s);
@@ -157,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(m_rows.rows[1].destination, u"b.aac"_s);
         QCOMPARE(m_rows.rows[1].job.AudioCodec.text(), u"aac"_s);
         QCOMPARE(m_rows.rows[2].job.AudioCodec.text(), u"vorbis"_s);
-        m_choosers.quality = QualityPosition::High;
+        m_choosers->setQualityPosition(QualityPosition::High);
         m_selection->applyQuality({});
         QCOMPARE(m_rows.rows[0].job.Bitrate.text(), u"128 kbps"_s);
     }
@@ -196,10 +179,10 @@ private Q_SLOTS:
     {
         QFETCH(bool, startupFolder);
         addRow(u"a.wav"_s);
-        m_choosers.folder = startupFolder ? m_paths.startupDestination : m_out + u"/gone"_s;
+        m_choosers->setDestinationFolder(startupFolder ? m_paths.startupDestination : m_out + u"/gone"_s);
         choose(kMp3, { 0 });
         const QString expected = startupFolder ? m_paths.startupDestination : m_paths.defaultOutputFolder;
-        QCOMPARE(m_choosers.folder, expected);
+        QCOMPARE(m_choosers->destinationFolder(), expected);
         QVERIFY(QFileInfo(expected).isDir());
         QCOMPARE(m_rows.rows[0].job.OutputPath.text(), expected + u"/a.mp3"_s);
     }
@@ -209,22 +192,22 @@ private Q_SLOTS:
         addRow(u"a.wav"_s);
         m_rows.rows[0].job.SampleRate = u"22050 Hz"_s;
         choose(kFlac, { 0 });
-        QCOMPARE(m_choosers.state(), u"settings=0 quality=0 lossless=1"_s);
+        QCOMPARE(state(*m_choosers), u"settings=0 quality=0 lossless=1"_s);
         QCOMPARE(m_rows.rows[0].job.Lossless.text(), u"True"_s);
         QCOMPARE(m_rows.rows[0].job.SampleRate.text(), u"22050 Hz"_s); // kept for a lossless profile
         QCOMPARE(m_rows.rows[0].destination, u"a.flac"_s);
 
         choose(kAiff, { 0 });
-        QCOMPARE(m_choosers.state(), u"settings=1 quality=0 lossless=0"_s);
+        QCOMPARE(state(*m_choosers), u"settings=1 quality=0 lossless=0"_s);
         QCOMPARE(m_rows.rows[0].job.SampleRate.text(), u"44100 Hz"_s);
 
         // Without rows only the choosers switch.
         choose(kFlac, {});
-        QCOMPARE(m_choosers.state(), u"settings=0 quality=0 lossless=1"_s);
+        QCOMPARE(state(*m_choosers), u"settings=0 quality=0 lossless=1"_s);
         choose(kWav, {});
-        QCOMPARE(m_choosers.state(), u"settings=1 quality=0 lossless=0"_s);
+        QCOMPARE(state(*m_choosers), u"settings=1 quality=0 lossless=0"_s);
         choose(kMp3, {});
-        QCOMPARE(m_choosers.state(), u"settings=1 quality=1 lossless=0"_s);
+        QCOMPARE(state(*m_choosers), u"settings=1 quality=1 lossless=0"_s);
         QCOMPARE(m_rows.rows[0].job.AudioCodec.text(), u"pcm16be"_s);
     }
 
@@ -234,13 +217,13 @@ private Q_SLOTS:
         const QString aac = BuiltInProfileNames().at(kAac);
         TestFiles::write(m_paths.userProfilePath,
             "[" + aac.toUtf8() + "]\nAudioCodec=mp3\nASR=22050 Hz\nAC=1 Channel Mono\nABRN=64 kbps\n");
-        m_choosers.names << aac;
+        m_choosers->setProfiles(m_choosers->profiles() << aac);
         addRow(u"a.wav"_s);
         choose(kBuiltInProfileCount, { 0 });
         QCOMPARE(m_rows.rows[0].job.AudioCodec.text(), u"mp3"_s);
         QCOMPARE(m_rows.rows[0].job.SampleRate.text(), u"22050 Hz"_s);
         QCOMPARE(m_rows.rows[0].job.Bitrate.text(), u"64 kbps"_s);
-        m_choosers.quality = QualityPosition::High;
+        m_choosers->setQualityPosition(QualityPosition::High);
         m_selection->applyQuality({ 0 });
         QCOMPARE(m_rows.rows[0].job.Bitrate.text(), u"128 kbps"_s); // the reader's default
     }
@@ -274,22 +257,22 @@ private Q_SLOTS:
         m_selection->applySettings({ 0 }, choices);
 
         const TStartRecord &job = m_rows.rows[0].job;
-        QCOMPARE(m_choosers.profile, profile);
-        QCOMPARE(m_choosers.quality, quality);
+        QCOMPARE(m_choosers->profilePosition(), profile);
+        QCOMPARE(m_choosers->qualityPosition(), quality);
         QCOMPARE(job.ProfileName.text(), BuiltInProfileNames().at(profile));
         QCOMPARE(job.AudioCodec.text(), u"mp3"_s);
         QCOMPARE(job.Channels.text(), u"1 Channel Mono"_s);
         QCOMPARE(job.SampleRate.text(), u"22050 Hz"_s);
         QCOMPARE(job.Bitrate.text(), bitrate);
         QCOMPARE(m_rows.rows[0].destination, destination);
-        QCOMPARE(m_choosers.state(), u"settings=1 quality=1 lossless=0"_s);
+        QCOMPARE(state(*m_choosers), u"settings=1 quality=1 lossless=0"_s);
     }
 
     void settingsOkWithChoosersOff()
     {
         addRow(u"a.wav"_s);
         addRow(u"b.wav"_s);
-        m_choosers.quality = QualityPosition::High;
+        m_choosers->setQualityPosition(QualityPosition::High);
         SettingsChoices choices = SettingsChoices::designed();
         choices.profiles = BuiltInProfileNames() << u"Saved (*.flac)"_s;
         choices.profilePosition = kBuiltInProfileCount;
@@ -297,10 +280,10 @@ private Q_SLOTS:
         choices.chooser(LibraryChooser::SampleRate).disabled = true;
         choices.chooser(LibraryChooser::Bitrate).disabled = true;
         m_selection->applySettings({ 0, 1 }, choices);
-        QCOMPARE(m_choosers.names.size(), kBuiltInProfileCount + 1);
-        QCOMPARE(m_choosers.profile, kBuiltInProfileCount);
-        QCOMPARE(m_choosers.quality, int(QualityPosition::High));
-        QCOMPARE(m_choosers.state(), u"settings=0 quality=0 lossless=1"_s);
+        QCOMPARE(m_choosers->profiles().size(), kBuiltInProfileCount + 1);
+        QCOMPARE(m_choosers->profilePosition(), kBuiltInProfileCount);
+        QCOMPARE(m_choosers->qualityPosition(), int(QualityPosition::High));
+        QCOMPARE(state(*m_choosers), u"settings=0 quality=0 lossless=1"_s);
         for (const Row &row : m_rows.rows) {
             QCOMPARE(row.job.Bitrate.text(), u"128 kbps"_s);
             QCOMPARE(row.job.SampleRate.text(), u"44100 Hz"_s);
@@ -312,16 +295,16 @@ private Q_SLOTS:
 
     void cancelStillListsSavedProfiles()
     {
-        m_choosers.profile = kOgg;
+        m_choosers->setProfilePosition(kOgg);
         SettingsChoices choices;
         choices.profiles = BuiltInProfileNames() << u"Voice (*.mp3)"_s;
         choices.profilePosition = kBuiltInProfileCount;
         m_selection->keepSavedProfiles(choices);
-        QCOMPARE(m_choosers.names.size(), kBuiltInProfileCount); // nothing saved in this opening
+        QCOMPARE(m_choosers->profiles().size(), kBuiltInProfileCount); // nothing saved in this opening
         choices.profilesChanged = true;
         m_selection->keepSavedProfiles(choices);
-        QCOMPARE(m_choosers.names, choices.profiles);
-        QCOMPARE(m_choosers.profile, kOgg);
+        QCOMPARE(m_choosers->profiles(), choices.profiles);
+        QCOMPARE(m_choosers->profilePosition(), kOgg);
     }
 };
 

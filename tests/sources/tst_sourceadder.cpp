@@ -2,6 +2,7 @@
 // destination folder, with a stand-in transcoder (tests/sources/standin) and the shipped
 // profile catalogue.
 
+#include "batch/outputchoices.h"
 #include "core/logsink.h"
 #include "platform/childprocess.h"
 #include "platform/recordingdialogs.h"
@@ -23,31 +24,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class FakeHost : public SourceAdderHost
-{
-public:
-    QString profile = u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s;
-    int position = 5;
-    int quality = 1;
-    QString folder;
-    QStringList events;
+constexpr int kMp3 = 5, kWav = 9, kFlac = 11;
 
-    QWidget *ownerWindow() const override { return nullptr; }
-    QString profileName() const override { return profile; }
-    int profilePosition() const override { return position; }
-    int qualityIndex() const override { return quality; }
-    QString destinationFolder() const override { return folder; }
-    void setDestinationFolder(const QString &f) override
-    {
-        folder = f;
-        events << u"folder:"_s + f;
-    }
-    void applyProfileSwitches(bool lossless, bool bitrateNot) override
-    {
-        events << u"switches:%1%2"_s.arg(int(lossless)).arg(int(bitrateNot));
-    }
-    void rowAdded() override { events << u"row"_s; }
-};
+// What the choosers show of what the added rows' profiles allow.
+QString switches(const OutputChoices &choices)
+{
+    static const char *const looks[] = { "list", "plain", "lossless" };
+    return u"settings=%1 quality=%2 %3"_s.arg(int(choices.settingsEnabled()))
+        .arg(int(choices.qualityEnabled()))
+        .arg(QLatin1StringView(looks[int(choices.qualityLook())]));
+}
 
 } // namespace
 
@@ -57,7 +43,7 @@ class TestSourceAdder : public QObject
 
     QTemporaryDir m_dir;
     std::unique_ptr<FileList> m_list;
-    FakeHost m_host;
+    std::unique_ptr<OutputChoices> m_choices;
     RecordingDialogs m_dialogs;
     RecordingLog m_log;
     std::unique_ptr<SourceAdder> m_adder;
@@ -90,13 +76,16 @@ private Q_SLOTS:
     void init()
     {
         m_list = std::make_unique<FileList>();
-        m_host = FakeHost();
-        m_host.folder = path(u"out"_s);
-        QDir().mkpath(m_host.folder);
+        m_choices = std::make_unique<OutputChoices>();
+        // The built-in profiles, then a user profile of the same name as the MP3 one.
+        m_choices->setProfiles(BuiltInProfileNames() << BuiltInProfileNames().at(kMp3));
+        m_choices->setProfilePosition(kMp3);
+        m_choices->setDestinationFolder(path(u"out"_s));
+        QDir().mkpath(m_choices->destinationFolder());
         m_dialogs = RecordingDialogs();
         m_log = RecordingLog();
         const QString user = path(u"userprofile.ini"_s);
-        m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
+        m_adder = std::make_unique<SourceAdder>(*m_list, *m_choices, m_dialogs, m_log,
             SourcePaths {
                 QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), user, path(u"TOLM"_s), path(u"default"_s) });
     }
@@ -116,7 +105,7 @@ private Q_SLOTS:
         QCOMPARE(job.Duration, u"00:00:01"_s);
         QCOMPARE(job.StartTime, u"00:00:00"_s);
         QCOMPARE(job.Length, u"00:00:01"_s);
-        QCOMPARE(QString(job.ProfileName), m_host.profile);
+        QCOMPARE(QString(job.ProfileName), u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s);
         QCOMPARE(QString(job.Extension), u".mp3"_s);
         QCOMPARE(QString(job.AudioCodec), u"mp3"_s);
         QCOMPARE(QString(job.SampleRate), u"44100 Hz"_s);
@@ -125,8 +114,8 @@ private Q_SLOTS:
         QCOMPARE(QString(job.VideoNot), u"True"_s);
         QCOMPARE(QString(job.Bitrate), u"128 kbps"_s);
         QCOMPARE(job.Volume, 100);
-        QCOMPARE(QString(job.OutputPath), m_host.folder + u"/song.mp3"_s);
-        QCOMPARE(m_host.events, QStringList({ u"switches:00"_s, u"row"_s }));
+        QCOMPARE(QString(job.OutputPath), m_choices->destinationFolder() + u"/song.mp3"_s);
+        QCOMPARE(switches(*m_choices), u"settings=1 quality=1 list"_s);
         QVERIFY(m_log.entries.isEmpty()); // an accepted file's probe text stays out of the log
         QVERIFY(m_dialogs.calls.isEmpty());
     }
@@ -143,30 +132,29 @@ private Q_SLOTS:
     {
         QFETCH(int, quality);
         QFETCH(QString, bitrate);
-        m_host.quality = quality;
+        m_choices->setQualityPosition(quality);
         QVERIFY(add(m_source));
         QCOMPARE(QString(m_list->job(0).Bitrate), bitrate);
     }
 
     void losslessAndBitRateFreeProfilesLeaveTheBitRateEmpty()
     {
-        m_host.profile = u"FLAC - Free Lossless Audio Codec (*.flac)"_s;
-        m_host.position = 11;
+        m_choices->setProfilePosition(kFlac);
         QVERIFY(add(m_source));
-        m_host.profile = u"WAV - Waveform Audio (*.wav)"_s;
-        m_host.position = 9;
+        QCOMPARE(switches(*m_choices), u"settings=0 quality=0 plain"_s);
+        m_choices->setProfilePosition(kWav);
         QVERIFY(add(m_source));
         QCOMPARE(QString(m_list->job(0).Bitrate), QString());
         QCOMPARE(QString(m_list->job(0).Lossless), u"True"_s);
         QCOMPARE(QString(m_list->job(1).Bitrate), QString());
-        QCOMPARE(m_host.events, QStringList({ u"switches:11"_s, u"row"_s, u"switches:01"_s, u"row"_s }));
+        QCOMPARE(switches(*m_choices), u"settings=1 quality=0 list"_s);
     }
 
     void userProfilesComeFromTheUserFileByPosition()
     {
         const QString user = path(u"userprofile.ini"_s);
         QVERIFY(PrivateProfile::writeString(user, u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s, u"AudioCodec"_s, u"mp2"_s));
-        m_host.position = kBuiltInProfileCount;
+        m_choices->setProfilePosition(kBuiltInProfileCount);
         QVERIFY(add(m_source));
         QCOMPARE(QString(m_list->job(0).AudioCodec), u"mp2"_s);
         QCOMPARE(QString(m_list->job(0).SampleRate), u"44100 Hz"_s); // missing keys take the defaults
@@ -176,7 +164,7 @@ private Q_SLOTS:
     void takenNamesGetNewBeforeTheExtension()
     {
         for (const QString &taken : { u"song.mp3"_s, u"song(new).mp3"_s }) {
-            QFile file(m_host.folder + u'/' + taken);
+            QFile file(m_choices->destinationFolder() + u'/' + taken);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         QVERIFY(add(m_source));
@@ -188,14 +176,14 @@ private Q_SLOTS:
     void missingDestinationFolders()
     {
         // The start-up destination is created when it is missing ...
-        m_host.folder = path(u"TOLM"_s);
+        m_choices->setDestinationFolder(path(u"TOLM"_s));
         QVERIFY(add(m_source));
         QVERIFY(QFileInfo(path(u"TOLM"_s)).isDir());
         QCOMPARE(QString(m_list->job(0).OutputPath), path(u"TOLM/song.mp3"_s));
         // ... any other missing folder is replaced by the default output folder.
-        m_host.folder = path(u"gone/away"_s);
+        m_choices->setDestinationFolder(path(u"gone/away"_s));
         QVERIFY(add(m_source));
-        QCOMPARE(m_host.folder, path(u"default"_s));
+        QCOMPARE(m_choices->destinationFolder(), path(u"default"_s));
         QCOMPARE(QString(m_list->job(1).OutputPath), path(u"default/song.mp3"_s));
         QVERIFY(!QFileInfo::exists(path(u"gone"_s)));
     }
@@ -213,7 +201,6 @@ private Q_SLOTS:
         QCOMPARE(m.buttons, DialogButtons::Yes);
         QCOMPARE(m.placement, DialogPlacement::ConfirmOffset);
         QVERIFY(m_log.entries.first().text.contains(u"Unsupported"_s)); // the text still reaches the log
-        QVERIFY(m_host.events.isEmpty());
     }
 
     // An album image's sheet gives one row per track, its image probed once.
@@ -238,7 +225,7 @@ private Q_SLOTS:
             QCOMPARE(row.destination, names.at(i));
             QCOMPARE(row.duration, durations.at(i));
             QCOMPARE(row.job.SourcePath, path(u"album/image.flac"_s));
-            QCOMPARE(QString(row.job.OutputPath), m_host.folder + u'/' + names.at(i));
+            QCOMPARE(QString(row.job.OutputPath), m_choices->destinationFolder() + u'/' + names.at(i));
             QCOMPARE(row.job.Length, durations.at(i));
         }
         QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
@@ -275,7 +262,6 @@ private Q_SLOTS:
             qPrintable(m.text));
         QVERIFY2(m.text.endsWith(reason), qPrintable(m.text));
         QCOMPARE(m.icon, DialogIcon::Information);
-        QVERIFY(!m_host.events.contains(u"row"_s));
     }
 
     void missingTranscoderRefusesWithTheFileNameOnly()

@@ -2,9 +2,11 @@
 // never one inside another's box, long adds stopped; with the probe's stand-in transcoder
 // (tests/sources/standin) and the shipped profile catalogue.
 
+#include "batch/outputchoices.h"
 #include "core/logsink.h"
 #include "platform/childprocess.h"
 #include "platform/dialogs.h"
+#include "profiles/profilecatalogue.h"
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
 #include "sources/sourceintake.h"
@@ -20,20 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class Host : public SourceAdderHost
-{
-public:
-    QString folder;
-    QWidget *ownerWindow() const override { return nullptr; }
-    QString profileName() const override { return u"MP3 - MPEG Layer-3 Audio (*.mp3)"_s; }
-    int profilePosition() const override { return 5; }
-    int qualityIndex() const override { return 1; }
-    QString destinationFolder() const override { return folder; }
-    void setDestinationFolder(const QString &f) override { folder = f; }
-    void applyProfileSwitches(bool, bool) override { }
-    void rowAdded() override { }
-};
 
 class NoLog : public LogSink
 {
@@ -77,7 +65,7 @@ class TestSourceIntake : public QObject
 
     QTemporaryDir m_dir;
     std::unique_ptr<FileList> m_list;
-    Host m_host;
+    OutputChoices m_choices;
     ModalDialogs m_dialogs;
     NoLog m_log;
     std::unique_ptr<SourceAdder> m_adder;
@@ -110,10 +98,14 @@ private Q_SLOTS:
     void init()
     {
         m_list = std::make_unique<FileList>();
-        m_host.folder = m_dir.filePath(u"out"_s);
-        QDir().mkpath(m_host.folder);
+        // The MP3 profile at Normal.
+        m_choices.setProfiles(BuiltInProfileNames());
+        m_choices.setProfilePosition(5);
+        m_choices.setQualityPosition(1);
+        m_choices.setDestinationFolder(m_dir.filePath(u"out"_s));
+        QDir().mkpath(m_choices.destinationFolder());
         m_dialogs = ModalDialogs();
-        m_adder = std::make_unique<SourceAdder>(*m_list, m_host, m_dialogs, m_log,
+        m_adder = std::make_unique<SourceAdder>(*m_list, m_choices, m_dialogs, m_log,
             SourcePaths { QStringLiteral(TOLM_PROGRAM_DIR "/Config/config.ini"), media(u"userprofile.ini"_s),
                 media(u"TOLM"_s), media(u"default"_s) });
         m_intake = std::make_unique<SourceIntake>(*m_adder, media(u"cache"_s));
@@ -166,7 +158,7 @@ private Q_SLOTS:
     void foldersAddTheirFilesWithTheirSubFolders()
     {
         // The destination lies inside the added folder and holds an earlier run's output.
-        m_host.folder = media(u"Music/converted"_s);
+        m_choices.setDestinationFolder(media(u"Music/converted"_s));
         for (const QString &name :
             { u"Music/Album One/wait1-x.wav"_s, u"Music/Album Two/wait1-x.wav"_s, u"Music/Album Two/cover.jpg"_s,
                 u"Empty/readme.txt"_s, u"Music/converted/Music/Album One/wait1-x.mp3"_s }) {
@@ -179,8 +171,9 @@ private Q_SLOTS:
         QCOMPARE(m_list->rowCount(), 2);
         QCOMPARE(m_list->job(0).RelativeFolder, u"Music/Album One"_s);
         // Not taken as a source, the earlier output still takes its name, in its own folder only.
-        QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Music/Album One/wait1-x(new).mp3"_s);
-        QCOMPARE(QString(m_list->job(1).OutputPath), m_host.folder + u"/Music/Album Two/wait1-x.mp3"_s);
+        QCOMPARE(
+            QString(m_list->job(0).OutputPath), m_choices.destinationFolder() + u"/Music/Album One/wait1-x(new).mp3"_s);
+        QCOMPARE(QString(m_list->job(1).OutputPath), m_choices.destinationFolder() + u"/Music/Album Two/wait1-x.mp3"_s);
         QCOMPARE(m_dialogs.shown, QStringList({ u"Empty"_s }));
     }
 
@@ -212,7 +205,7 @@ private Q_SLOTS:
         for (int row = 0; row < m_list->rowCount(); ++row)
             captions << m_list->caption(row);
         QCOMPARE(captions, QStringList({ u"01 - Opening"_s, u"02 - Track 02"_s, u"03 - Finale"_s, u"wait1-z.wav"_s }));
-        QCOMPARE(QString(m_list->job(0).OutputPath), m_host.folder + u"/Live/01 - Opening.mp3"_s);
+        QCOMPARE(QString(m_list->job(0).OutputPath), m_choices.destinationFolder() + u"/Live/01 - Opening.mp3"_s);
         QCOMPARE(m_list->job(1).SpanStartNs, 4'226'666'667);
         QCOMPARE(m_list->job(2).SpanEndNs, 12'280'000'000); // the image's end, from its probe
         QCOMPARE(m_dialogs.shown, QStringList({ u"bad.cue"_s, u"refuse-c.wav"_s }));
