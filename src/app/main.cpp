@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(Skin::icon(programFolder, u"logo"));
     QtDialogs qtDialogs;
     ReportingDialogs dialogs(qtDialogs, hooks);
-    QtDesktopServices desktop;
+    XdgDesktopServices desktop;
     const std::unique_ptr<PowerControl> power = CreateSystemPowerControl();
     TForm1 form({ dialogs, desktop, *power }, StartupEnvironment::fromSystem(programFolder));
     auto *logFrm = new TlogFrm(&form);

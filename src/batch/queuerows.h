@@ -23,3 +23,11 @@ public:
     virtual TStartRecord &job(int row) = 0;
     virtual void setDestination(int row, const QString &fileName) = 0;
 };
+
+// A finished row whose output choices changed (profile, quality, settings, trim, effect,
+// folder or name) is ready to be converted again; its new output follows the clash rule.
+inline void ReopenIfFinished(QueueRows &rows, int row)
+{
+    if (rows.status(row).isDone())
+        rows.setStatus(row, RowStatus::in(RowState::Ready));
+}

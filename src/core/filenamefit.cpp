@@ -1,7 +1,12 @@
 #include "core/filenamefit.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
+#include <QTemporaryFile>
 #include <QTextBoundaryFinder>
+
+using namespace Qt::StringLiterals;
 
 qsizetype FileSystemBytes(QStringView text)
 {
@@ -47,4 +52,15 @@ std::optional<QString> FreeFileName(const QString &name, const QString &extensio
         tried.insert(candidate);
     }
     return candidate;
+}
+
+bool CanWriteInFolder(const QString &folder)
+{
+    QString existing = QDir::cleanPath(folder);
+    while (!QFileInfo(existing).exists() && existing != u"/"_s && !existing.isEmpty())
+        existing = QFileInfo(existing).path();
+    if (!QFileInfo(existing).isDir())
+        return false;
+    QTemporaryFile probe(existing + u"/.tolm-write-XXXXXX"_s);
+    return probe.open();
 }

@@ -28,3 +28,9 @@ qsizetype FileSystemBytes(QStringView text);
 // marks alone leave no room, or the fitting would only repeat a name already tried.
 std::optional<QString> FreeFileName(const QString &name, const QString &extension, QStringView mark,
     const std::function<bool(const QString &name)> &taken);
+
+// Whether a new file can be made in folder, or in the nearest folder above it that exists (a
+// row's own sub-folders are made when its turn comes). Asked of the folder itself by making
+// and removing a hidden file: permissions, read-only disks and places such as /proc all say
+// no, for the superuser too.
+bool CanWriteInFolder(const QString &folder);

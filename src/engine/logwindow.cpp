@@ -8,14 +8,17 @@
 using namespace Qt::StringLiterals;
 
 TlogFrm::TlogFrm(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QWidget(parent,
+        Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint
+            | Qt::WindowCloseButtonHint)
     , m_text(kWelcome + u'\n') // a line of its own: the transcoder's text starts below it
 {
     setObjectName(u"logFrm"_s);
     setWindowTitle(u"LOG"_s);
     setAccessibleName(windowTitle());
+    // It opens small beside the main window and may be made as large as the screen: a
+    // transcoder's complaint can be a long line.
     setMinimumSize(130, 23);
-    setMaximumSize(403, 371);
     setGeometry(700, 182, 397, 366);
     setWindowOpacity(235.0 / 255.0);
 
@@ -23,7 +26,8 @@ TlogFrm::TlogFrm(QWidget *parent)
     Memo1->setObjectName(u"Memo1"_s);
     Memo1->setAccessibleName(windowTitle());
     Memo1->setReadOnly(true);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the window's width, so their end is seen without scrolling sideways.
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setPlainText(m_text);

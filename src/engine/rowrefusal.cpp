@@ -1,6 +1,7 @@
 #include "engine/rowrefusal.h"
 
 #include "core/conversionfailure.h"
+#include "core/filenamefit.h"
 #include "core/timecode.h"
 
 #include <QFileInfo>
@@ -25,6 +26,10 @@ std::optional<int> secondsOf(const QString &timeCode)
 
 std::optional<QString> RowRefusal(const TStartRecord &job)
 {
+    if (const QString folder = QFileInfo(job.OutputPath.text()).path(); !CanWriteInFolder(folder)) {
+        return u"\nNot converted: the destination folder \"%1\" cannot be written to. "
+               "Choose another destination folder.\n"_s.arg(folder);
+    }
     const std::optional<int> length = secondsOf(job.Length);
     if (!length || *length > 0)
         return std::nullopt;

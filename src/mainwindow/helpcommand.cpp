@@ -5,13 +5,20 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QUrl>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
 QString HelpText::cannotOpen(const QString &fileName)
 {
     return u"Can't open the help file "_s + fileName + u" !"_s;
+}
+
+QString HelpText::cannotOpenFolder(const QString &folder)
+{
+    return u"Can't open the folder "_s + folder + u" !"_s;
 }
 
 namespace {
@@ -37,6 +44,8 @@ void ShowHelp(QWidget *owner, const QString &programFolder, Dialogs &dialogs, De
                 DialogPlacement::OverOwner });
         return;
     }
-    if (!desktop.open(QUrl::fromLocalFile(programFolder + u'/' + file)))
+    // The box belongs to the window, which may be gone by the time the desktop answers.
+    desktop.open(QUrl::fromLocalFile(programFolder + u'/' + file), [owner = QPointer<QWidget>(owner), &dialogs, file] {
         dialogs.showMessage(owner, MessageRequest::plain(HelpText::cannotOpen(file)));
+    });
 }

@@ -11,6 +11,7 @@ inline constexpr QStringView Missing = u" Help file is constructing !";
 // The user manual, shipped in the program folder.
 inline constexpr QStringView ManualPage = u"doc/index.html";
 QString cannotOpen(const QString &fileName);
+QString cannotOpenFolder(const QString &folder);
 } // namespace HelpText
 
 // Opens the user manual (doc/index.html in the program folder) in the desktop's browser.

@@ -36,6 +36,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegion>
 #include <QStandardPaths>
@@ -152,7 +153,8 @@ QString TForm1::scratchPath() const
 void TForm1::addButtonClick()
 {
     m_ui.list.listview->show();
-    const QStringList files = m_services.dialogs.openFiles(this, { kAddFilesFilter.toString(), 0, {}, {} });
+    // It opens on "Supported Files": on the first entry a folder of music looks empty.
+    const QStringList files = m_services.dialogs.openFiles(this, { kAddFilesFilter.toString(), 1, {}, {} });
     m_intake->add(files);
     if (!m_intake->isBusy())
         hideListWhenEmpty();
@@ -219,7 +221,10 @@ void TForm1::OpenBtnClick()
 {
     const QString folder = m_choices->destinationFolder();
     if (QFileInfo(folder).isDir())
-        m_services.desktop.open(QUrl::fromLocalFile(folder));
+        m_services.desktop.open(QUrl::fromLocalFile(folder), [this, guard = QPointer<TForm1>(this), folder] {
+            if (guard)
+                m_services.dialogs.showMessage(this, MessageRequest::plain(HelpText::cannotOpenFolder(folder)));
+        });
 }
 
 void TForm1::registerDropTargets()

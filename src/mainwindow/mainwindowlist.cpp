@@ -198,9 +198,11 @@ bool TForm1::listviewToolTip(QHelpEvent *event)
 {
     QTreeView *view = m_ui.list.listview;
     const QModelIndex index = view->indexAt(event->pos());
-    const QString tip = index.isValid() && cellCutShort(view, index)
-        ? CellToolTip(*m_fileList, index.row(), index.column())
-        : QString();
+    QString tip = index.isValid() && cellCutShort(view, index) ? CellToolTip(*m_fileList, index.row(), index.column())
+                                                               : QString();
+    // A row that failed or was refused says why on its Status cell.
+    if (index.isValid() && index.column() == BatchModel::Status)
+        tip = index.data(BatchModel::ReasonRole).toString();
     if (tip.isEmpty())
         QToolTip::hideText();
     else
@@ -290,6 +292,8 @@ void TForm1::listEditExit()
     m_fileList->setDestination(row, commit.name);
     if (!commit.refused) {
         TStartRecord &changed = m_fileList->job(row);
+        if (changed.OutputPath.text() != commit.outputPath)
+            ReopenIfFinished(*m_fileList, row);
         changed.OutputPath = commit.outputPath;
         changed.Replace = commit.replace;
     }

@@ -9,6 +9,10 @@
 #include <QProgressBar>
 #include <QToolButton>
 
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // With several rows at once the bar shows the whole batch: its seconds done out of all.
@@ -21,12 +25,26 @@ void showBatchProgress(const ConversionEngine &engine, QProgressBar *bar)
 
 } // namespace
 
+QString BatchFailureSummary(const QStringList &reasons)
+{
+    return u"%1 failed: %2"_s.arg(reasons.size()).arg(reasons.constFirst());
+}
+
 void ConnectQueueToControls(ConversionEngine &queue, const OutputControls &ui, const QString &programFolder)
 {
-    QObject::connect(&queue, &ConversionEngine::queueStarted, ui.ProgressBar1, [ui] {
+    // Why the rows of this batch failed, each once, for its end.
+    auto failures = std::make_shared<QStringList>();
+    auto shownBefore = std::make_shared<QString>(); // the caption a failure summary stands in for
+    QObject::connect(&queue, &ConversionEngine::queueStarted, ui.ProgressBar1, [ui, failures, shownBefore] {
+        failures->clear();
+        if (!shownBefore->isNull())
+            ui.progressEdit->setText(std::exchange(*shownBefore, QString()));
+        ui.progressEdit->setToolTip({});
         ui.ProgressBar1->setTextVisible(true);
         ui.progressEdit->hide();
     });
+    QObject::connect(&queue, &ConversionEngine::rowFailed, ui.ProgressBar1,
+        [failures](int, const QString &reason) { failures->append(reason.trimmed()); });
     QObject::connect(
         &queue, &ConversionEngine::rowStarted, ui.ProgressBar1, [ui, programFolder, &queue](int, int total) {
             ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartBusyPicture));
@@ -59,9 +77,19 @@ void ConnectQueueToControls(ConversionEngine &queue, const OutputControls &ui, c
             ui.ProgressBar1->setRange(0, 100); // stop the busy animation
         ui.ProgressBar1->setValue(0);
     });
-    QObject::connect(&queue, &ConversionEngine::queueFinished, ui.ProgressBar1, [ui, programFolder] {
-        ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartIdlePicture));
-        ui.progressEdit->show();
-        ui.ProgressBar1->setTextVisible(false);
-    });
+    QObject::connect(
+        &queue, &ConversionEngine::queueFinished, ui.ProgressBar1, [ui, programFolder, failures, shownBefore] {
+            // The batch's end says how many failed and why; the log keeps each row's whole text.
+            if (!failures->isEmpty()) {
+                if (shownBefore->isNull())
+                    *shownBefore = ui.progressEdit->text();
+                ui.progressEdit->setText(BatchFailureSummary(*failures));
+                QStringList reasons = *failures;
+                reasons.removeDuplicates();
+                ui.progressEdit->setToolTip(reasons.join(u'\n'));
+            }
+            ui.startButton->loadDisabledPicture(Skin::picturePath(programFolder, Skin::kStartIdlePicture));
+            ui.progressEdit->show();
+            ui.ProgressBar1->setTextVisible(false);
+        });
 }

@@ -8,10 +8,11 @@
 class RecordingDesktopServices final : public DesktopServices
 {
 public:
-    bool open(const QUrl &url) override
+    void open(const QUrl &url, std::function<void()> failed = {}) override
     {
         opened.append(url);
-        return succeed;
+        if (!succeed && failed)
+            failed();
     }
 
     QList<QUrl> opened;

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QSlider>
 
+#include <vector>
+
 namespace {
 
 // The first target row's identity; 0 (with the message shown) when there is none.
@@ -51,25 +53,41 @@ void OpenTrimDialog(
         return;
     // The row is looked up again: the list may have changed while the dialog was open.
     const int row = list.rowOfId(id);
-    if (row >= 0)
-        ApplyTrim(list.job(row), dialog.controls().startEdit->text(), dialog.controls().lengthEdit->text());
+    if (row < 0)
+        return;
+    TStartRecord &job = list.job(row);
+    const QString start = job.StartTime, length = job.Length;
+    ApplyTrim(job, dialog.controls().startEdit->text(), dialog.controls().lengthEdit->text());
+    if (job.StartTime != start || job.Length != length)
+        ReopenIfFinished(list, row);
 }
 
 void OpenEffectDialog(TEffectFrm &dialog, FileList &list, Dialogs &dialogs, QWidget *owner)
 {
-    const QueueRows::RowId id = targetRow(list, dialogs, owner);
-    if (id == 0)
+    const QueueRows::RowId first = targetRow(list, dialogs, owner);
+    if (first == 0)
         return;
-    const TStartRecord &job = list.job(list.rowOfId(id));
+    // Every selected row gets the effect; the dialog opens with the first one's values.
+    std::vector<QueueRows::RowId> ids;
+    for (const int row : list.targetRows())
+        ids.push_back(list.rowId(row));
+    const TStartRecord &job = list.job(list.rowOfId(first));
     const EffectControls &ui = dialog.controls();
     ui.volumeBar->setValue(job.Volume);
     dialog.showNormalize(job.Loudness.normalizeLufs);
     placeOver(dialog, owner);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const int row = list.rowOfId(id);
-    if (row >= 0) {
-        ApplyVolume(list.job(row), ui.volumeBar->value());
-        ApplyNormalize(list.job(row), ui.normalizeBox->isChecked(), ui.targetChooser->currentIndex());
+    for (const QueueRows::RowId id : ids) {
+        const int row = list.rowOfId(id); // the list may have changed while the dialog was open
+        if (row < 0)
+            continue;
+        TStartRecord &changed = list.job(row);
+        const int volume = changed.Volume;
+        const std::optional<int> normalize = changed.Loudness.normalizeLufs;
+        ApplyVolume(changed, ui.volumeBar->value());
+        ApplyNormalize(changed, ui.normalizeBox->isChecked(), ui.targetChooser->currentIndex());
+        if (changed.Volume != volume || changed.Loudness.normalizeLufs != normalize)
+            ReopenIfFinished(list, row);
     }
 }

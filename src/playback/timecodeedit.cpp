@@ -77,6 +77,13 @@ bool TimeCodeEdit::entryKey(QKeyEvent *event)
         m_entry.reset();
         selectAt(0);
         return false;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_CapsLock:
+        return true; // held for the next key (Shift for a colon): the entry goes on
     default:
         break;
     }

@@ -1,5 +1,6 @@
 #include "sources/destinationfolder.h"
 
+#include "core/filenamefit.h"
 #include "platform/dialogs.h"
 #include "profiles/destinationhistory.h"
 #include "sources/destinationname.h"
@@ -73,6 +74,10 @@ void DestinationFolder::confirm()
             return;
         }
     }
+    if (!CanWriteInFolder(folder)) { // it exists, but no output could be written there
+        refuse(true);
+        return;
+    }
     m_applyToRows();
 }
 
@@ -123,6 +128,10 @@ void DestinationFolder::browse()
     const QString chosen = m_dialogs.chooseFolder(m_owner, kBrowseTitle.toString(), kBrowseStart.toString());
     if (chosen.isEmpty())
         return;
+    if (!CanWriteInFolder(chosen)) {
+        m_dialogs.showMessage(m_owner, MessageRequest::plain(kInvalidFolderMessage.toString()));
+        return;
+    }
     m_field.setText(chosen);
     m_history.add(chosen);
     m_applyToRows();

@@ -29,8 +29,14 @@ int RemoveSelectedRows(FileList &list)
 
 void ApplyFolderToRows(FileList &list, const QString &folder)
 {
-    for (const int index : list.targetRows())
-        list.job(index).OutputPath = JoinFolder(RowOutputFolder(folder, list.job(index)), list.destination(index));
+    for (const int index : list.targetRows()) {
+        TStartRecord &job = list.job(index);
+        const QString outputPath = JoinFolder(RowOutputFolder(folder, job), list.destination(index));
+        if (outputPath == job.OutputPath.text())
+            continue;
+        job.OutputPath = outputPath;
+        ReopenIfFinished(list, index);
+    }
 }
 
 QString CellToolTip(FileList &list, int row, int column)

@@ -46,8 +46,13 @@ void ProfileSelection::applyQuality(const QList<int> &targets)
     const QString section = m_choices.profileName();
     const QString bitrate = PrivateProfile::readString(
         profileFile(), section, QualityBitrateKey(m_choices.qualityPosition()).toString(), kDefaultBitrate.toString());
-    for (const int row : targets)
-        m_rows.job(row).Bitrate = bitrate;
+    for (const int row : targets) {
+        TStartRecord &job = m_rows.job(row);
+        if (job.Bitrate.text() == bitrate)
+            continue;
+        job.Bitrate = bitrate;
+        ReopenIfFinished(m_rows, row);
+    }
 }
 
 void ProfileSelection::applySettings(const QList<int> &targets, const SettingsChoices &choices)
@@ -67,6 +72,7 @@ void ProfileSelection::applySettings(const QList<int> &targets, const SettingsCh
             job.Extension = extension;
             renameDestination(row, m_choices.destinationFolder());
         }
+        ReopenIfFinished(m_rows, row); // the dialog's OK is a choice made for these rows
         job.AudioCodec = choices.chooser(LibraryChooser::Encoder).text;
         job.Channels = choices.chooser(LibraryChooser::Channels).text;
         if (!sampleRate.disabled) {
@@ -113,6 +119,7 @@ void ProfileSelection::renameDestination(int row, const QString &folder)
     const QString name = FreeDestinationName(rowFolder, RowDestinationName(job, extension), extension);
     job.OutputPath = JoinFolder(rowFolder, name);
     m_rows.setDestination(row, name);
+    ReopenIfFinished(m_rows, row);
 }
 
 void ProfileSelection::switchChoosers(bool lossless, bool bitrateNot)

@@ -33,10 +33,11 @@ private Q_SLOTS:
         QVERIFY(!log.isVisible());
         QCOMPARE(log.geometry(), QRect(700, 182, 397, 366));
         QCOMPARE(log.minimumSize(), QSize(130, 23));
-        QCOMPARE(log.maximumSize(), QSize(403, 371));
+        QCOMPARE(log.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)); // resizable, and it wraps
+        QCOMPARE(log.Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QCOMPARE(qRound(log.windowOpacity() * 255), 235);
         QVERIFY(!(log.windowFlags() & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(log.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(log.windowFlags() & Qt::WindowMaximizeButtonHint);
         QVERIFY(log.windowFlags() & Qt::WindowCloseButtonHint);
 
         QCOMPARE(log.Memo1->objectName(), u"Memo1"_s);

@@ -1,12 +1,14 @@
 // End to end in the window: files added through the Add dialog and by dropping, probed and
 // converted by the real transcoder from the program folder, on media this test makes.
 
+#include "batch/outputchoices.h"
 #include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
 #include "mainwindow/picturebutton.h"
 #include "platform/childprocess.h"
+#include "playback/effectwindow.h"
 #include "sources/filelist.h"
 #include "sources/sourceadder.h"
 #include "testfiles.h"
@@ -14,6 +16,7 @@
 #include "testwindow.h"
 #include "windowwaits.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
@@ -25,6 +28,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +41,20 @@ namespace {
 const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
 constexpr int kAc3 = 1;
 constexpr int kMp3 = 5;
+
+// Runs act() once a modal dialog is up (the test goes on inside exec()).
+void whenModal(const std::function<void()> &act)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, poll] {
+        if (QApplication::activeModalWidget()) {
+            act();
+            return;
+        }
+        QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
 constexpr int kWma = 10;
 
 bool makeMedia(const QString &pipelineTail, const QString &path, int buffers)
@@ -110,6 +128,7 @@ private Q_SLOTS:
 
         QCOMPARE(
             m_window.dialogs.calls.first().files.filter, u"Flash Video Format(*.flv)|*.flv|Supported Files(*.*)|*.*"_s);
+        QCOMPARE(m_window.dialogs.calls.first().files.filterIndex, 1); // the user's files show
         const QStringList messages = m_window.dialogs.messageTexts();
         QCOMPARE(messages,
             QStringList(
@@ -316,14 +335,63 @@ private Q_SLOTS:
         QVERIFY(!m_window->controls().list.listview->isVisible());
     }
 
+    // Finished rows whose choices change are converted again; the effect dialog changes every
+    // selected row; a row whose folder takes no file fails with its reason on screen.
+    void finishedRowsRedoneAndFailuresSaid()
+    {
+        FileList &list = m_window->fileList();
+        Q_EMIT m_window->filesDropped({ media(u"tone one.wav"_s), media(u"tone-two.ogg"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+
+        list.select(0);
+        list.select(1);
+        OutputChoices &choices = m_window->outputChoices();
+        choices.setQualityPosition(0);
+        Q_EMIT m_window->controls().output.AQualityBtn->activated(0); // the user picks High
+        QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
+        whenModal([this] {
+            auto *effect = m_window->findChild<TEffectFrm *>();
+            QVERIFY(effect);
+            effect->controls().volumeBar->setValue(50);
+            effect->controls().okButton->click();
+        });
+        m_window->effectBtnClick();
+        QCOMPARE(list.job(0).Volume, 50);
+        QCOMPARE(list.job(1).Volume, 50);
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        QCOMPARE(statuses(), QStringList({ u"100%"_s, u"100%"_s }));
+        // The first outputs stay; the new ones take free names beside them.
+        QCOMPARE(QDir(m_out).entryList(QDir::Files),
+            QStringList({ u"tone one-1.mp3"_s, u"tone one.mp3"_s, u"tone-two-1.mp3"_s, u"tone-two.mp3"_s }));
+        QCOMPARE(list.destination(1), u"tone-two-1.mp3"_s);
+
+        // The second row's folder takes no more files (a disk gone read-only; /proc refuses the
+        // superuser too), set here as a program step.
+        list.job(1).OutputPath = u"/proc/tone-two.mp3"_s;
+        list.setStatus(1, RowStatus::in(RowState::Ready));
+        QVERIFY(WindowWaits::convert(*m_window.form()));
+        QCOMPARE(list.status(1).state, RowState::Refused);
+        const QString reason = list.index(1, BatchModel::Status).data(BatchModel::ReasonRole).toString();
+        QVERIFY2(reason.contains(u"\"/proc\" cannot be written to"_s), qPrintable(reason));
+        QCOMPARE(m_window->controls().output.progressEdit->text(), u"1 failed: "_s + reason);
+    }
+
     void openShowsTheDestinationFolder()
     {
         m_window->OpenBtnClick();
         QCOMPARE(m_window.desktop.opened.size(), 1);
         QCOMPARE(m_window.desktop.opened.first(), QUrl::fromLocalFile(m_out));
+        QVERIFY(m_window.dialogs.messageTexts().isEmpty());
+        // A desktop that cannot open the folder: the user is told.
+        m_window.desktop.succeed = false;
+        m_window->OpenBtnClick();
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList { u"Can't open the folder "_s + m_out + u" !"_s });
+        m_window.desktop.succeed = true;
         m_window->controls().output.pathdir->setText(m_out + u"/missing"_s);
         m_window->OpenBtnClick();
-        QCOMPARE(m_window.desktop.opened.size(), 1);
+        QCOMPARE(m_window.desktop.opened.size(), 2);
     }
 
     // A source named with 250 characters (254 bytes): the output keeps its whole name in a

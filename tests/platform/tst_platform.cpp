@@ -1,3 +1,4 @@
+#include "platform/desktopservices.h"
 #include "platform/placement.h"
 #include "platform/qtdialogs.h"
 #include "platform/recordingdialogs.h"
@@ -545,6 +546,46 @@ private Q_SLOTS:
         socket.write("quit\n");
         QVERIFY(socket.waitForBytesWritten(1000));
         QVERIFY(!restored.wait(300));
+    }
+
+    // The desktop's opener is asked without waiting, and only its failure is reported: an
+    // opener that cannot be found, one that says it failed, and one that succeeds.
+    void desktopOpenReportsOnlyFailures()
+    {
+        QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        auto withOpener = [&](const QByteArray &script) {
+            QFile::remove(bin.filePath(u"xdg-open"_s));
+            if (!script.isEmpty()) {
+                QVERIFY(TestFiles::write(bin.filePath(u"xdg-open"_s), "#!/bin/sh\n" + script + "\n"));
+                QFile::setPermissions(bin.filePath(u"xdg-open"_s), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            }
+        };
+        qputenv("PATH", bin.path().toUtf8()); // only our opener, or none
+        const struct
+        {
+            QByteArray script;
+            bool fails;
+        } cases[]
+            = { { {}, true }, { "echo \"$1\" > \"$0.arg\"; exit 3", true }, { "echo \"$1\" > \"$0.arg\"", false } };
+        for (const auto &c : cases) {
+            withOpener(c.script);
+            QFile::remove(bin.filePath(u"xdg-open.arg"_s));
+            bool failed = false;
+            XdgDesktopServices desktop;
+            desktop.open(QUrl::fromLocalFile(u"/tmp/a folder"_s), [&failed] { failed = true; });
+            if (!c.script.isEmpty())
+                QVERIFY(!failed); // nothing is known yet: the window goes on
+            if (c.fails)
+                QTRY_VERIFY(failed);
+            else
+                QTRY_VERIFY(QFile::exists(bin.filePath(u"xdg-open.arg"_s)));
+            QTest::qWait(100);
+            QCOMPARE(failed, c.fails);
+            if (!c.script.isEmpty())
+                QCOMPARE(TestFiles::read(bin.filePath(u"xdg-open.arg"_s)).trimmed(), QByteArray("/tmp/a folder"));
+        }
+        qputenv("PATH", path);
     }
 };
 

@@ -243,16 +243,23 @@ private Q_SLOTS:
         QTest::addColumn<int>("then"); // a key after the typing, 0 for none
         QTest::addColumn<QString>("end");
         QTest::addColumn<QString>("length");
+        QTest::addColumn<bool>("shifted"); // each colon typed as a keyboard gives it: Shift held
         const QString whole = u"00:00:00"_s;
-        QTest::newRow("a time inside the file") << whole << u"00:00:35"_s << 0 << u"00:00:35"_s << u"00:00:35"_s;
-        QTest::newRow("digits only") << whole << u"000035"_s << 0 << u"00:00:35"_s << u"00:00:35"_s;
-        QTest::newRow("past the file's end: back") << whole << u"00:01:10"_s << 0 << u"00:00:52"_s << u"00:00:52"_s;
+        QTest::newRow("a time inside the file")
+            << whole << u"00:00:35"_s << 0 << u"00:00:35"_s << u"00:00:35"_s << false;
+        QTest::newRow("digits only") << whole << u"000035"_s << 0 << u"00:00:35"_s << u"00:00:35"_s << false;
+        QTest::newRow("past the file's end: back")
+            << whole << u"00:01:10"_s << 0 << u"00:00:52"_s << u"00:00:52"_s << false;
         QTest::newRow("before the start: back")
-            << u"00:00:20"_s << u"00:00:05"_s << 0 << u"00:00:52"_s << u"00:00:32"_s;
-        QTest::newRow("left half typed") << whole << u"00:00:3"_s << int(Qt::Key_Tab) << u"00:00:32"_s << u"00:00:32"_s;
+            << u"00:00:20"_s << u"00:00:05"_s << 0 << u"00:00:52"_s << u"00:00:32"_s << false;
+        QTest::newRow("left half typed") << whole << u"00:00:3"_s << int(Qt::Key_Tab) << u"00:00:32"_s << u"00:00:32"_s
+                                         << false;
         QTest::newRow("Escape gives the old time back")
-            << whole << u"00:00:3"_s << int(Qt::Key_Escape) << u"00:00:52"_s << u"00:00:52"_s;
-        QTest::newRow("keys that cannot be applied") << whole << u"00:x0-0:35"_s << 0 << u"00:00:35"_s << u"00:00:35"_s;
+            << whole << u"00:00:3"_s << int(Qt::Key_Escape) << u"00:00:52"_s << u"00:00:52"_s << false;
+        QTest::newRow("colons with Shift held")
+            << whole << u"00:00:20"_s << 0 << u"00:00:20"_s << u"00:00:20"_s << true;
+        QTest::newRow("keys that cannot be applied")
+            << whole << u"00:x0-0:35"_s << 0 << u"00:00:35"_s << u"00:00:35"_s << false;
     }
     void selectAllThenTypeAWholeTime()
     {
@@ -261,6 +268,7 @@ private Q_SLOTS:
         QFETCH(int, then);
         QFETCH(QString, end);
         QFETCH(QString, length);
+        QFETCH(bool, shifted);
         openTrim(job(u"00:00:52"_s, start, SecondsToTimeCode(52 - TimeCodeToSeconds(start))));
         QCOMPARE(trimUi().endEdit->text(), u"00:00:52"_s);
         QTest::mouseClick(trimUi().endEdit, Qt::LeftButton);
@@ -270,7 +278,15 @@ private Q_SLOTS:
         QObject watching; // the connection ends with this test
         connect(
             trimUi().lengthEdit, &QLineEdit::textChanged, &watching, [&lengths](const QString &t) { lengths << t; });
-        QTest::keyClicks(trimUi().endEdit, keys);
+        for (const QChar key : keys) {
+            if (shifted && key == u':') {
+                QTest::keyPress(trimUi().endEdit, Qt::Key_Shift);
+                QTest::keyClick(trimUi().endEdit, key.toLatin1(), Qt::ShiftModifier);
+                QTest::keyRelease(trimUi().endEdit, Qt::Key_Shift);
+            } else {
+                QTest::keyClick(trimUi().endEdit, key.toLatin1());
+            }
+        }
         if (then)
             QTest::keyClick(trimUi().endEdit, Qt::Key(then));
         QCOMPARE(trimUi().endEdit->text(), end);

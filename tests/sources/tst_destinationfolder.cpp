@@ -1,6 +1,7 @@
 // The destination folder edit's rules on real folders, its completion from the history, and
 // what a press on a row shows in the choosers.
 
+#include "core/filenamefit.h"
 #include "core/startrecord.h"
 #include "platform/recordingdialogs.h"
 #include "profiles/destinationhistory.h"
@@ -160,6 +161,27 @@ private Q_SLOTS:
         QCOMPARE(m_field.value, m_root.path()); // what was browsed to
         QCOMPARE(m_history.entries(), QStringList { m_root.path() });
         QCOMPARE(m_applied, 1);
+    }
+
+    // A folder that exists but takes no file (a read-only one; /proc refuses even the
+    // superuser) is refused as a missing one would be, typed or browsed to.
+    void foldersThatTakeNoFileAreRefused()
+    {
+        m_field.setText(m_default);
+        m_folder->mouseReleased();
+        m_field.setText(u"/proc"_s);
+        m_folder->confirm();
+        QCOMPARE(m_dialogs.messageTexts(),
+            QStringList({ u"Destination folder is not valid.\r\n\r\nPlease input another folder."_s }));
+        QCOMPARE(m_field.value, m_default);
+        m_dialogs.folderAnswers.append({ u"/proc/self"_s });
+        m_folder->browse();
+        QCOMPARE(m_dialogs.messageTexts().size(), 2);
+        QCOMPARE(m_field.value, m_default);
+        QCOMPARE(m_applied, 0);
+        QVERIFY(CanWriteInFolder(m_default));
+        QVERIFY(CanWriteInFolder(m_default + u"/not/made/yet"_s)); // made when the row's turn comes
+        QVERIFY(QDir(m_default).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     }
 
     void enterOnAnEmptyEditIsTheDefaultFolder()
