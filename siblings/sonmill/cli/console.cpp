@@ -1,5 +1,7 @@
 #include "sonmill/cli/console.h"
 
+#include "protocol/sonmillprotocol.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -57,8 +59,7 @@ void Console::duration(std::int64_t ns)
     const int minutes = static_cast<int>(cs.whole / 60 % 60);
     const int seconds = static_cast<int>(cs.whole % 60);
     char line[96];
-    const int n
-        = std::snprintf(line, sizeof line, "Duration: %02lld:%02d:%02d.%02d\n", hours, minutes, seconds, cs.hundredths);
+    const int n = std::snprintf(line, sizeof line, SONMILL_DURATION_FORMAT, hours, minutes, seconds, cs.hundredths);
     writeLine(line, n);
 }
 
@@ -82,7 +83,7 @@ void Console::progress(std::int64_t positionNs, std::uint64_t bytes, bool force)
     const double seconds = static_cast<double>(positionNs) / 1e9;
     const double kbits = seconds > 0 ? static_cast<double>(bytes) * 8.0 / 1000.0 / seconds : 0.0;
     char line[128];
-    const int n = std::snprintf(line, sizeof line, "size=%8llukB time=%lld.%02d bitrate=%6.1fkbits/s\n",
+    const int n = std::snprintf(line, sizeof line, SONMILL_PROGRESS_FORMAT,
         static_cast<unsigned long long>((bytes + 1023) / 1024), cs.whole, cs.hundredths, kbits);
     writeLine(line, n);
 }
@@ -93,7 +94,7 @@ void Console::summary(std::int64_t positionNs, std::uint64_t bytes)
     const double seconds = static_cast<double>(positionNs) / 1e9;
     const Centiseconds cs = centiseconds(positionNs);
     char line[160];
-    const int n = std::snprintf(line, sizeof line, "Summary: audio %llukB, %lld.%02d s; global speed %.1fx\n",
+    const int n = std::snprintf(line, sizeof line, SONMILL_SUMMARY_FORMAT,
         static_cast<unsigned long long>((bytes + 1023) / 1024), cs.whole, cs.hundredths,
         elapsed > 0 ? seconds / elapsed : 0.0);
     writeLine(line, n);
@@ -102,18 +103,17 @@ void Console::summary(std::int64_t positionNs, std::uint64_t bytes)
 void Console::loudness(const Loudness &measured, const char *label)
 {
     // Silence, or less than one gating block, has no integrated loudness: "none".
-    char integrated[32] = "none";
+    char integrated[32] = SONMILL_NO_VALUE;
     if (measured.integratedLufs)
-        std::snprintf(integrated, sizeof integrated, "%.2f LUFS", *measured.integratedLufs);
-    char range[32] = "none";
+        std::snprintf(integrated, sizeof integrated, SONMILL_LUFS_FORMAT, *measured.integratedLufs);
+    char range[32] = SONMILL_NO_VALUE;
     if (measured.rangeLu)
-        std::snprintf(range, sizeof range, "%.1f LU", *measured.rangeLu);
-    char peak[32] = "none";
+        std::snprintf(range, sizeof range, SONMILL_RANGE_FORMAT, *measured.rangeLu);
+    char peak[32] = SONMILL_NO_VALUE;
     if (measured.truePeak > 0)
-        std::snprintf(peak, sizeof peak, "%.2f dBTP", decibels(measured.truePeak));
+        std::snprintf(peak, sizeof peak, SONMILL_TRUE_PEAK_FORMAT, decibels(measured.truePeak));
     char line[160];
-    const int n = std::snprintf(
-        line, sizeof line, "%s: integrated %s, range %s, true peak %s\n", label, integrated, range, peak);
+    const int n = std::snprintf(line, sizeof line, SONMILL_LOUDNESS_FORMAT, label, integrated, range, peak);
     writeLine(line, n);
 }
 
@@ -191,7 +191,7 @@ int groupedNumber(std::uint64_t value, char *text)
 
 void writeErrorLineFromSignal(const Failure &failure)
 {
-    static constexpr char kPrefix[] = "Error: ";
+    static constexpr char kPrefix[] = SONMILL_ERROR_WORD;
     char line[256];
     std::size_t length = sizeof kPrefix - 1;
     std::memcpy(line, kPrefix, length);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/sonmillprotocol.h"
 #include "sonmill/base/failure.h"
 #include "sonmill/loudness/loudness.h"
 
@@ -28,7 +29,7 @@ public:
     void summary(std::int64_t positionNs, std::uint64_t bytes);
     // "Loudness: integrated -16.02 LUFS, range 5.1 LU, true peak -1.23 dBTP"; a label
     // other than "Loudness" names what was measured ("Album loudness").
-    void loudness(const Loudness &measured, const char *label = "Loudness");
+    void loudness(const Loudness &measured, const char *label = SONMILL_LOUDNESS_LABEL);
     // The gain a normalisation applies, and that the volume was set aside for it.
     void normalizeGain(double gainDb, double targetLufs);
     void volumeIgnored();

@@ -1,9 +1,11 @@
 #include "sonmill/cli/options.h"
 
+#include "protocol/sonmillprotocol.h"
 #include "sonmill/tags/tagvalues.h"
 
 #include <charconv>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace sonmill {
@@ -77,54 +79,8 @@ std::optional<int> parseBitrate(std::string_view text)
     return static_cast<int>(kbps);
 }
 
-enum class Key {
-    Overwrite,
-    Input,
-    Start,
-    Length,
-    Volume,
-    Rate,
-    Codec,
-    Bitrate,
-    Quality,
-    Channels,
-    NoVideo,
-    ReplayGain,
-    AlbumGain,
-    AlbumPeak,
-    Normalize,
-    Measure,
-    Tag,
-    Verify,
-};
-
-struct OptionName
-{
-    std::string_view name;
-    Key key;
-    bool takesValue;
-};
-
-constexpr OptionName kOptionNames[] = {
-    { "-y", Key::Overwrite, false },
-    { "-i", Key::Input, true },
-    { "-ss", Key::Start, true },
-    { "-t", Key::Length, true },
-    { "-vol", Key::Volume, true },
-    { "-ar", Key::Rate, true },
-    { "-acodec", Key::Codec, true },
-    { "-ab", Key::Bitrate, true },
-    { "-qscale", Key::Quality, true },
-    { "-ac", Key::Channels, true },
-    { "-vn", Key::NoVideo, false },
-    { "-replaygain", Key::ReplayGain, true },
-    { "-albumgain", Key::AlbumGain, true },
-    { "-albumpeak", Key::AlbumPeak, true },
-    { "-normalize", Key::Normalize, true },
-    { "-measure", Key::Measure, false },
-    { "-tag", Key::Tag, true },
-    { "-verify", Key::Verify, false },
-};
+using SonmillProtocol::Option;
+using SonmillProtocol::OptionWord;
 
 // Limits of the loudness options: gains as ReplayGain readers take them, targets from
 // the quietest that means anything to full scale.
@@ -133,103 +89,108 @@ constexpr double kMaxAlbumPeak = 100.0;
 constexpr double kLowestTargetLufs = -70.0;
 constexpr double kHighestTargetLufs = 0.0;
 
-const OptionName *findOption(std::string_view name)
+const OptionWord *findOption(std::string_view name)
 {
-    for (const OptionName &option : kOptionNames)
-        if (option.name == name)
+    for (const OptionWord &option : SonmillProtocol::kOptions)
+        if (option.word == name)
             return &option;
     return nullptr;
 }
 
-std::optional<Failure> applyValue(Options &options, Key key, std::string_view value)
+bool takesValue(const OptionWord &option)
+{
+    return !option.argument.empty();
+}
+
+std::optional<Failure> applyValue(Options &options, Option key, std::string_view value)
 {
     switch (key) {
-    case Key::Input:
+    case Option::Input:
         if (value.empty())
             return Failures::kNoInput;
         options.input = value;
         options.inputs.emplace_back(value);
         return std::nullopt;
-    case Key::Start:
-    case Key::Length: {
+    case Option::Start:
+    case Option::Length: {
         const auto ns = parseTimeValue(value);
         if (!ns)
             return Failures::kTime;
-        if (key == Key::Start)
+        if (key == Option::Start)
             options.startNs = *ns;
         else
             options.lengthNs = *ns;
         return std::nullopt;
     }
-    case Key::Volume: {
+    case Option::Volume: {
         const auto volume = parseDecimal(value);
         if (!volume || *volume > kMaxVolume)
             return Failures::kVolume;
         options.volumePercent = *volume;
         return std::nullopt;
     }
-    case Key::Rate: {
+    case Option::SampleRate: {
         const auto rate = parseUnsigned(value);
         if (!rate || *rate < kMinRate || *rate > kMaxRate)
             return Failures::kRate;
         options.sampleRate = static_cast<int>(*rate);
         return std::nullopt;
     }
-    case Key::Codec:
+    case Option::Codec:
         options.encoder = std::string(value);
-        options.copyAmongEncoders = options.copyAmongEncoders || value == "copy";
+        options.copyAmongEncoders = options.copyAmongEncoders || value == SONMILL_COPY_CODEC;
         return std::nullopt;
-    case Key::Bitrate:
+    case Option::Bitrate:
         options.bitrateKbps = parseBitrate(value);
         if (!options.bitrateKbps)
             return Failures::kBitrate;
         return std::nullopt;
-    case Key::Quality: {
+    case Option::Quality: {
         const auto quality = parseDecimal(value);
         if (!quality || *quality > kMaxQuality)
             return Failures::kQuality;
         options.quality = *quality;
         return std::nullopt;
     }
-    case Key::Channels:
+    case Option::Channels:
         if (value != "1" && value != "2" && value != "6")
             return Failures::kChannels;
         options.channels = value[0] - '0';
         return std::nullopt;
-    case Key::ReplayGain:
-        if (value != "track")
+    case Option::ReplayGain:
+        if (value != SONMILL_REPLAYGAIN_TRACK)
             return Failures::kReplayGain;
         options.replayGain = true;
         return std::nullopt;
-    case Key::AlbumGain: {
+    case Option::AlbumGain: {
         const auto gain = parseSignedDecimal(value);
         if (!gain || std::fabs(*gain) > kMaxAlbumGainDb)
             return Failures::kAlbumValues;
         options.albumGainDb = *gain;
         return std::nullopt;
     }
-    case Key::AlbumPeak: {
+    case Option::AlbumPeak: {
         const auto peak = parseDecimal(value);
         if (!peak || *peak > kMaxAlbumPeak)
             return Failures::kAlbumValues;
         options.albumPeak = *peak;
         return std::nullopt;
     }
-    case Key::Normalize: {
+    case Option::Normalize: {
         const auto target = parseSignedDecimal(value);
         if (!target || *target < kLowestTargetLufs || *target > kHighestTargetLufs)
             return Failures::kNormalize;
         options.normalizeLufs = *target;
         return std::nullopt;
     }
-    case Key::Tag:
+    case Option::Tag:
         if (!addTagValue(options.tagValues, value))
             return Failures::kTag;
         return std::nullopt;
-    case Key::Overwrite:
-    case Key::NoVideo:
-    case Key::Measure:
-    case Key::Verify:
+    case Option::Overwrite:
+    case Option::NoVideo:
+    case Option::Measure:
+    case Option::Verify:
         break;
     }
     return std::nullopt;
@@ -295,14 +256,14 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
 
     // -measure writes nothing: then there is no output, and every word is an option.
     for (int i = 2; i < argc - 1;) {
-        const OptionName *option = findOption(argv[i]);
+        const OptionWord *option = findOption(argv[i]);
         if (!option)
             break;
-        if (option->key == Key::Measure) {
+        if (option->option == Option::Measure) {
             options.measure = true;
             break;
         }
-        i += option->takesValue ? 2 : 1;
+        i += takesValue(*option) ? 2 : 1;
     }
     const int optionsEnd = options.measure ? argc : argc - 1;
 
@@ -317,22 +278,22 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
             haveOutput = true;
             break;
         }
-        const OptionName *option = findOption(argument);
+        const OptionWord *option = findOption(argument);
         if (!option)
             return Failures::kUnknownOption;
-        if (option->key == Key::Overwrite) {
+        if (option->option == Option::Overwrite) {
             options.overwrite = true;
             continue;
         }
-        if (option->key == Key::Verify) {
+        if (option->option == Option::Verify) {
             options.verify = true;
             continue;
         }
-        if (option->key == Key::NoVideo || option->key == Key::Measure)
+        if (option->option == Option::NoVideo || option->option == Option::Measure)
             continue; // the output never holds video; -measure is settled above
-        if (i + 1 >= optionsEnd && option->takesValue)
+        if (i + 1 >= optionsEnd && takesValue(*option))
             return Failures::kMissingValue; // its value would be the output
-        if (auto failure = applyValue(options, option->key, argv[++i]))
+        if (auto failure = applyValue(options, option->option, argv[++i]))
             return *failure;
     }
     if (options.input.empty())
@@ -346,81 +307,180 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
     return options;
 }
 
+namespace {
+
+// What the help says of each option, lines without their indentation. -albumgain and
+// -albumpeak share one entry (they go together).
+struct OptionHelp
+{
+    std::vector<Option> options;
+    const char *text;
+};
+
+std::string tagKeysHelp()
+{
+    std::string plain;
+    std::string numbered;
+    for (const SonmillProtocol::TagKey &tag : SonmillProtocol::kTagKeys) {
+        std::string &list = tag.numbered ? numbered : plain;
+        list += list.empty() ? "" : (tag.numbered ? " and " : ", ");
+        list += tag.key;
+    }
+    return "a tag value written in place of the input's (an empty value removes it);\nkeys: " + plain + ", and "
+        + numbered + " as \"n\" or \"n/total\"; may be given many times";
+}
+
+// Folds the lines of text longer than width at blanks.
+std::string folded(const std::string &text, std::size_t width)
+{
+    std::string out;
+    std::size_t lineStart = 0;
+    std::size_t lastBlank = std::string::npos;
+    for (char c : text) {
+        out += c;
+        if (c == '\n') {
+            lineStart = out.size();
+            lastBlank = std::string::npos;
+        } else if (c == ' ') {
+            lastBlank = out.size() - 1;
+        }
+        if (out.size() - lineStart > width && lastBlank != std::string::npos) {
+            out[lastBlank] = '\n';
+            lineStart = lastBlank + 1;
+            lastBlank = std::string::npos;
+        }
+    }
+    return out;
+}
+
+std::string label(const std::vector<Option> &options)
+{
+    std::string text;
+    for (Option option : options) {
+        const OptionWord &word = SonmillProtocol::optionWord(option);
+        text += text.empty() ? "" : ", ";
+        text += word.word;
+        if (!word.argument.empty())
+            text += " " + std::string(word.argument);
+    }
+    return text;
+}
+
+// "[-ss START]"; an option a run must have stands without brackets.
+std::string usageWord(Option option, bool required = false)
+{
+    const std::string text = label({ option });
+    return required ? text : "[" + text + "]";
+}
+
+} // namespace
+
 const char *helpText()
 {
-    return R"(sonmill: the audio transcoder of TOLM Audio Converter
+    constexpr std::size_t kLabelWidth = 13;
+    constexpr std::size_t kIndent = 15;
+    constexpr std::size_t kTextWidth = 74;
+    const std::string indent(kIndent, ' ');
+    const std::string key = SONMILL_KEY;
+    const std::string program = SONMILL_PROGRAM;
 
-Usage:
-  sonmill qzv [-y] -i INPUT [-ss START] [-t LENGTH] [-vol PERCENT] [-ar RATE]
-              [-acodec ENCODER] [-ab KBPSk] [-qscale Q] [-ac CHANNELS] [-vn]
-              [-replaygain track [-albumgain DB -albumpeak PEAK]] [-normalize LUFS]
-              [-tag KEY=VALUE]... [-verify] OUTPUT
-  sonmill qzv -measure -i INPUT [-i INPUT ...]
+    static const std::string text = [&] {
+        using enum Option;
+        const std::string lead = "  " + program + " " + key + " ";
+        const std::string continued(lead.size(), ' ');
+        std::string help = program + ": the audio transcoder of TOLM Audio Converter\n\nUsage:\n";
+        help += lead + usageWord(Overwrite) + " " + usageWord(Input, true) + " " + usageWord(Start) + " "
+            + usageWord(Length) + " " + usageWord(Volume) + " " + usageWord(SampleRate) + "\n";
+        help += continued + usageWord(Codec) + " " + usageWord(Bitrate) + " " + usageWord(Quality) + " "
+            + usageWord(Channels) + " " + usageWord(NoVideo) + "\n";
+        help += continued + "[" + label({ ReplayGain }) + " [" + label({ AlbumGain }) + " " + label({ AlbumPeak })
+            + "]] " + usageWord(Normalize) + "\n";
+        help += continued + usageWord(Tag) + "... " + usageWord(Verify) + " OUTPUT\n";
+        help += lead + label({ Measure }) + " " + label({ Input }) + " [" + label({ Input }) + " ...]\n\n";
+        help += "  " + key + std::string(kLabelWidth - key.size(), ' ') + "fixed first argument\n";
 
-  qzv          fixed first argument
-  -y           replace OUTPUT if it exists (without -y an existing OUTPUT is refused)
-  -i INPUT     the file to read: audio, or the audio of a video file
-  -ss START    start offset: hh:mm:ss, mm:ss or seconds, each with an optional fraction
-               of up to nine digits; positions are exact to the sample
-  -t LENGTH    length to convert, same forms (the rest of the input when left out, or
-               when START + LENGTH reaches the input's known end)
-  -vol PERCENT volume, 0 to 400; 100 keeps it unchanged, peaks are clipped, never wrapped
-  -ar RATE     output sample rate in hertz (high-quality resampling)
-  -acodec NAME encoder; when given twice the later one counts:
-                 libmp3lame or mp3   MP3 (.mp3)
-                 mp2                 MPEG layer 2 (.mp2)
-                 vorbis              Ogg Vorbis (.ogg)
-                 flac                FLAC (.flac), 24 bits for inputs of more than 16
-                 aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)
-                 opus                Opus (.opus), variable rate at -ab, any input rate
-                 alac                Apple Lossless (.m4a), 16 or 24 bits as the input has
-                 pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the
-                                     one the container defines); after an earlier
-                                     -acodec copy, PCM as the input has it (below)
-                 copy                keep the audio as the input has it: an MP3, MP2,
-                                     AAC or Vorbis stream goes into .mp3, .mp2, .aac,
-                                     .m4a or .ogg undecoded (a range cut to the frame;
-                                     .m4a and .ogg only whole); PCM keeps its bit depth
-                                     or float in WAV, AIFF, AU and FLAC; anything else
-                                     is encoded with the output's own encoder
-               ac3, realaudio, wma and wmalossless have no encoder here.
-  -ab KBPSk    bit rate in kbit/s: constant for MP3, MP2 and AAC, nominal for Vorbis
-  -qscale Q    quality 0 (best) to 9 (smallest) of the variable-rate encoders, used only
-               when -ab is not given: MP3 then encodes VBR at that level, Vorbis at
-               quality (10 - Q) / 10; the other encoders ignore it
-  -ac N        output channels: 1, 2 or 6 (5.1), mixed down or up as needed
-  -vn          no video (the output never holds video)
-  -replaygain track
-               write the output's ReplayGain 2.0 values (reference -18 LUFS):
-               REPLAYGAIN_TRACK_GAIN and REPLAYGAIN_TRACK_PEAK (true peak); Opus
-               gets R128_TRACK_GAIN (and R128_ALBUM_GAIN) against -23 LUFS instead
-  -albumgain DB, -albumpeak PEAK
-               also write these as REPLAYGAIN_ALBUM_GAIN and _PEAK (both or neither)
-  -normalize LUFS
-               two passes: measure, then convert with the gain that brings the
-               integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the
-               true peak at or below -1 dBTP; -vol is then ignored
-  -measure     measure every -i given and all of them end to end; no OUTPUT
-  -tag K=V     a tag value written in place of the input's (an empty value removes it);
-               keys: title, artist, album, albumartist, date, genre, comment, and
-               track and disc as "n" or "n/total"; may be given many times
-  -verify      read the finished output back through the decoders before it takes its
-               name: WAV, AIFF, AU and FLAC must decode to exactly the samples that went
-               into the encoder (MD5 of both, and a FLAC's own MD5 as well); MP3, MP2,
-               Ogg Vorbis, AAC, M4A and AC-3 must decode whole without an error to the
-               length that went in, within the codec's frames (an MP3's gapless data
-               giving its delay). An output that fails is removed. Costs one decode of
-               the output: about half of a FLAC encode, a few per cent of a lossy one
-  OUTPUT       the file to write; its extension chooses the format
-
-Output: "Duration: hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
-"time=" at least twice a second, a "Loudness:" line with the converted audio's
+        const std::string tagText = folded(tagKeysHelp(), kTextWidth);
+        const OptionHelp entries[] = {
+            { { Overwrite }, "replace OUTPUT if it exists (without -y an existing OUTPUT is refused)" },
+            { { Input }, "the file to read: audio, or the audio of a video file" },
+            { { Start },
+                "start offset: hh:mm:ss, mm:ss or seconds, each with an optional fraction\n"
+                "of up to nine digits; positions are exact to the sample" },
+            { { Length },
+                "length to convert, same forms (the rest of the input when left out, or\n"
+                "when START + LENGTH reaches the input's known end)" },
+            { { Volume }, "volume, 0 to 400; 100 keeps it unchanged, peaks are clipped, never wrapped" },
+            { { SampleRate }, "output sample rate in hertz (high-quality resampling)" },
+            { { Codec },
+                "encoder; when given twice the later one counts:\n"
+                "  " SONMILL_MP3_ENCODER " or mp3   MP3 (.mp3)\n"
+                "  mp2                 MPEG layer 2 (.mp2)\n"
+                "  vorbis              Ogg Vorbis (.ogg)\n"
+                "  flac                FLAC (.flac), 24 bits for inputs of more than 16\n"
+                "  aac                 AAC, ADTS stream (.aac) or MPEG-4 audio (.m4a)\n"
+                "  opus                Opus (.opus), variable rate at -ab, any input rate\n"
+                "  alac                Apple Lossless (.m4a), 16 or 24 bits as the input has\n"
+                "  pcm16le, pcm16be    16-bit PCM (.wav, .aiff, .au; the byte order is the\n"
+                "                      one the container defines); after an earlier\n"
+                "                      -acodec copy, PCM as the input has it (below)\n"
+                "  " SONMILL_COPY_CODEC "                keep the audio as the input has it: an MP3, MP2,\n"
+                "                      AAC or Vorbis stream goes into .mp3, .mp2, .aac,\n"
+                "                      .m4a or .ogg undecoded (a range cut to the frame;\n"
+                "                      .m4a and .ogg only whole); PCM keeps its bit depth\n"
+                "                      or float in WAV, AIFF, AU and FLAC; anything else\n"
+                "                      is encoded with the output's own encoder\n"
+                "ac3, realaudio, wma and wmalossless have no encoder here." },
+            { { Bitrate }, "bit rate in kbit/s: constant for MP3, MP2 and AAC, nominal for Vorbis" },
+            { { Quality },
+                "quality 0 (best) to 9 (smallest) of the variable-rate encoders, used only\n"
+                "when -ab is not given: MP3 then encodes VBR at that level, Vorbis at\n"
+                "quality (10 - Q) / 10; the other encoders ignore it" },
+            { { Channels }, "output channels: 1, 2 or 6 (5.1), mixed down or up as needed" },
+            { { NoVideo }, "no video (the output never holds video)" },
+            { { ReplayGain },
+                "write the output's ReplayGain 2.0 values (reference -18 LUFS):\n"
+                "REPLAYGAIN_TRACK_GAIN and REPLAYGAIN_TRACK_PEAK (true peak); Opus\n"
+                "gets R128_TRACK_GAIN (and R128_ALBUM_GAIN) against -23 LUFS instead" },
+            { { AlbumGain, AlbumPeak }, "also write these as REPLAYGAIN_ALBUM_GAIN and _PEAK (both or neither)" },
+            { { Normalize },
+                "two passes: measure, then convert with the gain that brings the\n"
+                "integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the\n"
+                "true peak at or below -1 dBTP; -vol is then ignored" },
+            { { Measure }, "measure every -i given and all of them end to end; no OUTPUT" },
+            { { Tag }, tagText.c_str() },
+            { { Verify },
+                "read the finished output back through the decoders before it takes its\n"
+                "name: WAV, AIFF, AU and FLAC must decode to exactly the samples that went\n"
+                "into the encoder (MD5 of both, and a FLAC's own MD5 as well); MP3, MP2,\n"
+                "Ogg Vorbis, AAC, M4A and AC-3 must decode whole without an error to the\n"
+                "length that went in, within the codec's frames (an MP3's gapless data\n"
+                "giving its delay). An output that fails is removed. Costs one decode of\n"
+                "the output: about half of a FLAC encode, a few per cent of a lossy one" },
+        };
+        for (const OptionHelp &entry : entries) {
+            const std::string name = label(entry.options);
+            help += "  " + name;
+            help += name.size() < kLabelWidth ? std::string(kLabelWidth - name.size(), ' ') : "\n" + indent;
+            for (const char *c = entry.text; *c; ++c) {
+                help += *c;
+                if (*c == '\n')
+                    help += indent;
+            }
+            help += '\n';
+        }
+        help += "  OUTPUT       the file to write; its extension chooses the format\n";
+        help += R"(
+Output: ")" SONMILL_DURATION_WORD R"(hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
+")" SONMILL_TIME_WORD R"(" at least twice a second, a ")" SONMILL_LOUDNESS_LABEL R"(:" line with the converted audio's
 integrated loudness, range and true peak, and a summary line at a successful end. A failure prints
-one line starting with "Error: " and ends with a non-zero exit status. The output is
+one line starting with ")" SONMILL_ERROR_WORD R"(" and ends with a non-zero exit status. The output is
 written under a temporary name beside OUTPUT and renamed when the conversion succeeded
 (with -verify: and a "Verified:" line has said what its check compared).
 Set TOLM_GST_DEBUG=1 to see the decoding library's own warnings.
 )";
+        return help;
+    }();
+    return text.c_str();
 }
 
 } // namespace sonmill

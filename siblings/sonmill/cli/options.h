@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/sonmillprotocol.h"
 #include "sonmill/base/failure.h"
 
 #include <cstdint>
@@ -50,7 +51,7 @@ struct Options
 };
 
 // First argument every caller passes.
-inline constexpr std::string_view kKeyArgument = "qzv";
+inline constexpr std::string_view kKeyArgument = SONMILL_KEY;
 
 // Reads the arguments after the program name. The last argument is always the output
 // file, so an output name with a leading dash is taken as a name, never as an option.

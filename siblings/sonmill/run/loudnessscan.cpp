@@ -80,7 +80,7 @@ std::optional<Failure> LoudnessScan::run()
     std::vector<const LoudnessMeter *> all;
     for (const auto &meter : meters)
         all.push_back(meter.get());
-    m_console.loudness(LoudnessMeter::combined(all), "Album loudness");
+    m_console.loudness(LoudnessMeter::combined(all), SONMILL_ALBUM_LOUDNESS_LABEL);
     m_console.summary(0, 0);
     return std::nullopt;
 }

@@ -1,29 +1,12 @@
 #include "sonmill/tags/tagvalues.h"
 
+#include "protocol/sonmillprotocol.h"
+
 #include <charconv>
 #include <optional>
 
 namespace sonmill {
 namespace {
-
-struct TagKey
-{
-    std::string_view key; // as given on the command line
-    std::string_view field; // its Vorbis comment name
-    bool numbered; // "n" or "n/total"
-};
-
-constexpr TagKey kTagKeys[] = {
-    { "title", "TITLE", false },
-    { "artist", "ARTIST", false },
-    { "album", "ALBUM", false },
-    { "albumartist", "ALBUMARTIST", false },
-    { "date", "DATE", false },
-    { "genre", "GENRE", false },
-    { "comment", "COMMENT", false },
-    { "track", "TRACKNUMBER", true },
-    { "disc", "DISCNUMBER", true },
-};
 
 bool isCount(std::string_view text)
 {
@@ -52,7 +35,7 @@ bool addTagValue(std::vector<std::pair<std::string, std::string>> &values, std::
         return false;
     const std::string_view key = argument.substr(0, equals);
     const std::string_view value = argument.substr(equals + 1);
-    for (const TagKey &tag : kTagKeys) {
+    for (const SonmillProtocol::TagKey &tag : SonmillProtocol::kTagKeys) {
         if (tag.key != key)
             continue;
         if (tag.numbered && !isNumber(value))
