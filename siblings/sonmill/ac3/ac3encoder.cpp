@@ -1,6 +1,5 @@
 #include "sonmill/ac3/ac3frame.h"
-#include "sonmill/base/encoder.h"
-#include "sonmill/base/filewriter.h"
+#include "sonmill/base/fileencoder.h"
 #include "sonmill/base/modules.h"
 
 #include <algorithm>
@@ -32,7 +31,7 @@ int nearestKbps(int wanted)
         [&](int a, int b) { return std::abs(a - wanted) < std::abs(b - wanted); });
 }
 
-class Ac3Encoder final : public Encoder
+class Ac3Encoder final : public FileEncoder
 {
 public:
     std::optional<Failure> open(const EncoderSettings &settings, const std::string &path)
@@ -51,8 +50,8 @@ public:
         m_frames = std::make_unique<ac3::FrameEncoder>(m_rate, m_channels, m_kbps);
         for (auto &channel : m_planar)
             channel.assign(kFrameSamples, 0.0f);
-        if (!m_file.open(path))
-            return withSystemError(Failures::kOutputCreate, m_file.error());
+        if (auto failed = openFile(path))
+            return failed;
         return std::nullopt;
     }
 
@@ -92,10 +91,6 @@ public:
         return m_file.close();
     }
 
-    std::uint64_t bytesWritten() const override { return m_file.size(); }
-    bool outputFailed() const override { return m_file.failed(); }
-    int outputError() const override { return m_file.error(); }
-
 private:
     bool encodeFrame()
     {
@@ -133,7 +128,6 @@ private:
     std::uint64_t m_encodedFrames = 0;
     std::uint64_t m_wordsWritten = 0;
     std::vector<std::uint8_t> m_frame;
-    FileWriter m_file;
 };
 
 } // namespace

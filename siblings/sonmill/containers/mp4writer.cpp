@@ -28,11 +28,6 @@ public:
         u16(v >> 16);
         u16(v);
     }
-    void u64(std::uint64_t v)
-    {
-        u32(static_cast<std::uint32_t>(v >> 32));
-        u32(static_cast<std::uint32_t>(v));
-    }
     void tag(const char *fourcc)
     {
         for (int i = 0; i < 4; ++i)

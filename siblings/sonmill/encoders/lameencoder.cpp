@@ -1,5 +1,4 @@
-#include "sonmill/base/encoder.h"
-#include "sonmill/base/filewriter.h"
+#include "sonmill/base/fileencoder.h"
 #include "sonmill/base/modules.h"
 
 #include <lame/lame.h>
@@ -13,7 +12,7 @@ namespace {
 constexpr int kDefaultKbps = 128;
 constexpr std::size_t kChunkFrames = 4096; // frames handed to LAME per call
 
-class LameEncoder final : public Encoder
+class LameEncoder final : public FileEncoder
 {
 public:
     ~LameEncoder() override
@@ -45,8 +44,8 @@ public:
         if (lame_init_params(m_lame) < 0)
             return Failures::kEncode;
         m_buffer.resize(kChunkFrames * 5 / 4 + 7200);
-        if (!m_file.open(path))
-            return withSystemError(Failures::kOutputCreate, m_file.error());
+        if (auto failed = openFile(path))
+            return failed;
         return std::nullopt;
     }
 
@@ -74,15 +73,10 @@ public:
         return m_file.close();
     }
 
-    std::uint64_t bytesWritten() const override { return m_file.size(); }
-    bool outputFailed() const override { return m_file.failed(); }
-    int outputError() const override { return m_file.error(); }
-
 private:
     lame_t m_lame = nullptr;
     int m_channels = 0;
     std::vector<unsigned char> m_buffer;
-    FileWriter m_file;
 };
 
 } // namespace

@@ -2,8 +2,7 @@
 // input rate to Opus's 48 kHz, keeps the input rate in the header, and sets the pre-skip
 // and the last page's end position, so a decoder gives back exactly the frames written.
 
-#include "sonmill/base/encoder.h"
-#include "sonmill/base/filewriter.h"
+#include "sonmill/base/fileencoder.h"
 #include "sonmill/base/modules.h"
 
 #include <opus/opusenc.h>
@@ -41,14 +40,14 @@ int defaultKbps(int channels)
     return kDefaultStereoKbps * channels / 2;
 }
 
-class OpusEncoder final : public Encoder
+class OpusEncoder final : public FileEncoder
 {
 public:
     std::optional<Failure> open(const EncoderSettings &settings, const std::string &path)
     {
         m_channels = static_cast<std::size_t>(settings.channels);
-        if (!m_file.open(path))
-            return withSystemError(Failures::kOutputCreate, m_file.error());
+        if (auto failed = openFile(path))
+            return failed;
         // The tags are written afterwards by the tag module, like every format's: the
         // header written here holds only the library's vendor text.
         std::unique_ptr<OggOpusComments, CommentsDeleter> comments(ope_comments_create());
@@ -100,10 +99,6 @@ public:
         return m_file.close() && drained;
     }
 
-    std::uint64_t bytesWritten() const override { return m_file.size(); }
-    bool outputFailed() const override { return m_file.failed(); }
-    int outputError() const override { return m_file.error(); }
-
 private:
     // The library's page callback: a non-zero answer stops it.
     static int writePage(void *self, const unsigned char *data, opus_int32 length)
@@ -115,7 +110,6 @@ private:
     static int closeFile(void *) { return 0; }
 
     // The file outlives the encoder: the library may hand over pages until it is destroyed.
-    FileWriter m_file;
     std::unique_ptr<OggOpusEnc, EncoderDeleter> m_encoder;
     std::size_t m_channels = 0;
     std::vector<float> m_reordered;

@@ -1,5 +1,4 @@
-#include "sonmill/base/encoder.h"
-#include "sonmill/base/filewriter.h"
+#include "sonmill/base/fileencoder.h"
 #include "sonmill/base/modules.h"
 
 #include <twolame.h>
@@ -30,7 +29,7 @@ int allowedKbps(int wanted, int rate, int channels)
         allowed.begin(), allowed.end(), [&](int a, int b) { return std::abs(a - wanted) < std::abs(b - wanted); });
 }
 
-class TwoLameEncoder final : public Encoder
+class TwoLameEncoder final : public FileEncoder
 {
 public:
     ~TwoLameEncoder() override
@@ -53,8 +52,8 @@ public:
         if (twolame_init_params(m_options) != 0)
             return Failures::kEncode;
         m_buffer.resize(kChunkFrames * 2 + 16384);
-        if (!m_file.open(path))
-            return withSystemError(Failures::kOutputCreate, m_file.error());
+        if (auto failed = openFile(path))
+            return failed;
         return std::nullopt;
     }
 
@@ -73,15 +72,10 @@ public:
         return m_file.writeEncoded(m_buffer.data(), produced) && m_file.close();
     }
 
-    std::uint64_t bytesWritten() const override { return m_file.size(); }
-    bool outputFailed() const override { return m_file.failed(); }
-    int outputError() const override { return m_file.error(); }
-
 private:
     twolame_options *m_options = nullptr;
     int m_channels = 0;
     std::vector<unsigned char> m_buffer;
-    FileWriter m_file;
 };
 
 } // namespace

@@ -1,5 +1,4 @@
-#include "sonmill/base/encoder.h"
-#include "sonmill/base/filewriter.h"
+#include "sonmill/base/fileencoder.h"
 #include "sonmill/base/modules.h"
 
 #include <ogg/ogg.h>
@@ -19,7 +18,7 @@ constexpr std::size_t kChunkFrames = 1024;
 // Vorbis orders 5.1 as L C R Ls Rs LFE; we carry the WAV order L R C LFE Ls Rs.
 constexpr std::array<int, 6> kFromWavOrder51 = { 0, 2, 1, 4, 5, 3 };
 
-class VorbisEncoder final : public Encoder
+class VorbisEncoder final : public FileEncoder
 {
 public:
     VorbisEncoder()
@@ -49,8 +48,8 @@ public:
         std::mt19937 random(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
         ogg_stream_init(&m_stream, static_cast<int>(random() & 0x7FFFFFFF));
         m_started = true;
-        if (!m_file.open(path))
-            return withSystemError(Failures::kOutputCreate, m_file.error());
+        if (auto failed = openFile(path))
+            return failed;
 
         ogg_packet identification, comments, codebooks;
         vorbis_analysis_headerout(&m_dsp, &m_comment, &identification, &comments, &codebooks);
@@ -95,10 +94,6 @@ public:
             writePage(page);
         return m_file.close();
     }
-
-    std::uint64_t bytesWritten() const override { return m_file.size(); }
-    bool outputFailed() const override { return m_file.failed(); }
-    int outputError() const override { return m_file.error(); }
 
 private:
     // -ab gives a nominal rate: libvorbis's average-bit-rate set-up with its hard rate
@@ -155,7 +150,6 @@ private:
     ogg_stream_state m_stream {};
     bool m_started = false;
     int m_channels = 0;
-    FileWriter m_file;
 };
 
 } // namespace
