@@ -187,7 +187,7 @@ private Q_SLOTS:
                 kCreateFolderQuestion.toString(),
                 kInvalidFolderMessage.toString().section(u'\r', 0, 0),
                 // The manual names no version: it would go stale with every release.
-                kRunningLine.toString().replace(u"" TOLM_PROGRAM_VERSION, u"<version>"_s),
+                kRunningLine.toString().replace(u"" TOLM_PROGRAM_VERSION ""_s, u"<version>"_s),
                 kNoSleepLine.toString(),
                 kNoSessionEndLine.toString(),
                 StartupText::DocumentsFailed.toString(),
