@@ -37,7 +37,11 @@ install(FILES ${CMAKE_BINARY_DIR}/man/tolm-convert.1 ${CMAKE_BINARY_DIR}/man/tol
 install(FILES ${CMAKE_BINARY_DIR}/bash-completion/tolm-convert
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The metainfo's newest release and the changelog's newest entry carry project()'s version.
+configure_file(${TOLM_DESKTOP_DATA}/${TOLM_APP_ID}.metainfo.xml.in ${CMAKE_BINARY_DIR}/desktop/${TOLM_APP_ID}.metainfo.xml
+  @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/data/package/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/desktop/${TOLM_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/data/icons/logo.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${TOLM_APP_ID}.svg)
 foreach(size 16 22 24 32 48 64 128 256)
@@ -56,7 +60,7 @@ add_dependencies(tolm_program tolm-audio-converter sonmill mirplay ${TOLM_SONMIL
 add_custom_target(tolm_shipped)
 add_dependencies(tolm_shipped tolm_program tolm-convert tolm_convert_docs)
 # The licences of what the program links, and its release history.
-install(FILES ${CMAKE_SOURCE_DIR}/data/package/copyright ${CMAKE_SOURCE_DIR}/data/package/changelog
+install(FILES ${CMAKE_SOURCE_DIR}/data/package/copyright ${CMAKE_BINARY_DIR}/package/changelog
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolm-audio-converter)
 # lintian's hardening tags it cannot judge from the binaries (the file says why).
 install(FILES ${CMAKE_SOURCE_DIR}/data/package/lintian-overrides

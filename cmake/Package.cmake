@@ -11,18 +11,9 @@
 
 set(TOLM_PACKAGE_NAME tolm-audio-converter)
 
-# The two release histories start at the version project() sets: a new version needs its entry.
-file(STRINGS ${CMAKE_SOURCE_DIR}/data/package/changelog TOLM_CHANGELOG_TOP LIMIT_COUNT 1)
-if(NOT TOLM_CHANGELOG_TOP MATCHES "^${TOLM_PACKAGE_NAME} \\(([^)]+)\\) "
-   OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-  message(FATAL_ERROR "data/package/changelog must begin with an entry for version ${PROJECT_VERSION}")
-endif()
-file(STRINGS ${CMAKE_SOURCE_DIR}/data/desktop/${TOLM_APP_ID}.metainfo.xml TOLM_RELEASE_TOP
-  REGEX "<release " LIMIT_COUNT 1)
-if(NOT TOLM_RELEASE_TOP MATCHES "version=\"([^\"]+)\"" OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-  message(FATAL_ERROR "the AppStream metainfo's first <release> must be version ${PROJECT_VERSION}")
-endif()
-
+# The package's version, its changelog's newest entry and the metainfo's newest release all
+# come from project() (cmake/Install.cmake makes the last two from their .in files).
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${TOLM_PACKAGE_NAME})
 set(CPACK_PACKAGE_VENDOR "TOLM")

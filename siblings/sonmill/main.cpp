@@ -1,10 +1,10 @@
 // sonmill: the transcoder behind every probe and conversion of TOLM Audio Converter.
 
-#include "sonmill/console.h"
-#include "sonmill/loudnessscan.h"
-#include "sonmill/options.h"
-#include "sonmill/outputfile.h"
-#include "sonmill/transcoder.h"
+#include "sonmill/cli/console.h"
+#include "sonmill/cli/options.h"
+#include "sonmill/run/loudnessscan.h"
+#include "sonmill/run/outputfile.h"
+#include "sonmill/run/transcoder.h"
 
 #include <glib.h>
 

@@ -11,6 +11,7 @@
 #include "cli/terminaltext.h"
 #include "cli/usage.h"
 #include "core/programtexts.h"
+#include "core/programversion.h"
 #include "core/startrecord.h"
 #include "profiles/programstartup.h"
 #include "profiles/workingfolders.h"
@@ -47,7 +48,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(Usage::kProgramName.toString());
-    QCoreApplication::setApplicationVersion(QStringLiteral(TOLM_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TOLM_PROGRAM_VERSION));
 
     const ParsedCommandLine parsed = ParseConvertArguments(app.arguments().mid(1));
     if (!parsed.error.isEmpty())

@@ -7,10 +7,11 @@ CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath)
 {
     CommandLine cmd;
     cmd.program = kTranscoderName.toString();
-    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
+    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" "_s + Opt::Overwrite + u" "_s + Opt::Input + u" "_s,
         { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
     cmd.append(QuotedPath(sourcePath), { sourcePath });
-    cmd.append(u" -t "_s + kProbeLength + u"  "_s, { Opt::Length.toString(), kProbeLength.toString() });
+    cmd.append(
+        u" "_s + Opt::Length + u" "_s + kProbeLength + u"  "_s, { Opt::Length.toString(), kProbeLength.toString() });
     cmd.append(QuotedPath(scratchPath), { scratchPath });
     return cmd;
 }

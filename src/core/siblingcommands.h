@@ -1,14 +1,15 @@
 #pragma once
 
 #include "core/commandline.h"
+#include "protocol/sonmillprotocol.h"
 
 #include <QString>
 
 // The two programs that do all media work ship beside the window program and are
 // started by their bare names; the first argument of every call is the fixed key.
-inline constexpr QStringView kTranscoderName = u"sonmill";
+inline constexpr QStringView kTranscoderName = u"" SONMILL_PROGRAM;
 inline constexpr QStringView kPlayerName = u"mirplay";
-inline constexpr QStringView kSiblingKey = u"qzv";
+inline constexpr QStringView kSiblingKey = u"" SONMILL_KEY;
 
 // Window title the preview player gives its one window.
 inline constexpr QStringView kPlayerWindowTitle = u"Preview";
@@ -17,52 +18,28 @@ inline constexpr QStringView kPlayerWindowTitle = u"Preview";
 inline constexpr int kPlayerWidth = 320;
 inline constexpr int kPlayerHeight = 240;
 
-// Transcoder options.
+// Transcoder options, as sonmill's protocol names them (protocol/sonmillprotocol.h).
 namespace TranscoderOption {
-inline constexpr QStringView Overwrite = u"-y";
-inline constexpr QStringView Input = u"-i";
-inline constexpr QStringView Start = u"-ss";
-inline constexpr QStringView Length = u"-t";
-inline constexpr QStringView Volume = u"-vol";
-inline constexpr QStringView SampleRate = u"-ar";
-inline constexpr QStringView Codec = u"-acodec";
-inline constexpr QStringView Bitrate = u"-ab";
-inline constexpr QStringView Quality = u"-qscale";
-inline constexpr QStringView Channels = u"-ac";
-inline constexpr QStringView NoVideo = u"-vn";
-// Loudness, the transcoder's own options beyond the ones above.
-inline constexpr QStringView Normalize = u"-normalize";
-inline constexpr QStringView ReplayGain = u"-replaygain";
-inline constexpr QStringView AlbumGain = u"-albumgain";
-inline constexpr QStringView AlbumPeak = u"-albumpeak";
-inline constexpr QStringView Measure = u"-measure";
-inline constexpr QStringView Tag = u"-tag"; // KEY=VALUE, written in place of the source's tag
-inline constexpr QStringView Verify = u"-verify"; // the output read back before it takes its name
+#define TOLM_TRANSCODER_OPTION(name, word, argument) inline constexpr QStringView name = u"" word;
+SONMILL_OPTIONS(TOLM_TRANSCODER_OPTION)
+#undef TOLM_TRANSCODER_OPTION
 } // namespace TranscoderOption
 
 // The value of -replaygain: the track's values, measured while converting.
-inline constexpr QStringView kReplayGainTrack = u"track";
+inline constexpr QStringView kReplayGainTrack = u"" SONMILL_REPLAYGAIN_TRACK;
 
-// Keys of -tag.
+// Keys of -tag; track and disc take "n" or "n/total".
 namespace TranscoderTag {
-inline constexpr QStringView Title = u"title";
-inline constexpr QStringView Artist = u"artist";
-inline constexpr QStringView Album = u"album";
-inline constexpr QStringView AlbumArtist = u"albumartist";
-inline constexpr QStringView Track = u"track"; // "n" or "n/total"
-inline constexpr QStringView Disc = u"disc"; // "n" or "n/total"
-inline constexpr QStringView Date = u"date";
-inline constexpr QStringView Genre = u"genre";
-inline constexpr QStringView Comment = u"comment";
-inline constexpr QStringView Composer = u"composer";
-inline constexpr QStringView Isrc = u"isrc";
+#define TOLM_TRANSCODER_TAG(name, key, field, numbered) inline constexpr QStringView name = u"" key;
+SONMILL_TAG_KEYS(TOLM_TRANSCODER_TAG)
+#undef TOLM_TRANSCODER_TAG
 } // namespace TranscoderTag
 
 // Encoder value that keeps the audio stream unchanged.
-inline constexpr QStringView kCopyCodec = u"copy";
+inline constexpr QStringView kCopyCodec = u"" SONMILL_COPY_CODEC;
 // Profiles name the MP3 encoder "mp3"; the transcoder's name for it is "libmp3lame".
 inline constexpr QStringView kMp3ProfileCodec = u"mp3";
-inline constexpr QStringView kMp3Encoder = u"libmp3lame";
+inline constexpr QStringView kMp3Encoder = u"" SONMILL_MP3_ENCODER;
 
 // Length the probe decodes: one millisecond, enough for the transcoder to describe the file.
 inline constexpr QStringView kProbeLength = u"0.001";

@@ -12,14 +12,12 @@ void RunAfterDoneAction(int index, const AfterDoneHooks &hooks)
         return;
     case AfterDoneAction::TurnOff:
         hooks.closeMainWindow();
-        hooks.power->enableShutdownPrivilege();
         hooks.power->request(PowerControl::Request::PowerOff);
         hooks.endProgram();
         return;
     case AfterDoneAction::Hibernate:
     case AfterDoneAction::StandBy: {
         const bool hibernate = AfterDoneAction(index) == AfterDoneAction::Hibernate;
-        hooks.power->enableShutdownPrivilege();
         hooks.closeMainWindow();
         if (!hooks.power->request(hibernate ? PowerControl::Request::Hibernate : PowerControl::Request::Suspend))
             hooks.showMessage((hibernate ? kHibernateFailed : kStandByFailed).toString());

@@ -24,8 +24,8 @@ struct AfterDoneHooks
 };
 
 // Runs the action. Turn Off closes the main window before it asks for the power-off;
-// Hibernate and Stand By make sure of the privilege first, then close the window, then
-// ask, and say so when the request was refused. A failed power-off is not reported.
-// Each of the three then ends the program, whatever the answer: with its window closed it
-// would otherwise live on unseen and swallow every later start.
+// Hibernate and Stand By close the window, then ask, and say so when the request was
+// refused (logind asks polkit when the request is made: there is no privilege to take ahead). A failed power-off is not
+// reported. Each of the three then ends the program, whatever the answer: with its window closed it would otherwise
+// live on unseen and swallow every later start.
 void RunAfterDoneAction(int index, const AfterDoneHooks &hooks);

@@ -14,6 +14,8 @@ namespace Opt = TranscoderOption;
 namespace {
 
 constexpr double kReplayGainReference = -18.0;
+constexpr QStringView kAlbumLabel = u"" SONMILL_ALBUM_LOUDNESS_LABEL;
+constexpr QStringView kNoValue = u"" SONMILL_NO_VALUE;
 
 } // namespace
 
@@ -27,7 +29,7 @@ CommandLine AlbumLoudness::command(const QStringList &sources)
     cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" "_s + Opt::Measure,
         { kSiblingKey.toString(), Opt::Measure.toString() });
     for (const QString &source : sources)
-        cmd.append(u" -i "_s + QuotedPath(source), { Opt::Input.toString(), source });
+        cmd.append(u" "_s + Opt::Input + u" "_s + QuotedPath(source), { Opt::Input.toString(), source });
     return cmd;
 }
 
@@ -37,7 +39,7 @@ AlbumLoudness::Verdict AlbumLoudness::judge(const QString &text)
     const QStringList lines = text.split(QRegularExpression(u"[\r\n]"_s), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         if (ReportsFailure(line)) {
-            verdict.reason = line.startsWith(u"Error: ") ? line.mid(7).trimmed() : line.trimmed();
+            verdict.reason = FailureReason(line);
             return verdict;
         }
     }
@@ -46,15 +48,15 @@ AlbumLoudness::Verdict AlbumLoudness::judge(const QString &text)
         return verdict;
     }
     verdict.measured = true;
-    static const QRegularExpression album(
-        u"^Album loudness: integrated (-?[0-9]+\\.[0-9]+) LUFS.*true peak (-?[0-9]+\\.[0-9]+|none)"_s,
+    static const QRegularExpression album(u"^"_s + kAlbumLabel
+            + u": integrated (-?[0-9]+\\.[0-9]+) LUFS.*true peak (-?[0-9]+\\.[0-9]+|"_s + kNoValue + u")"_s,
         QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = album.match(text);
     if (match.hasMatch()) {
         Values values;
         values.gainDb = kReplayGainReference - match.captured(1).toDouble();
         const QString peak = match.captured(2);
-        values.peak = peak == u"none" ? 0.0 : std::pow(10.0, peak.toDouble() / 20.0);
+        values.peak = peak == kNoValue ? 0.0 : std::pow(10.0, peak.toDouble() / 20.0);
         verdict.values = values;
     }
     return verdict;

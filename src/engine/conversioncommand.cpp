@@ -13,6 +13,14 @@ namespace Opt = TranscoderOption;
 namespace {
 
 constexpr QStringView kCollisionSuffix = u"-1";
+// The quality the profiles' bit-rate commands have always carried beside -ab.
+constexpr QStringView kProfileQuality = u"6";
+
+// One option and its value; the blanks around them are the ones the command has always had.
+void appendOption(CommandLine &cmd, QStringView before, QStringView option, QStringView between, const QString &value)
+{
+    cmd.append(before.toString() + option + between + value, { option.toString(), value });
+}
 
 // The loudness choices, each piece only when asked for: without them the command is the
 // one the transcoder has always been given.
@@ -20,16 +28,15 @@ void appendLoudness(CommandLine &cmd, const LoudnessRequest &loudness)
 {
     if (loudness.normalizeLufs) {
         const QString target = QString::number(*loudness.normalizeLufs);
-        cmd.append(u"  -normalize  "_s + target, { Opt::Normalize.toString(), target });
+        appendOption(cmd, u"  ", Opt::Normalize, u"  ", target);
     }
     if (loudness.replayGain || loudness.albumGainDb)
-        cmd.append(
-            u"  -replaygain  "_s + kReplayGainTrack, { Opt::ReplayGain.toString(), kReplayGainTrack.toString() });
+        appendOption(cmd, u"  ", Opt::ReplayGain, u"  ", kReplayGainTrack.toString());
     if (loudness.albumGainDb && loudness.albumPeak) {
         const QString gain = QString::number(*loudness.albumGainDb, 'f', 2);
         const QString peak = QString::number(*loudness.albumPeak, 'f', 6);
-        cmd.append(u"  -albumgain  "_s + gain + u"  -albumpeak  "_s + peak,
-            { Opt::AlbumGain.toString(), gain, Opt::AlbumPeak.toString(), peak });
+        appendOption(cmd, u"  ", Opt::AlbumGain, u"  ", gain);
+        appendOption(cmd, u"  ", Opt::AlbumPeak, u"  ", peak);
     }
 }
 
@@ -66,40 +73,40 @@ CommandLine BuildConversionCommand(const TStartRecord &job)
     CommandLine cmd;
     cmd.program = kTranscoderName.toString();
 
-    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" -y -i "_s,
+    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" "_s + Opt::Overwrite + u" "_s + Opt::Input + u" "_s,
         { kSiblingKey.toString(), Opt::Overwrite.toString(), Opt::Input.toString() });
     cmd.append(QuotedPath(job.SourcePath), { job.SourcePath });
     const ConversionRange range = ExactConversionRange(job);
-    cmd.append(u"  -ss  "_s + range.start, { Opt::Start.toString(), range.start });
-    cmd.append(u"  -t  "_s + range.length, { Opt::Length.toString(), range.length });
+    appendOption(cmd, u"  ", Opt::Start, u"  ", range.start);
+    appendOption(cmd, u"  ", Opt::Length, u"  ", range.length);
 
     if (job.Lossless == kTrue) {
-        cmd.append(u" -acodec  "_s + kCopyCodec, { Opt::Codec.toString(), kCopyCodec.toString() });
+        appendOption(cmd, u" ", Opt::Codec, u"  ", kCopyCodec.toString());
     } else {
         const QString volume = QString::number(job.Volume);
-        cmd.append(u"   -vol  "_s + volume, { Opt::Volume.toString(), volume });
+        appendOption(cmd, u"   ", Opt::Volume, u"  ", volume);
         const QString rate = NumberBeforeUnit(job.SampleRate, u"Hz");
         if (!rate.isEmpty())
-            cmd.append(u"  -ar  "_s + rate, { Opt::SampleRate.toString(), rate });
+            appendOption(cmd, u"  ", Opt::SampleRate, u"  ", rate);
     }
 
     if (job.AudioCodec == kMp3ProfileCodec)
-        cmd.append(u" -acodec  "_s + kMp3Encoder, { Opt::Codec.toString(), kMp3Encoder.toString() });
+        appendOption(cmd, u" ", Opt::Codec, u"  ", kMp3Encoder.toString());
     else
-        cmd.append(u"  -acodec  "_s + job.AudioCodec.text(), { Opt::Codec.toString(), job.AudioCodec });
+        appendOption(cmd, u"  ", Opt::Codec, u"  ", job.AudioCodec.text());
 
     if (job.BitrateNot == kFalse && job.Bitrate.text().contains(u"kbps")) {
         const QString kbps = NumberBeforeUnit(job.Bitrate, u"kbps") + u'k';
-        cmd.append(
-            u" -ab "_s + kbps + u"  -qscale 6"_s, { Opt::Bitrate.toString(), kbps, Opt::Quality.toString(), u"6"_s });
+        appendOption(cmd, u" ", Opt::Bitrate, u" ", kbps);
+        appendOption(cmd, u"  ", Opt::Quality, u" ", kProfileQuality.toString());
     }
 
     const QString first = job.Channels.text().left(1);
     const QString channels = first == u"5" ? u"6"_s : first;
-    cmd.append(u"  -ac  "_s + channels, { Opt::Channels.toString(), channels });
+    appendOption(cmd, u"  ", Opt::Channels, u"  ", channels);
 
     if (job.VideoNot == kTrue)
-        cmd.append(u" -vn"_s, { Opt::NoVideo.toString() });
+        cmd.append(u" "_s + Opt::NoVideo, { Opt::NoVideo.toString() });
 
     // A track of an album image carries its own tags; an ordinary row has none here.
     for (const auto &[key, value] : std::as_const(job.TagValues)) {

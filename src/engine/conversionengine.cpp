@@ -206,11 +206,11 @@ bool ConversionEngine::startRow(QueueRows::RowId id)
     }
     // A child's end is acted on at once rather than at the next tick, so no slot stands idle.
     connect(child.get(), &ChildProcess::finished, this, &ConversionEngine::tick, Qt::QueuedConnection);
-    m_convSeconds = LengthSecondsOrZero(job.Length);
+    const int seconds = LengthSecondsOrZero(job.Length);
     const bool headed = m_simultaneous == 1 && m_runs.empty();
-    m_runs.push_back(std::make_unique<RowConversion>(id, std::move(child), m_convSeconds, job.OutputPath));
+    m_runs.push_back(std::make_unique<RowConversion>(id, std::move(child), seconds, job.OutputPath));
     m_runs.back()->setLogHeading(job.SourcePath, headed);
-    Q_EMIT rowStarted(row, m_convSeconds);
+    Q_EMIT rowStarted(row, seconds);
     if (m_simultaneous == 1)
         Q_EMIT progressChanged(0);
     m_rows.setStatus(row, RowStatus::converting(0));

@@ -67,7 +67,6 @@ public:
     // The index of the first row converting now, else of the row started last; -1 when none.
     int convRow() const;
     // The length in whole seconds of the row converting (or started) last.
-    int convSeconds() const { return m_convSeconds; }
     bool wasAbandoned() const { return m_abandoned; }
     int runningCount() const { return int(m_runs.size()); }
     // The process id of the transcoder converting a row (0 when none), and of all of them.
@@ -136,6 +135,5 @@ private:
     bool m_inTick = false;
     bool m_abandonPending = false;
     std::optional<QueueRows::RowId> m_lastRowId;
-    int m_convSeconds = 0;
     int m_endedSeconds = 0;
 };

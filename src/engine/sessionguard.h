@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/programversion.h"
 #include "platform/dialogs.h"
 
 #include <QObject>
@@ -12,7 +13,7 @@ class ConversionEngine;
 class Inhibitor;
 
 inline constexpr QStringView kSystemMessageCaption = u"System Message";
-inline constexpr QStringView kRunningLine = u"TOLM Audio Converter  2.58.12 is running!";
+inline constexpr QStringView kRunningLine = u"TOLM Audio Converter  " TOLM_PROGRAM_VERSION " is running!";
 inline constexpr QStringView kNoSleepLine = u"NO Hiberate or Standby!";
 inline constexpr QStringView kNoSessionEndLine = u"NO Turning off!";
 

@@ -1,22 +1,32 @@
 #include "engine/transcodertext.h"
 
-#include <array>
+#include "protocol/sonmillprotocol.h"
+
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+constexpr QStringView kTimeWord = u"" SONMILL_TIME_WORD;
+constexpr QStringView kBitrateWord = u"" SONMILL_BITRATE_WORD;
+constexpr QStringView kErrorWord = u"" SONMILL_ERROR_WORD;
+
+} // namespace
+
 std::optional<int> ProgressSeconds(const QString &text)
 {
-    const qsizetype time = text.indexOf(u"time=");
+    const qsizetype time = text.indexOf(kTimeWord);
     if (time < 0)
         return std::nullopt;
-    const qsizetype bitrate = text.indexOf(u"bitrate");
-    const qsizetype count = bitrate - time - 9;
+    const qsizetype bitrate = text.indexOf(kBitrateWord);
+    const qsizetype count = bitrate - time - kTimeWord.size() - SonmillProtocol::kProgressFractionLength;
     if (bitrate < 0 || count <= 0)
         return std::nullopt;
     bool ok = false;
-    const int seconds = text.mid(time + 5, count).toInt(&ok);
+    const int seconds = text.mid(time + kTimeWord.size(), count).toInt(&ok);
     return ok ? std::optional<int>(seconds) : std::nullopt;
 }
 
@@ -36,18 +46,14 @@ QString PercentStatus(int seconds, int total)
 
 bool ReportsSuccess(const QString &text)
 {
-    return text.contains(u"global");
+    return text.contains(u"" SONMILL_SUCCESS_WORD);
 }
 
 bool ReportsFailure(const QString &text)
 {
-    static constexpr std::array<QStringView, 7> kWords
-        = { u"Unknown", u"Incorrect", u"incorrect", u"no file", u"Unable", u"Could not", u"Error" };
-    for (QStringView word : kWords) {
-        if (text.contains(word))
-            return true;
-    }
-    return false;
+    return std::any_of(std::begin(SonmillProtocol::kFailureWords), std::end(SonmillProtocol::kFailureWords),
+        [&text](
+            std::string_view word) { return text.contains(QLatin1StringView(word.data(), qsizetype(word.size()))); });
 }
 
 QStringList TranscoderLines::take(const QString &text)
@@ -79,8 +85,8 @@ QString FailureReason(const QString &text)
     if (const QString rest = cut.rest(); !rest.isEmpty())
         lines << rest;
     for (const QString &line : std::as_const(lines)) {
-        if (line.startsWith(u"Error: "))
-            return line.mid(7).trimmed();
+        if (line.startsWith(kErrorWord))
+            return line.mid(kErrorWord.size()).trimmed();
     }
     for (const QString &line : std::as_const(lines)) {
         if (ReportsFailure(line))

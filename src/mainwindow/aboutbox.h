@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/programversion.h"
+
 #include <QDialog>
 
 class DesktopServices;
@@ -31,7 +33,7 @@ public:
     const AboutControls &controls() const { return m_ui; }
 
     static constexpr QStringView kCaption = u"About - TOLM Audio Converter";
-    static constexpr QStringView kVersionLine = u"TOLM Audio Converter Version 2.58.12 ";
+    static constexpr QStringView kVersionLine = u"TOLM Audio Converter Version " TOLM_PROGRAM_VERSION " ";
     static QString licenceLine();
 
 private:

@@ -114,7 +114,7 @@ void TForm1::createConversionRoad()
     SourcePaths paths { m_state.cataloguePath, m_state.userProfilePath, m_state.initialDestination,
         m_state.defaultOutputFolder };
     m_adder = std::make_unique<SourceAdder>(*m_fileList, *m_choices, m_services.dialogs, *m_log, paths, this);
-    m_intake = std::make_unique<SourceIntake>(*m_adder, QFileInfo(scratchPath()).path());
+    m_intake = std::make_unique<SourceIntake>(*m_adder, scratchFolder());
     // A file waits while any box is open: it is never added, nor refused, inside another box.
     m_intake->setGate([] { return QApplication::activeModalWidget() == nullptr; });
     connect(m_intake.get(), &SourceIntake::finished, this, &TForm1::hideListWhenEmpty);
@@ -144,10 +144,9 @@ void TForm1::createConversionRoad()
     connectListCommands();
 }
 
-QString TForm1::scratchPath() const
+QString TForm1::scratchFolder() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-        + u"/tolm-audio-converter/inadd.wav"_s;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u"/tolm-audio-converter"_s;
 }
 
 void TForm1::addButtonClick()

@@ -63,8 +63,8 @@ public:
     ConversionEngine &queue() const { return *m_queue; }
     // Files being added: probed without blocking the window, added in the order given.
     SourceIntake &sourceIntake() const { return *m_intake; }
-    // The probe's one-millisecond output, in the user's cache folder.
-    QString scratchPath() const;
+    // Where the probes write their one-millisecond outputs: the user's cache folder.
+    QString scratchFolder() const;
     // The log window is created after the main window; the log button works once it is known.
     void setLogWindow(TlogFrm *logWindow) { m_logFrm = logWindow; }
 
@@ -78,7 +78,6 @@ public:
     // (mainwindowguards.cpp). The window starts with do-nothing back-ends; the running
     // program hands it the system's.
     void setDesktopGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
-    const SessionGuard &sessionGuard() const { return *m_guard; }
     const BatchNotice &batchNotice() const { return *m_batchNotice; }
     // A conversion counts as running from Start to the batch's end, as the engine says.
     bool conversionRunning() const;

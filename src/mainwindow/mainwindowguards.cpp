@@ -4,6 +4,7 @@
 #include "mainwindow/mainwindow.h"
 
 #include "core/previewarea.h"
+#include "core/siblingcommands.h"
 #include "engine/batchnotice.h"
 #include "engine/conversionengine.h"
 #include "engine/logwindow.h"
@@ -25,8 +26,6 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr QStringView kCloseQuestion = u"The current conversion will fail if you exit TOLM Audio Converter now.";
 constexpr QStringView kContinueQuestion = u"Do you want to continue?";
-constexpr QStringView kTranscoder = u"sonmill";
-constexpr QStringView kPlayer = u"mirplay";
 } // namespace
 
 void TForm1::createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier)
@@ -145,8 +144,8 @@ void TForm1::endChildren()
     m_queue->abandon();
     m_guard->release();
     m_preview->Reset();
-    ChildProcess::KillProcessByName(kTranscoder.toString());
-    ChildProcess::KillProcessByName(kPlayer.toString());
+    ChildProcess::KillProcessByName(kTranscoderName.toString());
+    ChildProcess::KillProcessByName(kPlayerName.toString());
 }
 
 void TForm1::FormDestroy()

@@ -30,9 +30,6 @@ LogindPowerControl::LogindPowerControl(const QDBusConnection &bus)
     : m_bus(bus)
 { }
 
-void LogindPowerControl::enableShutdownPrivilege()
-{ }
-
 bool LogindPowerControl::request(Request request)
 {
     m_lastError.clear();

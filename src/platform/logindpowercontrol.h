@@ -11,7 +11,6 @@ class LogindPowerControl : public PowerControl
 public:
     explicit LogindPowerControl(const QDBusConnection &bus);
 
-    void enableShutdownPrivilege() override;
     bool request(Request request) override;
 
     // The D-Bus error of the last refused request, for the log.

@@ -12,11 +12,6 @@ public:
 
     virtual ~PowerControl() = default;
 
-    // Makes sure the program may ask for a power change. logind decides through polkit
-    // when the request is made, so there is nothing to acquire ahead of it there; the step
-    // is kept so the order of the after-done actions stays visible and testable.
-    virtual void enableShutdownPrivilege() = 0;
-
     // Asks for the change; false when it was refused or could not be asked.
     virtual bool request(Request request) = 0;
 };

@@ -4,12 +4,11 @@
 
 #include <QStringList>
 
-// Test back-end: records each step ("privilege", "power-off", "hibernate", "suspend")
+// Test back-end: records each step ("power-off", "hibernate", "suspend")
 // instead of touching the machine, and refuses when told to.
 class RecordingPowerControl final : public PowerControl
 {
 public:
-    void enableShutdownPrivilege() override { steps << QStringLiteral("privilege"); }
     bool request(Request request) override
     {
         steps << (request == Request::PowerOff  ? QStringLiteral("power-off")

@@ -16,8 +16,6 @@ public:
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 
-    bool isWatching() const { return m_notifier != nullptr; }
-
 Q_SIGNALS:
     void received(int signalNumber);
 

@@ -65,7 +65,6 @@ public:
     const TrimControls &controls() const { return m_ui; }
 
     const PlayerSession &session() const { return m_session; }
-    int trimSecond() const { return m_trimSecond; }
     bool isTicking() const { return m_trimTimer.isActive(); }
 
     void resetBtnClick();

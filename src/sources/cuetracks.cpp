@@ -64,8 +64,8 @@ QList<QPair<QString, QString>> trackTags(const CueSheet &sheet, const CueTrack &
     add(Key::Date, sheet.date);
     add(Key::Genre, sheet.genre);
     add(Key::Comment, sheet.comment);
-    // Composer (SONGWRITER) and ISRC are read from the sheet; the transcoder writes them
-    // once its tag table carries those fields.
+    add(Key::Composer, track.songwriter.isEmpty() ? sheet.songwriter : track.songwriter);
+    add(Key::Isrc, track.isrc);
     return tags;
 }
 

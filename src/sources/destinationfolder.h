@@ -49,8 +49,6 @@ public:
     void keyReleased(int key); // pathdirKeyUp: Qt::Key values
     void browse(); // the Browse button
 
-    QString previousFolder() const { return m_previousFolder; }
-
 private:
     void refuse(bool withMessage);
 

@@ -5,10 +5,11 @@
 #include "core/startrecord.h"
 #include "core/timecode.h"
 #include "platform/childprocess.h"
+#include "protocol/sonmillprotocol.h"
 
 #include <QFileInfo>
 
-#include <array>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -19,16 +20,17 @@ ProbeVerdict JudgeProbeText(const QString &text)
         verdict.accepted = true;
         return verdict;
     }
-    const qsizetype duration = text.indexOf(u"Duration:");
+    // Found by "Duration:"; the time code stands after its blank.
+    static constexpr QStringView kDurationWord = u"" SONMILL_DURATION_WORD;
+    const qsizetype duration = text.indexOf(kDurationWord.chopped(1));
     if (duration >= 0) {
-        verdict.duration = text.mid(duration + 10, kTimeCodeLength);
-        verdict.exactNs = TimeCodeToNs(text.mid(duration + 10, kTimeCodeLength + 3));
+        verdict.duration = text.mid(duration + kDurationWord.size(), kTimeCodeLength);
+        verdict.exactNs = TimeCodeToNs(text.mid(duration + kDurationWord.size(), kTimeCodeLength + 3));
     }
 
-    static constexpr std::array<QStringView, 6> kRefusingWords
-        = { u"Unknown", u"no such file", u"Incorrect", u"no file", u"Unable", u"Unsupported" };
-    const bool refusingWord
-        = std::any_of(kRefusingWords.begin(), kRefusingWords.end(), [&](QStringView w) { return text.contains(w); });
+    const auto &words = SonmillProtocol::kRefusingWords;
+    const bool refusingWord = std::any_of(std::begin(words), std::end(words),
+        [&](std::string_view w) { return text.contains(QLatin1StringView(w.data(), qsizetype(w.size()))); });
     // A file shorter than a second shows 00:00:00 and is taken by its hundredths; only one of
     // no length at all (00:00:00.00) is refused.
     const bool noLength = verdict.duration == u"00:00:00" && verdict.exactNs <= 0;

@@ -49,19 +49,15 @@ private Q_SLOTS:
         QTest::newRow("Browse Output") << 1 << false << QStringList { u"open-folder"_s };
         // The three power actions close the window and then end the program, answered or not,
         // after the failure box where there is one.
-        QTest::newRow("Turn Off closes first")
-            << 2 << false << QStringList { u"close"_s, u"privilege"_s, u"power-off"_s, u"end"_s };
+        QTest::newRow("Turn Off closes first") << 2 << false << QStringList { u"close"_s, u"power-off"_s, u"end"_s };
         QTest::newRow("Turn Off refused says nothing")
-            << 2 << true << QStringList { u"close"_s, u"privilege"_s, u"power-off"_s, u"end"_s };
-        QTest::newRow("Hibernate") << 3 << false
-                                   << QStringList { u"privilege"_s, u"close"_s, u"hibernate"_s, u"end"_s };
+            << 2 << true << QStringList { u"close"_s, u"power-off"_s, u"end"_s };
+        QTest::newRow("Hibernate") << 3 << false << QStringList { u"close"_s, u"hibernate"_s, u"end"_s };
         QTest::newRow("Hibernate refused")
-            << 3 << true
-            << QStringList { u"privilege"_s, u"close"_s, u"hibernate"_s, u"message:Can't  Hiberate !"_s, u"end"_s };
-        QTest::newRow("Stand By") << 4 << false << QStringList { u"privilege"_s, u"close"_s, u"suspend"_s, u"end"_s };
+            << 3 << true << QStringList { u"close"_s, u"hibernate"_s, u"message:Can't  Hiberate !"_s, u"end"_s };
+        QTest::newRow("Stand By") << 4 << false << QStringList { u"close"_s, u"suspend"_s, u"end"_s };
         QTest::newRow("Stand By refused")
-            << 4 << true
-            << QStringList { u"privilege"_s, u"close"_s, u"suspend"_s, u"message:Can't  StandBy !"_s, u"end"_s };
+            << 4 << true << QStringList { u"close"_s, u"suspend"_s, u"message:Can't  StandBy !"_s, u"end"_s };
     }
     void order()
     {

@@ -3,6 +3,7 @@
 // goes with it) and the program through its normal shutdown, which writes destination.ini.
 // A sleep announced during a batch is answered with the message.
 
+#include "core/programversion.h"
 #include "engine/conversionengine.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
@@ -180,7 +181,8 @@ private Q_SLOTS:
         QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(m_window->fileList().status(0).text(), u"100%"_s);
         QCOMPARE(m_window.dialogs.messageTexts(),
-            QStringList({ u"TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!"_s }));
+            QStringList(
+                { u"TOLM Audio Converter  " TOLM_PROGRAM_VERSION " is running!\n\nNO Hiberate or Standby!"_s }));
         QCOMPARE(m_window.dialogs.calls.first().message.caption, u"System Message"_s);
         m_inhibitor->announceSleep(); // idle now: no message
         QCOMPARE(m_window.dialogs.calls.size(), 1);

@@ -79,10 +79,7 @@ class TestConversionRoad : public QObject
 
     QString media(const QString &name) const { return m_media + u'/' + name; }
     // The probes' scratch files left in the cache folder.
-    QStringList scratchFiles() const
-    {
-        return QDir(QFileInfo(m_window->scratchPath()).path()).entryList({ u"inadd*"_s }, QDir::Files);
-    }
+    QStringList scratchFiles() const { return QDir(m_window->scratchFolder()).entryList({ u"inadd*"_s }, QDir::Files); }
     QStringList statuses() const
     {
         QStringList out;
@@ -455,7 +452,7 @@ private Q_SLOTS:
         m_window.power.refuse = true;
         QVERIFY(WindowWaits::convert(*m_window.form()));
         QCOMPARE(statuses(), QStringList({ u"100%"_s }));
-        QCOMPARE(m_window.power.steps, QStringList({ u"privilege"_s, u"hibernate"_s }));
+        QCOMPARE(m_window.power.steps, QStringList({ u"hibernate"_s }));
         QCOMPARE(m_window.dialogs.messageTexts().last(), u"Can't  Hiberate !"_s);
         QVERIFY(!m_window->isVisible()); // the window was closed before the request
     }

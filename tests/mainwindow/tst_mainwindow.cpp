@@ -1,3 +1,4 @@
+#include "core/programversion.h"
 #include "engine/logwindow.h"
 #include "mainwindow/aboutbox.h"
 #include "mainwindow/backgroundpanel.h"
@@ -387,7 +388,8 @@ private Q_SLOTS:
             shownAt = about->pos();
             QCOMPARE(about->windowTitle(), u"About - TOLM Audio Converter"_s);
             QCOMPARE(about->size(), QSize(444, 345));
-            QCOMPARE(about->controls().versionLabel->text(), u"TOLM Audio Converter Version 2.58.12 "_s);
+            QCOMPARE(
+                about->controls().versionLabel->text(), u"TOLM Audio Converter Version " TOLM_PROGRAM_VERSION " "_s);
             QCOMPARE(about->controls().licenceLabel->text(),
                 u"Free software under the GNU General Public License, version 3 or later"_s);
             QCOMPARE(about->controls().supportLink->text(), u"Support:"_s);

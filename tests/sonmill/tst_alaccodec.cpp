@@ -3,7 +3,7 @@
 // test's own small CAF writer and reader carry the packets and the configuration across.
 
 #include "media/alac/alacdecoder.h"
-#include "sonmill/alacframes.h"
+#include "sonmill/encoders/alacframes.h"
 #include "testmedia.h"
 
 #include <QFile>

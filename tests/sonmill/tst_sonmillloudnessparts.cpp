@@ -2,9 +2,9 @@
 // points BS.1770 defines, and the limiter's promises (same length, ceiling kept, quiet
 // audio untouched).
 
-#include "sonmill/limiter.h"
-#include "sonmill/loudness.h"
-#include "sonmill/truepeak.h"
+#include "sonmill/loudness/limiter.h"
+#include "sonmill/loudness/loudness.h"
+#include "sonmill/loudness/truepeak.h"
 
 #include <QTest>
 

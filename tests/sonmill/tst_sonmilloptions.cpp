@@ -3,10 +3,10 @@
 #include "core/siblingcommands.h"
 #include "engine/conversioncommand.h"
 #include "media/encodernames.h"
-#include "sonmill/channelmixer.h"
-#include "sonmill/options.h"
-#include "sonmill/outputformat.h"
-#include "sonmill/tags.h"
+#include "sonmill/audio/channelmixer.h"
+#include "sonmill/base/outputformat.h"
+#include "sonmill/cli/options.h"
+#include "sonmill/tags/tags.h"
 #include "testjobs.h"
 
 #include <QTest>

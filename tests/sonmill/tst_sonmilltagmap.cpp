@@ -1,10 +1,10 @@
 // The one mapping table between the tag formats, the tag set the writer takes, the rules
 // that fit a source's tags to its output, and the cover picture beside a source.
 
-#include "sonmill/coverfile.h"
-#include "sonmill/outputtags.h"
-#include "sonmill/tagmap.h"
-#include "sonmill/tags.h"
+#include "sonmill/tags/coverfile.h"
+#include "sonmill/tags/outputtags.h"
+#include "sonmill/tags/tagmap.h"
+#include "sonmill/tags/tags.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -181,8 +181,11 @@ private Q_SLOTS:
             Tags({ { u"title"_s, u"Café Intermezzo"_s }, { u"artist"_s, u"Guest Soloist"_s },
                 { u"album"_s, u"Concert à Paris"_s }, { u"albumartist"_s, u"Ensemble Clé"_s }, { u"track"_s, u"2/3"_s },
                 { u"disc"_s, u"2/3"_s }, { u"date"_s, u"1999"_s }, { u"genre"_s, u"Live Jazz"_s },
-                { u"comment"_s, u"Recorded on tour"_s } }));
+                { u"comment"_s, u"Recorded on tour"_s }, { u"composer"_s, u"Marie Dupont"_s } }));
         QCOMPARE(rows[2].tags.at(0), (QPair<QString, QString>(u"artist"_s, u"Ensemble Clé"_s)));
+        // The sheet's SONGWRITER stands for every track without its own; a track's ISRC is its own.
+        QCOMPARE(rows[0].tags.mid(rows[0].tags.size() - 2),
+            Tags({ { u"composer"_s, u"Marie Dupont"_s }, { u"isrc"_s, u"FRXXX9900001"_s } }));
     }
 
     void severalFilesAndDataTracks()

@@ -3,6 +3,8 @@
 // The inhibitor locks the (mocked) login manager holds, as the tests that start a batch
 // check them. Header only: the tests that use it link Qt DBus themselves.
 
+#include "core/programversion.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -13,11 +15,11 @@ namespace LoginLocks {
 // Why a running batch keeps the machine from sleeping and the session from ending.
 inline QString sleepReason()
 {
-    return QStringLiteral("TOLM Audio Converter  2.58.12 is running!\n\nNO Hiberate or Standby!");
+    return QStringLiteral("TOLM Audio Converter  " TOLM_PROGRAM_VERSION " is running!\n\nNO Hiberate or Standby!");
 }
 inline QString shutdownReason()
 {
-    return QStringLiteral("TOLM Audio Converter  2.58.12 is running!\n\nNO Turning off!");
+    return QStringLiteral("TOLM Audio Converter  " TOLM_PROGRAM_VERSION " is running!\n\nNO Turning off!");
 }
 
 // The two locks a running batch holds, as held() lists them.

@@ -135,13 +135,7 @@ void releaseMovie(TolmMp4Demux *demux)
         mp4SamplesClear(&demux->samples);
     demux->ready = FALSE;
     gst_clear_buffer(&demux->cache);
-    if (demux->tags)
-        gst_tag_list_unref(demux->tags);
-    demux->tags = nullptr;
-    if (demux->srcPad) {
-        gst_element_remove_pad(GST_ELEMENT(demux), demux->srcPad);
-        demux->srcPad = nullptr;
-    }
+    removeOutput(GST_ELEMENT(demux), &demux->srcPad, &demux->tags);
     demux->pushed = FALSE;
 }
 
@@ -206,38 +200,21 @@ void loop(gpointer data);
 
 gboolean performSeek(TolmMp4Demux *demux, GstEvent *event)
 {
-    gdouble rate;
-    GstFormat format;
-    GstSeekFlags flags;
-    GstSeekType startType, stopType;
-    gint64 start, stop;
-    gst_event_parse_seek(event, &rate, &format, &flags, &startType, &start, &stopType, &stop);
-    if (format != GST_FORMAT_TIME || rate <= 0 || !demux->ready)
+    const SeekRequest seek = parseSeek(event);
+    if (seek.format != GST_FORMAT_TIME || seek.rate <= 0 || !demux->ready)
         return FALSE;
 
-    const gboolean flushing = flags & GST_SEEK_FLAG_FLUSH;
+    const gboolean flushing = seek.flags & GST_SEEK_FLAG_FLUSH;
     const guint32 seqnum = gst_event_get_seqnum(event);
     beginSeek(demux->sinkPad, demux->srcPad, flushing, seqnum);
 
-    gboolean update;
-    gst_segment_do_seek(&demux->segment, rate, format, flags, startType, start, stopType, stop, &update);
+    applySeek(&demux->segment, seek);
     if (flushing)
         endFlush(demux->sinkPad, demux->srcPad, seqnum);
     placeOutput(demux);
     demux->seqnum = seqnum;
-    gst_pad_start_task(demux->sinkPad, loop, demux, nullptr);
-    GST_PAD_STREAM_UNLOCK(demux->sinkPad);
+    endSeek(demux->sinkPad, loop, demux);
     return TRUE;
-}
-
-gboolean srcEvent(GstPad *pad, GstObject *parent, GstEvent *event)
-{
-    if (GST_EVENT_TYPE(event) == GST_EVENT_SEEK) {
-        const gboolean done = performSeek(self(parent), event);
-        gst_event_unref(event);
-        return done;
-    }
-    return gst_pad_event_default(pad, parent, event);
 }
 
 GstCaps *trackCaps(const Mp4Track &track)
@@ -270,7 +247,7 @@ void addSourcePad(TolmMp4Demux *demux)
 
     demux->srcPad = gst_pad_new_from_static_template(&srcTemplate, "audio_0");
     gst_pad_set_query_function(demux->srcPad, srcQuery);
-    gst_pad_set_event_function(demux->srcPad, srcEvent);
+    gst_pad_set_event_function(demux->srcPad, (seekingSrcEvent<TolmMp4Demux, performSeek>));
     gst_pad_use_fixed_caps(demux->srcPad);
     gst_pad_set_active(demux->srcPad, TRUE);
     gchar *streamId = gst_pad_create_stream_id(demux->srcPad, GST_ELEMENT(demux), "audio");

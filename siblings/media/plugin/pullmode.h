@@ -39,3 +39,61 @@ inline void endFlush(GstPad *sinkPad, GstPad *srcPad, guint32 seqnum)
     gst_pad_push_event(srcPad, gst_event_ref(flushStop));
     gst_pad_push_event(sinkPad, flushStop);
 }
+
+// A seek event's values, as gst_event_parse_seek gives them.
+struct SeekRequest
+{
+    gdouble rate;
+    GstFormat format;
+    GstSeekFlags flags;
+    GstSeekType startType, stopType;
+    gint64 start, stop;
+};
+
+inline SeekRequest parseSeek(GstEvent *event)
+{
+    SeekRequest seek;
+    gst_event_parse_seek(
+        event, &seek.rate, &seek.format, &seek.flags, &seek.startType, &seek.start, &seek.stopType, &seek.stop);
+    return seek;
+}
+
+// Moves the segment as the seek asks.
+inline void applySeek(GstSegment *segment, const SeekRequest &seek)
+{
+    gboolean update;
+    gst_segment_do_seek(
+        segment, seek.rate, seek.format, seek.flags, seek.startType, seek.start, seek.stopType, seek.stop, &update);
+}
+
+// A seek's last half: the task starts again from the new position, the stream lock goes.
+inline void endSeek(GstPad *sinkPad, GstTaskFunction loop, gpointer demux)
+{
+    gst_pad_start_task(sinkPad, loop, demux, nullptr);
+    GST_PAD_STREAM_UNLOCK(sinkPad);
+}
+
+// The source pad's events: a seek is the demuxer's own (performSeek), the rest go the
+// default way.
+template <typename Demux, gboolean (*performSeek)(Demux *, GstEvent *)>
+gboolean seekingSrcEvent(GstPad *pad, GstObject *parent, GstEvent *event)
+{
+    if (GST_EVENT_TYPE(event) == GST_EVENT_SEEK) {
+        const gboolean done = performSeek(reinterpret_cast<Demux *>(parent), event);
+        gst_event_unref(event);
+        return done;
+    }
+    return gst_pad_event_default(pad, parent, event);
+}
+
+// Drops what a demuxer made for its input: the tags it read and its source pad.
+inline void removeOutput(GstElement *demux, GstPad **srcPad, GstTagList **tags)
+{
+    if (*tags)
+        gst_tag_list_unref(*tags);
+    *tags = nullptr;
+    if (*srcPad) {
+        gst_element_remove_pad(demux, *srcPad);
+        *srcPad = nullptr;
+    }
+}

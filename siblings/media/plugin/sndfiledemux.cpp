@@ -233,21 +233,15 @@ void loop(gpointer data);
 
 gboolean performSeek(TolmSndfileDemux *demux, GstEvent *event)
 {
-    gdouble rate;
-    GstFormat format;
-    GstSeekFlags flags;
-    GstSeekType startType, stopType;
-    gint64 start, stop;
-    gst_event_parse_seek(event, &rate, &format, &flags, &startType, &start, &stopType, &stop);
-    if (format != GST_FORMAT_TIME || rate <= 0 || !demux->file || !demux->info.seekable)
+    const SeekRequest seek = parseSeek(event);
+    if (seek.format != GST_FORMAT_TIME || seek.rate <= 0 || !demux->file || !demux->info.seekable)
         return FALSE;
 
-    const gboolean flushing = flags & GST_SEEK_FLAG_FLUSH;
+    const gboolean flushing = seek.flags & GST_SEEK_FLAG_FLUSH;
     const guint32 seqnum = gst_event_get_seqnum(event);
     beginSeek(demux->sinkPad, demux->srcPad, flushing, seqnum);
 
-    gboolean update;
-    gst_segment_do_seek(&demux->segment, rate, format, flags, startType, start, stopType, stop, &update);
+    applySeek(&demux->segment, seek);
     const sf_count_t frame
         = static_cast<sf_count_t>(gst_util_uint64_scale(demux->segment.start, demux->info.samplerate, GST_SECOND));
     if (flushing)
@@ -257,19 +251,8 @@ gboolean performSeek(TolmSndfileDemux *demux, GstEvent *event)
     demux->segment.position = demux->segment.start;
     demux->segment.time = demux->segment.start;
     demux->needSegment = TRUE;
-    gst_pad_start_task(demux->sinkPad, loop, demux, nullptr);
-    GST_PAD_STREAM_UNLOCK(demux->sinkPad);
+    endSeek(demux->sinkPad, loop, demux);
     return landed >= 0;
-}
-
-gboolean srcEvent(GstPad *pad, GstObject *parent, GstEvent *event)
-{
-    if (GST_EVENT_TYPE(event) == GST_EVENT_SEEK) {
-        const gboolean done = performSeek(self(parent), event);
-        gst_event_unref(event);
-        return done;
-    }
-    return gst_pad_event_default(pad, parent, event);
 }
 
 gboolean openFile(TolmSndfileDemux *demux)
@@ -299,7 +282,7 @@ gboolean openFile(TolmSndfileDemux *demux)
 
     demux->srcPad = gst_pad_new_from_static_template(&srcTemplate, "src");
     gst_pad_set_query_function(demux->srcPad, srcQuery);
-    gst_pad_set_event_function(demux->srcPad, srcEvent);
+    gst_pad_set_event_function(demux->srcPad, (seekingSrcEvent<TolmSndfileDemux, performSeek>));
     gst_pad_use_fixed_caps(demux->srcPad);
     gst_pad_set_active(demux->srcPad, TRUE);
     gchar *streamId = gst_pad_create_stream_id(demux->srcPad, GST_ELEMENT(demux), nullptr);
@@ -420,13 +403,7 @@ void releaseFile(TolmSndfileDemux *demux)
     if (demux->file)
         sf_close(demux->file);
     demux->file = nullptr;
-    if (demux->tags)
-        gst_tag_list_unref(demux->tags);
-    demux->tags = nullptr;
-    if (demux->srcPad) {
-        gst_element_remove_pad(GST_ELEMENT(demux), demux->srcPad);
-        demux->srcPad = nullptr;
-    }
+    removeOutput(GST_ELEMENT(demux), &demux->srcPad, &demux->tags);
     demux->position = 0;
 }
 
