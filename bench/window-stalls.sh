@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The window's longest event-loop stall while it ends its children: Stop with 2 and with 8
+# rows converting, closing the window during a batch of 2, and starting and stopping the
+# preview 10 times (measured as bench/add-files.sh measures it: a 10 ms timer of the window's
+# thread, the longest time between two of its ticks less the 10 ms). Each run also says when
+# the call returned, when the ended children were really gone, and what they left behind.
+# Runs on an Xvfb of its own with the real sonmill and mirplay.
+# Usage: bench/window-stalls.sh [build folder]     (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ -n "${TOLM_BENCH_ON_XVFB:-}" ] || exec env TOLM_BENCH_ON_XVFB=1 scripts/with-xvfb.sh "$0" "$@"
+build=${1:-build}
+harness="$build/bench/bench-window-stalls"
+[ -x "$harness" ] && [ -x "$build/program/sonmill" ] && [ -x "$build/program/mirplay" ] \
+  || { echo "build bench-window-stalls, sonmill and mirplay first" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config"
+export TOLM_MIRPLAY_AUDIO_OUTPUT="fakesink sync=true"
+mkdir -p "$HOME/Documents"
+# Ten minutes: eight conversions at once on two cores are still running when Stop comes.
+gst-launch-1.0 -q audiotestsrc wave=pink-noise num-buffers=25840 samplesperbuffer=1024 \
+  ! audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location="$work/source.wav"
+program=$(cd "$build/program" && pwd)
+for run in ${RUNS:-1 2 3}; do
+  echo "run $run:"
+  "$harness" "$program" stop 2 "$work/source.wav"
+  "$harness" "$program" stop 8 "$work/source.wav"
+  "$harness" "$program" close 2 "$work/source.wav"
+  "$harness" "$program" close 8 "$work/source.wav"
+  "$harness" "$program" preview 10 "$work/source.wav"
+done
