@@ -17,12 +17,12 @@
 #include "sources/sourceintake.h"
 
 #include <QAbstractButton>
-#include <QDir>
-#include <QFileInfo>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -177,14 +177,15 @@ int main(int argc, char *argv[])
     const qint64 endedAfter = whole.elapsed();
     runUntil([] { return false; }, 300);
     QStringList left;
-    for (const QString &name : QDir(folder).entryList({ QStringLiteral(".sonmill-*.part") }, QDir::Files | QDir::Hidden))
+    for (const QString &name :
+        QDir(folder).entryList({ QStringLiteral(".sonmill-*.part") }, QDir::Files | QDir::Hidden))
         left << name;
     int stopped = 0;
     for (int row = 0; row < form.fileList().rowCount(); ++row)
         stopped += form.fileList().status(row).state == RowState::Stopped ? 1 : 0;
     std::printf("%s with %d rows converting: longest stall %lld ms, %d stalls over 50 ms; the call returned after "
                 "%lld ms, the children were gone after %lld ms; %d rows Stopped, %lld partial files left%s\n",
-        qPrintable(mode), count, meter.longest, meter.over50, returnedAfter, endedAfter, stopped,
-        qint64(left.size()), ended ? "" : " (CHILDREN STILL RUNNING)");
+        qPrintable(mode), count, meter.longest, meter.over50, returnedAfter, endedAfter, stopped, qint64(left.size()),
+        ended ? "" : " (CHILDREN STILL RUNNING)");
     return ended && left.isEmpty() ? 0 : 1;
 }

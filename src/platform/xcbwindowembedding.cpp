@@ -1,6 +1,6 @@
 #include "platform/xcbwindowembedding.h"
 
-#include <QThread>
+#include <QList>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -19,9 +19,6 @@ template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 // Top-level windows, and those inside a window manager's frame (or a frame in a frame).
 constexpr int kSearchDepth = 3;
-// How long a window manager may take to let go of a window we withdraw from it.
-constexpr int kWithdrawWaitMs = 200;
-constexpr int kWithdrawStepMs = 5;
 
 constexpr uint32_t kKeysymP = 0x70;
 constexpr uint32_t kKeysymQ = 0x71;
@@ -115,13 +112,11 @@ WindowEmbedding::WindowId XcbWindowEmbedding::findWindow(const QString &wanted, 
     return unnamed;
 }
 
-// The ICCCM way to take a window back from a window manager: unmap it and tell the root, then
-// wait until the manager has dropped its WM_STATE. Without a manager there is none to wait for.
-void XcbWindowEmbedding::withdraw(uint32_t window)
+// The ICCCM way to take a window back from a window manager: unmap it and tell the root; the
+// manager then drops its WM_STATE. Without a manager there is nothing to ask.
+void XcbWindowEmbedding::withdraw(WindowId window)
 {
-    bool found = false;
-    const uint32_t state = cardinal(window, m_wmState, m_wmState, &found);
-    if (!found || state == 0)
+    if (!isManaged(window))
         return;
     xcb_unmap_window(m_connection, window);
     xcb_unmap_notify_event_t event {};
@@ -132,19 +127,21 @@ void XcbWindowEmbedding::withdraw(uint32_t window)
     xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
         reinterpret_cast<const char *>(&event));
     xcb_flush(m_connection);
-    for (int waited = 0; waited < kWithdrawWaitMs; waited += kWithdrawStepMs) {
-        const uint32_t now = cardinal(window, m_wmState, m_wmState, &found);
-        if (!found || now == 0)
-            return;
-        QThread::msleep(kWithdrawStepMs);
-    }
+}
+
+bool XcbWindowEmbedding::isManaged(WindowId window)
+{
+    if (!m_connection)
+        return false;
+    bool found = false;
+    const uint32_t state = cardinal(window, m_wmState, m_wmState, &found);
+    return found && state != 0;
 }
 
 bool XcbWindowEmbedding::embed(WindowId window, WindowId parent, const QRect &geometry)
 {
     if (!m_connection)
         return false;
-    withdraw(window);
     xcb_reparent_window(m_connection, window, parent, int16_t(geometry.x()), int16_t(geometry.y()));
     const uint32_t values[]
         = { uint32_t(geometry.x()), uint32_t(geometry.y()), uint32_t(geometry.width()), uint32_t(geometry.height()) };

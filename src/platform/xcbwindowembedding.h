@@ -20,6 +20,8 @@ public:
     bool isConnected() const { return m_connection != nullptr; }
 
     WindowId findWindow(const QString &title, qint64 pid) override;
+    void withdraw(WindowId window) override;
+    bool isManaged(WindowId window) override;
     bool embed(WindowId window, WindowId parent, const QRect &geometry) override;
     bool isEmbedded(WindowId window, WindowId parent, const QRect &geometry) override;
     void sendKey(WindowId window, PlayerKey key) override;
@@ -29,7 +31,6 @@ private:
     QString title(uint32_t window, bool netWmName);
     // The first 32-bit value of the window's `property`; `found` tells whether it has one.
     uint32_t cardinal(uint32_t window, uint32_t property, uint32_t type, bool *found);
-    void withdraw(uint32_t window);
     void discardEvents();
     void roundTrip();
 
