@@ -6,6 +6,8 @@
 # the call returned, when the ended children were really gone, and what they left behind.
 # Runs on an Xvfb of its own with the real sonmill and mirplay.
 # Usage: bench/window-stalls.sh [build folder]     (default: build)
+# BEFORE=<another build folder> runs each case with that build's harness and program first, so
+# both sides see the same load (e.g. a build of main with bench-window-stalls added).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -n "${TOLM_BENCH_ON_XVFB:-}" ] || exec env TOLM_BENCH_ON_XVFB=1 scripts/with-xvfb.sh "$0" "$@"
@@ -22,12 +24,19 @@ mkdir -p "$HOME/Documents"
 # Ten minutes: eight conversions at once on two cores are still running when Stop comes.
 gst-launch-1.0 -q audiotestsrc wave=pink-noise num-buffers=25840 samplesperbuffer=1024 \
   ! audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location="$work/source.wav"
-program=$(cd "$build/program" && pwd)
+builds=("$build")
+[ -z "${BEFORE:-}" ] || builds=("$BEFORE" "$build")
+each() {
+  for side in "${builds[@]}"; do
+    [ ${#builds[@]} = 1 ] || printf '%-8s' "$([ "$side" = "$build" ] && echo after || echo before)"
+    "$side/bench/bench-window-stalls" "$(cd "$side/program" && pwd)" "$@" 2>/dev/null || echo "(failed: $*)"
+  done
+}
 for run in ${RUNS:-1 2 3}; do
   echo "run $run:"
-  "$harness" "$program" stop 2 "$work/source.wav"
-  "$harness" "$program" stop 8 "$work/source.wav"
-  "$harness" "$program" close 2 "$work/source.wav"
-  "$harness" "$program" close 8 "$work/source.wav"
-  "$harness" "$program" preview 10 "$work/source.wav"
+  each stop 2 "$work/source.wav"
+  each stop 8 "$work/source.wav"
+  each close 2 "$work/source.wav"
+  each close 8 "$work/source.wav"
+  each preview 10 "$work/source.wav"
 done

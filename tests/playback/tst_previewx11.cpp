@@ -244,14 +244,13 @@ private Q_SLOTS:
         QVERIFY(m_preview->session().isStarting());
         QVERIFY(!m_preview->session().isKnown());
         QVERIFY(!m_preview->isTicking());
-        QVERIFY(!m_ui.stopBtn->isEnabled());
         QVERIFY(m_x11.children(panel()).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
         QCOMPARE(started.size(), 1);
         QCOMPARE(started.first().first().value<PlayerSession::Start>(), PlayerSession::Start::Embedded);
         QVERIFY(!m_preview->session().isStarting());
         QVERIFY(m_preview->isTicking());
-        QVERIFY(m_ui.stopBtn->isEnabled());
+        QVERIFY(m_ui.stopBtn->isEnabled() && m_ui.pauseBtn->isVisible() && !m_ui.previewBtn->isVisible());
         QCOMPARE(m_x11.children(panel()), QList<uint32_t>({ m_preview->session().window() }));
     }
 
