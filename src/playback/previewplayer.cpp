@@ -103,6 +103,8 @@ void PreviewPlayer::Load(const TStartRecord &job)
 
 void PreviewPlayer::previewBtnClick()
 {
+    if (m_session.isStarting())
+        return; // a second press while the player comes up starts no second one
     if (m_session.isKnown()) {
         resume();
         return;

@@ -261,6 +261,8 @@ void TtrimFrm::showPlaying(bool playing)
 
 void TtrimFrm::playBtnClick()
 {
+    if (m_session.isStarting())
+        return; // a second press while the player comes up starts no second one
     if (m_session.isKnown() && m_ui.positionBar->value() == m_trimSecond) {
         m_trimTimer.start();
         m_session.sendKey(PlayerKey::Pause);
