@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The window's longest event-loop stall while it ends its children: Stop with 2 and with 8
-# rows converting, closing the window during a batch of 2, and starting and stopping the
+# rows converting, closing the window during a batch of 2 and of 8, and starting and stopping the
 # preview 10 times (measured as bench/add-files.sh measures it: a 10 ms timer of the window's
 # thread, the longest time between two of its ticks less the 10 ms). Each run also says when
-# the call returned, when the ended children were really gone, and what they left behind.
+# the call returned, when the ended children were really gone, and what they left behind. A
+# control measures the idle window for 8 s: on a loaded machine it stalls too, and that share
+# is the machine's, not the program's.
 # Runs on an Xvfb of its own with the real sonmill and mirplay.
 # Usage: bench/window-stalls.sh [build folder]     (default: build)
 # BEFORE=<another build folder> runs each case with that build's harness and program first, so
@@ -39,4 +41,6 @@ for run in ${RUNS:-1 2 3}; do
   each close 2 "$work/source.wav"
   each close 8 "$work/source.wav"
   each preview 10 "$work/source.wav"
+  printf '%-8s' control
+  "$build/bench/bench-window-stalls" "$(cd "$build/program" && pwd)" idle 8 "$work/source.wav" 2>/dev/null
 done

@@ -6,6 +6,7 @@
 // Usage: bench-window-stalls PROGRAM_FOLDER stop N SOURCE
 //        bench-window-stalls PROGRAM_FOLDER close N SOURCE
 //        bench-window-stalls PROGRAM_FOLDER preview RUNS SOURCE      (on X11, with mirplay)
+//        bench-window-stalls PROGRAM_FOLDER idle SECONDS SOURCE      (the machine's own share)
 
 #include "engine/conversionengine.h"
 #include "mainwindow/mainwindow.h"
@@ -106,6 +107,15 @@ int main(int argc, char *argv[])
     form.show();
     runUntil([] { return false; }, 300);
     StallMeter meter;
+
+    if (mode == QLatin1String("idle")) {
+        // The control: the window doing nothing for COUNT seconds, so what the machine's load
+        // alone costs can be told from what an action costs.
+        meter.start();
+        runUntil([] { return false; }, count * 1000);
+        std::printf("idle for %d s: longest stall %lld ms, %d stalls over 50 ms\n", count, meter.longest, meter.over50);
+        return 0;
+    }
 
     if (mode == QLatin1String("preview")) {
         form.dropFiles({ args.at(4) });
