@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct xcb_connection_t;
+struct xcb_get_property_reply_t;
 struct _XCBKeySymbols;
 
 // X11 back-end, on a connection of its own so that the player's errors (a window that went
@@ -28,9 +29,10 @@ public:
 
 private:
     uint32_t atom(const char *name);
-    QString title(uint32_t window, bool netWmName);
+    static QString title(xcb_get_property_reply_t *reply, bool netWmName);
     // The first 32-bit value of the window's `property`; `found` tells whether it has one.
     uint32_t cardinal(uint32_t window, uint32_t property, uint32_t type, bool *found);
+    static uint32_t cardinal(xcb_get_property_reply_t *reply, bool *found);
     void discardEvents();
     void roundTrip();
 

@@ -270,9 +270,26 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_rows.rows[1].job.OutputPath.text()));
     }
 
+    // A transcoder that is not there fails the start at once; one that is there but cannot be
+    // run (not a program the system can load) fails it a moment later, with the same outcome.
+    void missingTranscoderKeepsTheStatusAndGoesOn_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("missing") << false;
+        QTest::newRow("cannot be run") << true;
+    }
     void missingTranscoderKeepsTheStatusAndGoesOn()
     {
+        QFETCH(bool, present);
         ChildProcess::setProgramFolder(m_out.path()); // no stand-in here, and none on PATH
+        if (present) {
+            QFile broken(m_out.filePath(u"sonmill"_s));
+            QVERIFY(broken.open(QIODevice::WriteOnly));
+            broken.write("\x7f"
+                         "ELF, but no program");
+            broken.close();
+            broken.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
         addRow(u"ok-cannot-start"_s);
@@ -281,9 +298,12 @@ private Q_SLOTS:
         QVERIFY(runBatch());
         qputenv("PATH", path);
         ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin"));
+        QFile::remove(m_out.filePath(u"sonmill"_s));
         QCOMPARE(failures.size(), 1);
         QVERIFY(!failures.first().isEmpty());
-        QCOMPARE(statuses(0), QStringList());
+        if (!present)
+            QCOMPARE(statuses(0), QStringList());
+        QCOMPARE(m_rows.rows[0].status.state, RowState::Waiting);
         QVERIFY(!m_queue->convFinished()); // as before: only a later row's end sets it again
     }
 
