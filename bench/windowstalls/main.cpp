@@ -87,9 +87,33 @@ struct StallMeter
 
 } // namespace
 
+// With BENCH_SLOW_EVENTS set, every event that kept the loop for more than 30 ms is named on
+// standard error: which object, which event, how long.
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (!m_report)
+            return QApplication::notify(receiver, event);
+        QElapsedTimer clock;
+        clock.start();
+        const int type = event->type();
+        const bool handled = QApplication::notify(receiver, event);
+        if (const qint64 took = clock.elapsed(); took > 30)
+            std::fprintf(stderr, "slow event: %lld ms, type %d, to %s\n", took, type,
+                receiver->metaObject()->className());
+        return handled;
+    }
+
+private:
+    const bool m_report = qEnvironmentVariableIsSet("BENCH_SLOW_EVENTS");
+};
+
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     // Closing the window must not end the measurement: the children it ended are followed.
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList args = QApplication::arguments();
