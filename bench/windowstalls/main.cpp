@@ -102,8 +102,8 @@ public:
         const int type = event->type();
         const bool handled = QApplication::notify(receiver, event);
         if (const qint64 took = clock.elapsed(); took > 30)
-            std::fprintf(stderr, "slow event: %lld ms, type %d, to %s\n", took, type,
-                receiver->metaObject()->className());
+            std::fprintf(
+                stderr, "slow event: %lld ms, type %d, to %s\n", took, type, receiver->metaObject()->className());
         return handled;
     }
 
