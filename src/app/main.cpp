@@ -4,6 +4,7 @@
 #include "engine/conversionengine.h"
 #include "engine/logwindow.h"
 #include "mainwindow/mainwindow.h"
+#include "platform/childprocess.h"
 #include "platform/desktopservices.h"
 #include "platform/inhibitor.h"
 #include "platform/notifier.h"
@@ -120,6 +121,9 @@ int main(int argc, char *argv[])
             hooks.afterAdding(form.sourceIntake(), [&form] { form.startButtonClick(); });
     });
     const int status = app.exec();
+    // The window is gone: the children it ended are given their time to go (a transcoder
+    // removes its temporary file), and forced if they do not, before the program goes.
+    ChildProcess::settleBeforeExit();
     hooks.print(form.endingAfterDone() ? u"exit after-done"_s : u"exit"_s);
     return status;
 }

@@ -326,10 +326,17 @@ void BatchRun::interrupt(int signal)
     for (const auto &child : running)
         temporary << OpenTemporaryOutputs(child.processId, QFileInfo(child.outputPath).path());
     m_engine->abandon();
-    for (const QString &path : std::as_const(temporary))
-        QFile::remove(path);
-    m_view.message(u"interrupted: %1 running transcoder(s) ended, nothing partial left"_s.arg(running.size()));
-    finish(128 + signal);
+    // Removed once the transcoders have really gone, never while one may still write.
+    const auto tidy = [this, temporary, count = running.size(), signal] {
+        for (const QString &path : temporary)
+            QFile::remove(path);
+        m_view.message(u"interrupted: %1 running transcoder(s) ended, nothing partial left"_s.arg(count));
+        finish(128 + signal);
+    };
+    if (m_engine->endingCount() == 0)
+        tidy();
+    else
+        connect(m_engine.get(), &ConversionEngine::childrenGone, this, tidy, Qt::SingleShotConnection);
 }
 
 // A file is a source of every item it feeds: an album image and its CUE sheet of each track.

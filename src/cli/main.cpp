@@ -13,6 +13,7 @@
 #include "core/programtexts.h"
 #include "core/programversion.h"
 #include "core/startrecord.h"
+#include "platform/childprocess.h"
 #include "profiles/programstartup.h"
 #include "profiles/workingfolders.h"
 
@@ -124,6 +125,8 @@ int main(int argc, char *argv[])
     QObject::connect(&interrupts, &InterruptWatch::interrupted, &runner, &BatchRun::interrupt);
     runner.start();
     app.exec();
+    // Probes and measurements ended on the way out are given their time to go.
+    ChildProcess::settleBeforeExit();
     if ((!gathered.missing.isEmpty() || !gathered.refused.isEmpty()) && status == ExitStatus::Converted)
         status = ExitStatus::SomeFailed;
     return status;

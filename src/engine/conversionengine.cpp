@@ -37,7 +37,8 @@ ConversionEngine::ConversionEngine(QueueRows &rows, LogSink &log, QObject *paren
 
 ConversionEngine::~ConversionEngine()
 {
-    // Our transcoders do not outlive us; each removes its own temporary file when asked to end.
+    // Our transcoders are asked to end with us (each removes its own temporary file); the
+    // children's own bookkeeping forces any that does not within its grace.
     for (const auto &run : m_runs)
         run->child().end();
 }
@@ -231,7 +232,7 @@ void ConversionEngine::tick()
     }
     m_inTick = false;
     if (std::exchange(m_abandonPending, false)) {
-        m_runs.clear();
+        endRunningChildren();
         finishIfDone();
         return;
     }
@@ -241,6 +242,10 @@ void ConversionEngine::tick()
 
 void ConversionEngine::follow(RowConversion &run)
 {
+    if (run.child().failedToStart()) {
+        forgetUnstarted(run);
+        return;
+    }
     const RowConversion::Reading reading = run.read();
     const bool alone = m_simultaneous == 1 && m_runs.size() == 1;
     if (!reading.text.isEmpty() && run.headedInLog())
@@ -302,11 +307,39 @@ void ConversionEngine::endRun(RowConversion &run, bool converted, const QString 
 void ConversionEngine::keepFinishing(std::unique_ptr<ChildProcess> child)
 {
     ChildProcess *finishing = child.get();
+    disconnect(finishing, nullptr, this, nullptr);
     connect(
         finishing, &ChildProcess::finished, this,
-        [this, finishing] { std::erase_if(m_finishing, [finishing](const auto &c) { return c.get() == finishing; }); },
+        [this, finishing] {
+            std::erase_if(m_finishing, [finishing](const auto &c) { return c.get() == finishing; });
+            if (m_finishing.empty())
+                Q_EMIT childrenGone();
+        },
         Qt::QueuedConnection);
     m_finishing.push_back(std::move(child));
+}
+
+// As when a transcoder cannot be found: the row keeps the status it had before its turn, and
+// a later row's end sets convFinished again.
+void ConversionEngine::forgetUnstarted(RowConversion &run)
+{
+    const QString why = run.child().errorText();
+    if (const int row = m_rows.rowOfId(run.id()); row >= 0)
+        m_rows.setStatus(row, RowStatus::in(RowState::Waiting));
+    std::erase_if(m_runs, [&run](const auto &r) { return r.get() == &run; });
+    Q_EMIT startFailed(why);
+}
+
+void ConversionEngine::endRunningChildren()
+{
+    for (const auto &run : m_runs) {
+        std::unique_ptr<ChildProcess> child = run->releaseChild();
+        if (!child || !child->isRunning())
+            continue;
+        child->end();
+        keepFinishing(std::move(child));
+    }
+    m_runs.clear();
 }
 
 void ConversionEngine::releaseWaiting()
@@ -333,6 +366,7 @@ void ConversionEngine::abandon()
         m_abandoned = true;
     releaseWaiting();
     for (const auto &run : m_runs) {
+        // Asked now, not waited for: it ends on its own time and is forced after its grace.
         run->child().end();
         // Given up, not failed: it keeps the percentage it reached and converts again next time.
         if (const int row = m_rows.rowOfId(run->id()); row >= 0)
@@ -345,6 +379,6 @@ void ConversionEngine::abandon()
         m_abandonPending = true;
         return;
     }
-    m_runs.clear();
+    endRunningChildren();
     finishIfDone();
 }

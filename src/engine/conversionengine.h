@@ -57,8 +57,12 @@ public:
     bool start();
     // Begins a batch of these rows, in this order (tolm-convert: the rows its probe accepted).
     bool start(const std::vector<QueueRows::RowId> &rows);
-    // Ends every running transcoder of ours (and only ours) and the batch: no further row starts.
+    // Ends the batch at once: no further row starts, the running rows are Stopped and their
+    // transcoders (ours, and only ours) are asked to end. Returns without waiting for them;
+    // childrenGone() says when they have gone (each removes its temporary file as it goes).
     void abandon();
+    // Transcoders no longer following a row that have not gone yet.
+    int endingCount() const { return int(m_finishing.size()); }
 
     bool isRunning() const { return m_running; }
     // No row's conversion in progress. As it always was, a row whose transcoder could not be
@@ -105,6 +109,8 @@ Q_SIGNALS:
     void startFailed(const QString &errorText);
     // Every row of the batch had its turn, or the batch was abandoned (wasAbandoned()).
     void queueFinished();
+    // The last transcoder that was ended or left to finish by itself has gone.
+    void childrenGone();
 
 private:
     void fillSlots();
@@ -116,6 +122,10 @@ private:
     void releaseWaiting();
     bool isTakenByRunningRow(const QString &path) const;
     void keepFinishing(std::unique_ptr<ChildProcess> child);
+    // Ends the running rows' transcoders and keeps them until they have gone.
+    void endRunningChildren();
+    // A row whose transcoder was found but could not be run.
+    void forgetUnstarted(RowConversion &run);
 
     QueueRows &m_rows;
     LogSink &m_log;
@@ -126,8 +136,8 @@ private:
     std::function<std::optional<QString>(const TStartRecord &)> m_rowCheck;
     std::deque<QueueRows::RowId> m_waiting; // the batch's rows whose turn has not come
     std::vector<std::unique_ptr<RowConversion>> m_runs;
-    // Children whose end was read from their text: they end by themselves, and are kept only
-    // so that none outlives the program untracked.
+    // Children no longer following a row: those whose end was read from their text end by
+    // themselves, those of an abandoned batch were asked to; kept until they have gone.
     std::vector<std::unique_ptr<ChildProcess>> m_finishing;
     bool m_running = false;
     bool m_abandoned = false;

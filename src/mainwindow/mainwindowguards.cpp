@@ -151,6 +151,9 @@ void TForm1::endChildren()
 void TForm1::FormDestroy()
 {
     endChildren();
+    // The window is going: the children just asked to end are given their time to go (a
+    // transcoder removes its temporary file), and forced if they do not.
+    ChildProcess::settleBeforeExit();
     m_state.destinationHistory.save(m_state.destinationHistoryPath);
 }
 

@@ -24,6 +24,16 @@ public:
     // 0 when there is none.
     virtual WindowId findWindow(const QString &title, qint64 pid) = 0;
 
+    // Asks a window manager that manages `window` to give it back, and returns at once;
+    // isManaged() tells when it has. Nothing to do where no manager has it.
+    virtual void withdraw(WindowId window) { Q_UNUSED(window) }
+    // Whether a window manager still manages `window`: it would undo an embedding.
+    virtual bool isManaged(WindowId window)
+    {
+        Q_UNUSED(window)
+        return false;
+    }
+
     // Makes `window` a shown child of `parent` at `geometry` (device pixels, relative to the
     // parent). False when it did not end up there.
     virtual bool embed(WindowId window, WindowId parent, const QRect &geometry) = 0;

@@ -1,6 +1,6 @@
 #include "platform/xcbwindowembedding.h"
 
-#include <QThread>
+#include <QList>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -19,9 +19,6 @@ template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 // Top-level windows, and those inside a window manager's frame (or a frame in a frame).
 constexpr int kSearchDepth = 3;
-// How long a window manager may take to let go of a window we withdraw from it.
-constexpr int kWithdrawWaitMs = 200;
-constexpr int kWithdrawStepMs = 5;
 
 constexpr uint32_t kKeysymP = 0x70;
 constexpr uint32_t kKeysymQ = 0x71;
@@ -62,26 +59,31 @@ uint32_t XcbWindowEmbedding::atom(const char *name)
     return reply ? reply->atom : uint32_t(XCB_ATOM_NONE);
 }
 
-QString XcbWindowEmbedding::title(uint32_t window, bool netWmName)
+QString XcbWindowEmbedding::title(xcb_get_property_reply_t *reply, bool netWmName)
 {
-    const uint32_t property = netWmName ? m_netWmName : uint32_t(XCB_ATOM_WM_NAME);
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr));
     if (!reply || reply->format != 8)
         return {};
-    const auto *bytes = static_cast<const char *>(xcb_get_property_value(reply.get()));
-    const int size = xcb_get_property_value_length(reply.get());
+    const auto *bytes = static_cast<const char *>(xcb_get_property_value(reply));
+    const int size = xcb_get_property_value_length(reply);
     return netWmName ? QString::fromUtf8(bytes, size) : QString::fromLatin1(bytes, size);
+}
+
+uint32_t XcbWindowEmbedding::cardinal(xcb_get_property_reply_t *reply, bool *found)
+{
+    *found = reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4;
+    return *found ? *static_cast<const uint32_t *>(xcb_get_property_value(reply)) : 0;
 }
 
 uint32_t XcbWindowEmbedding::cardinal(uint32_t window, uint32_t property, uint32_t type, bool *found)
 {
     Reply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1), nullptr));
-    *found = reply && reply->format == 32 && xcb_get_property_value_length(reply.get()) >= 4;
-    return *found ? *static_cast<const uint32_t *>(xcb_get_property_value(reply.get())) : 0;
+    return cardinal(reply.get(), found);
 }
 
+// Every question about a level of windows is sent before any answer is read, so a look costs
+// a few round trips to the X server rather than a few per window: on a busy machine each one
+// waits for the server to be scheduled, and the look runs on the UI thread.
 WindowEmbedding::WindowId XcbWindowEmbedding::findWindow(const QString &wanted, qint64 pid)
 {
     if (!m_connection)
@@ -89,39 +91,56 @@ WindowEmbedding::WindowId XcbWindowEmbedding::findWindow(const QString &wanted, 
     WindowId unnamed = 0;
     QList<uint32_t> level { m_root };
     for (int depth = 0; depth < kSearchDepth && !level.isEmpty(); ++depth) {
+        QList<xcb_query_tree_cookie_t> trees;
+        for (const uint32_t parentWindow : std::as_const(level))
+            trees.append(xcb_query_tree(m_connection, parentWindow));
         QList<uint32_t> next;
-        for (const uint32_t parentWindow : std::as_const(level)) {
-            Reply<xcb_query_tree_reply_t> tree(
-                xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, parentWindow), nullptr));
+        for (const xcb_query_tree_cookie_t &cookie : std::as_const(trees)) {
+            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, cookie, nullptr));
             if (!tree)
                 continue; // gone meanwhile
             const xcb_window_t *children = xcb_query_tree_children(tree.get());
-            const int count = xcb_query_tree_children_length(tree.get());
-            for (int i = 0; i < count; ++i) {
-                const uint32_t child = children[i];
-                next.append(child);
-                if (title(child, true) != wanted && title(child, false) != wanted)
-                    continue;
-                bool named = false;
-                const uint32_t owner = cardinal(child, m_netWmPid, XCB_ATOM_CARDINAL, &named);
-                if (named && qint64(owner) == pid)
-                    return child;
-                if (!named && unnamed == 0)
-                    unnamed = child;
-            }
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+                next.append(children[i]);
         }
+        struct Questions
+        {
+            xcb_get_property_cookie_t netWmName, wmName, owner;
+        };
+        QList<Questions> asked;
+        for (const uint32_t child : std::as_const(next)) {
+            asked.append({ xcb_get_property(m_connection, 0, child, m_netWmName, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+                xcb_get_property(m_connection, 0, child, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
+                xcb_get_property(m_connection, 0, child, m_netWmPid, XCB_ATOM_CARDINAL, 0, 1) });
+        }
+        WindowId ours = 0;
+        for (qsizetype i = 0; i < next.size(); ++i) {
+            // Every answer is read, also after a find: an unread one would stay queued.
+            Reply<xcb_get_property_reply_t> netWmName(
+                xcb_get_property_reply(m_connection, asked[i].netWmName, nullptr));
+            Reply<xcb_get_property_reply_t> wmName(xcb_get_property_reply(m_connection, asked[i].wmName, nullptr));
+            Reply<xcb_get_property_reply_t> owner(xcb_get_property_reply(m_connection, asked[i].owner, nullptr));
+            if (ours != 0 || (title(netWmName.get(), true) != wanted && title(wmName.get(), false) != wanted))
+                continue;
+            bool named = false;
+            const uint32_t ownerPid = cardinal(owner.get(), &named);
+            if (named && qint64(ownerPid) == pid)
+                ours = next[i];
+            else if (!named && unnamed == 0)
+                unnamed = next[i];
+        }
+        if (ours != 0)
+            return ours;
         level = next;
     }
     return unnamed;
 }
 
-// The ICCCM way to take a window back from a window manager: unmap it and tell the root, then
-// wait until the manager has dropped its WM_STATE. Without a manager there is none to wait for.
-void XcbWindowEmbedding::withdraw(uint32_t window)
+// The ICCCM way to take a window back from a window manager: unmap it and tell the root; the
+// manager then drops its WM_STATE. Without a manager there is nothing to ask.
+void XcbWindowEmbedding::withdraw(WindowId window)
 {
-    bool found = false;
-    const uint32_t state = cardinal(window, m_wmState, m_wmState, &found);
-    if (!found || state == 0)
+    if (!isManaged(window))
         return;
     xcb_unmap_window(m_connection, window);
     xcb_unmap_notify_event_t event {};
@@ -132,19 +151,21 @@ void XcbWindowEmbedding::withdraw(uint32_t window)
     xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
         reinterpret_cast<const char *>(&event));
     xcb_flush(m_connection);
-    for (int waited = 0; waited < kWithdrawWaitMs; waited += kWithdrawStepMs) {
-        const uint32_t now = cardinal(window, m_wmState, m_wmState, &found);
-        if (!found || now == 0)
-            return;
-        QThread::msleep(kWithdrawStepMs);
-    }
+}
+
+bool XcbWindowEmbedding::isManaged(WindowId window)
+{
+    if (!m_connection)
+        return false;
+    bool found = false;
+    const uint32_t state = cardinal(window, m_wmState, m_wmState, &found);
+    return found && state != 0;
 }
 
 bool XcbWindowEmbedding::embed(WindowId window, WindowId parent, const QRect &geometry)
 {
     if (!m_connection)
         return false;
-    withdraw(window);
     xcb_reparent_window(m_connection, window, parent, int16_t(geometry.x()), int16_t(geometry.y()));
     const uint32_t values[]
         = { uint32_t(geometry.x()), uint32_t(geometry.y()), uint32_t(geometry.width()), uint32_t(geometry.height()) };
@@ -159,12 +180,14 @@ bool XcbWindowEmbedding::isEmbedded(WindowId window, WindowId parent, const QRec
 {
     if (!m_connection)
         return false;
-    Reply<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr));
-    Reply<xcb_get_geometry_reply_t> place(
-        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    // Asked together: one round trip.
+    const xcb_query_tree_cookie_t treeCookie = xcb_query_tree(m_connection, window);
+    const xcb_get_geometry_cookie_t placeCookie = xcb_get_geometry(m_connection, window);
+    const xcb_get_window_attributes_cookie_t attributesCookie = xcb_get_window_attributes(m_connection, window);
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, treeCookie, nullptr));
+    Reply<xcb_get_geometry_reply_t> place(xcb_get_geometry_reply(m_connection, placeCookie, nullptr));
     Reply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
+        xcb_get_window_attributes_reply(m_connection, attributesCookie, nullptr));
     discardEvents();
     if (!tree || !place || !attributes || tree->parent != parent)
         return false;

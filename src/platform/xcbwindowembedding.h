@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct xcb_connection_t;
+struct xcb_get_property_reply_t;
 struct _XCBKeySymbols;
 
 // X11 back-end, on a connection of its own so that the player's errors (a window that went
@@ -20,16 +21,18 @@ public:
     bool isConnected() const { return m_connection != nullptr; }
 
     WindowId findWindow(const QString &title, qint64 pid) override;
+    void withdraw(WindowId window) override;
+    bool isManaged(WindowId window) override;
     bool embed(WindowId window, WindowId parent, const QRect &geometry) override;
     bool isEmbedded(WindowId window, WindowId parent, const QRect &geometry) override;
     void sendKey(WindowId window, PlayerKey key) override;
 
 private:
     uint32_t atom(const char *name);
-    QString title(uint32_t window, bool netWmName);
+    static QString title(xcb_get_property_reply_t *reply, bool netWmName);
     // The first 32-bit value of the window's `property`; `found` tells whether it has one.
     uint32_t cardinal(uint32_t window, uint32_t property, uint32_t type, bool *found);
-    void withdraw(uint32_t window);
+    static uint32_t cardinal(xcb_get_property_reply_t *reply, bool *found);
     void discardEvents();
     void roundTrip();
 

@@ -32,6 +32,7 @@ PreviewPlayer::PreviewPlayer(const PreviewWidgets &widgets, FileList &list, Dial
     m_tickTimer.setInterval(kTickMs);
     m_tickTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_tickTimer, &QTimer::timeout, this, &PreviewPlayer::previewTimerTick);
+    connect(&m_session, &PlayerSession::started, this, &PreviewPlayer::playerStarted);
     connect(m_ui.previewBtn, &QAbstractButton::clicked, this, &PreviewPlayer::previewBtnClick);
     connect(m_ui.pauseBtn, &QAbstractButton::clicked, this, &PreviewPlayer::pauseBtnClick);
     connect(m_ui.stopBtn, &QAbstractButton::clicked, this, &PreviewPlayer::stopBtnClick);
@@ -102,6 +103,8 @@ void PreviewPlayer::Load(const TStartRecord &job)
 
 void PreviewPlayer::previewBtnClick()
 {
+    if (m_session.isStarting())
+        return; // a second press while the player comes up starts no second one
     if (m_session.isKnown()) {
         resume();
         return;
@@ -132,13 +135,19 @@ void PreviewPlayer::startPlayer(const TStartRecord &job)
 
     const int offset = m_ui.TrackBar1->value();
     m_playSecond = offset;
-    const PlayerSession::Start started = m_session.start(PlayerCommand(offset, m_previewFile, false, m_spanStartNs),
-        WindowEmbedding::WindowId(m_ui.playpanel->winId()), m_ui.playpanel->devicePixelRatioF());
-    if (started == PlayerSession::Start::Failed) {
+    if (!m_session.start(PlayerCommand(offset, m_previewFile, false, m_spanStartNs),
+            WindowEmbedding::WindowId(m_ui.playpanel->winId()), m_ui.playpanel->devicePixelRatioF()))
+        m_dialogs.showMessage(m_owner, MessageRequest::plain(m_session.errorText()));
+}
+
+// The player's window is in the panel (or it never showed one, and the player was ended).
+void PreviewPlayer::playerStarted(PlayerSession::Start result)
+{
+    if (result == PlayerSession::Start::Failed) {
         m_dialogs.showMessage(m_owner, MessageRequest::plain(m_session.errorText()));
         return;
     }
-    if (started == PlayerSession::Start::NoWindow)
+    if (result == PlayerSession::Start::NoWindow)
         return;
     m_tickTimer.start();
     showPlaying(true);

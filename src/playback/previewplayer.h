@@ -37,7 +37,7 @@ class PreviewPlayer : public QObject, public PreviewArea
     Q_OBJECT
 
 public:
-    // Up to this many looks for the player's window after each start.
+    // Up to this many looks for the player's window after each start, 50 ms apart.
     static constexpr int kWindowLooks = 41;
     static constexpr int kTickMs = 1000;
     // The hover label sits this far left of the pointer.
@@ -70,6 +70,7 @@ protected:
 
 private:
     void startPlayer(const TStartRecord &job);
+    void playerStarted(PlayerSession::Start result);
     void resume();
     void seekReleased();
     void showLoaded(const TStartRecord &job, int totalSeconds);

@@ -52,6 +52,7 @@ TtrimFrm::TtrimFrm(Dialogs &dialogs, WindowEmbedding &windows, const QString &pr
     m_trimTimer.setInterval(kTickMs);
     m_trimTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_trimTimer, &QTimer::timeout, this, &TtrimFrm::trimTimerTick);
+    connect(&m_session, &PlayerSession::started, this, &TtrimFrm::playerStarted);
 }
 
 TtrimFrm::~TtrimFrm()
@@ -260,6 +261,8 @@ void TtrimFrm::showPlaying(bool playing)
 
 void TtrimFrm::playBtnClick()
 {
+    if (m_session.isStarting())
+        return; // a second press while the player comes up starts no second one
     if (m_session.isKnown() && m_ui.positionBar->value() == m_trimSecond) {
         m_trimTimer.start();
         m_session.sendKey(PlayerKey::Pause);
@@ -267,13 +270,19 @@ void TtrimFrm::playBtnClick()
         return;
     }
     m_trimSecond = m_ui.positionBar->value();
-    const PlayerSession::Start started = m_session.start(PlayerCommand(m_trimSecond, sourceFile, true, sourceStartNs),
-        WindowEmbedding::WindowId(m_ui.previewPanel->winId()), m_ui.previewPanel->devicePixelRatioF());
-    if (started == PlayerSession::Start::Failed) {
+    if (!m_session.start(PlayerCommand(m_trimSecond, sourceFile, true, sourceStartNs),
+            WindowEmbedding::WindowId(m_ui.previewPanel->winId()), m_ui.previewPanel->devicePixelRatioF()))
+        m_dialogs.showMessage(this, MessageRequest::plain(m_session.errorText()));
+}
+
+// The player's window is in the panel (or it never showed one, and the player was ended).
+void TtrimFrm::playerStarted(PlayerSession::Start result)
+{
+    if (result == PlayerSession::Start::Failed) {
         m_dialogs.showMessage(this, MessageRequest::plain(m_session.errorText()));
         return;
     }
-    if (started == PlayerSession::Start::NoWindow)
+    if (result == PlayerSession::Start::NoWindow)
         return;
     m_trimTimer.start();
     m_ui.positionBar->setEnabled(true);

@@ -80,6 +80,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void playerStarted(PlayerSession::Start result);
     void build(const QString &programFolder);
     void activate();
     void fieldEdited(TrimField field);

@@ -270,9 +270,26 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_rows.rows[1].job.OutputPath.text()));
     }
 
+    // A transcoder that is not there fails the start at once; one that is there but cannot be
+    // run (not a program the system can load) fails it a moment later, with the same outcome.
+    void missingTranscoderKeepsTheStatusAndGoesOn_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("missing") << false;
+        QTest::newRow("cannot be run") << true;
+    }
     void missingTranscoderKeepsTheStatusAndGoesOn()
     {
+        QFETCH(bool, present);
         ChildProcess::setProgramFolder(m_out.path()); // no stand-in here, and none on PATH
+        if (present) {
+            QFile broken(m_out.filePath(u"sonmill"_s));
+            QVERIFY(broken.open(QIODevice::WriteOnly));
+            broken.write("\x7f"
+                         "ELF, but no program");
+            broken.close();
+            broken.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
         addRow(u"ok-cannot-start"_s);
@@ -281,9 +298,12 @@ private Q_SLOTS:
         QVERIFY(runBatch());
         qputenv("PATH", path);
         ChildProcess::setProgramFolder(QStringLiteral(TOLM_SOURCE_DIR "/tests/engine/standin"));
+        QFile::remove(m_out.filePath(u"sonmill"_s));
         QCOMPARE(failures.size(), 1);
         QVERIFY(!failures.first().isEmpty());
-        QCOMPARE(statuses(0), QStringList());
+        if (!present)
+            QCOMPARE(statuses(0), QStringList());
+        QCOMPARE(m_rows.rows[0].status.state, RowState::Waiting);
         QVERIFY(!m_queue->convFinished()); // as before: only a later row's end sets it again
     }
 
@@ -483,7 +503,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_rows.rows[0].job.OutputPath));
     }
 
-    // The engine going away (the program ending) ends the transcoders it started.
+    // The engine going away (the program ending) ends the transcoders it started: asked,
+    // not waited for, and reaped once they have gone.
     void destroyingTheEngineEndsItsTranscoders()
     {
         addRow(u"slow-at-exit"_s);
@@ -491,7 +512,9 @@ private Q_SLOTS:
         const std::vector<qint64> ids = m_queue->transcoderProcessIds();
         QCOMPARE(ids.size(), size_t(1));
         m_queue.reset();
-        QVERIFY(!QFile::exists(u"/proc/%1/cmdline"_s.arg(ids.front())));
+        QVERIFY(ChildProcess::runningCount() >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(u"/proc/%1/cmdline"_s.arg(ids.front())), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ChildProcess::runningCount(), 0, 5000);
     }
 };
 

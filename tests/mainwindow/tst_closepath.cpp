@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -164,6 +165,49 @@ private Q_SLOTS:
         QCOMPARE(m_window.dialogs.calls.first().message.text, TForm1::closeQuestionText());
         QCOMPARE(m_window->fileList().status(0).text(), u"100%"_s);
         QVERIFY(m_window->isVisible());
+    }
+
+    // Stop with several rows converting: the call returns with the rows Stopped and the batch
+    // over, before any transcoder has gone (nothing waited for them); they go afterwards, each
+    // with its temporary file, and nothing is left under a final name.
+    void stopDoesNotWaitForTheTranscoders_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("2 rows") << 2;
+        QTest::newRow("4 rows") << 4;
+    }
+    void stopDoesNotWaitForTheTranscoders()
+    {
+        QFETCH(int, rows);
+        for (int row = 1; row < rows; ++row)
+            Q_EMIT m_window->filesDropped({ m_long });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        QCOMPARE(m_window->fileList().rowCount(), rows);
+        ConversionEngine &queue = m_window->queue();
+        queue.setSimultaneous(rows);
+        QSignalSpy finished(&queue, &ConversionEngine::queueFinished);
+        QSignalSpy gone(&queue, &ConversionEngine::childrenGone);
+        m_window->startButtonClick();
+        QTRY_COMPARE_WITH_TIMEOUT(queue.runningCount(), rows, 20000);
+        // Each has begun writing its temporary file.
+        QTRY_COMPARE_WITH_TIMEOUT(outputFiles().size(), rows, 20000);
+        const std::vector<qint64> transcoders = queue.transcoderProcessIds();
+
+        queue.abandon();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(queue.wasAbandoned());
+        QCOMPARE(queue.runningCount(), 0);
+        QCOMPARE(queue.endingCount(), rows);
+        QVERIFY(gone.isEmpty());
+        for (int row = 0; row < rows; ++row)
+            QCOMPARE(m_window->fileList().status(row).state, RowState::Stopped);
+
+        QVERIFY(gone.wait(10000));
+        QCOMPARE(queue.endingCount(), 0);
+        for (const qint64 pid : transcoders)
+            QVERIFY(!QFile::exists(u"/proc/%1"_s.arg(pid)));
+        QCOMPARE(outputFiles(), QStringList());
+        QCOMPARE(childrenOfThisProcess().filter(QRegularExpression(u"^sonmill$"_s)), QStringList());
     }
 
     void closeWithNothingConvertingAsksNothing()

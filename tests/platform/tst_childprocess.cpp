@@ -1,7 +1,10 @@
 #include "platform/childprocess.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -28,6 +31,24 @@ QString readUntil(ChildProcess &child, const QString &end, int timeoutMs = 10000
         text += child.readPipeText();
     }
     return text;
+}
+
+// Lets the event loop run until the child has gone (its end is a signal, never a wait).
+bool ends(ChildProcess &child, int timeoutMs = 10000)
+{
+    if (!child.isRunning())
+        return true;
+    QSignalSpy finished(&child, &ChildProcess::finished);
+    return finished.wait(timeoutMs) || !child.isRunning();
+}
+
+bool processExists(qint64 pid)
+{
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 } // namespace
@@ -68,35 +89,108 @@ private Q_SLOTS:
     {
         ChildProcess child;
         QVERIFY(child.start(bash(u"head -c 300000 /dev/zero | tr '\\0' 'x'; echo END"_s)));
-        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(ends(child));
         const QString text = child.readPipeText();
         QCOMPARE(text.size(), 300004);
         QVERIFY(child.isDrained());
     }
 
-    // A negative time (QProcess's "for ever") never makes a wait unbounded, even for a
-    // child that ignores the polite request to end.
-    void everyWaitHasItsLimit_data()
+    // Ending returns at once whatever the child does: one that goes when asked is gone soon
+    // after, one that ignores the request is forced after its grace, and a grace of 0 or less
+    // (QProcess's "for ever") forces it at once. finished() comes once, when it has gone.
+    void endingNeverWaits_data()
     {
-        QTest::addColumn<QString>("call");
-        QTest::newRow("waitForFinished(-1)") << u"wait"_s;
-        QTest::newRow("end(-1)") << u"end"_s;
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("graceMs");
+        QTest::newRow("goes when asked") << u"echo ready; exec sleep 20"_s << 5000;
+        QTest::newRow("ignores the request") << u"trap '' TERM; echo ready; exec sleep 20"_s << 300;
+        QTest::newRow("grace -1") << u"trap '' TERM; echo ready; exec sleep 20"_s << -1;
+        QTest::newRow("grace 0") << u"echo ready; exec sleep 20"_s << 0;
     }
-    void everyWaitHasItsLimit()
+    void endingNeverWaits()
     {
-        QFETCH(QString, call);
+        QFETCH(QString, script);
+        QFETCH(int, graceMs);
+        ChildProcess child;
+        QVERIFY(child.start(bash(script)));
+        QVERIFY(readUntil(child, u"ready"_s).contains(u"ready"_s));
+        const qint64 pid = child.processId();
+        QSignalSpy finished(&child, &ChildProcess::finished);
+        child.end(graceMs);
+        // Nothing was waited for: the child has not been reaped yet.
+        QVERIFY(child.isRunning());
+        QVERIFY(child.isEnding() || graceMs <= 0);
+        QVERIFY(finished.isEmpty());
+        QVERIFY(ends(child));
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!processExists(pid));
+        QVERIFY(!child.exitedCleanly());
+    }
+
+    // A child still running when its owner goes is neither waited for nor lost: it is asked to
+    // end, forced after its grace, and counted until it has gone; settling before the program
+    // exits lets every child go, the one that ignores the request too.
+    void childOfAGoneOwnerIsStillEnded()
+    {
+        QCOMPARE(ChildProcess::runningCount(), 0);
+        qint64 polite = 0;
+        qint64 stubborn = 0;
+        {
+            ChildProcess first;
+            ChildProcess second;
+            QVERIFY(first.start(bash(u"echo ready; exec sleep 20"_s)));
+            QVERIFY(second.start(bash(u"trap '' TERM; echo ready; exec sleep 20"_s)));
+            QVERIFY(readUntil(first, u"ready"_s).contains(u"ready"_s));
+            QVERIFY(readUntil(second, u"ready"_s).contains(u"ready"_s));
+            polite = first.processId();
+            stubborn = second.processId();
+        }
+        QCOMPARE(ChildProcess::runningCount(), 2);
+        QVERIFY(processExists(polite) || processExists(stubborn));
+        ChildProcess::settleBeforeExit();
+        QCOMPARE(ChildProcess::runningCount(), 0);
+        QVERIFY(!processExists(polite));
+        QVERIFY(!processExists(stubborn));
+    }
+
+    // Starting again while the last child is still ending does not wait for it either.
+    void startingAgainLeavesTheEndingChildToItself()
+    {
         ChildProcess child;
         QVERIFY(child.start(bash(u"trap '' TERM; echo ready; exec sleep 20"_s)));
         QVERIFY(readUntil(child, u"ready"_s).contains(u"ready"_s));
-        QElapsedTimer clock;
-        clock.start();
-        if (call == u"wait")
-            QVERIFY(!child.waitForFinished(-1));
-        else
-            child.end(-1);
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-        child.end(); // forced after its grace: the child ignores SIGTERM
-        QTRY_VERIFY_WITH_TIMEOUT(!child.isRunning(), 5000);
+        const qint64 first = child.processId();
+        child.end(300);
+        QVERIFY(child.start(bash(u"echo second"_s)));
+        QVERIFY(child.processId() != first);
+        QVERIFY(readUntil(child, u"second"_s).contains(u"second"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(!processExists(first), 5000);
+        QVERIFY(ends(child));
+        QVERIFY(child.exitedCleanly());
+    }
+
+    // A program that is found but cannot be run says so through finished(), not by waiting.
+    void programThatCannotRunFailsLater()
+    {
+        QTemporaryDir folder;
+        QFile notAProgram(folder.filePath(u"sonmill"_s));
+        QVERIFY(notAProgram.open(QIODevice::WriteOnly));
+        notAProgram.write("\x7f"
+                          "ELF but not really");
+        notAProgram.close();
+        notAProgram.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ChildProcess::setProgramFolder(folder.path());
+        ChildProcess child;
+        CommandLine cmd;
+        cmd.program = u"sonmill"_s;
+        const bool started = child.start(cmd);
+        ChildProcess::setProgramFolder(kStandIns);
+        QVERIFY(started);
+        QVERIFY(ends(child));
+        QVERIFY(child.failedToStart());
+        QVERIFY(!child.errorText().isEmpty());
+        QVERIFY(!child.exitedCleanly());
+        QCOMPARE(ChildProcess::runningCount(), 0);
     }
 
     void argumentsReachTheChildIntact()
@@ -104,7 +198,7 @@ private Q_SLOTS:
         const QString odd = u"-i \"quoted\" 'single' $HOME `x` ; # ?*"_s;
         ChildProcess child;
         QVERIFY(child.start(bash(u"printf '%s|' \"$@\""_s, { odd, QString(), u"two words"_s })));
-        QVERIFY(child.waitForFinished(5000));
+        QVERIFY(ends(child));
         QCOMPARE(child.readPipeText(), odd + u"||two words|"_s);
     }
 
@@ -135,12 +229,13 @@ private Q_SLOTS:
         QVERIFY(other.start(bash(u"sleep 60"_s)));
 
         QCOMPARE(ChildProcess::KillProcessByName(u"sonmill"_s), 2);
-        QVERIFY(!first.isRunning());
-        QVERIFY(!second.isRunning());
+        QVERIFY(ends(first));
+        QVERIFY(ends(second));
         QVERIFY(other.isRunning());
         QCOMPARE(outsider.state(), QProcess::Running);
 
         other.end();
+        QVERIFY(ends(other));
         outsider.terminate();
         QVERIFY(outsider.waitForFinished(5000));
     }

@@ -293,10 +293,36 @@ private Q_SLOTS:
         addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
         m_windows.playersShowWindows = false;
         m_preview->previewBtnClick();
-        QCOMPARE(m_windows.looks, 41);
-        QVERIFY(!m_preview->session().isRunning());
+        // The looks are a timer's steps: the click returned after the first.
+        QCOMPARE(m_windows.looks, 1);
+        QVERIFY(m_preview->session().isStarting());
+        QCOMPARE(state(), u"play=1shown pause=0hidden stop=0 tick=0 known=0"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(m_windows.looks, 41, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_preview->session().isRunning(), 5000);
+        QVERIFY(!m_preview->session().isStarting());
         QVERIFY(m_windows.embeddings.isEmpty());
         QCOMPARE(state(), u"play=1shown pause=0hidden stop=0 tick=0 known=0"_s);
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    // The window shows a few looks after the start: the controls change only then, and a
+    // second press meanwhile starts no second player.
+    void windowThatShowsLaterIsTakenInThen()
+    {
+        addRows({ TestJobs::source(u"/media/a.wav"_s, u"00:01:00"_s) });
+        m_windows.playersShowWindows = false;
+        m_preview->previewBtnClick();
+        const qint64 pid = m_preview->session().processId();
+        m_preview->previewBtnClick();
+        QCOMPARE(m_preview->session().processId(), pid);
+        QCOMPARE(m_windows.looks, 1);
+        QCOMPARE(state(), u"play=1shown pause=0hidden stop=0 tick=0 known=0"_s);
+        QTRY_VERIFY(m_windows.looks >= 3);
+        m_windows.announce(0x300, pid);
+        QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
+        QCOMPARE(m_windows.embeddings.size(), 1);
+        QCOMPARE(m_windows.embeddings.first().window, WindowEmbedding::WindowId(0x300));
+        QCOMPARE(state(), u"play=0hidden pause=1shown stop=1 tick=1 known=1"_s);
         QVERIFY(m_dialogs.calls.isEmpty());
     }
 

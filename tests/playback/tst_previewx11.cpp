@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -170,7 +171,7 @@ private Q_SLOTS:
     {
         m_preview->previewBtnClick();
         QVERIFY2(m_dialogs.calls.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
-        QVERIFY(m_preview->session().isKnown());
+        QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
         const uint32_t window = m_preview->session().window();
         const qint64 pid = m_preview->session().processId();
         QCOMPARE(m_x11.windowTitle(window, false), u"Preview"_s);
@@ -198,13 +199,14 @@ private Q_SLOTS:
     void releaseStartsANewPlayerAtThePosition()
     {
         m_preview->previewBtnClick();
+        QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
         const qint64 first = m_preview->session().processId();
         QTest::mousePress(m_ui.TrackBar1, Qt::LeftButton);
         m_ui.TrackBar1->setValue(6);
         QTest::mouseRelease(m_ui.TrackBar1, Qt::LeftButton);
         QTRY_VERIFY(m_preview->session().processId() != first);
         QCOMPARE(m_preview->session().lastCommand().arguments.mid(1, 2), QStringList({ u"-ss"_s, u"6"_s }));
-        QVERIFY(m_preview->session().isKnown());
+        QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
         QCOMPARE(m_x11.parent(m_preview->session().window()), panel());
         QTRY_COMPARE_WITH_TIMEOUT(playersRunning(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(pictureMoves(), 5000);
@@ -214,7 +216,7 @@ private Q_SLOTS:
     {
         m_list->selectOnly(1);
         m_preview->previewBtnClick();
-        QVERIFY(m_preview->session().isKnown());
+        QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
         for (int tick = 0; tick < 4; ++tick)
             m_preview->previewTimerTick();
         QCOMPARE(m_ui.TrackBar1->value(), 0);
@@ -233,6 +235,68 @@ private Q_SLOTS:
         QCOMPARE(playersRunning(), 0);
     }
 
+    // Play returns before the player has shown its window (it cannot have yet: it was only just
+    // started); the window is taken in afterwards, and the controls follow then.
+    void playReturnsBeforeThePlayerShows()
+    {
+        QSignalSpy started(&m_preview->session(), &PlayerSession::started);
+        m_preview->previewBtnClick();
+        QVERIFY(m_preview->session().isStarting());
+        QVERIFY(!m_preview->session().isKnown());
+        QVERIFY(!m_preview->isTicking());
+        QVERIFY(m_x11.children(panel()).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started.first().first().value<PlayerSession::Start>(), PlayerSession::Start::Embedded);
+        QVERIFY(!m_preview->session().isStarting());
+        QVERIFY(m_preview->isTicking());
+        QVERIFY(m_ui.stopBtn->isEnabled() && m_ui.pauseBtn->isVisible() && !m_ui.previewBtn->isVisible());
+        QCOMPARE(m_x11.children(panel()), QList<uint32_t>({ m_preview->session().window() }));
+    }
+
+    // Stop or another row while the player is still starting: it is ended, never shown in the
+    // panel, and nothing announces a start.
+    void stopWhileStartingEndsThePlayer_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("Stop") << false;
+        QTest::newRow("another row") << true;
+    }
+    void stopWhileStartingEndsThePlayer()
+    {
+        QFETCH(bool, reset);
+        QSignalSpy started(&m_preview->session(), &PlayerSession::started);
+        m_preview->previewBtnClick();
+        QVERIFY(m_preview->session().isStarting());
+        if (reset)
+            m_preview->Reset();
+        else
+            m_preview->Stop();
+        QVERIFY(!m_preview->session().isStarting());
+        QTRY_COMPARE_WITH_TIMEOUT(playersRunning(), 0, 5000);
+        QTest::qWait(2 * PlayerSession::kLookIntervalMs); // a look that was due finds nothing to do
+        QVERIFY(started.isEmpty());
+        QVERIFY(!m_preview->session().isKnown());
+        QVERIFY(m_x11.children(panel()).isEmpty());
+        QVERIFY(!m_preview->isTicking());
+    }
+
+    // Ten plays and stops in a row, each play while the last player may still be going: each
+    // is taken in, and none is left, not even as a zombie.
+    void repeatedPlayAndStopLeavesNothing()
+    {
+        for (int run = 0; run < 10; ++run) {
+            m_preview->previewBtnClick();
+            QTRY_VERIFY_WITH_TIMEOUT(m_preview->session().isKnown(), 5000);
+            QVERIFY(m_x11.children(panel()).contains(m_preview->session().window()));
+            m_preview->stopBtnClick();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(playersRunning(), 0, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(zombies(), 0, 5000);
+        QCOMPARE(ChildProcess::runningCount(), 0);
+        QVERIFY(m_x11.children(panel()).isEmpty());
+    }
+
     void closingTheMainWindowLeavesNoPlayer()
     {
         QVERIFY(!TestFiles::useFreshHome(m_root.filePath(u"user"_s)).isEmpty());
@@ -245,6 +309,7 @@ private Q_SLOTS:
         QCOMPARE(form.fileList().rowCount(), 1);
         form.controls().preview.previewBtn->click();
         QVERIFY2(dialogs.calls.isEmpty(), qPrintable(dialogs.messageTexts().join(u'\n')));
+        QTRY_VERIFY_WITH_TIMEOUT(form.controls().preview.pauseBtn->isVisible(), 5000);
         QCOMPARE(playersRunning(), 1);
         const QList<uint32_t> embedded = m_x11.children(uint32_t(form.controls().preview.playpanel->winId()));
         QCOMPARE(embedded.size(), 1);
