@@ -414,8 +414,10 @@ Usage:
   OUTPUT       the file to write; its extension chooses the format
 
 Output: "Duration: hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
-"time=" at least twice a second, a "Loudness:" line with the converted audio's
-integrated loudness, range and true peak, and a summary line at a successful end. A failure prints
+"time=" at least twice a second, and a summary line at a successful end. Only when
+something uses it (-replaygain, -albumgain, -normalize, -measure) is the loudness
+measured, and a "Loudness:" line gives the converted audio's integrated loudness, range
+and true peak (a plain conversion has none). A failure prints
 one line starting with "Error: " and ends with a non-zero exit status. The output is
 written under a temporary name beside OUTPUT and renamed when the conversion succeeded
 (with -verify: and a "Verified:" line has said what its check compared).

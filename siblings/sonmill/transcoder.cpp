@@ -541,7 +541,9 @@ std::optional<Failure> Transcoder::convert()
         if (const std::optional<SampleWords> words = losslessWords(m_settings))
             m_digest = std::make_unique<SampleDigest>(*words);
     }
-    if (!m_shortRun) {
+    // Loudness is measured only for what uses it: the ReplayGain values, and normalising's
+    // line of what went into the encoder. A plain conversion spends nothing on it.
+    if (!m_shortRun && (m_options.writesReplayGain() || m_options.normalizeLufs)) {
         m_meter = std::make_unique<LoudnessMeter>(m_settings.channels, rate);
         if (!m_meter->valid())
             return Failures::kLoudness;
