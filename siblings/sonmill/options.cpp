@@ -399,7 +399,10 @@ Usage:
   -normalize LUFS
                two passes: measure, then convert with the gain that brings the
                integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the
-               true peak at or below -1 dBTP; -vol is then ignored
+               true peak at or below -1 dBTP; -vol is then ignored. A lossy output is
+               then decoded and measured as it plays, and encoded once more (twice at
+               most) when the encoder moved it more than 0.25 LU off the target or its
+               true peak above -1.2 dBTP
   -measure     measure every -i given and all of them end to end; no OUTPUT
   -tag K=V     a tag value written in place of the input's (an empty value removes it);
                keys: title, artist, album, albumartist, date, genre, comment, and
