@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The transcoder's CPU time against the encoders' own tools, paired run by run: the window's
 # line for the OGG and MP3 profiles at their normal quality (128 kbit/s) against
-# `oggenc -b 128` and `lame -b 128`, plain (the meter for the "Loudness:" line runs on every
-# conversion) and with ReplayGain tags; and with SONMILL_BEFORE=<another sonmill>, that build
+# `oggenc -b 128` and `lame -b 128`, plain (no loudness work) and with ReplayGain tags (the
+# meter and its true peak); and with SONMILL_BEFORE=<another sonmill>, that build
 # against this one on the same lines and on AC-3 (the transform's loops).
 # Run bench/make-inputs.sh first. PAIRS=n sets the pairs per comparison (default 5).
 # Each pair runs the two commands one right after the other, in turns, and sums user + system

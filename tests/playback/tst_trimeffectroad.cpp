@@ -224,8 +224,7 @@ private Q_SLOTS:
         TlogFrm *log = m_window.log();
         QVERIFY(log);
         m_window->controls().output.profileBox->setCurrentIndex(profile);
-        // High quality: at 128 kbit/s the MP3 coding itself takes up to half a dB off the
-        // level the transcoder measured before encoding (the encoder's own tool does the same).
+        // High quality (the normal one is tolm-convert's test, normalizeWhatPlays).
         m_window->controls().output.AQualityBtn->setCurrentIndex(0);
         const QString loud = path(u"loud.wav"_s);
         const QString quiet = path(u"quiet.wav"_s);

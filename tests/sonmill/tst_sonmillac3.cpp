@@ -60,8 +60,9 @@ bool writeAc3(const QString &path, const Ac3 &stream)
     return maker.waitForFinished(30000) && maker.exitCode() == 0;
 }
 
-// What is wrong with a run's text, empty when nothing: only the fixed lines, Duration at
-// most once and before any progress, progress never going back, the summary with
+// What is wrong with a run's text, empty when nothing: only the fixed lines (a plain
+// conversion measures no loudness, so no "Loudness:" line), Duration at most once and
+// before any progress, progress never going back, the summary with
 // "global" once and last on success, an error line last and no "global" on failure.
 QString textFault(const Result &result)
 {
@@ -70,8 +71,6 @@ QString textFault(const Result &result)
         QRegularExpression(uR"(^Stream: audio \d+ Hz, \d+ channels -> \d+ Hz, \d+ channels$)"_s),
         QRegularExpression(uR"(^size=\s*\d+kB time=\d+\.\d\d bitrate=\s*[\d.]+kbits/s$)"_s),
         QRegularExpression(uR"(^Summary: audio \d+kB, \d+\.\d\d s; global speed [\d.]+x$)"_s),
-        QRegularExpression(
-            uR"(^Loudness: integrated (none|-?\d+\.\d\d LUFS), range (none|[\d.]+ LU), true peak (none|-?[\d.]+ dBTP)$)"_s),
         QRegularExpression(uR"(^Error: .+$)"_s),
     };
     static const QRegularExpression time(uR"(time=(\d+\.\d\d))"_s);

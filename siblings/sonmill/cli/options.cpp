@@ -445,7 +445,10 @@ const char *helpText()
             { { Normalize },
                 "two passes: measure, then convert with the gain that brings the\n"
                 "integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the\n"
-                "true peak at or below -1 dBTP; -vol is then ignored" },
+                "true peak at or below -1 dBTP; -vol is then ignored. A lossy output is\n"
+                "then decoded and measured as it plays, and encoded once more (twice at\n"
+                "most) when the encoder moved it more than 0.25 LU off the target or its\n"
+                "true peak above -1.2 dBTP" },
             { { Measure }, "measure every -i given and all of them end to end; no OUTPUT" },
             { { Tag }, tagText.c_str() },
             { { Verify },
@@ -471,8 +474,10 @@ const char *helpText()
         help += "  OUTPUT       the file to write; its extension chooses the format\n";
         help += R"(
 Output: ")" SONMILL_DURATION_WORD R"(hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
-")" SONMILL_TIME_WORD R"(" at least twice a second, a ")" SONMILL_LOUDNESS_LABEL R"(:" line with the converted audio's
-integrated loudness, range and true peak, and a summary line at a successful end. A failure prints
+")" SONMILL_TIME_WORD R"(" at least twice a second, and a summary line at a successful end. Only when
+something uses it (-replaygain, -albumgain, -normalize, -measure) is the loudness
+measured, and a ")" SONMILL_LOUDNESS_LABEL R"(:" line gives the converted audio's integrated loudness, range
+and true peak (a plain conversion has none). A failure prints
 one line starting with ")" SONMILL_ERROR_WORD R"(" and ends with a non-zero exit status. The output is
 written under a temporary name beside OUTPUT and renamed when the conversion succeeded
 (with -verify: and a "Verified:" line has said what its check compared).

@@ -30,8 +30,8 @@ std::optional<Failure> measureInto(LoudnessMeter &meter, const std::string &path
     return std::nullopt;
 }
 
-std::variant<Loudness, Failure> measureWholeInput(
-    const std::string &path, std::chrono::milliseconds stallLimit, std::unique_ptr<Source> &holder)
+std::variant<Loudness, Failure> measureWholeInput(const std::string &path, std::chrono::milliseconds stallLimit,
+    std::unique_ptr<Source> &holder, const std::function<void()> &whileWaiting)
 {
     auto opened = Source::open(path, stallLimit);
     if (auto *failure = std::get_if<Failure>(&opened))
@@ -41,7 +41,7 @@ std::variant<Loudness, Failure> measureWholeInput(
     opened = Failures::kLoudness; // the probe's pipeline goes; measureInto opens its own
     if (!meter.valid())
         return Failures::kLoudness;
-    if (auto failure = measureInto(meter, path, stallLimit, holder))
+    if (auto failure = measureInto(meter, path, stallLimit, holder, whileWaiting))
         return *failure;
     return meter.result();
 }

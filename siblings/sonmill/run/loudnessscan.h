@@ -19,9 +19,10 @@ namespace sonmill {
 std::optional<Failure> measureInto(LoudnessMeter &meter, const std::string &path, std::chrono::milliseconds stallLimit,
     std::unique_ptr<Source> &holder, const std::function<void()> &whileWaiting = {});
 
-// The loudness of a whole input (a stream copy's, whose audio is not decoded otherwise).
-std::variant<Loudness, Failure> measureWholeInput(
-    const std::string &path, std::chrono::milliseconds stallLimit, std::unique_ptr<Source> &holder);
+// The loudness of a whole input (a stream copy's, whose audio is not decoded otherwise, or
+// a normalised output's as it plays).
+std::variant<Loudness, Failure> measureWholeInput(const std::string &path, std::chrono::milliseconds stallLimit,
+    std::unique_ptr<Source> &holder, const std::function<void()> &whileWaiting = {});
 
 // -measure: every input's loudness on a line of its own, in order, then all of them end to
 // end as one album ("Album loudness:"), then the summary. Writes no file.

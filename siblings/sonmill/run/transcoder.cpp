@@ -121,6 +121,12 @@ std::optional<Failure> Transcoder::run()
     }
     if (auto failure = convert())
         return failure;
+    if (auto failure = finishEncoding())
+        return failure;
+    if (m_options.normalizeLufs) {
+        if (auto failure = settleNormalizedLevel())
+            return failure;
+    }
     return finishOutput();
 }
 
@@ -321,7 +327,7 @@ std::variant<Loudness, Failure> Transcoder::measurePass(std::optional<double> li
     std::unique_ptr<TruePeakLimiter> limiter;
     if (limitedGainDb)
         limiter = std::make_unique<TruePeakLimiter>(
-            m_settings.channels, m_settings.rate, linear(*limitedGainDb), linear(ceilingDbtp(m_format.codec)));
+            m_settings.channels, m_settings.rate, linear(*limitedGainDb), linear(m_ceilingDb));
 
     // Nothing is written yet: the progress lines hold the position at 0.
     const auto keepReporting = [this] { m_console.progress(0, 0); };
@@ -356,41 +362,109 @@ std::optional<Failure> Transcoder::measureForNormalize()
     auto first = measurePass(std::nullopt);
     if (auto *failure = std::get_if<Failure>(&first))
         return *failure;
-    const Loudness measured = std::get<Loudness>(first);
-    m_console.loudness(measured, "Source loudness");
-    const double target = *m_options.normalizeLufs;
+    m_sourceLoudness = std::get<Loudness>(first);
+    m_console.loudness(m_sourceLoudness, "Source loudness");
+    m_ceilingDb = ceilingDbtp(m_format.codec);
+    if (auto failure = findNormalizeGain(*m_options.normalizeLufs))
+        return failure;
+    m_console.normalizeGain(m_normalizeGainDb, *m_options.normalizeLufs);
+    return std::nullopt;
+}
+
+// The gain that brings what goes into the encoder to target, with the limiter at
+// m_ceilingDb. Where the limiter will take the peaks down, it takes some loudness with
+// them: a few more decoding passes (no encoding) find the gain that lands on the target
+// with it, stepping along the line through the last two tries.
+std::optional<Failure> Transcoder::findNormalizeGain(double target)
+{
+    const Loudness &measured = m_sourceLoudness;
     // Silence, or less than a gating block, has no loudness to bring anywhere.
     m_normalizeGainDb = measured.integratedLufs ? target - *measured.integratedLufs : 0.0;
-
-    // Where the limiter will take the peaks down, it takes some loudness with them: a few
-    // more decoding passes (no encoding) find the gain that lands on the target with it,
-    // stepping along the line through the last two tries.
-    const double ceiling = linear(ceilingDbtp(m_format.codec));
-    if (measured.integratedLufs && measured.truePeak * linear(m_normalizeGainDb) > ceiling) {
-        constexpr int kMaxTries = 4;
-        constexpr double kCloseEnough = 0.1;
-        constexpr double kMostExtraGain = 20.0;
-        const double plainGain = m_normalizeGainDb;
-        double slope = 1.0;
-        std::optional<std::pair<double, double>> previous; // gain tried, loudness it gave
-        for (int attempt = 0; attempt < kMaxTries; ++attempt) {
-            auto pass = measurePass(m_normalizeGainDb);
-            if (auto *failure = std::get_if<Failure>(&pass))
-                return *failure;
-            const std::optional<double> loudness = std::get<Loudness>(pass).integratedLufs;
-            if (!loudness)
-                break;
-            const double miss = target - *loudness;
-            if (std::fabs(miss) < kCloseEnough)
-                break;
-            if (previous && std::fabs(m_normalizeGainDb - previous->first) > 1e-6)
-                slope = std::clamp((*loudness - previous->second) / (m_normalizeGainDb - previous->first), 0.1, 1.0);
-            previous = std::pair { m_normalizeGainDb, *loudness };
-            m_normalizeGainDb = std::min(m_normalizeGainDb + miss / slope, plainGain + kMostExtraGain);
-        }
+    if (!measured.integratedLufs || measured.truePeak * linear(m_normalizeGainDb) <= linear(m_ceilingDb))
+        return std::nullopt;
+    constexpr int kMaxTries = 4;
+    constexpr double kCloseEnough = 0.1;
+    constexpr double kMostExtraGain = 20.0;
+    const double plainGain = m_normalizeGainDb;
+    double slope = 1.0;
+    std::optional<std::pair<double, double>> previous; // gain tried, loudness it gave
+    for (int attempt = 0; attempt < kMaxTries; ++attempt) {
+        auto pass = measurePass(m_normalizeGainDb);
+        if (auto *failure = std::get_if<Failure>(&pass))
+            return *failure;
+        const std::optional<double> loudness = std::get<Loudness>(pass).integratedLufs;
+        if (!loudness)
+            break;
+        const double miss = target - *loudness;
+        if (std::fabs(miss) < kCloseEnough)
+            break;
+        if (previous && std::fabs(m_normalizeGainDb - previous->first) > 1e-6)
+            slope = std::clamp((*loudness - previous->second) / (m_normalizeGainDb - previous->first), 0.1, 1.0);
+        previous = std::pair { m_normalizeGainDb, *loudness };
+        m_normalizeGainDb = std::min(m_normalizeGainDb + miss / slope, plainGain + kMostExtraGain);
     }
-    m_console.normalizeGain(m_normalizeGainDb, target);
     return std::nullopt;
+}
+
+// -normalize, after encoding: a lossy encoder changes the level (its low-pass takes
+// loudness away, its coding noise lifts the peaks), so the encoded file is decoded and
+// measured as a player would hear it. When it missed the target, or its true peak stands
+// above the ceiling, it is encoded once more with the gain and the limiter's ceiling moved
+// by what the encoder changed (which holds closely for a change of a few dB). A lossless
+// output decodes to the very samples that went in: what the meter saw is what plays.
+std::optional<Failure> Transcoder::settleNormalizedLevel()
+{
+    if (losslessWords(m_settings))
+        return std::nullopt;
+    constexpr int kMostCorrections = 2;
+    // Within this of the target nothing is encoded again; the outside meters we compare
+    // with read the same decoded samples within a few hundredths.
+    constexpr double kCloseEnoughLu = 0.25;
+    // Our detector's reading may lie a little under another meter's on the same samples.
+    constexpr double kDecodedPeakMargin = 0.2;
+    constexpr double kTargetDbtp = -1.0;
+    const double target = *m_options.normalizeLufs;
+    for (int correction = 0;; ++correction) {
+        const std::int64_t position = nsOf(m_outputFrames, m_settings.rate);
+        const std::uint64_t bytes = m_encodedBytes;
+        // Decoded as it is: an Opus file plays at 48 kHz whatever went in.
+        auto measured
+            = measureWholeInput(m_output.path(), m_stallLimit, m_measure, [&] { m_console.progress(position, bytes); });
+        if (auto *failure = std::get_if<Failure>(&measured))
+            return *failure;
+        const Loudness decoded = std::get<Loudness>(measured);
+        m_decodedLoudness = decoded;
+        const Loudness encoded = m_meter ? m_meter->result() : Loudness {};
+        if (!decoded.integratedLufs || !encoded.integratedLufs || correction == kMostCorrections)
+            return std::nullopt;
+        const double miss = target - *decoded.integratedLufs;
+        const double peakExcess = decibels(decoded.truePeak) - (kTargetDbtp - kDecodedPeakMargin);
+        if (std::fabs(miss) <= kCloseEnoughLu && peakExcess <= 0)
+            return std::nullopt;
+
+        // What the encoder took off (or added) stays; the level that goes in moves by it.
+        const double encoderChange = *decoded.integratedLufs - *encoded.integratedLufs;
+        if (peakExcess > 0)
+            m_ceilingDb -= peakExcess;
+        if (auto failure = findNormalizeGain(target - encoderChange))
+            return failure;
+        m_console.normalizeGain(m_normalizeGainDb, target);
+
+        m_heldPositionNs = position;
+        m_output.discard();
+        m_outputFrames = 0;
+        auto opened = Source::open(m_options.input, m_stallLimit);
+        if (auto *failure = std::get_if<Failure>(&opened))
+            return *failure;
+        m_source = std::move(std::get<std::unique_ptr<Source>>(opened));
+        m_chain = makeChain();
+        if (!m_chain->valid())
+            return Failures::kModule;
+        if (auto failure = convert())
+            return failure;
+        if (auto failure = finishEncoding())
+            return failure;
+    }
 }
 
 std::optional<Failure> Transcoder::readRange(
@@ -446,8 +520,16 @@ std::optional<Failure> Transcoder::writeFrames(const float *frames, std::size_t 
         return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
                                          : Failures::kEncode;
     m_outputFrames += count;
-    m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten());
+    reportProgress();
     return std::nullopt;
+}
+
+// An encoding done again for -normalize reports the position the first one reached until
+// it passes it: the window's percentage does not go back.
+void Transcoder::reportProgress(bool force)
+{
+    m_console.progress(
+        std::max(nsOf(m_outputFrames, m_settings.rate), m_heldPositionNs), m_encoder->bytesWritten(), force);
 }
 
 namespace {
@@ -541,14 +623,16 @@ std::optional<Failure> Transcoder::convert()
         if (const std::optional<SampleWords> words = losslessWords(m_settings))
             m_digest = std::make_unique<SampleDigest>(*words);
     }
-    if (!m_shortRun) {
+    // Loudness is measured only for what uses it: the ReplayGain values, and normalising's
+    // line of what went into the encoder. A plain conversion spends nothing on it.
+    if (!m_shortRun && (m_options.writesReplayGain() || m_options.normalizeLufs)) {
         m_meter = std::make_unique<LoudnessMeter>(m_settings.channels, rate);
         if (!m_meter->valid())
             return Failures::kLoudness;
     }
     if (m_options.normalizeLufs)
         m_limiter = std::make_unique<TruePeakLimiter>(
-            m_settings.channels, rate, linear(m_normalizeGainDb), linear(ceilingDbtp(m_format.codec)));
+            m_settings.channels, rate, linear(m_normalizeGainDb), linear(m_ceilingDb));
 
     auto sought = seekToStart(*m_source);
     if (auto *failure = std::get_if<Failure>(&sought))
@@ -556,11 +640,10 @@ std::optional<Failure> Transcoder::convert()
     if (auto failure = m_source->start(std::move(m_chain), m_encoder->takesIntegers() && !m_limiter))
         return failure;
     const bool integers = m_source->integerBlocks();
-    m_console.progress(0, 0, true);
+    reportProgress(true);
 
     // A slow input still gets its progress lines, at the same position.
-    const auto keepReporting
-        = [this] { m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten()); };
+    const auto keepReporting = [this] { reportProgress(); };
     const auto sink = [&](const DecodedBlock &block, std::size_t skip, std::size_t count) -> std::optional<Failure> {
         if (integers) {
             const std::int32_t *frames = block.integerFrames() + skip * channels;
@@ -621,16 +704,24 @@ std::optional<Failure> Transcoder::verifyOutput(std::uint64_t frames, int rate, 
     return std::nullopt;
 }
 
-std::optional<Failure> Transcoder::finishOutput()
+std::optional<Failure> Transcoder::finishEncoding()
 {
     if (!m_encoder->finish())
         return m_encoder->outputFailed() ? withSystemError(Failures::kWrite, m_encoder->outputError())
                                          : Failures::kEncode;
-    const std::uint64_t bytes = m_encoder->bytesWritten();
+    m_encodedBytes = m_encoder->bytesWritten();
     m_encoder.reset();
+    return std::nullopt;
+}
+
+std::optional<Failure> Transcoder::finishOutput()
+{
+    const std::uint64_t bytes = m_encodedBytes;
     TagSet tags = outputTags(true);
-    if (m_meter) {
-        const Loudness measured = m_meter->result();
+    // The output's loudness: decoded from the file where it was (a normalised lossy
+    // output), else as it went into the encoder.
+    if (m_decodedLoudness || m_meter) {
+        const Loudness measured = m_decodedLoudness ? *m_decodedLoudness : m_meter->result();
         m_console.loudness(measured);
         addReplayGain(tags, measured);
     }

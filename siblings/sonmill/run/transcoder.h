@@ -55,10 +55,15 @@ private:
     // -normalize, first pass: the range's loudness as the output would have it unchanged,
     // and the gain that brings it to the target (limiter included).
     std::optional<Failure> measureForNormalize();
+    std::optional<Failure> findNormalizeGain(double targetLufs);
+    // -normalize, last: the encoded file's level as it decodes, encoded again when it missed.
+    std::optional<Failure> settleNormalizedLevel();
     // One decoding pass over the range, measured as it is, or as the limiter would give it
     // with limitedGainDb.
     std::variant<Loudness, Failure> measurePass(std::optional<double> limitedGainDb);
     std::optional<Failure> writeFrames(const float *frames, std::size_t count);
+    void reportProgress(bool force = false);
+    std::optional<Failure> finishEncoding();
     // -verify: reads the finished temporary file back (see checkOutput) and says what it
     // compared; frames is what went into the encoder (or was copied).
     std::optional<Failure> verifyOutput(std::uint64_t frames, int rate, std::uint64_t bytes);
@@ -86,6 +91,11 @@ private:
     std::unique_ptr<LoudnessMeter> m_meter; // what goes into the encoder
     std::unique_ptr<TruePeakLimiter> m_limiter; // -normalize only
     double m_normalizeGainDb = 0;
+    Loudness m_sourceLoudness; // -normalize: the range as it is
+    double m_ceilingDb = 0; // -normalize: the limiter's
+    std::optional<Loudness> m_decodedLoudness; // -normalize, lossy: the encoded file's
+    std::int64_t m_heldPositionNs = 0; // progress while encoding again
+    std::uint64_t m_encodedBytes = 0;
 
     std::uint64_t m_outputFrames = 0;
     std::unique_ptr<SampleDigest> m_digest; // -verify, lossless: what went into the encoder
