@@ -356,6 +356,7 @@ Usage:
               [-replaygain track [-albumgain DB -albumpeak PEAK]] [-normalize LUFS]
               [-tag KEY=VALUE]... [-verify] OUTPUT
   sonmill qzv -measure -i INPUT [-i INPUT ...]
+  sonmill qzv -probeworker SCRATCH
 
   qzv          fixed first argument
   -y           replace OUTPUT if it exists (without -y an existing OUTPUT is refused)
@@ -401,6 +402,11 @@ Usage:
                integrated loudness to LUFS (-70 to 0), a look-ahead limiter keeping the
                true peak at or below -1 dBTP; -vol is then ignored
   -measure     measure every -i given and all of them end to end; no OUTPUT
+  -probeworker SCRATCH
+               probe one INPUT a line read from standard input (a backslash written as
+               \\, a line break as \n) until the input ends: each is answered with the
+               text of "sonmill qzv -y -i INPUT -t 0.001 SCRATCH", then one line
+               "Probe answered: STATUS", STATUS that run's exit status
   -tag K=V     a tag value written in place of the input's (an empty value removes it);
                keys: title, artist, album, albumartist, date, genre, comment, and
                track and disc as "n" or "n/total"; may be given many times
