@@ -57,6 +57,10 @@ public:
     bool start();
     // Begins a batch of these rows, in this order (tolm-convert: the rows its probe accepted).
     bool start(const std::vector<QueueRows::RowId> &rows);
+    // tolm-convert: rows appended to the running batch, after those waiting, as its probes accept
+    // them. While more may come (setMoreToCome) the batch does not end when it runs dry.
+    void append(const std::vector<QueueRows::RowId> &rows);
+    void setMoreToCome(bool more);
     // Ends every running transcoder of ours (and only ours) and the batch: no further row starts.
     void abandon();
 
@@ -126,6 +130,7 @@ private:
     std::function<bool()> m_gate;
     std::function<std::optional<QString>(const TStartRecord &)> m_rowCheck;
     std::deque<QueueRows::RowId> m_waiting; // the batch's rows whose turn has not come
+    bool m_moreToCome = false; // rows may still be appended to the running batch
     std::vector<std::unique_ptr<RowConversion>> m_runs;
     // Children whose end was read from their text: they end by themselves, and are kept only
     // so that none outlives the program untracked.
