@@ -38,8 +38,10 @@ ProbeWorker::~ProbeWorker()
 {
     m_process.disconnect(this);
     if (m_process.state() != QProcess::NotRunning) {
-        // QProcess reaps its child when destroyed; one ended by force goes at once.
+        // Only when the queue itself goes (the program ends): a child killed outright is
+        // reaped at once, where QProcess would otherwise complain and wait all the same.
         m_process.kill();
+        m_process.waitForFinished(kStopGraceMs);
         QFile::remove(m_scratchPath);
     }
 }
