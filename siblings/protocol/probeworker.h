@@ -9,7 +9,9 @@
 // as "\\" and a line break as "\n", so any path fits on one line. For each it writes exactly
 // the text "sonmill qzv -y -i <source> -t 0.001 <scratch wav>" writes, then one line
 // "Probe answered: <exit status that run would have had>". It ends at the end of its input.
-// The scratch file is overwritten by every request and removed at the end.
+// The scratch file is overwritten by every request and removed at the end. After an answer
+// with the status kEndsAfterStatus (a probe that stalled, whose decoding threads may never
+// return) the worker ends without beginning the requests it has been sent since.
 
 #include <cstddef>
 #include <string>
@@ -21,6 +23,8 @@ inline constexpr std::string_view kOption = "-probeworker";
 // Begins the line that ends each answer. A probe's own text holds only fixed words and never
 // this one, so it cannot be taken for the end of an answer.
 inline constexpr std::string_view kAnswerEnd = "Probe answered: ";
+
+inline constexpr int kEndsAfterStatus = 10;
 
 inline std::string encodeRequest(std::string_view path)
 {

@@ -64,6 +64,7 @@ int runProbeWorker(const char *scratchPath, std::chrono::milliseconds stallLimit
         transcoder.discardOutput();
         console.error(*failure);
         answerEnd(failure->code);
+        static_assert(static_cast<int>(ExitCode::Stalled) == probeworker::kEndsAfterStatus);
         if (failure->code == ExitCode::Stalled) {
             // The decoding threads may never return, and the next request would wait behind
             // them: the asker starts a fresh worker.

@@ -177,8 +177,9 @@ void ProbeQueue::workerEnded(ProbeWorker *process)
     if (worker == m_workers.end())
         return;
     // The file it was on is the one that cost it; had it never started, the file is refused
-    // the way a probe that cannot start is.
-    if (!(*worker)->asked.empty()) {
+    // the way a probe that cannot start is. One that ended as it said it would (after a
+    // stalled probe) had begun none of the files it still held.
+    if (!(*worker)->asked.empty() && !process->endsAfterAnswer()) {
         Item *item = (*worker)->asked.front();
         (*worker)->asked.pop_front();
         if (process->hasStarted()) {

@@ -100,6 +100,8 @@ void ProbeWorker::readAnswers()
         if (lineEnd < 0)
             return;
         const QString text = QString::fromUtf8(m_buffer.constData(), at);
+        const int status = m_buffer.mid(at + kAnswerEnd.size(), lineEnd - at - kAnswerEnd.size()).trimmed().toInt();
+        m_endsAfterAnswer = status == probeworker::kEndsAfterStatus;
         m_buffer.remove(0, lineEnd + 1);
         if (m_unanswered == 0)
             continue; // nothing was asked: not ours to hand on

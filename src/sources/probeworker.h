@@ -32,6 +32,8 @@ public:
     int unanswered() const { return m_unanswered; }
     // How long the oldest unanswered request has been the worker's current one.
     qint64 currentRequestMs() const { return m_unanswered > 0 ? m_current.elapsed() : 0; }
+    // The worker said it ends after its last answer: the requests after it were never begun.
+    bool endsAfterAnswer() const { return m_endsAfterAnswer; }
     // The text of the current request that has arrived so far.
     QString partialAnswer() const { return QString::fromUtf8(m_buffer); }
 
@@ -59,4 +61,5 @@ private:
     int m_unanswered = 0;
     bool m_started = false;
     bool m_ended = false;
+    bool m_endsAfterAnswer = false;
 };
