@@ -45,9 +45,6 @@ int runProbeWorker(const char *scratchPath, std::chrono::milliseconds stallLimit
         // The very command line of a probe run on its own, so the answer is that run's text.
         const std::array<const char *, 8> arguments
             = { "sonmill", kKeyArgument.data(), "-y", "-i", source.c_str(), "-t", "0.001", scratchPath };
-        // Written anew by every probe: had the last one's stayed, the rename over it would make
-        // the file system write the new one out at once.
-        ::unlink(scratchPath);
         Console console;
         const auto parsed = parseOptions(int(arguments.size()), arguments.data());
         if (const auto *failure = std::get_if<Failure>(&parsed)) {
@@ -59,6 +56,9 @@ int runProbeWorker(const char *scratchPath, std::chrono::milliseconds stallLimit
         const std::optional<Failure> failure = transcoder.run();
         if (!failure) {
             answerEnd(ExitCode::Success);
+            // Nothing stays between probes; and a rename over the last one's file would make
+            // the file system write the next one out at once.
+            ::unlink(scratchPath);
             continue;
         }
         transcoder.discardOutput();

@@ -63,7 +63,10 @@ BatchRun::BatchRun(const QList<BatchSource> &sources, const TStartRecord &job, c
     m_probes->setSimultaneous(m_jobs);
     m_engine->setSimultaneous(m_jobs);
     connect(m_probes.get(), &ProbeQueue::probed, this, &BatchRun::probed);
-    connect(m_probes.get(), &ProbeQueue::idle, this, [this] { QTimer::singleShot(0, this, &BatchRun::convert); });
+    connect(m_probes.get(), &ProbeQueue::idle, this, [this] {
+        m_probes->closeIdleWorkers(); // a run adds no files later
+        QTimer::singleShot(0, this, &BatchRun::convert);
+    });
     connect(m_engine.get(), &ConversionEngine::rowEnded, this, &BatchRun::rowEnded);
     connect(m_engine.get(), &ConversionEngine::startFailed, this, [this](const QString &why) { m_startFailure = why; });
     connect(m_engine.get(), &ConversionEngine::queueFinished, this, [this] {

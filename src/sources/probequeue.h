@@ -35,6 +35,9 @@ public:
     // Drops every file not handed on yet and ends the busy workers (ours only).
     void cancel();
 
+    // Ends the idle workers now rather than after a while (nothing more will be added).
+    void closeIdleWorkers();
+
     bool isBusy() const { return !m_items.empty(); }
     // Files handed on, and files given, since the queue was last idle.
     int handedOn() const { return m_handedOn; }
@@ -60,7 +63,6 @@ private:
     // in their order.
     void retire(Worker &worker);
     void checkTimeLimits();
-    void closeIdleWorkers();
     void handOn();
     std::vector<std::unique_ptr<Worker>>::iterator find(ProbeWorker *worker);
 
