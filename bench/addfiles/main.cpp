@@ -1,7 +1,7 @@
 // Adds every file named on the command line to the window's source list, as a drop does
 // (each file probed by the real transcoder from the program folder), and quits once all are
 // in. Meanwhile a 10 ms timer measures how long the window's event loop was ever kept from
-// running: the longest wait a click or a repaint would have had.
+// running: the longest wait a click or a repaint would have had, and the window's peak memory.
 // Usage: bench-add-files PROGRAM_FOLDER FILE|FOLDER...   (BENCH_PROBES=N probes N files at once)
 
 #include "mainwindow/mainwindow.h"
@@ -16,10 +16,20 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
+#include <sys/resource.h>
+
+static double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 int main(int argc, char *argv[])
 {
@@ -81,7 +91,19 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    std::fprintf(stderr, "%d rows added in %lld ms, %lld refused, longest stall %lld ms (at row %d), %d stalls over 50 ms\n",
-        rows, took, qint64(dialogs.calls.size()), longestStall, rowsAtLongest, stallsOver50);
+    // The window's own peak resident memory (its probe workers are processes of their own).
+    QString peak = QStringLiteral("?");
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                peak = QString::fromLatin1(line.mid(6).trimmed());
+        }
+    }
+    std::fprintf(stderr,
+        "%d rows added in %lld ms, %lld refused, longest stall %lld ms (at row %d), %d stalls over 50 ms, "
+        "peak memory %s, the window's CPU time %.1f s\n",
+        rows, took, qint64(dialogs.calls.size()), longestStall, rowsAtLongest, stallsOver50, qPrintable(peak),
+        cpuSeconds());
     return rows == expected.size() ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace media {
 namespace {
@@ -84,6 +85,10 @@ void keepRegistryFresh(const std::string &registry)
 
 void initialiseGStreamer(int *argc, char ***argv)
 {
+    // A probe worker runs one probe after another in one process: set up once.
+    static bool initialised = false;
+    if (std::exchange(initialised, true))
+        return;
     const std::string allowed = std::string(kAllowedPluginSources) + ":" + kOwnPluginSource;
     setenv("GST_PLUGIN_LOADING_WHITELIST", allowed.c_str(), 1);
     // Plugin folders a user added would only be filtered out again; the one extra folder

@@ -1,9 +1,11 @@
 // sonmill: the transcoder behind every probe and conversion of TOLM Audio Converter.
 
+#include "protocol/probeworker.h"
 #include "sonmill/cli/console.h"
 #include "sonmill/cli/options.h"
 #include "sonmill/run/loudnessscan.h"
 #include "sonmill/run/outputfile.h"
+#include "sonmill/run/probeworker.h"
 #include "sonmill/run/transcoder.h"
 
 #include <glib.h>
@@ -48,6 +50,10 @@ int main(int argc, char **argv)
     if (!std::getenv("TOLM_GST_DEBUG"))
         g_log_set_writer_func(dropLogLine, nullptr, nullptr);
     Console console;
+    if (argc == 4 && argv[1] == kKeyArgument && argv[2] == probeworker::kOption) {
+        installCleanupOnSignals();
+        return runProbeWorker(argv[3], stallLimit());
+    }
     auto parsed = parseOptions(argc, argv);
     if (auto *failure = std::get_if<Failure>(&parsed)) {
         console.error(*failure);

@@ -63,7 +63,10 @@ BatchRun::BatchRun(const QList<BatchSource> &sources, const TStartRecord &job, c
     m_probes->setSimultaneous(m_jobs);
     m_engine->setSimultaneous(m_jobs);
     connect(m_probes.get(), &ProbeQueue::probed, this, &BatchRun::probed);
-    connect(m_probes.get(), &ProbeQueue::idle, this, [this] { QTimer::singleShot(0, this, &BatchRun::convert); });
+    connect(m_probes.get(), &ProbeQueue::idle, this, [this] {
+        m_probes->closeIdleWorkers(); // a run adds no files later
+        QTimer::singleShot(0, this, &BatchRun::convert);
+    });
     connect(m_engine.get(), &ConversionEngine::rowEnded, this, &BatchRun::rowEnded);
     connect(m_engine.get(), &ConversionEngine::startFailed, this, [this](const QString &why) { m_startFailure = why; });
     connect(m_engine.get(), &ConversionEngine::queueFinished, this, [this] {
@@ -103,17 +106,58 @@ void BatchRun::start()
         toProbe << source(row).path;
     }
     m_refresh.start();
-    if (toProbe.isEmpty())
+    if (toProbe.isEmpty()) {
         QTimer::singleShot(0, this, &BatchRun::convert);
-    else
-        m_probes->add(toProbe);
+        return;
+    }
+    // The album's values need every file, and a dry run shows every command at the end.
+    m_streaming = !m_options.dryRun && m_options.replayGain != ReplayGainChoice::Album;
+    if (m_streaming) {
+        m_names
+            = std::make_unique<OutputNames>(m_options.clash, QList<BatchSource>(m_sources.begin(), m_sources.end()));
+        for (std::size_t i = 0; i < m_probeOrder.size(); ++i) {
+            if (const auto &track = source(m_probeOrder[i]).track)
+                m_sheetEnd.insert(track->sheetPath, i);
+        }
+        m_engine->setMoreToCome(true);
+        m_engine->start({});
+    }
+    m_probes->add(toProbe);
 }
 
 void BatchRun::probed(const QString &, const ProbeRun &run)
 {
     if (m_nextProbed >= m_probeOrder.size())
         return;
-    judgeProbe(m_probeOrder[m_nextProbed++], run);
+    const int row = m_probeOrder[m_nextProbed++];
+    judgeProbe(row, run);
+    if (!m_streaming)
+        return;
+    if (m_model.status(row).state == RowState::Failed && source(row).track)
+        m_failedSheets.insert(source(row).track->sheetPath);
+    settleProbed();
+}
+
+void BatchRun::settleProbed()
+{
+    while (m_phase != Phase::Done && m_nextSettled < m_nextProbed) {
+        const int row = m_probeOrder[m_nextSettled];
+        if (const auto &track = source(row).track) {
+            // A track waits for its sheet's last one: a track that cannot be cut fails the rest.
+            if (m_nextProbed <= m_sheetEnd.value(track->sheetPath))
+                return;
+            if (m_model.status(row).state == RowState::Ready && m_failedSheets.contains(track->sheetPath))
+                fail(row, u"another track of its CUE sheet cannot be cut"_s);
+        }
+        ++m_nextSettled;
+        if (m_model.status(row).state != RowState::Ready)
+            continue;
+        settleRow(row, *m_names);
+        if (m_model.status(row).state == RowState::Ready && !QDir().mkpath(source(row).outputFolder))
+            fail(row, u"cannot create the folder "_s + source(row).outputFolder);
+        if (m_model.status(row).state == RowState::Ready)
+            m_engine->append({ m_model.rowId(row) });
+    }
 }
 
 void BatchRun::judgeProbe(int row, const ProbeRun &run)
@@ -189,27 +233,31 @@ void BatchRun::settleOutputs()
 
     OutputNames names(m_options.clash, QList<BatchSource>(m_sources.begin(), m_sources.end()));
     for (int row = 0; row < m_model.rowCount(); ++row) {
-        if (m_model.status(row).state != RowState::Ready)
-            continue;
-        TStartRecord &job = m_model.job(row);
-        const QString name = BatchOutputName(source(row), job.Extension);
-        const QString path = names.reserve(source(row).outputFolder, name, job.Extension);
-        // Names are shortened to fit; a folder deep enough to pass a whole path's size is not.
-        if (FileSystemBytes(path) > kMaxPathBytes) {
-            fail(row, u"the output path is longer than %1 bytes: "_s.arg(kMaxPathBytes) + path);
-            continue;
-        }
-        job.OutputPath = path;
-        m_model.setDestination(row, QFileInfo(path).fileName());
-        // An existing file --overwrite may replace, as it is now: should it change before the
-        // conversion starts, the conversion takes the "-1" name instead (as the window does).
-        if (m_options.clash == ClashRule::Overwrite)
-            job.Replace = ReplaceMark::of(path);
-        if (m_options.dryRun) {
-            TStartRecord shown = job;
-            shown.OutputPath = FreeOutputPath(shown);
-            m_view.line(WithOutputCheck(BuildConversionCommand(shown)).text);
-        }
+        if (m_model.status(row).state == RowState::Ready)
+            settleRow(row, names);
+    }
+}
+
+void BatchRun::settleRow(int row, OutputNames &names)
+{
+    TStartRecord &job = m_model.job(row);
+    const QString name = BatchOutputName(source(row), job.Extension);
+    const QString path = names.reserve(source(row).outputFolder, name, job.Extension);
+    // Names are shortened to fit; a folder deep enough to pass a whole path's size is not.
+    if (FileSystemBytes(path) > kMaxPathBytes) {
+        fail(row, u"the output path is longer than %1 bytes: "_s.arg(kMaxPathBytes) + path);
+        return;
+    }
+    job.OutputPath = path;
+    m_model.setDestination(row, QFileInfo(path).fileName());
+    // An existing file --overwrite may replace, as it is now: should it change before the
+    // conversion starts, the conversion takes the "-1" name instead (as the window does).
+    if (m_options.clash == ClashRule::Overwrite)
+        job.Replace = ReplaceMark::of(path);
+    if (m_options.dryRun) {
+        TStartRecord shown = job;
+        shown.OutputPath = FreeOutputPath(shown);
+        m_view.line(WithOutputCheck(BuildConversionCommand(shown)).text);
     }
 }
 
@@ -217,6 +265,13 @@ void BatchRun::convert()
 {
     if (m_phase != Phase::Probing)
         return;
+    if (m_streaming) {
+        settleProbed();
+        m_phase = Phase::Converting;
+        m_view.refresh(m_model, false, true);
+        m_engine->setMoreToCome(false);
+        return;
+    }
     settleOutputs();
     if (m_options.dryRun) {
         finish(ExitStatus::Converted);

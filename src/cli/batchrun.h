@@ -5,7 +5,9 @@
 #include "cli/convertoptions.h"
 #include "engine/albumloudness.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -17,10 +19,12 @@ class ProgressView;
 struct ProbeRun;
 
 // One run of tolm-convert on the window's engine: every file is examined by the probe road (up
-// to `jobs` probes at once), the output names are settled in file order, with --replaygain
-// album the files are measured as one album, then the conversion engine converts up to `jobs`
-// files at once. Each file is a row of the run's batch model from the start, Examining until
-// its probe has spoken; the engine converts the rows the probe accepted.
+// to `jobs` probe workers, at least two), the output names are settled in file order, with
+// --replaygain album the files are measured as one album, then the conversion engine converts
+// up to `jobs` files at once. Each file is a row of the run's batch model from the start,
+// Examining until its probe has spoken; the engine converts the rows the probe accepted. Unless
+// the album is measured or the run is dry, a row is converted as soon as it and every row
+// before it have been examined, while the rest are still being examined.
 class BatchRun : public QObject
 {
     Q_OBJECT
@@ -46,6 +50,10 @@ private:
     void probed(const QString &path, const ProbeRun &run);
     void judgeProbe(int row, const ProbeRun &run);
     void settleOutputs();
+    // The output name and folder of a row the probe accepted.
+    void settleRow(int row, OutputNames &names);
+    // Converting while examining: the rows examined so far, in order, to the engine.
+    void settleProbed();
     void convert();
     bool startAlbumMeasurement();
     void takeAlbumValues();
@@ -70,6 +78,14 @@ private:
     std::vector<BatchSource> m_sources; // each row's source, by index
     std::vector<int> m_probeOrder; // the rows given to the probe road, in order
     std::size_t m_nextProbed = 0; // the position in m_probeOrder of the next result
+    // Converting while examining: the names reserved so far, the position in m_probeOrder of
+    // the next row to settle, each CUE sheet's last position there and the sheets with a
+    // track that failed (a sheet is converted whole or not at all).
+    bool m_streaming = false;
+    std::unique_ptr<OutputNames> m_names;
+    std::size_t m_nextSettled = 0;
+    QHash<QString, std::size_t> m_sheetEnd;
+    QSet<QString> m_failedSheets;
     std::unique_ptr<LogSink> m_log;
     std::unique_ptr<ProbeQueue> m_probes;
     std::unique_ptr<ConversionEngine> m_engine;

@@ -93,6 +93,25 @@ bool ConversionEngine::start(const std::vector<QueueRows::RowId> &rows)
     return true;
 }
 
+void ConversionEngine::append(const std::vector<QueueRows::RowId> &rows)
+{
+    if (!m_running || m_abandoned)
+        return;
+    for (const QueueRows::RowId id : rows) {
+        m_waiting.push_back(id);
+        if (const int row = m_rows.rowOfId(id); row >= 0 && m_rows.status(row).state == RowState::Ready)
+            m_rows.setStatus(row, RowStatus::in(RowState::Waiting));
+    }
+    fillSlots();
+}
+
+void ConversionEngine::setMoreToCome(bool more)
+{
+    m_moreToCome = more;
+    if (!more)
+        finishIfDone();
+}
+
 int ConversionEngine::convRow() const
 {
     if (!m_runs.empty())
@@ -352,7 +371,7 @@ void ConversionEngine::releaseWaiting()
 
 void ConversionEngine::finishIfDone()
 {
-    if (!m_running || !m_runs.empty() || (!m_waiting.empty() && !m_abandoned))
+    if (!m_running || !m_runs.empty() || ((!m_waiting.empty() || m_moreToCome) && !m_abandoned))
         return;
     m_running = false;
     releaseWaiting();

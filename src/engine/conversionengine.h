@@ -57,6 +57,10 @@ public:
     bool start();
     // Begins a batch of these rows, in this order (tolm-convert: the rows its probe accepted).
     bool start(const std::vector<QueueRows::RowId> &rows);
+    // tolm-convert: rows appended to the running batch, after those waiting, as its probes accept
+    // them. While more may come (setMoreToCome) the batch does not end when it runs dry.
+    void append(const std::vector<QueueRows::RowId> &rows);
+    void setMoreToCome(bool more);
     // Ends the batch at once: no further row starts, the running rows are Stopped and their
     // transcoders (ours, and only ours) are asked to end. Returns without waiting for them;
     // childrenGone() says when they have gone (each removes its temporary file as it goes).
@@ -135,6 +139,7 @@ private:
     std::function<bool()> m_gate;
     std::function<std::optional<QString>(const TStartRecord &)> m_rowCheck;
     std::deque<QueueRows::RowId> m_waiting; // the batch's rows whose turn has not come
+    bool m_moreToCome = false; // rows may still be appended to the running batch
     std::vector<std::unique_ptr<RowConversion>> m_runs;
     // Children no longer following a row: those whose end was read from their text end by
     // themselves, those of an abandoned batch were asked to; kept until they have gone.

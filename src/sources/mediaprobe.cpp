@@ -41,7 +41,7 @@ ProbeVerdict JudgeProbeText(const QString &text)
 ProbeVerdict JudgeProbeRun(const ProbeRun &run)
 {
     ProbeVerdict verdict = JudgeProbeText(run.text);
-    if (!run.started || run.timedOut)
+    if (!run.started || run.timedOut || run.died)
         verdict.accepted = false;
     return verdict;
 }

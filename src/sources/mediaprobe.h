@@ -32,10 +32,11 @@ struct ProbeRun
     QString errorText; // why the transcoder could not be started
     QString text; // everything it wrote
     bool timedOut = false;
+    bool died = false; // the transcoder ended before it had answered
 };
 
 // A whole run judged, for every road that adds files: as its text says, and refused as well
-// when the probe could not be started or never ended.
+// when the probe could not be started, never ended or died before it had answered.
 ProbeVerdict JudgeProbeRun(const ProbeRun &run);
 
 // A probe that takes longer than this is ended and its file refused.

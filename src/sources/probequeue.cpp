@@ -1,55 +1,64 @@
 #include "sources/probequeue.h"
 
-#include "core/siblingcommands.h"
-#include "platform/childprocess.h"
+#include "sources/probeworker.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr int kTickMs = 50;
-}
+// Requests a worker holds at once: the next is there the moment it answers one, whatever the
+// window is doing meanwhile.
+constexpr int kRequestsAhead = 8;
+constexpr int kLimitCheckMs = 100;
+// Workers idle this long end: a probe worker holds the decoding libraries in memory.
+constexpr int kIdleCloseMs = 10000;
+} // namespace
 
 struct ProbeQueue::Item
 {
     QString path;
-    std::unique_ptr<ChildProcess> child;
-    QString scratchPath;
-    QElapsedTimer clock;
     ProbeRun run;
-    bool started = false;
     bool ended = false;
+};
+
+struct ProbeQueue::Worker
+{
+    ProbeWorker *process = nullptr; // a child of the queue, deleted once it has ended
+    std::deque<Item *> asked; // unanswered, in the order asked
 };
 
 ProbeQueue::ProbeQueue(QString scratchFolder, QObject *parent)
     : QObject(parent)
     , m_scratchFolder(std::move(scratchFolder))
 {
-    m_timer.setInterval(kTickMs);
-    connect(&m_timer, &QTimer::timeout, this, &ProbeQueue::tick);
-    m_sweeper.setMaxThreadCount(1);
+    m_limits.setInterval(kLimitCheckMs);
+    connect(&m_limits, &QTimer::timeout, this, &ProbeQueue::checkTimeLimits);
+    m_idleClose.setSingleShot(true);
+    m_idleClose.setInterval(kIdleCloseMs);
+    connect(&m_idleClose, &QTimer::timeout, this, &ProbeQueue::closeIdleWorkers);
 }
 
 ProbeQueue::~ProbeQueue()
 {
     cancel();
-    m_sweeper.waitForDone();
-}
-
-void ProbeQueue::removeScratch(const QString &path)
-{
-    if (!path.isEmpty())
-        m_sweeper.start([path] { QFile::remove(path); });
 }
 
 void ProbeQueue::setSimultaneous(int count)
 {
-    m_simultaneous = qMax(1, count);
+    m_simultaneous = qMax(2, count);
+}
+
+QList<qint64> ProbeQueue::workerProcessIds() const
+{
+    QList<qint64> ids;
+    for (const auto &worker : m_workers)
+        ids << worker->process->processId();
+    return ids;
 }
 
 void ProbeQueue::add(const QStringList &absolutePaths)
@@ -61,96 +70,181 @@ void ProbeQueue::add(const QStringList &absolutePaths)
     for (const QString &path : absolutePaths) {
         auto item = std::make_unique<Item>();
         item->path = path;
+        m_waiting.push_back(item.get());
         m_items.push_back(std::move(item));
     }
     m_given += int(absolutePaths.size());
     m_busy = true;
+    m_idleClose.stop();
     QDir().mkpath(m_scratchFolder);
-    m_timer.start();
-    startProbes();
+    m_limits.start();
+    dispatch();
+    handOn();
 }
 
 void ProbeQueue::cancel()
 {
-    for (const auto &item : m_items) {
-        if (item->child && item->child->isRunning())
-            item->child->end(0);
-        removeScratch(item->scratchPath);
-    }
-    m_items.clear();
-    m_timer.stop();
-    if (std::exchange(m_busy, false))
-        Q_EMIT idle();
-}
-
-void ProbeQueue::startProbes()
-{
-    // Files are started in the order given and leave in that order, so the started ones are
-    // always the front of the queue: a long add is not walked whole on every tick.
-    int running = 0;
-    for (const auto &item : m_items) {
-        if (!item->started)
-            break;
-        running += item->ended ? 0 : 1;
-    }
-    for (const auto &item : m_items) {
-        if (running >= m_simultaneous)
-            break;
-        if (item->started)
-            continue;
-        item->started = true;
-        item->child = std::make_unique<ChildProcess>();
-        // A probe's end is acted on at once, so the next one starts without waiting for a tick.
-        connect(item->child.get(), &ChildProcess::finished, this, &ProbeQueue::tick, Qt::QueuedConnection);
-        item->scratchPath
-            = m_scratchFolder + u"/inadd-%1-%2.wav"_s.arg(QCoreApplication::applicationPid()).arg(++m_scratchCount);
-        if (!item->child->start(ProbeCommand(item->path, item->scratchPath))) {
-            item->run.errorText = item->child->errorText();
-            item->child.reset();
-            item->ended = true;
-            continue;
+    // A busy worker would go on with files nobody wants; an idle one may serve the next add.
+    for (std::size_t i = m_workers.size(); i-- > 0;) {
+        if (!m_workers[i]->asked.empty()) {
+            m_workers[i]->asked.clear();
+            retire(*m_workers[i]);
         }
-        item->run.started = true;
-        item->clock.start();
-        ++running;
+    }
+    m_waiting.clear();
+    m_items.clear();
+    m_limits.stop();
+    if (std::exchange(m_busy, false)) {
+        m_idleClose.start();
+        Q_EMIT idle();
     }
 }
 
-void ProbeQueue::follow(Item &item)
+ProbeQueue::Worker *ProbeQueue::startWorker()
 {
-    if (!item.started || item.ended || !item.child)
-        return;
-    const bool ended = !item.child->isRunning();
-    item.run.text += item.child->readPipeText();
-    if (ended && item.child->isDrained()) {
-        item.ended = true;
-    } else if (item.clock.elapsed() > m_timeoutMs) {
-        // A probe that never ends is no usable source.
-        item.child->end(0);
-        item.run.text += item.child->readPipeText();
-        item.run.timedOut = true;
-        item.ended = true;
+    auto worker = std::make_unique<Worker>();
+    worker->process = new ProbeWorker(
+        m_scratchFolder + u"/inadd-%1-%2.wav"_s.arg(QCoreApplication::applicationPid()).arg(++m_scratchCount), this);
+    ProbeWorker *process = worker->process;
+    connect(process, &ProbeWorker::answered, this, [this, process](const QString &text) { answered(process, text); });
+    connect(process, &ProbeWorker::ended, this, [this, process] { workerEnded(process); });
+    if (!process->start()) {
+        // No transcoder to start: the file waiting first is refused for it, as a probe of
+        // its own would have been.
+        Item *item = m_waiting.front();
+        m_waiting.pop_front();
+        item->run.errorText = process->errorText();
+        item->ended = true;
+        delete process;
+        return nullptr;
     }
-    if (item.ended) {
-        item.child.reset();
-        removeScratch(item.scratchPath);
-    }
+    m_workers.push_back(std::move(worker));
+    return m_workers.back().get();
 }
 
-void ProbeQueue::tick()
+ProbeQueue::Worker *ProbeQueue::freeWorker()
 {
-    for (const auto &item : m_items) {
-        if (!item->started)
+    Worker *best = nullptr;
+    for (const auto &worker : m_workers) {
+        if (!best || worker->asked.size() < best->asked.size())
+            best = worker.get();
+    }
+    // A file waits rather than join a busy worker while another may start.
+    if ((!best || !best->asked.empty()) && int(m_workers.size()) < m_simultaneous)
+        return startWorker();
+    return best && int(best->asked.size()) < kRequestsAhead ? best : nullptr;
+}
+
+void ProbeQueue::dispatch()
+{
+    while (!m_waiting.empty()) {
+        const std::size_t waiting = m_waiting.size();
+        Worker *worker = freeWorker();
+        if (!worker) {
+            if (m_waiting.size() < waiting)
+                continue; // a start failed and cost the first file: try the next
             break;
-        follow(*item);
+        }
+        Item *item = m_waiting.front();
+        m_waiting.pop_front();
+        worker->asked.push_back(item);
+        worker->process->request(item->path);
     }
-    startProbes();
+}
+
+std::vector<std::unique_ptr<ProbeQueue::Worker>>::iterator ProbeQueue::find(ProbeWorker *process)
+{
+    return std::find_if(m_workers.begin(), m_workers.end(), [process](const auto &w) { return w->process == process; });
+}
+
+void ProbeQueue::answered(ProbeWorker *process, const QString &text)
+{
+    const auto worker = find(process);
+    if (worker == m_workers.end() || (*worker)->asked.empty())
+        return;
+    Item *item = (*worker)->asked.front();
+    (*worker)->asked.pop_front();
+    item->run.started = true;
+    item->run.text = text;
+    item->ended = true;
+    dispatch();
     handOn();
+}
+
+void ProbeQueue::workerEnded(ProbeWorker *process)
+{
+    const auto worker = find(process);
+    if (worker == m_workers.end())
+        return;
+    // The file it was on is the one that cost it; had it never started, the file is refused
+    // the way a probe that cannot start is. One that ended as it said it would (after a
+    // stalled probe) had begun none of the files it still held.
+    if (!(*worker)->asked.empty() && !process->endsAfterAnswer()) {
+        Item *item = (*worker)->asked.front();
+        (*worker)->asked.pop_front();
+        if (process->hasStarted()) {
+            item->run.started = true;
+            item->run.text = process->partialAnswer();
+            item->run.died = true;
+        } else {
+            item->run.errorText = process->errorText();
+        }
+        item->ended = true;
+    }
+    retire(**worker);
+    dispatch();
+    handOn();
+}
+
+void ProbeQueue::retire(Worker &worker)
+{
+    for (auto it = worker.asked.rbegin(); it != worker.asked.rend(); ++it)
+        m_waiting.push_front(*it);
+    ProbeWorker *process = worker.process;
+    process->disconnect(this);
+    connect(process, &ProbeWorker::ended, process, &QObject::deleteLater);
+    process->stop();
+    const auto at = find(process);
+    m_workers.erase(at); // `worker` is gone from here on
+    if (!process->isRunning())
+        process->deleteLater();
+}
+
+void ProbeQueue::checkTimeLimits()
+{
+    for (std::size_t i = m_workers.size(); i-- > 0;) {
+        Worker &worker = *m_workers[i];
+        if (worker.asked.empty() || worker.process->currentRequestMs() <= m_timeoutMs)
+            continue;
+        // A probe that never ends is no usable source.
+        Item *item = worker.asked.front();
+        worker.asked.pop_front();
+        item->run.started = true;
+        item->run.text = worker.process->partialAnswer();
+        item->run.timedOut = true;
+        item->ended = true;
+        retire(worker);
+    }
+    dispatch();
+    handOn();
+}
+
+void ProbeQueue::closeIdleWorkers()
+{
+    for (std::size_t i = m_workers.size(); i-- > 0;) {
+        if (!m_workers[i]->asked.empty())
+            continue;
+        ProbeWorker *process = m_workers[i]->process;
+        process->disconnect(this);
+        connect(process, &ProbeWorker::ended, process, &QObject::deleteLater);
+        process->finish();
+        m_workers.erase(m_workers.begin() + std::ptrdiff_t(i));
+    }
 }
 
 void ProbeQueue::handOn()
 {
-    // A receiver may open a modal box whose loop runs our timer: it never receives a second
+    // A receiver may open a modal box whose loop runs our signals: it never receives a second
     // file inside the first.
     if (m_handingOn)
         return;
@@ -160,12 +254,13 @@ void ProbeQueue::handOn()
         m_items.pop_front();
         ++m_handedOn;
         Q_EMIT probed(item->path, item->run);
-        startProbes();
     }
     m_handingOn = false;
     if (m_items.empty()) {
-        m_timer.stop();
-        if (std::exchange(m_busy, false))
+        m_limits.stop();
+        if (std::exchange(m_busy, false)) {
+            m_idleClose.start();
             Q_EMIT idle();
+        }
     }
 }

@@ -2,20 +2,22 @@
 
 #include "sources/mediaprobe.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <deque>
 #include <memory>
+#include <vector>
 
-class ChildProcess;
+class ProbeWorker;
 
-// Probes files without waiting for them: up to N transcoder probes at once, each writing its
-// own scratch file, and their results handed on strictly in the order the files were given,
-// whichever probe ends first. Widget-free; the window and tolm-convert both add through it.
+// Probes files without waiting for them: long-lived probe workers (as many as the
+// simultaneous setting, at least two) each answer a file at a time, and the results are
+// handed on strictly in the order the files were given, whichever worker answers first. A
+// worker that dies or passes the time limit costs the file it was on only: that file is
+// refused, the worker is replaced and the files it had been given go to the others.
+// Widget-free; the window and tolm-convert both add through it.
 class ProbeQueue : public QObject
 {
     Q_OBJECT
@@ -30,13 +32,18 @@ public:
 
     // Appends files to probe, after any still waiting.
     void add(const QStringList &absolutePaths);
-    // Drops every file not handed on yet and ends the running probes (ours only).
+    // Drops every file not handed on yet and ends the busy workers (ours only).
     void cancel();
+
+    // Ends the idle workers now rather than after a while (nothing more will be added).
+    void closeIdleWorkers();
 
     bool isBusy() const { return !m_items.empty(); }
     // Files handed on, and files given, since the queue was last idle.
     int handedOn() const { return m_handedOn; }
     int given() const { return m_given; }
+    // The workers' process ids, oldest first (for tests that make a worker fail).
+    QList<qint64> workerProcessIds() const;
 
 Q_SIGNALS:
     // One file's probe, in the order given.
@@ -46,23 +53,30 @@ Q_SIGNALS:
 
 private:
     struct Item;
-    void tick();
-    void startProbes();
-    void follow(Item &item);
+    struct Worker;
+    void dispatch();
+    Worker *freeWorker();
+    Worker *startWorker();
+    void answered(ProbeWorker *worker, const QString &text);
+    void workerEnded(ProbeWorker *worker);
+    // Takes the worker out of service: its files not answered go back to the waiting ones,
+    // in their order.
+    void retire(Worker &worker);
+    void checkTimeLimits();
     void handOn();
-    void removeScratch(const QString &path);
+    std::vector<std::unique_ptr<Worker>>::iterator find(ProbeWorker *worker);
 
     QString m_scratchFolder;
-    int m_simultaneous = 1;
+    int m_simultaneous = 2;
     int m_timeoutMs = kProbeTimeoutMs;
-    std::deque<std::unique_ptr<Item>> m_items;
-    QTimer m_timer;
+    std::deque<std::unique_ptr<Item>> m_items; // every file not handed on, in order
+    std::deque<Item *> m_waiting; // those no worker has been asked about, in order
+    std::vector<std::unique_ptr<Worker>> m_workers;
+    QTimer m_limits; // the time limit's watch, while busy
+    QTimer m_idleClose; // workers idle this long end
     quint64 m_scratchCount = 0;
     int m_handedOn = 0;
     int m_given = 0;
     bool m_handingOn = false;
     bool m_busy = false;
-    // Scratch files are removed here, off the window's thread: on a file system that
-    // discards freed blocks at once, removing a file can wait a tenth of a second or more.
-    QThreadPool m_sweeper;
 };

@@ -5,6 +5,11 @@
 #include "sources/probequeue.h"
 #include "sources/sourceadder.h"
 
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
+
 namespace {
 constexpr int kRetryMs = 100;
 }
@@ -18,6 +23,7 @@ SourceIntake::SourceIntake(SourceAdder &adder, const QString &scratchFolder, QOb
     m_retry.setInterval(kRetryMs);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &SourceIntake::deliver);
+    connect(&m_planner, &QFutureWatcher<QList<IntakeEntry>>::finished, this, &SourceIntake::planned);
 }
 
 SourceIntake::~SourceIntake() = default;
@@ -29,7 +35,7 @@ void SourceIntake::setSimultaneous(int count)
 
 bool SourceIntake::isBusy() const
 {
-    return m_probes->isBusy() || !m_order.empty() || m_delivering;
+    return m_probes->isBusy() || !m_order.empty() || m_delivering || !m_toPlan.empty() || (m_planning && !m_dropPlan);
 }
 
 void SourceIntake::add(const QStringList &paths)
@@ -40,6 +46,41 @@ void SourceIntake::add(const QStringList &paths)
         m_done = m_total = 0;
         m_clock.start();
     }
+    m_toPlan.push_back(paths);
+    planNext();
+}
+
+void SourceIntake::planNext()
+{
+    if (m_planning || m_toPlan.empty())
+        return;
+    const QStringList paths = std::move(m_toPlan.front());
+    m_toPlan.pop_front();
+    IntakeOptions options;
+    options.leaveOut = m_adder.destinationFolder();
+    // A library folder of ten thousand files takes a third of a second to walk.
+    auto promise = std::make_shared<QPromise<QList<IntakeEntry>>>();
+    m_planning = true;
+    m_planner.setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, paths, options] {
+        promise->addResult(PlanIntake(paths, options));
+        promise->finish();
+    });
+}
+
+void SourceIntake::planned()
+{
+    m_planning = false;
+    const QList<IntakeEntry> plan = m_planner.future().resultCount() > 0 ? m_planner.result() : QList<IntakeEntry>();
+    if (!std::exchange(m_dropPlan, false))
+        take(plan);
+    planNext();
+    checkFinished();
+}
+
+void SourceIntake::take(const QList<IntakeEntry> &plan)
+{
     QStringList toProbe;
     const auto queue = [this, &toProbe](Entry entry) {
         if (entry.kind == Entry::Kind::File)
@@ -48,9 +89,7 @@ void SourceIntake::add(const QStringList &paths)
             toProbe << entry.images;
         m_order.push_back(std::move(entry));
     };
-    IntakeOptions options;
-    options.leaveOut = m_adder.destinationFolder();
-    for (const IntakeEntry &planned : PlanIntake(paths, options)) {
+    for (const IntakeEntry &planned : plan) {
         switch (planned.kind) {
         case IntakeEntry::Kind::CueSheet:
         case IntakeEntry::Kind::BadSheet:
@@ -76,6 +115,8 @@ void SourceIntake::add(const QStringList &paths)
 
 void SourceIntake::stop()
 {
+    m_toPlan.clear();
+    m_dropPlan = m_planning;
     m_probes->cancel();
     m_order.clear();
     m_retry.stop();

@@ -4,6 +4,7 @@
 #include "sources/mediaprobe.h"
 
 #include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -56,6 +57,11 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // The folders given are walked off the window's thread, one add after another in their
+    // order; each plan's entries then queue as if given at once.
+    void planNext();
+    void planned();
+    void take(const QList<IntakeEntry> &plan);
     void received(const QString &path, const ProbeRun &run);
     void deliver();
     void checkFinished();
@@ -83,6 +89,10 @@ private:
     // A sheet's entry from the plan: its images to probe, or its refusal.
     static Entry sheetEntry(const IntakeEntry &planned);
     std::deque<Entry> m_order;
+    std::deque<QStringList> m_toPlan; // adds whose walk has not begun
+    QFutureWatcher<QList<IntakeEntry>> m_planner;
+    bool m_planning = false; // a walk runs
+    bool m_dropPlan = false; // stopped meanwhile: its plan is not taken
     QTimer m_retry;
     QElapsedTimer m_clock;
     bool m_delivering = false;

@@ -146,6 +146,33 @@ private Q_SLOTS:
         QCOMPARE(m_progress.last(), 0);
     }
 
+    // tolm-convert's batch grows while its files are examined: rows appended to the running
+    // batch convert in turn, and the batch ends only once no more may come.
+    void appendedRowsConvertAndTheBatchEndsWhenNoMoreMayCome()
+    {
+        QSignalSpy finished(m_queue.get(), &ConversionEngine::queueFinished);
+        m_queue->setMoreToCome(true);
+        QVERIFY(m_queue->start(std::vector<QueueRows::RowId> {}));
+        QVERIFY(!finished.wait(300)); // dry, but more may come
+        QVERIFY(m_queue->isRunning());
+        addRow(u"ok-a"_s);
+        m_queue->append({ m_rows.rowId(0) });
+        QTRY_COMPARE_WITH_TIMEOUT(m_rows.rows[0].status.state, RowState::Done, 10000);
+        QVERIFY(finished.isEmpty());
+        addRow(u"ok-b"_s);
+        addRow(u"ok-c"_s);
+        m_queue->append({ m_rows.rowId(2), m_rows.rowId(1) });
+        m_queue->setMoreToCome(false);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(!m_queue->wasAbandoned());
+        QCOMPARE(statuses(1).last(), u"100%"_s);
+        QCOMPARE(statuses(2).last(), u"100%"_s);
+        // In the order appended.
+        QVERIFY(m_log.text().indexOf(u"ok-c"_s) < m_log.text().indexOf(u"ok-b"_s));
+        m_queue->append({ m_rows.rowId(0) }); // after the end: no batch to join
+        QVERIFY(!m_queue->isRunning());
+    }
+
     void doneRowsAreSkippedAndOthersConvertAgain()
     {
         addRow(u"ok-done"_s, u"00:00:08"_s, u"100%"_s);

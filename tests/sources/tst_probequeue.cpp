@@ -58,7 +58,7 @@ private Q_SLOTS:
         QCOMPARE(JudgeProbeRun(m_runs[3]).duration, u"00:00:03"_s);
         QCOMPARE(idle.size(), 1);
         QCOMPARE(queue.handedOn(), 4);
-        QTRY_COMPARE(QDir(scratch()).entryList(QDir::Files), QStringList()); // removed off the caller's thread
+        QTRY_COMPARE(QDir(scratch()).entryList(QDir::Files), QStringList()); // each worker removes its own
     }
 
     // N probes at once take about 1/N of the time one at a time would.

@@ -1,5 +1,6 @@
 #include "sonmill/cli/options.h"
 
+#include "protocol/probeworker.h"
 #include "protocol/sonmillprotocol.h"
 #include "sonmill/tags/tagvalues.h"
 
@@ -396,7 +397,8 @@ const char *helpText()
         help += continued + "[" + label({ ReplayGain }) + " [" + label({ AlbumGain }) + " " + label({ AlbumPeak })
             + "]] " + usageWord(Normalize) + "\n";
         help += continued + usageWord(Tag) + "... " + usageWord(Verify) + " OUTPUT\n";
-        help += lead + label({ Measure }) + " " + label({ Input }) + " [" + label({ Input }) + " ...]\n\n";
+        help += lead + label({ Measure }) + " " + label({ Input }) + " [" + label({ Input }) + " ...]\n";
+        help += lead + "-probeworker SCRATCH\n\n";
         help += "  " + key + std::string(kLabelWidth - key.size(), ' ') + "fixed first argument\n";
 
         const std::string tagText = folded(tagKeysHelp(), kTextWidth);
@@ -471,6 +473,11 @@ const char *helpText()
             }
             help += '\n';
         }
+        help += "  -probeworker SCRATCH\n" + indent
+            + "probe one INPUT a line read from standard input (a backslash written as\n" + indent
+            + "\\\\, a line break as \\n) until the input ends: each is answered with the\n" + indent
+            + "text of \"sonmill qzv -y -i INPUT -t 0.001 SCRATCH\", then one line\n" + indent
+            + "\"" + std::string(probeworker::kAnswerEnd) + "STATUS\", STATUS that run's exit status\n";
         help += "  OUTPUT       the file to write; its extension chooses the format\n";
         help += R"(
 Output: ")" SONMILL_DURATION_WORD R"(hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with
