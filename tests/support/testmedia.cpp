@@ -1,5 +1,6 @@
 #include "testmedia.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -50,8 +53,10 @@ QStringList tokens(const QString &description, const QString &file)
 QProcessEnvironment allowedPlugins(const QProcessEnvironment &environment)
 {
     QProcessEnvironment env = environment;
-    if (env.contains(u"XDG_CACHE_HOME"_s))
-        env.insert(u"GST_REGISTRY_1_0"_s, env.value(u"XDG_CACHE_HOME"_s) + u"/launch-registry.bin"_s);
+    // A registry of its own, so the user's (which lists every plugin) is not rewritten.
+    env.insert(u"GST_REGISTRY_1_0"_s,
+        env.contains(u"XDG_CACHE_HOME"_s) ? env.value(u"XDG_CACHE_HOME"_s) + u"/launch-registry.bin"_s
+                                          : QDir::tempPath() + u"/tolm-tests-%1-registry.bin"_s.arg(getuid()));
     env.insert(u"GST_PLUGIN_LOADING_WHITELIST"_s, u"gstreamer:gst-plugins-base:gst-plugins-good:gst-plugins-ugly"_s);
     return env;
 }
