@@ -14,6 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     DestinationHistory history;
     if (!history.load(path))
         return 0;
+    // Saving syncs the file to the disk, which is slow: one input in sixteen.
+    if (size == 0 || data[size - 1] % 16 != 0)
+        return 0;
     const QString again = FuzzInput::folder() + u"/again.ini"_s;
     if (!history.save(again))
         return 0;
