@@ -25,8 +25,13 @@ function(tolm_add_test name)
   else()
     add_test(NAME ${name} COMMAND ${name})
   endif()
-  # A test that hangs fails after five minutes instead of holding the whole run up.
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  # A test that hangs fails after five minutes instead of holding the whole run up; the
+  # sanitizers run everything two to three times slower.
+  if(TOLM_SANITIZE)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+  else()
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  endif()
   if(ARG_WINDOW_MANAGER)
     set_tests_properties(${name} PROPERTIES LABELS x11)
   elseif(ARG_X11)

@@ -16,9 +16,9 @@ if [ $# -gt 0 ]; then
 else
   if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     mapfile -t files < <(git ls-files --cached --others --exclude-standard -- 'src/*.cpp' 'src/*.h' 'siblings/*.cpp' \
-      'siblings/*.h' 'tests/*.cpp' 'tests/*.h' 'scripts/*.cpp')
+      'siblings/*.h' 'tests/*.cpp' 'tests/*.h' 'scripts/*.cpp' 'fuzz/*.cpp' 'fuzz/*.h')
   else # an unpacked source tree
-    mapfile -t files < <(find src siblings tests scripts -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+    mapfile -t files < <(find src siblings tests scripts fuzz -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
   fi
 fi
 

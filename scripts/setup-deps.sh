@@ -34,6 +34,10 @@ packages=(
   sox file ebumeter mpg123
   # tests: Opus outputs decoded by the reference decoder (opusdec), lengths judged exactly
   opus-tools
+  # tests: Apple Lossless in CAF written and read by libsndfile's own tool (sndfile-convert)
+  sndfile-programs
+  # scripts/fuzz.sh: the parsers' fuzz targets (clang's libFuzzer and sanitizer runtimes)
+  clang libclang-rt-14-dev
   # tests: an outside reader of the converted files' tags and pictures
   python3-mutagen
   # tests: the C++ sources' layout checked against .clang-format

@@ -3,7 +3,9 @@
 #include "protocol/sonmillprotocol.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -35,7 +37,9 @@ std::optional<int> RowPercent(int seconds, int total)
     if (total <= 0)
         return std::nullopt;
     const double percent = double(seconds) * 100.0 / double(total);
-    return int(std::nearbyint(percent)); // default rounding: ties to even
+    // A position far past a short total ("time=99999999") would not fit an int.
+    constexpr double kMost = std::numeric_limits<int>::max();
+    return int(std::nearbyint(std::clamp(percent, -kMost, kMost))); // default rounding: ties to even
 }
 
 QString PercentStatus(int seconds, int total)

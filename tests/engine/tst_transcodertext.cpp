@@ -44,6 +44,9 @@ private Q_SLOTS:
         QTest::newRow("beyond the end rounds to 100") << 206 << 205 << u"100%"_s;
         QTest::newRow("not capped") << 210 << 205 << u"102%"_s;
         QTest::newRow("unknown total") << 10 << 0 << QString();
+        // A position no int percentage holds (the fuzzer's input) stops at the largest one.
+        QTest::newRow("past an int") << 99999999 << 1 << u"2147483647%"_s;
+        QTest::newRow("far before") << -99999999 << 1 << u"-2147483647%"_s;
     }
     void percent()
     {

@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -48,11 +49,11 @@ constexpr int kFlac = 11;
 constexpr int kWavLossless = 12;
 
 // What tools the project did not write say of a file: file(1)'s one line, the stream
-// GStreamer's discoverer finds, and sox's reading where sox reads the format.
+// GStreamer's discoverer finds, or sox's reading for the formats sox always reads.
 struct Outside
 {
     QString magic; // file -b
-    QString text; // gst-discoverer-1.0 -v
+    QString text; // soxi, or gst-discoverer-1.0 -v
     int rate = -1, channels = -1;
     double seconds = -1;
     qint64 soxSamples = -1; // -1: sox does not read it
@@ -79,28 +80,36 @@ qint64 numberAfter(const QString &text, const QString &label)
     return ok ? n : -1;
 }
 
+// sox reads only the formats of libsox-fmt-base, which comes with it; MP3 and MP2 it reads
+// only where the optional libsox-fmt-mp3 is installed, and then counts the encoder's padding
+// as samples. So each format has one reader whatever else the machine has.
+bool soxReads(const QString &path)
+{
+    static const QStringList kBase { u"wav"_s, u"aiff"_s, u"au"_s, u"flac"_s, u"ogg"_s };
+    return kBase.contains(QFileInfo(path).suffix().toLower());
+}
+
 Outside inspect(const QString &path)
 {
     Outside o;
     o.magic = run(u"file"_s, { u"-b"_s, path }).simplified();
-    int soxExit = -1;
-    const QString sox = run(u"soxi"_s, { path }, &soxExit);
-    if (soxExit == 0) {
+    if (soxReads(path)) {
+        int soxExit = -1;
+        const QString sox = run(u"soxi"_s, { path }, &soxExit);
+        o.text = sox;
+        if (soxExit != 0)
+            return o;
         o.rate = int(numberAfter(sox, u"Sample Rate    : "_s));
         o.channels = int(numberAfter(sox, u"Channels       : "_s));
         o.soxSamples = numberAfter(sox, u"= "_s);
         o.seconds = double(o.soxSamples) / o.rate;
         return o;
     }
-    o.text = run(u"gst-discoverer-1.0"_s, { u"-v"_s, path });
+    const TestMedia::Discovered found = TestMedia::discover(path);
+    o.text = found.text;
     o.rate = int(numberAfter(o.text, u"Sample rate: "_s));
     o.channels = int(numberAfter(o.text, u"Channels: "_s));
-    const qsizetype at = o.text.indexOf(u"Duration: "_s);
-    if (at >= 0) {
-        const QStringList hms = o.text.mid(at + 10, 14).trimmed().split(u':');
-        if (hms.size() == 3)
-            o.seconds = hms[0].toInt() * 3600 + hms[1].toInt() * 60 + hms[2].toDouble();
-    }
+    o.seconds = found.seconds;
     return o;
 }
 

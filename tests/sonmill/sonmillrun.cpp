@@ -51,6 +51,12 @@ QProcessEnvironment environment()
     env.insert(u"HOME"_s, cache);
     env.insert(u"XDG_CACHE_HOME"_s, cache);
     env.insert(u"LANG"_s, u"C.UTF-8"_s);
+    // A sanitizer run's settings (scripts/test.sh --sanitize), which also has GStreamer scan
+    // plugins in the sanitized program itself rather than in its uninstrumented helper.
+    for (const char *name : { "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "GST_REGISTRY_FORK" }) {
+        if (qEnvironmentVariableIsSet(name))
+            env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    }
     return env;
 }
 

@@ -1,5 +1,6 @@
 #include "testmedia.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -44,17 +47,26 @@ QStringList tokens(const QString &description, const QString &file)
     return result;
 }
 
+// Only the plugin sets the siblings may use, whatever else the machine has installed
+// (gst-plugins-bad would decode AAC and read more containers), so GStreamer's tools make and
+// read the test media the same way everywhere.
+QProcessEnvironment allowedPlugins(const QProcessEnvironment &environment)
+{
+    QProcessEnvironment env = environment;
+    // A registry of its own, so the user's (which lists every plugin) is not rewritten.
+    env.insert(u"GST_REGISTRY_1_0"_s,
+        env.contains(u"XDG_CACHE_HOME"_s) ? env.value(u"XDG_CACHE_HOME"_s) + u"/launch-registry.bin"_s
+                                          : QDir::tempPath() + u"/tolm-tests-%1-registry.bin"_s.arg(getuid()));
+    env.insert(u"GST_PLUGIN_LOADING_WHITELIST"_s, u"gstreamer:gst-plugins-base:gst-plugins-good:gst-plugins-ugly"_s);
+    return env;
+}
+
 } // namespace
 
 bool launch(const QString &description, const QString &file, const QProcessEnvironment &environment)
 {
     QProcess process;
-    QProcessEnvironment env = environment;
-    if (env.contains(u"XDG_CACHE_HOME"_s))
-        env.insert(u"GST_REGISTRY_1_0"_s, env.value(u"XDG_CACHE_HOME"_s) + u"/launch-registry.bin"_s);
-    // Only what the siblings may use makes the test media.
-    env.insert(u"GST_PLUGIN_LOADING_WHITELIST"_s, u"gstreamer:gst-plugins-base:gst-plugins-good:gst-plugins-ugly"_s);
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(allowedPlugins(environment));
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(u"gst-launch-1.0"_s, QStringList { u"-q"_s } + tokens(description, file));
     if (!process.waitForFinished(60000)) {
@@ -77,6 +89,7 @@ bool launchInto(const QString &pipelineTail, const QString &file, const QProcess
 Discovered discover(const QString &path)
 {
     QProcess p;
+    p.setProcessEnvironment(allowedPlugins(QProcessEnvironment::systemEnvironment()));
     p.start(u"gst-discoverer-1.0"_s, { u"-v"_s, path });
     p.waitForFinished(30000);
     Discovered d;
