@@ -4,6 +4,7 @@
 #include "sonmill/loudnessscan.h"
 #include "sonmill/options.h"
 #include "sonmill/outputfile.h"
+#include "sonmill/retag.h"
 #include "sonmill/transcoder.h"
 
 #include <glib.h>
@@ -69,6 +70,13 @@ int main(int argc, char **argv)
     }
 
     installCleanupOnSignals();
+    if (options.retag) {
+        if (const std::optional<Failure> failure = retagOutput(options, console)) {
+            console.error(*failure);
+            return static_cast<int>(failure->code);
+        }
+        return static_cast<int>(ExitCode::Success);
+    }
     Transcoder transcoder(options, console, stallLimit());
     const std::optional<Failure> failure = transcoder.run();
     if (!failure) {

@@ -96,6 +96,7 @@ enum class Key {
     Measure,
     Tag,
     Verify,
+    Retag,
 };
 
 struct OptionName
@@ -124,6 +125,7 @@ constexpr OptionName kOptionNames[] = {
     { "-measure", Key::Measure, false },
     { "-tag", Key::Tag, true },
     { "-verify", Key::Verify, false },
+    { "-retag", Key::Retag, false },
 };
 
 // Limits of the loudness options: gains as ReplayGain readers take them, targets from
@@ -230,6 +232,7 @@ std::optional<Failure> applyValue(Options &options, Key key, std::string_view va
     case Key::NoVideo:
     case Key::Measure:
     case Key::Verify:
+    case Key::Retag:
         break;
     }
     return std::nullopt;
@@ -328,6 +331,10 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
             options.verify = true;
             continue;
         }
+        if (option->key == Key::Retag) {
+            options.retag = true;
+            continue;
+        }
         if (option->key == Key::NoVideo || option->key == Key::Measure)
             continue; // the output never holds video; -measure is settled above
         if (i + 1 >= optionsEnd && option->takesValue)
@@ -411,6 +418,10 @@ Usage:
                length that went in, within the codec's frames (an MP3's gapless data
                giving its delay). An output that fails is removed. Costs one decode of
                the output: about half of a FLAC encode, a few per cent of a lossy one
+  -retag       convert nothing: OUTPUT, made from the input by this same command line
+               before, gets the input's tags and pictures anew (the -tag values too) in a
+               copy that replaces it when written; its own ReplayGain values and encoder
+               fields are kept when the command asks for loudness values
   OUTPUT       the file to write; its extension chooses the format
 
 Output: "Duration: hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with

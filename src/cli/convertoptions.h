@@ -38,6 +38,17 @@ struct ConvertOptions
     bool quiet = false;
     bool dryRun = false;
     bool trashSources = false; // --trash-sources: sources of checked outputs to the desktop's trash
+    // --sync: bring the output folder in step with the sources (cli/sync/).
+    bool sync = false;
+    bool deleteOrphans = false; // --delete-orphans
+    // --shard I/N: this run's share of the albums; count 0 for none. "auto" takes the share
+    // from the job array's environment (shardAuto).
+    int shardIndex = 0;
+    int shardCount = 0;
+    bool shardAuto = false;
+    QString filesFrom; // --files-from: a list of inputs ("-" standard input)
+    bool nullSeparated = false; // -0: the list is separated by NUL, as find -print0 writes it
+    QString results; // --results: one JSON line per file
     bool listProfiles = false;
     bool help = false;
     bool version = false;
@@ -60,3 +71,7 @@ inline constexpr int kMaxVolume = 400;
 inline constexpr int kLowestTargetLufs = -70;
 inline constexpr int kHighestTargetLufs = 0;
 inline constexpr int kMaxJobs = 64;
+inline constexpr int kMaxShards = 100000;
+
+// "I/N" with 0 <= I < N; false when the text is not that.
+bool ParseShard(const QString &text, int &index, int &count);

@@ -38,6 +38,7 @@ inline constexpr QStringView AlbumPeak = u"-albumpeak";
 inline constexpr QStringView Measure = u"-measure";
 inline constexpr QStringView Tag = u"-tag"; // KEY=VALUE, written in place of the source's tag
 inline constexpr QStringView Verify = u"-verify"; // the output read back before it takes its name
+inline constexpr QStringView Retag = u"-retag"; // an existing output's tags written anew, no conversion
 } // namespace TranscoderOption
 
 // The value of -replaygain: the track's values, measured while converting.
