@@ -1,8 +1,8 @@
 #include "sonmill/retag.h"
 
+#include "sonmill/opusgain.h"
 #include "sonmill/outputfile.h"
 #include "sonmill/outputformat.h"
-#include "sonmill/opusgain.h"
 #include "sonmill/outputtags.h"
 #include "sonmill/tagwriter.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "batch/batchmodel.h"
+#include "cli/albumgroups.h"
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
-#include "cli/albumgroups.h"
 
 #include <QObject>
 #include <QTimer>
@@ -18,9 +18,9 @@ struct ProbeRun;
 
 // One run of tolm-convert on the window's engine: every file is examined by the probe road (up
 // to `jobs` probes at once), the output names are settled in file order, with --replaygain
-// album each album (a folder's files, a CUE sheet's tracks) is measured, then the conversion engine converts up to `jobs`
-// files at once. Each file is a row of the run's batch model from the start, Examining until
-// its probe has spoken; the engine converts the rows the probe accepted.
+// album each album (a folder's files, a CUE sheet's tracks) is measured, then the conversion engine converts up to
+// `jobs` files at once. Each file is a row of the run's batch model from the start, Examining until its probe has
+// spoken; the engine converts the rows the probe accepted.
 class BatchRun : public QObject
 {
     Q_OBJECT

@@ -13,7 +13,8 @@ using namespace Qt::StringLiterals;
 std::optional<QStringList> ReadInputList(const QString &file, bool nulSeparated, QString *error)
 {
     QFile list;
-    const bool opened = file == u"-"_s ? list.open(stdin, QIODevice::ReadOnly) : (list.setFileName(file), list.open(QIODevice::ReadOnly));
+    const bool opened = file == u"-"_s ? list.open(stdin, QIODevice::ReadOnly)
+                                       : (list.setFileName(file), list.open(QIODevice::ReadOnly));
     if (!opened) {
         *error = u"cannot read the list %1: %2"_s.arg(file, list.errorString());
         return std::nullopt;

@@ -104,7 +104,8 @@ int main(int argc, char *argv[])
     SyncShard shard;
     if (options.shardAuto) {
         QString why;
-        const auto fromJob = SyncShard::fromEnvironment(QProcessEnvironment::systemEnvironment(), options.shardCount, &why);
+        const auto fromJob
+            = SyncShard::fromEnvironment(QProcessEnvironment::systemEnvironment(), options.shardCount, &why);
         if (!fromJob)
             return badCommandLine(why);
         shard = *fromJob;

@@ -203,7 +203,8 @@ constexpr ConvertOption kOptions[] = {
         u"The list of --files-from is separated by NUL characters (find -print0), not by lines.",
         &set<&ConvertOptions::nullSeparated> },
     { {}, u"--results", u"FILE", ValueCompletion::Nothing,
-        u"With --sync: write one JSON line per file to FILE: source, output, action (convert, tags, move, keep, orphan, "
+        u"With --sync: write one JSON line per file to FILE: source, output, action (convert, tags, move, keep, "
+        u"orphan, "
         u"delete, failed), status (done, failed, planned), seconds, reason.",
         [](ConvertOptions &o, const Given &g) {
             o.results = g.value;

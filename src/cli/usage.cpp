@@ -96,8 +96,9 @@ QList<Section> sections()
                   u"::: $(seq 0 15)"_s,
                     QString(), u"GNU parallel over ssh: 16 shares on two machines that mount /srv alike."_s },
                 { u"sbatch --array=0-15 --wrap 'tolm-convert --sync -r -p mp3 -o /srv/mp3 --shard auto /srv/flac'"_s,
-                    QString(), u"A Slurm array job: each task takes its share from SLURM_ARRAY_TASK_ID and "
-                               u"SLURM_ARRAY_TASK_COUNT."_s },
+                    QString(),
+                    u"A Slurm array job: each task takes its share from SLURM_ARRAY_TASK_ID and "
+                    u"SLURM_ARRAY_TASK_COUNT."_s },
                 { u"tolm-convert --sync -r -p mp3 -o /music/mp3 --shard auto/8 /music/flac"_s, QString(),
                     u"The command of a Kubernetes Indexed Job of 8 completions: the share is "
                     u"JOB_COMPLETION_INDEX."_s },

@@ -109,7 +109,8 @@ private Q_SLOTS:
             QCOMPARE(gains.at(0), gains.at(1));
             albumGains[album] = LoudnessCheck::gainOf(gains.at(0));
             QVERIFY2(qAbs(albumGains[album] - (-18 - reading.integratedLufs)) <= 0.5,
-                qPrintable(u"%1: %2 dB against %3 LUFS"_s.arg(album).arg(albumGains[album]).arg(reading.integratedLufs)));
+                qPrintable(
+                    u"%1: %2 dB against %3 LUFS"_s.arg(album).arg(albumGains[album]).arg(reading.integratedLufs)));
         }
         QVERIFY(albumGains[u"Quiet"_s] - albumGains[u"Loud"_s] > 10);
     }

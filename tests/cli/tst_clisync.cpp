@@ -128,8 +128,8 @@ class TestCliSync : public QObject
     }
 
     // The copy holds what a fresh conversion of the library makes, file for file.
-    void compareWithFresh(const QString &copy, const QStringList &profile, const QString &library,
-        const QStringList &left = {}) const
+    void compareWithFresh(
+        const QString &copy, const QStringList &profile, const QString &library, const QStringList &left = {}) const
     {
         const QString fresh = path(u"fresh"_s);
         QDir(fresh).removeRecursively();
@@ -147,8 +147,9 @@ class TestCliSync : public QObject
     {
         QDir().mkpath(QFileInfo(flac).path());
         QProcess sonmill;
-        sonmill.start(kProgramDir + u"/sonmill"_s, { u"qzv"_s, u"-y"_s, u"-i"_s, wav, u"-acodec"_s, u"flac"_s,
-                                                      u"-tag"_s, u"title="_s + title, u"-tag"_s, u"album=A"_s, flac });
+        sonmill.start(kProgramDir + u"/sonmill"_s,
+            { u"qzv"_s, u"-y"_s, u"-i"_s, wav, u"-acodec"_s, u"flac"_s, u"-tag"_s, u"title="_s + title, u"-tag"_s,
+                u"album=A"_s, flac });
         return sonmill.waitForFinished(60000) && sonmill.exitCode() == 0;
     }
 
@@ -179,7 +180,7 @@ private Q_SLOTS:
             QStringList extra; // arguments beside the library
             Counts expected;
             int exitCode = 0;
-            QStringList orphans; // outputs left in the copy
+            QStringList orphans = {}; // outputs left in the copy
         };
         const QStringList flac { u"-p"_s, u"flac"_s };
         const QList<Road> roads = {
@@ -187,8 +188,8 @@ private Q_SLOTS:
             { "(a) nothing changed", [] { return true; }, flac, {}, { { u"keep"_s, 5 } } },
             { "(b) one tag edited",
                 [this] {
-                    return output(u"metaflac"_s, { u"--remove-tag=TITLE"_s, u"--set-tag=TITLE=Second Song"_s,
-                                                     path(u"lib/A/02.flac"_s) })
+                    return output(u"metaflac"_s,
+                        { u"--remove-tag=TITLE"_s, u"--set-tag=TITLE=Second Song"_s, path(u"lib/A/02.flac"_s) })
                         .isEmpty();
                 },
                 flac, {}, { { u"tags"_s, 1 }, { u"keep"_s, 4 } } },
@@ -231,8 +232,8 @@ private Q_SLOTS:
     {
         const QString copy = path(u"dry-copy"_s);
         const QString results = path(u"dry.jsonl"_s);
-        const auto ended
-            = convert({ u"--sync"_s, u"--dry-run"_s, u"-r"_s, u"-p"_s, u"flac"_s, u"-o"_s, copy, u"--results"_s, results, u"lib"_s });
+        const auto ended = convert({ u"--sync"_s, u"--dry-run"_s, u"-r"_s, u"-p"_s, u"flac"_s, u"-o"_s, copy,
+            u"--results"_s, results, u"lib"_s });
         QVERIFY2(ended.exitCode == 0, qPrintable(ended.err));
         QCOMPARE(countsOf(results), Counts({ { u"convert"_s, 3 } }));
         QVERIFY2(ended.out.contains(u"convert: lib/A/01.flac -> lib/A/01.flac (new)"_s), qPrintable(ended.out));
@@ -302,9 +303,9 @@ private Q_SLOTS:
         parallel.setProcessEnvironment(environment());
         parallel.setWorkingDirectory(m_root.path());
         parallel.start(u"parallel"_s,
-            { u"--will-cite"_s, u"-j"_s, u"4"_s, kProgramDir + u"/tolm-convert"_s, u"--sync"_s, u"-r"_s, u"-j"_s, u"1"_s,
-                u"-p"_s, u"flac"_s, u"-o"_s, copy, u"--shard"_s, u"{}/4"_s, u"--results"_s, path(u"shard-{}.jsonl"_s),
-                library, u":::"_s, u"0"_s, u"1"_s, u"2"_s, u"3"_s });
+            { u"--will-cite"_s, u"-j"_s, u"4"_s, kProgramDir + u"/tolm-convert"_s, u"--sync"_s, u"-r"_s, u"-j"_s,
+                u"1"_s, u"-p"_s, u"flac"_s, u"-o"_s, copy, u"--shard"_s, u"{}/4"_s, u"--results"_s,
+                path(u"shard-{}.jsonl"_s), library, u":::"_s, u"0"_s, u"1"_s, u"2"_s, u"3"_s });
         const auto ended = TestProcess::waitForEnd(parallel);
         QVERIFY2(ended.exitCode == 0, qPrintable(ended.err));
         QStringList converted;

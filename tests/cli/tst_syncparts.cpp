@@ -68,10 +68,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("fingerprints"); // how many sources had to be decoded
 
         const QStringList none;
-        QTest::newRow("unchanged: not even read") << QStringList { u"A/1.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s }
-                                  << none << false << QStringList { u"keep A/1.mp3"_s } << 0;
-        QTest::newRow("tags edited") << QStringList { u"A/1.flac=s2:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s } << none
-                                     << false << QStringList { u"tags A/1.mp3"_s } << 1;
+        QTest::newRow("unchanged: not even read")
+            << QStringList { u"A/1.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s } << none << false
+            << QStringList { u"keep A/1.mp3"_s } << 0;
+        QTest::newRow("tags edited") << QStringList { u"A/1.flac=s2:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s }
+                                     << none << false << QStringList { u"tags A/1.mp3"_s } << 1;
         QTest::newRow("new rip") << QStringList { u"A/1.flac=s2:y"_s } << QStringList { u"A/1.flac=s1:x:S"_s } << none
                                  << false << QStringList { u"convert A/1.mp3 A/1.mp3"_s } << 1;
         QTest::newRow("audio not told") << QStringList { u"A/1.flac=s2:"_s } << QStringList { u"A/1.flac=s1::S"_s }
@@ -79,14 +80,15 @@ private Q_SLOTS:
         QTest::newRow("settings changed") << QStringList { u"A/1.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:T"_s }
                                           << none << false << QStringList { u"convert A/1.mp3"_s } << 1;
         QTest::newRow("output gone") << QStringList { u"A/1.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s }
-                                     << QStringList { u"A/1.mp3"_s } << false << QStringList { u"convert A/1.mp3"_s } << 1;
+                                     << QStringList { u"A/1.mp3"_s } << false << QStringList { u"convert A/1.mp3"_s }
+                                     << 1;
         QTest::newRow("new") << QStringList { u"A/1.flac=s1:x"_s } << none << none << false
                              << QStringList { u"convert A/1.mp3"_s } << 1;
         QTest::newRow("renamed") << QStringList { u"A/2.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s } << none
                                  << false << QStringList { u"move A/2.mp3 A/1.mp3"_s } << 1;
         QTest::newRow("renamed, old output gone")
-            << QStringList { u"A/2.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s } << QStringList { u"A/1.mp3"_s }
-            << false << QStringList { u"convert A/2.mp3"_s, u"orphan A/1.mp3"_s } << 1;
+            << QStringList { u"A/2.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s }
+            << QStringList { u"A/1.mp3"_s } << false << QStringList { u"convert A/2.mp3"_s, u"orphan A/1.mp3"_s } << 1;
         QTest::newRow("same audio twice: one move")
             << QStringList { u"A/2.flac=s1:x"_s, u"A/3.flac=s1:x"_s } << QStringList { u"A/1.flac=s1:x:S"_s } << none
             << false << QStringList { u"move A/2.mp3 A/1.mp3"_s, u"convert A/3.mp3"_s } << 2;
@@ -126,7 +128,8 @@ private Q_SLOTS:
         input.albumGain = albumGain;
         QStringList steps;
         for (const SyncStep &step : PlanSync(library.sources, manifestOf(manifest), input))
-            steps << (SyncActionName(step.action) + u' ' + step.entry.output + (step.from.isEmpty() ? QString() : u' ' + step.from));
+            steps << (SyncActionName(step.action) + u' ' + step.entry.output
+                + (step.from.isEmpty() ? QString() : u' ' + step.from));
         QCOMPARE(steps, expected);
         QCOMPARE(decoded, fingerprints);
     }
@@ -167,7 +170,8 @@ private Q_SLOTS:
             "\n{\"key\":\"/lib/B/2.fl"));
         // Another entry that would write outside the folder.
         QVERIFY(TestFiles::write(folder.filePath(u".tolm-sync.journal-x"_s),
-            R"({"key":"/etc","stamp":"s","audio":"a","settings":"S","output":"../../etc/passwd","album":""})" "\n"));
+            R"({"key":"/etc","stamp":"s","audio":"a","settings":"S","output":"../../etc/passwd","album":""})"
+            "\n"));
         auto loaded = SyncManifest::load(folder.path(), &error);
         QVERIFY2(loaded, qPrintable(error));
         QStringList keys = loaded->entries().keys();
@@ -188,7 +192,8 @@ private Q_SLOTS:
 
         QByteArray text = TestFiles::read(folder.filePath(u".tolm-sync.json"_s));
         QVERIFY(text.contains("\"version\": 1"));
-        QVERIFY(TestFiles::write(folder.filePath(u".tolm-sync.json"_s), text.replace("\"version\": 1", "\"version\": 9")));
+        QVERIFY(
+            TestFiles::write(folder.filePath(u".tolm-sync.json"_s), text.replace("\"version\": 1", "\"version\": 9")));
         QVERIFY(!SyncManifest::load(folder.path(), &error));
         QVERIFY2(error.contains(u"version 9"_s), qPrintable(error));
         QVERIFY(TestFiles::write(folder.filePath(u".tolm-sync.json"_s), "{\"format\": \"tolm-sync\", \"vers"));
@@ -202,9 +207,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("givenCount");
         QTest::addColumn<int>("index"); // -1: refused
         QTest::addColumn<int>("count");
-        QTest::newRow("slurm 0-3") << QStringList { u"SLURM_ARRAY_TASK_ID=2"_s, u"SLURM_ARRAY_TASK_COUNT=4"_s } << 0 << 2 << 4;
+        QTest::newRow("slurm 0-3") << QStringList { u"SLURM_ARRAY_TASK_ID=2"_s, u"SLURM_ARRAY_TASK_COUNT=4"_s } << 0
+                                   << 2 << 4;
         QTest::newRow("slurm 1-4") << QStringList { u"SLURM_ARRAY_TASK_ID=4"_s, u"SLURM_ARRAY_TASK_COUNT=4"_s,
-            u"SLURM_ARRAY_TASK_MIN=1"_s } << 0 << 3 << 4;
+            u"SLURM_ARRAY_TASK_MIN=1"_s }
+                                   << 0 << 3 << 4;
         QTest::newRow("slurm without count") << QStringList { u"SLURM_ARRAY_TASK_ID=1"_s } << 0 << -1 << 0;
         QTest::newRow("kubernetes, count given") << QStringList { u"JOB_COMPLETION_INDEX=5"_s } << 8 << 5 << 8;
         QTest::newRow("kubernetes, count in the environment")

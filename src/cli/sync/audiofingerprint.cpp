@@ -31,8 +31,8 @@ QString flacDigest(const QString &path)
         const QByteArray id3 = head + file.read(6);
         if (id3.size() < 10)
             return {};
-        const qint64 size = (qint64(id3[6] & 0x7f) << 21) | (qint64(id3[7] & 0x7f) << 14)
-            | (qint64(id3[8] & 0x7f) << 7) | qint64(id3[9] & 0x7f);
+        const qint64 size = (qint64(id3[6] & 0x7f) << 21) | (qint64(id3[7] & 0x7f) << 14) | (qint64(id3[8] & 0x7f) << 7)
+            | qint64(id3[9] & 0x7f);
         if (!file.seek(10 + size))
             return {};
         head = file.read(4);
@@ -64,8 +64,8 @@ QString of(const QString &path, const QString &transcoder, const QString &scratc
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(transcoder,
-        { kSiblingKey.toString(), TranscoderOption::Overwrite.toString(),
-            TranscoderOption::Input.toString(), path, decoded.fileName() });
+        { kSiblingKey.toString(), TranscoderOption::Overwrite.toString(), TranscoderOption::Input.toString(), path,
+            decoded.fileName() });
     if (!process.waitForFinished(kDecodeTimeoutMs) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
         process.kill();

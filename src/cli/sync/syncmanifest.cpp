@@ -18,7 +18,7 @@ namespace {
 
 constexpr auto kFormatName = "tolm-sync";
 
-QString joinPath(const QString &folder, QStringView name)
+QString joinPath(const QString &folder, const QString &name)
 {
     return folder + u'/' + name;
 }
@@ -27,8 +27,8 @@ QStringList journalsIn(const QString &destination)
 {
     QStringList paths;
     const QDir folder(destination);
-    const QStringList names = folder.entryList({ SyncManifest::kJournalPrefix + u'*' },
-        QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList names = folder.entryList(
+        { SyncManifest::kJournalPrefix + u'*' }, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString &name : names)
         paths << folder.filePath(name);
     return paths;
@@ -70,7 +70,7 @@ const SyncEntry *SyncManifest::find(const QString &key) const
 std::optional<SyncManifest> SyncManifest::load(const QString &destination, QString *error)
 {
     SyncManifest manifest;
-    QFile file(joinPath(destination, kFileName));
+    QFile file(joinPath(destination, kFileName.toString()));
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly)) {
             *error = u"cannot read the sync manifest %1: %2"_s.arg(file.fileName(), file.errorString());
@@ -79,7 +79,8 @@ std::optional<SyncManifest> SyncManifest::load(const QString &destination, QStri
         QJsonParseError parsed;
         const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parsed);
         const QJsonObject root = document.object();
-        if (parsed.error != QJsonParseError::NoError || root.value(u"format"_s).toString() != QLatin1StringView(kFormatName)) {
+        if (parsed.error != QJsonParseError::NoError
+            || root.value(u"format"_s).toString() != QLatin1StringView(kFormatName)) {
             *error = u"the sync manifest %1 is damaged; move it away to sync anew"_s.arg(file.fileName());
             return std::nullopt;
         }
@@ -129,7 +130,7 @@ bool SyncManifest::save(const QString &destination, QString *error) const
         files.append(m_entries.value(key).toJson());
     const QJsonObject root { { u"format"_s, QLatin1StringView(kFormatName) }, { u"version"_s, kVersion },
         { u"files"_s, files } };
-    QSaveFile file(joinPath(destination, kFileName));
+    QSaveFile file(joinPath(destination, kFileName.toString()));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0
         || !file.flush() || ::fsync(file.handle()) != 0 || !file.commit()) {
         *error = u"cannot write the sync manifest %1: %2"_s.arg(file.fileName(), file.errorString());
@@ -140,7 +141,7 @@ bool SyncManifest::save(const QString &destination, QString *error) const
 
 SyncJournal::SyncJournal(const QString &destination, const QString &name)
     : m_destination(destination)
-    , m_path(joinPath(destination, kJournalPrefix + (name.isEmpty() ? QString() : u'-' + name)))
+    , m_path(joinPath(destination, SyncManifest::kJournalPrefix + (name.isEmpty() ? QString() : u'-' + name)))
 { }
 
 SyncJournal::~SyncJournal()
@@ -195,7 +196,7 @@ void SyncJournal::drop(const QString &key)
 
 bool SyncJournal::fold(QString *error)
 {
-    const int lock = ::open(QFile::encodeName(joinPath(m_destination, SyncManifest::kLockName)).constData(),
+    const int lock = ::open(QFile::encodeName(joinPath(m_destination, SyncManifest::kLockName.toString())).constData(),
         O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock < 0) {
         *error = u"cannot lock the sync manifest: "_s + systemError();

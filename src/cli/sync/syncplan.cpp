@@ -66,7 +66,8 @@ QList<SyncStep> PlanSync(const QList<SyncSource> &sources, const SyncManifest &m
                 const bool same = !step.entry.audio.isEmpty() && step.entry.audio == known->audio;
                 step.action = same ? SyncAction::Tags : SyncAction::Convert;
                 step.reason = same ? u"same audio, other tags"_s : u"the audio changed"_s;
-                step.from = known->output;
+                if (!same)
+                    step.from = known->output;
             }
         } else if (known) {
             step.action = SyncAction::Convert;

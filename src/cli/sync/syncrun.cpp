@@ -20,8 +20,10 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -74,8 +76,8 @@ int SyncShard::of(const QString &album, int count)
     return count <= 1 ? 0 : int(hash % quint64(count));
 }
 
-std::optional<SyncShard> SyncShard::fromEnvironment(const QProcessEnvironment &environment, int givenCount,
-    QString *error)
+std::optional<SyncShard> SyncShard::fromEnvironment(
+    const QProcessEnvironment &environment, int givenCount, QString *error)
 {
     const auto number = [&](const QString &name, int &value) {
         bool ok = false;
@@ -126,8 +128,8 @@ QString SyncRun::settingsFingerprint(const TStartRecord &job, const ConvertOptio
     shown.OutputPath = u"OUTPUT"_s + job.Extension.text();
     QString text = BuildConversionCommand(shown).text;
     const auto number = [](const std::optional<int> &value) { return value ? QString::number(*value) : u"-"_s; };
-    text += u"|start=%1|end=%2|length=%3|volume=%4|replaygain=%5|normalize=%6"_s.arg(number(options.start),
-        number(options.end), number(options.length), number(options.volume))
+    text += u"|start=%1|end=%2|length=%3|volume=%4|replaygain=%5|normalize=%6"_s
+                .arg(number(options.start), number(options.end), number(options.length), number(options.volume))
                 .arg(int(options.replayGain))
                 .arg(number(options.normalizeLufs));
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex().left(20));
@@ -161,12 +163,12 @@ QList<SyncSource> SyncRun::syncSources() const
             continue;
         SyncSource synced;
         synced.source = source;
-        synced.key = source.track
-            ? QDir::cleanPath(QDir::current().absoluteFilePath(source.track->sheetPath)) + u'#'
+        synced.key = source.track ? QDir::cleanPath(QDir::current().absoluteFilePath(source.track->sheetPath)) + u'#'
                 + QString::number(source.track->number)
-            : source.path;
+                                  : source.path;
         synced.stamp = stampOf(source);
-        synced.output = relativeTo(m_setup.destination, JoinFolder(source.outputFolder, BatchOutputName(source, extension)));
+        synced.output
+            = relativeTo(m_setup.destination, JoinFolder(source.outputFolder, BatchOutputName(source, extension)));
         synced.album = album;
         sources << synced;
     }
@@ -267,8 +269,8 @@ void SyncRun::start()
 void SyncRun::sweepLeftovers()
 {
     QStringList found;
-    QDirIterator it(m_setup.destination, { u".sonmill-*.part"_s }, QDir::Files | QDir::Hidden,
-        QDirIterator::Subdirectories);
+    QDirIterator it(
+        m_setup.destination, { u".sonmill-*.part"_s }, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString file = it.next();
         if (IsTemporaryOutputName(QFileInfo(file).fileName()))
@@ -280,8 +282,7 @@ void SyncRun::sweepLeftovers()
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const QString &file : std::as_const(found)) {
         const QFileInfo info(file);
-        const bool quiet = m_setup.shard.count <= 1
-            || info.lastModified().secsTo(now) > kForeignLeftoverSeconds;
+        const bool quiet = m_setup.shard.count <= 1 || info.lastModified().secsTo(now) > kForeignLeftoverSeconds;
         if (quiet && !open.contains(info.canonicalFilePath()))
             QFile::remove(file);
     }
@@ -352,8 +353,8 @@ void SyncRun::removeOutput(const QString &relative)
 // then tags.
 bool SyncRun::runDirectSteps()
 {
-    for (const SyncAction action : { SyncAction::Move, SyncAction::Delete, SyncAction::Orphan, SyncAction::Tags,
-             SyncAction::Keep }) {
+    for (const SyncAction action :
+        { SyncAction::Move, SyncAction::Delete, SyncAction::Orphan, SyncAction::Tags, SyncAction::Keep }) {
         for (SyncStep &step : m_steps) {
             if (step.action != action)
                 continue;
@@ -370,11 +371,12 @@ bool SyncRun::runDirectSteps()
                 const SyncSource &source = m_sources.at(step.source);
                 const QString to = absolute(step.entry.output);
                 done = QDir().mkpath(QFileInfo(to).path())
-                    && std::rename(QFile::encodeName(absolute(step.from)).constData(), QFile::encodeName(to).constData())
+                    && std::rename(
+                           QFile::encodeName(absolute(step.from)).constData(), QFile::encodeName(to).constData())
                         == 0;
                 if (!done) {
-                    why = u"cannot move %1 to %2: %3"_s.arg(step.from, step.entry.output,
-                        QString::fromLocal8Bit(std::strerror(errno)));
+                    why = u"cannot move %1 to %2: %3"_s.arg(
+                        step.from, step.entry.output, QString::fromLocal8Bit(std::strerror(errno)));
                     break;
                 }
                 removeOutput(step.from); // only its emptied folders: the file has gone already
@@ -391,8 +393,7 @@ bool SyncRun::runDirectSteps()
                 say(u"deleted: "_s + step.entry.output + u" (its source is gone)"_s);
                 break;
             case SyncAction::Orphan:
-                say(u"orphan: "_s + step.entry.output
-                    + u" (its source is gone; --delete-orphans removes it)"_s);
+                say(u"orphan: "_s + step.entry.output + u" (its source is gone; --delete-orphans removes it)"_s);
                 break;
             case SyncAction::Tags:
                 done = retag(m_sources.at(step.source), step.entry.output, &why);
@@ -431,13 +432,11 @@ void SyncRun::startConversions()
     ConvertOptions options = m_setup.options;
     // The destination is the sync's own: an output it converts again replaces the old one.
     options.clash = ClashRule::Overwrite;
-    m_batch = std::make_unique<BatchRun>(
-        sources, m_setup.job, options, m_setup.jobs, m_setup.scratchFolder, m_view);
-    connect(&m_batch->rows(), &BatchModel::dataChanged, this,
-        [this](const QModelIndex &from, const QModelIndex &to) {
-            for (int row = from.row(); row <= to.row(); ++row)
-                conversionRowChanged(row);
-        });
+    m_batch = std::make_unique<BatchRun>(sources, m_setup.job, options, m_setup.jobs, m_setup.scratchFolder, m_view);
+    connect(&m_batch->rows(), &BatchModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
+        for (int row = from.row(); row <= to.row(); ++row)
+            conversionRowChanged(row);
+    });
     connect(m_batch.get(), &BatchRun::finished, this, &SyncRun::conversionsEnded);
     m_batch->start();
 }
@@ -457,7 +456,7 @@ void SyncRun::conversionRowChanged(int row)
     SyncStep &step = m_steps[m_convertSteps.at(row)];
     const double seconds = m_started.contains(row) ? double(m_started[row].elapsed()) / 1000 : 0;
     if (state == RowState::Done) {
-        step.entry.output = relativeTo(m_setup.destination, rows.job(row).OutputPath.text());
+        step.entry.output = relativeTo(m_setup.destination, rows.row(row).job.OutputPath.text());
         if (!step.from.isEmpty() && step.from != step.entry.output)
             removeOutput(step.from);
         m_journal->put(step.entry);

@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
-#include <QSet>
 #include <QObject>
 #include <QProcessEnvironment>
+#include <QSet>
 
 #include <optional>
 
@@ -34,8 +34,8 @@ struct SyncShard
 
     // --shard auto: a Slurm array task's place (less the array's first id), or a Kubernetes
     // Indexed Job's completion index with the count given (givenCount, else TOLM_SHARD_COUNT).
-    static std::optional<SyncShard> fromEnvironment(const QProcessEnvironment &environment, int givenCount,
-        QString *error);
+    static std::optional<SyncShard> fromEnvironment(
+        const QProcessEnvironment &environment, int givenCount, QString *error);
 };
 
 // tolm-convert --sync: plans (PlanSync), then moves, removes and retags outputs itself and
