@@ -3,7 +3,7 @@
 #  1. a sync that finds nothing to do over a copy of 10,000 files in 100 album folders (target
 #     at most 2 s): one album is synced for real, the other 99 are copies of it, their sources
 #     and outputs cloned and entered in the manifest as a sync would have entered them;
-#  2. 100 one-minute FLAC files whose titles all changed: the tags-only sync against converting
+#  2. 100 FLAC files of 15 s whose titles all changed: the tags-only sync against converting
 #     the 100 files again (target: at most 5 % of it).
 # RUNS=n sets the runs per command (default 5).
 source "$(dirname "$0")/common.sh"
@@ -57,11 +57,11 @@ TAGCOPY="$WORK/sync-tags-copy"
 FRESH="$WORK/sync-tags-fresh"
 rm -rf "$TAGLIB" "$TAGCOPY" "$FRESH"
 mkdir -p "$TAGLIB/Album"
-gst-launch-1.0 -q audiotestsrc wave=pink-noise num-buffers=600 samplesperbuffer=4410 ! \
-  audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location="$WORK/sync-minute.wav"
-"$SONMILL" qzv -y -i "$WORK/sync-minute.wav" -acodec flac "$WORK/sync-minute.flac" >/dev/null
+gst-launch-1.0 -q audiotestsrc wave=pink-noise num-buffers=150 samplesperbuffer=4410 ! \
+  audio/x-raw,rate=44100,channels=2 ! wavenc ! filesink location="$WORK/sync-15s.wav"
+"$SONMILL" qzv -y -i "$WORK/sync-15s.wav" -acodec flac "$WORK/sync-15s.flac" >/dev/null
 for t in $(seq -w 1 100); do
-  cp "$WORK/sync-minute.flac" "$TAGLIB/Album/$t.flac"
+  cp "$WORK/sync-15s.flac" "$TAGLIB/Album/$t.flac"
   metaflac --set-tag="TITLE=Track $t" "$TAGLIB/Album/$t.flac"
 done
 "$CONVERT" --sync --quiet -r -p mp3 -o "$TAGCOPY" "$TAGLIB" >/dev/null

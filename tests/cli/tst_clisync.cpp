@@ -320,6 +320,80 @@ private Q_SLOTS:
             path(u"whole.jsonl"_s), library });
         QVERIFY2(whole.exitCode == 0, qPrintable(whole.err));
         QCOMPARE(countsOf(path(u"whole.jsonl"_s)), Counts({ { u"keep"_s, 16 } }));
+        // Every album ripped anew; share 1 alone is killed after its first file, then run again:
+        // it converts only what it had not finished, and nothing of the other shares.
+        QStringList ofShareOne;
+        for (int album = 1; album <= 8; ++album) {
+            for (int track = 1; track <= 2; ++track)
+                QVERIFY(writeTone(library + u"/Album %1/%2.wav"_s.arg(album).arg(track), 20, 90 * album + track));
+        }
+        for (int shard = 0; shard < 4; ++shard) {
+            QStringList outputs;
+            countsOf(path(u"shard-%1.jsonl"_s.arg(shard)), &outputs);
+            if (shard == 1)
+                ofShareOne = outputs;
+        }
+        QVERIFY(!ofShareOne.isEmpty());
+        const QStringList shareOne { u"--sync"_s, u"-r"_s, u"-j"_s, u"1"_s, u"-p"_s, u"flac"_s, u"-o"_s, copy,
+            u"--shard"_s, u"1/4"_s, u"--results"_s, path(u"again.jsonl"_s), library };
+        QProcess killed;
+        killed.setProcessEnvironment(environment());
+        killed.setWorkingDirectory(m_root.path());
+        killed.start(kProgramDir + u"/tolm-convert"_s, shareOne);
+        QVERIFY(killed.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(copy + u"/.tolm-sync.journal-1of4"_s).count('\n') >= 1, 120000);
+        const QList<qint64> children = childrenOf(killed.processId());
+        ::kill(pid_t(killed.processId()), SIGKILL);
+        QVERIFY(killed.waitForFinished(30000));
+        for (const qint64 child : children)
+            QTRY_VERIFY_WITH_TIMEOUT(!alive(child), 120000);
+        const auto rerun = convert(shareOne);
+        QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.err));
+        const Counts again = countsOf(path(u"again.jsonl"_s));
+        QVERIFY2(again.value(u"keep"_s) >= 1 && again.value(u"convert"_s) >= 1, qPrintable(rerun.out));
+        QCOMPARE(again.value(u"keep"_s) + again.value(u"convert"_s), ofShareOne.size());
+        // The rest is the other shares' work, untouched so far.
+        const auto rest = convert({ u"--sync"_s, u"-r"_s, u"-p"_s, u"flac"_s, u"-o"_s, copy, u"--results"_s,
+            path(u"rest.jsonl"_s), library });
+        QVERIFY2(rest.exitCode == 0, qPrintable(rest.err));
+        QCOMPARE(countsOf(path(u"rest.jsonl"_s)),
+            Counts({ { u"keep"_s, ofShareOne.size() }, { u"convert"_s, 16 - int(ofShareOne.size()) } }));
+        compareWithFresh(copy, { u"-p"_s, u"flac"_s }, library);
+    }
+
+    // Tags rewritten without converting keep the loudness values measured when the output was
+    // made; --files-from with -0 takes names with any character and mirrors their folders.
+    void retagKeepsLoudnessAndListsWork()
+    {
+        const QString library = path(u"loud"_s);
+        QVERIFY(writeTone(library + u"/Album/01.wav"_s, 3, 440));
+        QVERIFY(makeFlac(library + u"/Album/01.wav"_s, library + u"/Album/one.flac"_s, u"One"_s));
+        QVERIFY(writeTone(library + u"/Album/odd\nname.wav"_s, 2, 660));
+        QVERIFY(QFile::remove(library + u"/Album/01.wav"_s));
+        QByteArray list = "loud/Album/one.flac";
+        list += '\0';
+        list += "loud/Album/odd\nname.wav";
+        list += '\0';
+        QVERIFY(TestFiles::write(path(u"list"_s), list));
+        const QString copy = path(u"loud-copy"_s);
+        const QString results = path(u"loud.jsonl"_s);
+        const QStringList arguments { u"--sync"_s, u"--files-from"_s, u"list"_s, u"-0"_s, u"-p"_s, u"flac"_s,
+            u"--replaygain"_s, u"track"_s, u"-o"_s, copy, u"--results"_s, results };
+        auto ended = convert(arguments);
+        QVERIFY2(ended.exitCode == 0, qPrintable(ended.err));
+        QCOMPARE(outputsBelow(copy), QStringList({ u"loud/Album/odd\nname.flac"_s, u"loud/Album/one.flac"_s }));
+        const QString output = copy + u"/loud/Album/one.flac"_s;
+        const QString gain = ::output(u"metaflac"_s, { u"--show-tag=REPLAYGAIN_TRACK_GAIN"_s, output });
+        QVERIFY2(gain.startsWith(u"REPLAYGAIN_TRACK_GAIN="_s), qPrintable(gain));
+
+        QVERIFY(::output(
+            u"metaflac"_s, { u"--remove-tag=TITLE"_s, u"--set-tag=TITLE=Uno"_s, library + u"/Album/one.flac"_s })
+                    .isEmpty());
+        ended = convert(arguments);
+        QVERIFY2(ended.exitCode == 0, qPrintable(ended.err));
+        QCOMPARE(countsOf(results), Counts({ { u"tags"_s, 1 }, { u"keep"_s, 1 } }));
+        QCOMPARE(::output(u"metaflac"_s, { u"--show-tag=TITLE"_s, output }), u"TITLE=Uno\n"_s);
+        QCOMPARE(::output(u"metaflac"_s, { u"--show-tag=REPLAYGAIN_TRACK_GAIN"_s, output }), gain);
     }
 };
 
