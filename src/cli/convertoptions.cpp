@@ -20,6 +20,15 @@ std::optional<int> ParseTimeArgument(const QString &text)
     return std::nullopt;
 }
 
+QString SyncOptionsRefusal(const ConvertOptions &o)
+{
+    if (!o.sync && (o.deleteOrphans || o.shardCount > 0 || o.shardAuto || !o.results.isEmpty()))
+        return u"--delete-orphans, --shard and --results work with --sync"_s;
+    if (o.nullSeparated && o.filesFrom.isEmpty())
+        return u"-0 reads the list of --files-from"_s;
+    return {};
+}
+
 ParsedCommandLine ParseConvertArguments(const QStringList &arguments)
 {
     ParsedCommandLine result;
@@ -82,10 +91,6 @@ ParsedCommandLine ParseConvertArguments(const QStringList &arguments)
             error = u"--length must be more than 0"_s;
         else if (o.sync && (given.contains(u"--overwrite"_s) || given.contains(u"--skip"_s) || o.trashSources))
             error = u"--sync decides itself what to replace; not with --overwrite, --skip or --trash-sources"_s;
-        else if (!o.sync && (o.deleteOrphans || o.shardCount > 0 || o.shardAuto || !o.results.isEmpty()))
-            error = u"--delete-orphans, --shard and --results work with --sync"_s;
-        else if (o.nullSeparated && o.filesFrom.isEmpty())
-            error = u"-0 reads the list of --files-from"_s;
         else if (o.inputs.isEmpty() && o.filesFrom.isEmpty() && !o.help && !o.version && !o.listProfiles)
             error = u"no file or folder to convert"_s;
     }

@@ -64,6 +64,10 @@ struct ParsedCommandLine
 // Options take their value as the next argument or joined (--jobs=4, -j4); "--" ends the options.
 ParsedCommandLine ParseConvertArguments(const QStringList &arguments);
 
+// The options that mean something only beside another (--shard without --sync, -0 without
+// --files-from): each is taken by the parser alone, and refused here before a run starts.
+QString SyncOptionsRefusal(const ConvertOptions &options);
+
 // Whole seconds of "hh:mm:ss" (minutes and seconds below 60) or of a whole number of seconds.
 std::optional<int> ParseTimeArgument(const QString &text);
 

@@ -57,6 +57,8 @@ int main(int argc, char *argv[])
     if (!parsed.error.isEmpty())
         return badCommandLine(parsed.error);
     const ConvertOptions &options = parsed.options;
+    if (const QString refused = SyncOptionsRefusal(options); !refused.isEmpty() && !options.help && !options.version)
+        return badCommandLine(refused);
     if (options.help) {
         print(stdout, Usage::helpText());
         return ExitStatus::Converted;

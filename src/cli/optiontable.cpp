@@ -173,8 +173,9 @@ constexpr ConvertOption kOptions[] = {
         u"With --sync: remove the outputs whose source is gone; never when a FOLDER given is missing or "
         u"holds no media file (a disk that is not there must not empty the copy).",
         &set<&ConvertOptions::deleteOrphans> },
-    { {}, u"--shard", u"I/N|auto[/N]", ValueCompletion::Nothing,
-        u"With --sync: do only share I (0 to N-1) of N of the work, chosen by album folder so an album (its CUE sheet, "
+    { {}, u"--shard", u"I/N", ValueCompletion::Nothing,
+        u"With --sync: do only share I (0 to N-1) of N of the work (I/N, or auto or auto/N as below), chosen by album "
+        u"folder so an album (its CUE sheet, "
         u"its album gain) stays in one share; shares running at once into one output folder never write "
         u"the same file, and their sync states merge. auto takes I and N from a Slurm array "
         u"(SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT, SLURM_ARRAY_TASK_MIN) or a Kubernetes Indexed Job "

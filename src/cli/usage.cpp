@@ -78,10 +78,10 @@ QList<Section> sections()
                     u"Convert a library to MP3, keeping its album folders."_s },
                 { u"tolm-convert -p flac --start 00:01:00 --length 30 talk.wav"_s, QString(),
                     u"Thirty seconds of talk.wav from its first minute on, as FLAC."_s },
-                { u"tolm-convert --sync -r -p mp3 -o ~/Music/phone --results sync.jsonl ~/Music/flac"_s, QString(),
+                { u"tolm-convert --sync -r -p mp3 -o ~/phone ~/Music/flac"_s, QString(),
                     u"Keep an MP3 copy of a library in step: run it again whenever the library changed; "
                     u"add --dry-run to see the work first, --delete-orphans to remove the copies of deleted "
-                    u"files."_s },
+                    u"files, --results FILE for a JSON line per file."_s },
             } },
         { u"Many machines"_s,
             {
@@ -90,17 +90,19 @@ QList<Section> sections()
                     u"output folder on one file system all of them write to (NFS, CephFS, a Kubernetes "
                     u"ReadWriteMany volume) with working file locks, as the shares merge their sync states "
                     u"under one. Nothing else is shared: each share converts its own albums."_s },
-                { u"parallel -j4 tolm-convert --sync -r -j1 -p mp3 -o OUT --shard {}/4 LIB ::: 0 1 2 3"_s, QString(),
-                    u"GNU parallel on one machine: four shares at once."_s },
-                { u"parallel -S 8/alpha,8/beta tolm-convert --sync -r -j1 -p mp3 -o /srv/mp3 --shard {}/16 /srv/flac "
-                  u"::: $(seq 0 15)"_s,
-                    QString(), u"GNU parallel over ssh: 16 shares on two machines that mount /srv alike."_s },
-                { u"sbatch --array=0-15 --wrap 'tolm-convert --sync -r -p mp3 -o /srv/mp3 --shard auto /srv/flac'"_s,
-                    QString(),
-                    u"A Slurm array job: each task takes its share from SLURM_ARRAY_TASK_ID and "
-                    u"SLURM_ARRAY_TASK_COUNT."_s },
-                { u"tolm-convert --sync -r -p mp3 -o /music/mp3 --shard auto/8 /music/flac"_s, QString(),
-                    u"The command of a Kubernetes Indexed Job of 8 completions: the share is "
+                { u"GNU parallel"_s, QString(),
+                    u"Four shares at once on one machine: parallel -j4 tolm-convert --sync -r -j1 -p mp3 -o OUT "
+                    u"--shard {}/4 LIB ::: 0 1 2 3"_s },
+                { u"GNU parallel over ssh"_s, QString(),
+                    u"Sixteen shares on two machines that mount /srv alike: parallel -S 8/alpha,8/beta "
+                    u"tolm-convert --sync -r -j1 -p mp3 -o /srv/mp3 --shard {}/16 /srv/flac ::: $(seq 0 15)"_s },
+                { u"Slurm"_s, QString(),
+                    u"An array job; each task takes its share from SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT: "
+                    u"sbatch --array=0-15 --wrap 'tolm-convert --sync -r -p mp3 -o /srv/mp3 --shard auto "
+                    u"/srv/flac'"_s },
+                { u"Kubernetes"_s, QString(),
+                    u"An Indexed Job of 8 completions whose container runs tolm-convert --sync -r -p mp3 -o "
+                    u"/music/mp3 --shard auto/8 /music/flac on a ReadWriteMany volume: the share is "
                     u"JOB_COMPLETION_INDEX."_s },
             } },
     };
