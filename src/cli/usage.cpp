@@ -97,9 +97,9 @@ QList<Section> sections()
                     u"Sixteen shares on two machines that mount /srv alike: parallel -S 8/alpha,8/beta "
                     u"tolm-convert --sync -r -j1 -p mp3 -o /srv/mp3 --shard {}/16 /srv/flac ::: $(seq 0 15)"_s },
                 { u"Slurm"_s, QString(),
-                    u"An array job; each task takes its share from SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT: "
-                    u"sbatch --array=0-15 --wrap 'tolm-convert --sync -r -p mp3 -o /srv/mp3 --shard auto "
-                    u"/srv/flac'"_s },
+                    u"An array job (sbatch --array=0-15 music.sh) whose script runs tolm-convert --sync -r -p "
+                    u"mp3 -o /srv/mp3 --shard auto /srv/flac: each task takes its share from SLURM_ARRAY_TASK_ID "
+                    u"and SLURM_ARRAY_TASK_COUNT."_s },
                 { u"Kubernetes"_s, QString(),
                     u"An Indexed Job of 8 completions whose container runs tolm-convert --sync -r -p mp3 -o "
                     u"/music/mp3 --shard auto/8 /music/flac on a ReadWriteMany volume: the share is "
