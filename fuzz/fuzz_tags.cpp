@@ -2,7 +2,7 @@
 // first, then whichever of the ID3v2, Vorbis comment, FLAC block, MP4 atom, RIFF INFO and APE
 // readers the file's name and contents lead to. The first byte picks the name's suffix.
 #include "fuzzinput.h"
-#include "sonmill/tagfields.h"
+#include "sonmill/tags/tagfields.h"
 
 #include <cstddef>
 #include <cstdint>

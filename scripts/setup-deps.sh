@@ -49,6 +49,8 @@ packages=(
   dpkg-dev lintian
   # the package test: hardening-check (in devscripts) on every executable and module it ships
   devscripts
+  # tolm-convert --sync: the manual's GNU parallel recipe, run by the shard test
+  parallel
   # benchmarks only (bench/): the timing tool, peak memory, and the encoder libraries' own
   # command-line tools the transcoder is compared against; never called by the product
   hyperfine time lame flac vorbis-tools twolame

@@ -33,7 +33,8 @@
     X(Normalize, "-normalize", "LUFS")                                                                                 \
     X(Measure, "-measure", "")                                                                                         \
     X(Tag, "-tag", "K=V")                                                                                              \
-    X(Verify, "-verify", "")
+    X(Verify, "-verify", "")                                                                                           \
+    X(Retag, "-retag", "")
 
 // Values of options that the window sends as words.
 #define SONMILL_REPLAYGAIN_TRACK "track" // -replaygain track

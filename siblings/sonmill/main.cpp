@@ -6,6 +6,7 @@
 #include "sonmill/run/loudnessscan.h"
 #include "sonmill/run/outputfile.h"
 #include "sonmill/run/probeworker.h"
+#include "sonmill/run/retag.h"
 #include "sonmill/run/transcoder.h"
 
 #include <glib.h>
@@ -75,6 +76,13 @@ int main(int argc, char **argv)
     }
 
     installCleanupOnSignals();
+    if (options.retag) {
+        if (const std::optional<Failure> failure = retagOutput(options, console)) {
+            console.error(*failure);
+            return static_cast<int>(failure->code);
+        }
+        return static_cast<int>(ExitCode::Success);
+    }
     Transcoder transcoder(options, console, stallLimit());
     const std::optional<Failure> failure = transcoder.run();
     if (!failure) {

@@ -296,21 +296,20 @@ void BatchRun::startEngine()
     m_engine->start(rowsIn(RowState::Ready));
 }
 
-// --replaygain album: the one place the album's loudness is measured (AlbumLoudness does the
+// --replaygain album: the one place the albums' loudness is measured (AlbumGroups does the
 // work, polled with the redraws) and handed to the rows before the engine starts.
 bool BatchRun::startAlbumMeasurement()
 {
     if (m_options.replayGain != ReplayGainChoice::Album)
         return false;
-    QStringList sources;
-    for (const QueueRows::RowId id : rowsIn(RowState::Ready))
-        sources << source(m_model.rowOfId(id)).path;
-    if (sources.isEmpty())
-        return false;
-    if (!m_album.start(sources)) {
-        takeAlbumValues();
-        return false;
+    for (const QueueRows::RowId id : rowsIn(RowState::Ready)) {
+        const int row = m_model.rowOfId(id);
+        const BatchSource &from = source(row);
+        m_albums.add(row, AlbumGroups::albumOf(from.path, from.track ? from.track->sheetPath : QString()), from.path);
     }
+    if (m_albums.isEmpty())
+        return false;
+    m_albums.start(m_jobs);
     return true;
 }
 
@@ -318,9 +317,9 @@ bool BatchRun::startAlbumMeasurement()
 // is no row of the engine's.
 void BatchRun::takeAlbumValues()
 {
-    const AlbumLoudness::Verdict &verdict = m_album.verdict();
     for (const QueueRows::RowId id : rowsIn(RowState::Ready)) {
         const int row = m_model.rowOfId(id);
+        const AlbumLoudness::Verdict &verdict = m_albums.verdictOf(row);
         if (verdict.measured)
             AlbumLoudness::apply(m_model.job(row).Loudness, verdict.values);
         else
@@ -357,7 +356,7 @@ void BatchRun::refresh()
         return;
     }
     if (m_phase == Phase::Measuring) {
-        if (!m_album.poll()) {
+        if (!m_albums.poll()) {
             m_view.refresh(m_model, true);
             return;
         }
@@ -374,7 +373,7 @@ void BatchRun::interrupt(int signal)
         return;
     m_phase = Phase::Done;
     m_probes->cancel();
-    m_album.stop();
+    m_albums.stop();
     // Should a child have to be ended by force, its temporary file is removed here.
     QStringList temporary;
     const auto running = m_engine->runningChildren();

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "batch/batchmodel.h"
+#include "cli/albumgroups.h"
 #include "cli/batchsources.h"
 #include "cli/convertoptions.h"
-#include "engine/albumloudness.h"
 
 #include <QHash>
 #include <QObject>
@@ -20,11 +20,11 @@ struct ProbeRun;
 
 // One run of tolm-convert on the window's engine: every file is examined by the probe road (up
 // to `jobs` probe workers, at least two), the output names are settled in file order, with
-// --replaygain album the files are measured as one album, then the conversion engine converts
-// up to `jobs` files at once. Each file is a row of the run's batch model from the start,
-// Examining until its probe has spoken; the engine converts the rows the probe accepted. Unless
-// the album is measured or the run is dry, a row is converted as soon as it and every row
-// before it have been examined, while the rest are still being examined.
+// --replaygain album each album (a folder's files, a CUE sheet's tracks) is measured, then the
+// conversion engine converts up to `jobs` files at once. Each file is a row of the run's batch
+// model from the start, Examining until its probe has spoken; the engine converts the rows the
+// probe accepted. Unless an album is measured or the run is dry, a row is converted as soon as
+// it and every row before it have been examined, while the rest are still being examined.
 class BatchRun : public QObject
 {
     Q_OBJECT
@@ -91,6 +91,6 @@ private:
     std::unique_ptr<ConversionEngine> m_engine;
     QTimer m_refresh;
     enum class Phase { Probing, Measuring, Converting, Done } m_phase = Phase::Probing;
-    AlbumLoudness m_album; // --replaygain album: every file to convert measured first
+    AlbumGroups m_albums; // --replaygain album: every album to convert measured first
     QString m_startFailure; // why a transcoder could not be started, for the rows it left
 };

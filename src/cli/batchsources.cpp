@@ -23,9 +23,9 @@ GatheredSources GatherSources(const QStringList &inputs, bool recursive, const Q
     GatheredSources gathered;
     // The output folder is never taken as input, so a run never converts an earlier run's outputs.
     for (const IntakeEntry &planned : PlanIntake(inputs, { .subFolders = recursive, .leaveOut = outputFolder })) {
-        // With -r the tree is mirrored as the window mirrors an added folder; without it the
-        // folder's own files go straight into the output folder.
-        const QString folder = recursive ? MirroredFolder(outputFolder, planned.relativeFolder) : outputFolder;
+        // The tree is mirrored as the window mirrors an added folder, the folder's own name first;
+        // without -r only that first level is taken.
+        const QString folder = MirroredFolder(outputFolder, planned.relativeFolder);
         switch (planned.kind) {
         case IntakeEntry::Kind::File:
             gathered.sources << BatchSource { planned.path, planned.shown, folder };

@@ -34,11 +34,10 @@ struct GatheredSources
 };
 
 // The files of the arguments, in argument order; each folder's files in the order a file
-// manager shows them. A folder gives its media files into the output folder; with -r those of
-// every sub-folder too, mirrored as the window mirrors an added folder (the folder's own name,
-// then its sub-folders, below the output folder), except a sub-folder that is the output
-// folder, so a run never takes the outputs of an earlier one. Hidden files and folders are left
-// out. A CUE sheet, named or in a folder, gives its tracks in place of its images.
+// manager shows them. A folder gives its media files into a folder of its own name below the
+// output folder, as the window does; with -r those of every sub-folder too, mirrored below it, except a sub-folder that
+// is the output folder, so a run never takes the outputs of an earlier one. Hidden files and folders are left out. A
+// CUE sheet, named or in a folder, gives its tracks in place of its images.
 GatheredSources GatherSources(const QStringList &inputs, bool recursive, const QString &outputFolder);
 
 // Settles each output name once for the whole run, so two files of the run never write one

@@ -20,6 +20,15 @@ std::optional<int> ParseTimeArgument(const QString &text)
     return std::nullopt;
 }
 
+QString SyncOptionsRefusal(const ConvertOptions &o)
+{
+    if (!o.sync && (o.deleteOrphans || o.shardCount > 0 || o.shardAuto || !o.results.isEmpty()))
+        return u"--delete-orphans, --shard and --results work with --sync"_s;
+    if (o.nullSeparated && o.filesFrom.isEmpty())
+        return u"-0 reads the list of --files-from"_s;
+    return {};
+}
+
 ParsedCommandLine ParseConvertArguments(const QStringList &arguments)
 {
     ParsedCommandLine result;
@@ -80,9 +89,22 @@ ParsedCommandLine ParseConvertArguments(const QStringList &arguments)
             error = u"--trash-sources and --dry-run exclude each other"_s;
         else if (o.length && *o.length == 0)
             error = u"--length must be more than 0"_s;
-        else if (o.inputs.isEmpty() && !o.help && !o.version && !o.listProfiles)
+        else if (o.sync && (given.contains(u"--overwrite"_s) || given.contains(u"--skip"_s) || o.trashSources))
+            error = u"--sync decides itself what to replace; not with --overwrite, --skip or --trash-sources"_s;
+        else if (o.inputs.isEmpty() && o.filesFrom.isEmpty() && !o.help && !o.version && !o.listProfiles)
             error = u"no file or folder to convert"_s;
     }
     result.error = error;
     return result;
+}
+
+bool ParseShard(const QString &text, int &index, int &count)
+{
+    static const QRegularExpression form(u"^([0-9]{1,6})/([0-9]{1,6})$"_s);
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return false;
+    index = match.captured(1).toInt();
+    count = match.captured(2).toInt();
+    return count >= 1 && count <= kMaxShards && index < count;
 }

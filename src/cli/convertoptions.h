@@ -38,6 +38,17 @@ struct ConvertOptions
     bool quiet = false;
     bool dryRun = false;
     bool trashSources = false; // --trash-sources: sources of checked outputs to the desktop's trash
+    // --sync: bring the output folder in step with the sources (cli/sync/).
+    bool sync = false;
+    bool deleteOrphans = false; // --delete-orphans
+    // --shard I/N: this run's share of the albums; count 0 for none. "auto" takes the share
+    // from the job array's environment (shardAuto).
+    int shardIndex = 0;
+    int shardCount = 0;
+    bool shardAuto = false;
+    QString filesFrom; // --files-from: a list of inputs ("-" standard input)
+    bool nullSeparated = false; // -0: the list is separated by NUL, as find -print0 writes it
+    QString results; // --results: one JSON line per file
     bool listProfiles = false;
     bool help = false;
     bool version = false;
@@ -53,6 +64,10 @@ struct ParsedCommandLine
 // Options take their value as the next argument or joined (--jobs=4, -j4); "--" ends the options.
 ParsedCommandLine ParseConvertArguments(const QStringList &arguments);
 
+// The options that mean something only beside another (--shard without --sync, -0 without
+// --files-from): each is taken by the parser alone, and refused here before a run starts.
+QString SyncOptionsRefusal(const ConvertOptions &options);
+
 // Whole seconds of "hh:mm:ss" (minutes and seconds below 60) or of a whole number of seconds.
 std::optional<int> ParseTimeArgument(const QString &text);
 
@@ -60,3 +75,7 @@ inline constexpr int kMaxVolume = 400;
 inline constexpr int kLowestTargetLufs = -70;
 inline constexpr int kHighestTargetLufs = 0;
 inline constexpr int kMaxJobs = 64;
+inline constexpr int kMaxShards = 100000;
+
+// "I/N" with 0 <= I < N; false when the text is not that.
+bool ParseShard(const QString &text, int &index, int &count);

@@ -5,9 +5,11 @@
 #include "cli/consoledialogs.h"
 #include "cli/convertoptions.h"
 #include "cli/exitstatus.h"
+#include "cli/inputlist.h"
 #include "cli/interruptwatch.h"
 #include "cli/profilechoice.h"
 #include "cli/progressview.h"
+#include "cli/sync/syncrun.h"
 #include "cli/terminaltext.h"
 #include "cli/usage.h"
 #include "core/programtexts.h"
@@ -20,9 +22,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -55,6 +59,8 @@ int main(int argc, char *argv[])
     if (!parsed.error.isEmpty())
         return badCommandLine(parsed.error);
     const ConvertOptions &options = parsed.options;
+    if (const QString refused = SyncOptionsRefusal(options); !refused.isEmpty() && !options.help && !options.version)
+        return badCommandLine(refused);
     if (options.help) {
         print(stdout, Usage::helpText());
         return ExitStatus::Converted;
@@ -99,9 +105,37 @@ int main(int argc, char *argv[])
     if (QFileInfo::exists(outputFolder) && !QFileInfo(outputFolder).isDir())
         return badCommandLine(u"the output \"%1\" is a file, not a folder"_s.arg(outputFolder));
 
+    SyncShard shard;
+    if (options.shardAuto) {
+        QString why;
+        const auto fromJob
+            = SyncShard::fromEnvironment(QProcessEnvironment::systemEnvironment(), options.shardCount, &why);
+        if (!fromJob)
+            return badCommandLine(why);
+        shard = *fromJob;
+    } else if (options.shardCount > 0) {
+        shard = { options.shardIndex, options.shardCount };
+    }
+    QStringList inputs = options.inputs;
+    QStringList listed;
+    if (!options.filesFrom.isEmpty()) {
+        QString why;
+        const auto list = ReadInputList(options.filesFrom, options.nullSeparated, &why);
+        if (!list)
+            return badCommandLine(why);
+        listed = *list;
+        inputs << listed;
+    }
+
     InterruptWatch interrupts;
     ProgressView view(ProgressView::modeFor(stdout, options.quiet), stdout, stderr);
-    const GatheredSources gathered = GatherSources(options.inputs, options.recursive, outputFolder);
+    GatheredSources gathered = GatherSources(options.inputs, options.recursive, outputFolder);
+    if (!listed.isEmpty()) {
+        const GatheredSources fromList = GatherListed(listed, options.recursive, outputFolder);
+        gathered.sources << fromList.sources;
+        gathered.missing << fromList.missing;
+        gathered.refused << fromList.refused;
+    }
     for (const QString &missing : gathered.missing)
         view.failure(missing, u"no such file or folder"_s);
     for (const auto &[sheet, reason] : gathered.refused)
@@ -116,8 +150,21 @@ int main(int argc, char *argv[])
 
     const int jobs = options.jobs > 0 ? options.jobs : qMax(1, QThread::idealThreadCount());
     view.setJobs(jobs);
-    BatchRun runner(gathered.sources, job, options, jobs, scratch.path(), view);
     int status = ExitStatus::Converted;
+    if (options.sync) {
+        SyncRun sync({ gathered.sources, inputs, job, options, outputFolder, jobs, scratch.path(), shard }, view);
+        QObject::connect(&sync, &SyncRun::finished, &app, [&](int exitStatus) {
+            status = exitStatus;
+            QCoreApplication::exit(exitStatus);
+        });
+        QObject::connect(&interrupts, &InterruptWatch::interrupted, &sync, &SyncRun::interrupt);
+        QTimer::singleShot(0, &sync, &SyncRun::start);
+        app.exec();
+        if ((!gathered.missing.isEmpty() || !gathered.refused.isEmpty()) && status == ExitStatus::Converted)
+            status = ExitStatus::SomeFailed;
+        return status;
+    }
+    BatchRun runner(gathered.sources, job, options, jobs, scratch.path(), view);
     QObject::connect(&runner, &BatchRun::finished, &app, [&](int exitStatus) {
         status = exitStatus;
         QCoreApplication::exit(exitStatus);

@@ -104,8 +104,10 @@ constexpr ConvertOption kOptions[] = {
         [](ConvertOptions &o, const Given &g) { return wholeNumber(o.volume, g, 0, kMaxVolume); } },
     { {}, u"--replaygain", u"track|album", ValueCompletion::Words,
         u"Write ReplayGain 2.0 values (reference -18 LUFS, true peaks) into each output: its own track "
-        u"values, and with album also the album's, for which every file of the run is measured first, end "
-        u"to end. Silence and files shorter than 0.4 s get no track gain.",
+        u"values, and with album also the album's: the files of one folder, or the tracks of one CUE sheet, "
+        u"are an album, measured first end to end, and a run over several folders gives each its own album "
+        u"values. The source's own ReplayGain fields (its reference loudness too) are replaced. Silence and "
+        u"files shorter than 0.4 s get no track gain.",
         [](ConvertOptions &o, const Given &g) {
             QString refusal;
             if (const qsizetype position = choice(g, Qt::CaseSensitive, refusal); position >= 0)
@@ -121,8 +123,8 @@ constexpr ConvertOption kOptions[] = {
     { u"-r", u"--recursive", {}, ValueCompletion::Nothing,
         u"Take the files of FOLDER's sub-folders too, mirrored below the output folder as the window "
         u"mirrors an added folder: FOLDER's own name, then its sub-folders (Music/Album/CD2/01.flac to "
-        u"DIR/Album/CD2/01.mp3 for the argument Music/Album). The output folder itself is never taken as "
-        u"input.",
+        u"DIR/Album/CD2/01.mp3 for the argument Music/Album). Without it a FOLDER's own files still go "
+        u"into a folder of its name (DIR/Album/01.mp3). The output folder itself is never taken as input.",
         &set<&ConvertOptions::recursive> },
     { {}, u"--overwrite", {}, ValueCompletion::Nothing,
         u"Replace an existing output file (atomically, when its conversion has succeeded). A file that is "
@@ -157,6 +159,58 @@ constexpr ConvertOption kOptions[] = {
         u"Examine the files and print the transcoder command lines that would run; convert nothing and "
         u"create no output folder.",
         &set<&ConvertOptions::dryRun> },
+    { {}, u"--sync", {}, ValueCompletion::Nothing,
+        u"Bring the output folder in step with the sources with the least work: new files are converted, "
+        u"unchanged ones left alone (by size and time, then by their audio: a FLAC's own MD5, else a hash "
+        u"of the decoded audio), a file whose tags or pictures changed but not its audio gets its output's "
+        u"tags written anew without converting, a renamed or moved file moves its output, and a changed "
+        u"profile or option converts again what it affects. Outputs whose source is gone are listed. The "
+        u"state is kept in the output folder (.tolm-sync.json, written atomically, and a journal beside it "
+        u"while a sync runs), so a sync that is interrupted, even killed, goes on where it stopped. "
+        u"With --dry-run it prints what it would do.",
+        &set<&ConvertOptions::sync> },
+    { {}, u"--delete-orphans", {}, ValueCompletion::Nothing,
+        u"With --sync: remove the outputs whose source is gone; never when a FOLDER given is missing or "
+        u"holds no media file (a disk that is not there must not empty the copy).",
+        &set<&ConvertOptions::deleteOrphans> },
+    { {}, u"--shard", u"I/N", ValueCompletion::Nothing,
+        u"With --sync: do only share I (0 to N-1) of N of the work (I/N, or auto or auto/N as below), chosen by album "
+        u"folder so an album (its CUE sheet, "
+        u"its album gain) stays in one share; shares running at once into one output folder never write "
+        u"the same file, and their sync states merge. auto takes I and N from a Slurm array "
+        u"(SLURM_ARRAY_TASK_ID, SLURM_ARRAY_TASK_COUNT, SLURM_ARRAY_TASK_MIN) or a Kubernetes Indexed Job "
+        u"(JOB_COMPLETION_INDEX, with its count given as auto/N or in TOLM_SHARD_COUNT).",
+        [](ConvertOptions &o, const Given &g) {
+            if (g.value == u"auto" || g.value.startsWith(u"auto/")) {
+                o.shardAuto = true;
+                bool ok = true;
+                o.shardCount = g.value == u"auto" ? 0 : g.value.mid(5).toInt(&ok);
+                if (ok && o.shardCount >= 0 && o.shardCount <= kMaxShards)
+                    return QString();
+            }
+            return ParseShard(g.value, o.shardIndex, o.shardCount)
+                ? QString()
+                : u"%1 wants I/N with I from 0 to N-1, auto or auto/N, not \"%2\""_s.arg(g.name, g.value);
+        } },
+    { {}, u"--files-from", u"FILE", ValueCompletion::Nothing,
+        u"Read the files and folders to convert from FILE (- for standard input), one a line, besides "
+        u"those named. A file listed by a relative path keeps that path's folders below the output folder "
+        u"(cd Music && find . -name '*.flac' | tolm-convert --files-from - -o DIR).",
+        [](ConvertOptions &o, const Given &g) {
+            o.filesFrom = g.value;
+            return QString();
+        } },
+    { u"-0", u"--null", {}, ValueCompletion::Nothing,
+        u"The list of --files-from is separated by NUL characters (find -print0), not by lines.",
+        &set<&ConvertOptions::nullSeparated> },
+    { {}, u"--results", u"FILE", ValueCompletion::Nothing,
+        u"With --sync: write one JSON line per file to FILE: source, output, action (convert, tags, move, keep, "
+        u"orphan, "
+        u"delete, failed), status (done, failed, planned), seconds, reason.",
+        [](ConvertOptions &o, const Given &g) {
+            o.results = g.value;
+            return QString();
+        } },
     { {}, u"--list-profiles", {}, ValueCompletion::Nothing, u"Print the profiles with their settings and end.",
         &set<&ConvertOptions::listProfiles> },
     { u"-h", u"--help", {}, ValueCompletion::Nothing, u"Print this help and end.", &set<&ConvertOptions::help> },

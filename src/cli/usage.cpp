@@ -57,7 +57,9 @@ QList<Section> sections()
         { u"Exit status"_s,
             {
                 { u"0"_s, QString(), u"Every file was converted, or left out by --skip."_s },
-                { u"1"_s, QString(), u"Some files could not be converted; each is named on standard error."_s },
+                { u"1"_s, QString(),
+                    u"Some files could not be converted (with --sync: some step failed, or a source named is "
+                    u"missing); each is named on standard error."_s },
                 { u"2"_s, QString(), u"The command line was wrong; nothing was converted."_s },
                 { u"130"_s, QString(),
                     u"Interrupted (Ctrl-C): every running transcoder was ended and its temporary file "
@@ -76,6 +78,32 @@ QList<Section> sections()
                     u"Convert a library to MP3, keeping its album folders."_s },
                 { u"tolm-convert -p flac --start 00:01:00 --length 30 talk.wav"_s, QString(),
                     u"Thirty seconds of talk.wav from its first minute on, as FLAC."_s },
+                { u"tolm-convert --sync -r -p mp3 -o ~/phone ~/Music/flac"_s, QString(),
+                    u"Keep an MP3 copy of a library in step: run it again whenever the library changed; "
+                    u"add --dry-run to see the work first, --delete-orphans to remove the copies of deleted "
+                    u"files, --results FILE for a JSON line per file."_s },
+            } },
+        { u"Many machines"_s,
+            {
+                { u"Shared folders"_s, QString(),
+                    u"Every share (--shard) must see the sources and the output folder at the same paths, the "
+                    u"output folder on one file system all of them write to (NFS, CephFS, a Kubernetes "
+                    u"ReadWriteMany volume) with working file locks, as the shares merge their sync states "
+                    u"under one. Nothing else is shared: each share converts its own albums."_s },
+                { u"GNU parallel"_s, QString(),
+                    u"Four shares at once on one machine: parallel -j4 tolm-convert --sync -r -j1 -p mp3 -o OUT "
+                    u"--shard {}/4 LIB ::: 0 1 2 3"_s },
+                { u"GNU parallel over ssh"_s, QString(),
+                    u"Sixteen shares on two machines that mount /srv alike: parallel -S 8/alpha,8/beta "
+                    u"tolm-convert --sync -r -j1 -p mp3 -o /srv/mp3 --shard {}/16 /srv/flac ::: $(seq 0 15)"_s },
+                { u"Slurm"_s, QString(),
+                    u"An array job (sbatch --array=0-15 music.sh) whose script runs tolm-convert --sync -r -p "
+                    u"mp3 -o /srv/mp3 --shard auto /srv/flac: each task takes its share from SLURM_ARRAY_TASK_ID "
+                    u"and SLURM_ARRAY_TASK_COUNT."_s },
+                { u"Kubernetes"_s, QString(),
+                    u"An Indexed Job of 8 completions whose container runs tolm-convert --sync -r -p mp3 -o "
+                    u"/music/mp3 --shard auto/8 /music/flac on a ReadWriteMany volume: the share is "
+                    u"JOB_COMPLETION_INDEX."_s },
             } },
     };
 }

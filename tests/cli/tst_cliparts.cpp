@@ -246,8 +246,10 @@ private Q_SLOTS:
         QStringList shown;
         for (const BatchSource &source : flat.sources)
             shown << source.shown + u" > "_s + QDir(root).relativeFilePath(source.outputFolder);
-        // Named files are always taken; a folder gives its media files, without -r no sub-folder.
-        QCOMPARE(shown, QStringList({ u"in/a.FLAC > in/out"_s, u"in/b.wav > in/out"_s, u"single.txt > in/out"_s }));
+        // Named files are always taken; a folder gives its media files into a folder of its own
+        // name, as in the window; without -r no sub-folder.
+        QCOMPARE(
+            shown, QStringList({ u"in/a.FLAC > in/out/in"_s, u"in/b.wav > in/out/in"_s, u"single.txt > in/out"_s }));
         QCOMPARE(flat.missing, QStringList { u"gone.wav"_s });
 
         GatheredSources deep = GatherSources({ u"in/"_s }, true, out);
@@ -361,8 +363,11 @@ private Q_SLOTS:
             QStringList names { option.longName.toString() };
             QVERIFY2(names.first().startsWith(u"--"_s) && names.first().size() > 3, qPrintable(names.first()));
             if (!option.shortName.isEmpty()) {
-                // The parser reads "-j4" as -j with 4: a short name is one letter.
-                QVERIFY2(option.shortName.size() == 2 && option.shortName.at(1).isLetter(),
+                // The parser reads "-j4" as -j with 4: a short name is one letter, or a digit for a
+                // switch, which takes nothing joined (-0, as xargs and find name it).
+                QVERIFY2(option.shortName.size() == 2
+                        && (option.shortName.at(1).isLetter()
+                            || (option.shortName.at(1).isDigit() && !option.takesValue())),
                     qPrintable(option.shortName.toString()));
                 names << option.shortName.toString();
             }

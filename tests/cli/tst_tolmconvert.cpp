@@ -325,7 +325,8 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(m_in + u"/tone.wav"_s, folder + u"/song.wav"_s));
         const QByteArray mp3 = TestFiles::read(folder + u"/song.mp3"_s);
         const QByteArray wav = TestFiles::read(folder + u"/song.wav"_s);
-        const Run run = convert({ u"--overwrite"_s, u"-p"_s, u"mp3"_s, u"-o"_s, folder, folder });
+        const Run run = convert(
+            { u"--overwrite"_s, u"-p"_s, u"mp3"_s, u"-o"_s, folder, folder + u"/song.mp3"_s, folder + u"/song.wav"_s });
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QCOMPARE(TestFiles::read(folder + u"/song.mp3"_s), mp3);
         QCOMPARE(TestFiles::read(folder + u"/song.wav"_s), wav);

@@ -116,8 +116,9 @@ private Q_SLOTS:
         if (!trashUsable)
             QCOMPARE(ended.err.count(u"cannot move the source to the trash"_s), 2);
         QVERIFY(QDir(work).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-        // The outputs that took their names are the ones whose sources could go.
-        const QStringList outputs = QDir(out).entryList(QDir::Files);
+        // The outputs that took their names are the ones whose sources could go; the folder
+        // named keeps its own name below the output folder.
+        const QStringList outputs = QDir(out + u'/' + QFileInfo(music).fileName()).entryList(QDir::Files);
         if (damage.isEmpty())
             QCOMPARE(outputs, (QStringList { u"one.flac"_s, u"two.flac"_s }));
         else

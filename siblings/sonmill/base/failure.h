@@ -100,6 +100,7 @@ inline constexpr Failure kDecode { ExitCode::DecodeFailed, "Could not decode the
 inline constexpr Failure kStalled { ExitCode::Stalled, "Unable to continue: the input stopped making progress" };
 
 // Output
+inline constexpr Failure kRetagNoOutput { ExitCode::InputMissing, "no such file: -retag needs the output" };
 inline constexpr Failure kOutputIsInput { ExitCode::OutputRefused, "Incorrect output: it is the input file" };
 inline constexpr Failure kOutputExists { ExitCode::OutputRefused,
     "Unable to overwrite the existing output without -y" };

@@ -192,6 +192,7 @@ std::optional<Failure> applyValue(Options &options, Option key, std::string_view
     case Option::NoVideo:
     case Option::Measure:
     case Option::Verify:
+    case Option::Retag:
         break;
     }
     return std::nullopt;
@@ -288,6 +289,10 @@ std::variant<Options, Failure> parseOptions(int argc, const char *const *argv)
         }
         if (option->option == Option::Verify) {
             options.verify = true;
+            continue;
+        }
+        if (option->option == Option::Retag) {
+            options.retag = true;
             continue;
         }
         if (option->option == Option::NoVideo || option->option == Option::Measure)
@@ -461,6 +466,11 @@ const char *helpText()
                 "length that went in, within the codec's frames (an MP3's gapless data\n"
                 "giving its delay). An output that fails is removed. Costs one decode of\n"
                 "the output: about half of a FLAC encode, a few per cent of a lossy one" },
+            { { Retag },
+                "convert nothing: OUTPUT, made from the input by this same command line\n"
+                "before, gets the input's tags and pictures anew (the -tag values too) in a\n"
+                "copy that replaces it when written; its own ReplayGain values and encoder\n"
+                "fields are kept when the command asks for loudness values" },
         };
         for (const OptionHelp &entry : entries) {
             const std::string name = label(entry.options);

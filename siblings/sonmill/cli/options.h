@@ -20,6 +20,7 @@ struct Options
     bool help = false;
     bool overwrite = false; // -y
     bool verify = false; // -verify: read the output back before it takes its name
+    bool retag = false; // -retag: only the tags of an existing output are written anew
     std::string input; // -i
     std::string output; // always the last argument
     std::int64_t startNs = 0; // -ss

@@ -559,6 +559,9 @@ void Transcoder::addReplayGain(TagSet &tags, const Loudness &measured) const
 {
     if (!m_options.writesReplayGain())
         return;
+    // The source's own loudness fields (an old reference level such as "89.0 dB", an album
+    // gain of another grouping) would contradict the values measured here.
+    tags.removeRole(TagRole::Loudness);
     const bool opus = m_format.container == Container::Opus;
     if (opus) {
         OpusGain::setTrackGain(tags, measured.integratedLufs);

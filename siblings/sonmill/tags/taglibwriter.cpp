@@ -198,9 +198,14 @@ void fitId3v2(TagLib::ID3v2::Tag &tag)
 void fillId3v2(TagLib::ID3v2::Tag &tag, const Fields &fields, const std::vector<const TagPictureData *> &pictures)
 {
     using namespace TagLib::ID3v2;
-    const FrameList existing = tag.frameList();
-    for (Frame *frame : existing)
-        tag.removeFrame(frame);
+    // By id, never through a copy of the frame list: the copy shares the list's owning data,
+    // and once the tag detaches from it the copy would delete the removed frames a second time
+    // (a file that had frames already, as when -retag writes over an output's tags).
+    std::vector<TagLib::ByteVector> ids;
+    for (const auto &[id, frames] : tag.frameListMap())
+        ids.push_back(id);
+    for (const TagLib::ByteVector &id : ids)
+        tag.removeFrames(id);
 
     std::set<std::string> pairsDone;
     for (const auto &[key, values] : fields) {
