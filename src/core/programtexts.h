@@ -6,6 +6,8 @@
 
 // The program's title: window caption, message box caption, names read by assistive tools.
 inline constexpr QStringView kApplicationTitle = u"TOLM Audio Converter";
+// Asked when the busy Start button or Esc is pressed while a batch runs.
+inline constexpr QStringView kStopQuestion = u"Stop the conversion?";
 
 // A row's Status column: waiting, just started, converted, failed.
 inline constexpr QStringView kStatusReady = u"ready";

@@ -3,6 +3,19 @@
 using namespace Qt::StringLiterals;
 namespace Opt = TranscoderOption;
 
+CommandLine RetagCommand(const QString &sourcePath, const QString &outputPath, const QStringList &kept)
+{
+    CommandLine cmd;
+    cmd.program = kTranscoderName.toString();
+    cmd.append(kTranscoderName + u" "_s + kSiblingKey + u" "_s + Opt::Retag + u" "_s + Opt::Input + u" "_s,
+        { kSiblingKey.toString(), Opt::Retag.toString(), Opt::Input.toString() });
+    cmd.append(QuotedPath(sourcePath), { sourcePath });
+    for (const QString &argument : kept)
+        cmd.append(u" "_s + argument, { argument });
+    cmd.append(u" "_s + QuotedPath(outputPath), { outputPath });
+    return cmd;
+}
+
 CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath)
 {
     CommandLine cmd;

@@ -48,6 +48,11 @@ inline constexpr QStringView kProbeLength = u"0.001";
 // sourcePath should already be absolute; scratchPath is the scratch file the probe writes.
 CommandLine ProbeCommand(const QString &sourcePath, const QString &scratchPath);
 
+// sonmill qzv -retag -i "<source>" [kept...] "<output>": an earlier output gets its source's
+// tags anew without being converted again (tolm-convert --sync). kept: the loudness options of
+// the command that made it, which say which of its own fields still hold.
+CommandLine RetagCommand(const QString &sourcePath, const QString &outputPath, const QStringList &kept = {});
+
 // The window and tolm-convert have every output checked before it takes its name: the
 // conversion command gets "  -verify" before its output, its last piece ("... -vn  -verify
 // "<out>""). The command itself stays the one the profile's settings compose.

@@ -26,7 +26,8 @@ std::optional<int> secondsOf(const QString &timeCode)
 
 std::optional<QString> RowRefusal(const TStartRecord &job)
 {
-    if (const QString folder = QFileInfo(job.OutputPath.text()).path(); !CanWriteInFolder(folder)) {
+    const QString output = job.OutputPath.text();
+    if (const QString folder = QFileInfo(output).path(); !output.isEmpty() && !CanWriteInFolder(folder)) {
         return u"\nNot converted: the destination folder \"%1\" cannot be written to. "
                "Choose another destination folder.\n"_s.arg(folder);
     }

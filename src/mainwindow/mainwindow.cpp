@@ -141,6 +141,7 @@ void TForm1::createConversionRoad()
     connect(m_ui.output.OpenBtn, &QAbstractButton::clicked, this, &TForm1::OpenBtnClick);
     connectProfileChoosers();
     createGuards(nullptr, nullptr); // session, power and exit guards
+    connectStopRequests();
     connectListCommands();
 }
 

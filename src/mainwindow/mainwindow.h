@@ -26,6 +26,7 @@ class FileDropTarget;
 class Inhibitor;
 class Notifier;
 class QHelpEvent;
+class QKeyEvent;
 class QSessionManager;
 class SessionGuard;
 class TaboutFrm;
@@ -100,6 +101,8 @@ public Q_SLOTS:
     void addButtonClick();
     void dropFiles(const QStringList &paths);
     void startButtonClick();
+    // While a batch runs: asks "Stop the conversion?" and stops it on Yes.
+    void askToStopConversion();
     // The action chosen in "After  Done :", run once a batch has been worked through.
     void afterDoneBoxAction();
     void OpenBtnClick();
@@ -138,6 +141,7 @@ public Q_SLOTS:
     void browseBtnClick();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     // A close from outside (the desktop's window list, a keyboard shortcut) asks as the close
     // button does (mainwindowguards.cpp).
     void closeEvent(QCloseEvent *event) override;
@@ -159,6 +163,7 @@ private:
     // Session, power and exit guards (mainwindowguards.cpp).
     void createGuards(std::unique_ptr<Inhibitor> inhibitor, std::unique_ptr<Notifier> notifier);
     bool confirmQuitDuringConversion();
+    void connectStopRequests();
     void endChildren();
     // Leaves the event loop at once; main() then destroys the window (FormDestroy).
     void endProgram();

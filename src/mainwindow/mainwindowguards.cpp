@@ -19,6 +19,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QSessionManager>
 
 using namespace Qt::StringLiterals;
@@ -99,6 +101,68 @@ bool TForm1::confirmQuitDuringConversion()
         return false;
     m_queue->abandon();
     return true;
+}
+
+namespace {
+
+// A press on the Start button while it is busy (disabled for the running rows): Qt gives a
+// disabled button no click, but its event filter still sees the mouse.
+class BusyStartPress : public QObject
+{
+public:
+    BusyStartPress(QWidget *button, std::function<void()> pressed)
+        : QObject(button)
+        , m_pressed(std::move(pressed))
+    {
+        button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease && !static_cast<QWidget *>(watched)->isEnabled()
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            m_pressed();
+        return false;
+    }
+
+private:
+    std::function<void()> m_pressed;
+};
+
+} // namespace
+
+void TForm1::connectStopRequests()
+{
+    new BusyStartPress(m_ui.output.startButton, [this] { askToStopConversion(); });
+}
+
+// Esc reaches the window when the control that has the focus does not use it.
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_queue->isRunning()) {
+        askToStopConversion();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// Stop, asked with the busy Start button or Esc while a batch runs: the running rows' transcoders
+// end (each takes its partial file with it) and those rows are ready again; a finished row
+// stays finished. The batch ends as a given-up one does, with no after-done action.
+void TForm1::askToStopConversion()
+{
+    if (!m_queue->isRunning())
+        return;
+    const MessageRequest question = MessageRequest::confirmation(
+        kStopQuestion.toString(), kApplicationTitle.toString(), DialogIcon::Question, DialogButtons::YesNo);
+    if (m_services.dialogs.showMessage(this, question) != DialogAnswer::Yes || !m_queue->isRunning())
+        return;
+    m_queue->abandon();
+    for (int row = 0; row < m_fileList->rowCount(); ++row)
+        if (m_fileList->status(row).state == RowState::Stopped)
+            m_fileList->setStatus(row, RowStatus::in(RowState::Ready));
+    m_ui.output.startButton->setEnabled(m_fileList->rowCount() > 0); // for the next Start
 }
 
 void TForm1::closeBtnClick()

@@ -21,27 +21,28 @@ const QByteArray kLineAndAnswerEnd = '\n' + kAnswerEnd;
 ProbeWorker::ProbeWorker(QString scratchPath, QObject *parent)
     : QObject(parent)
     , m_scratchPath(std::move(scratchPath))
+    , m_process(new QProcess(this))
 {
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    connect(&m_process, &QProcess::started, this, [this] { m_started = true; });
-    connect(&m_process, &QProcess::readyReadStandardOutput, this, &ProbeWorker::readAnswers);
-    connect(&m_process, &QProcess::finished, this, &ProbeWorker::onEnded);
-    connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    connect(m_process, &QProcess::started, this, [this] { m_started = true; });
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &ProbeWorker::readAnswers);
+    connect(m_process, &QProcess::finished, this, &ProbeWorker::onEnded);
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
-        m_errorText = m_process.errorString();
+        m_errorText = m_process->errorString();
         onEnded();
     });
 }
 
 ProbeWorker::~ProbeWorker()
 {
-    m_process.disconnect(this);
-    if (m_process.state() != QProcess::NotRunning) {
+    m_process->disconnect(this);
+    if (m_process->state() != QProcess::NotRunning) {
         // Only when the queue itself goes (the program ends): a child killed outright is
         // reaped at once, where QProcess would otherwise complain and wait all the same.
-        m_process.kill();
-        m_process.waitForFinished(kStopGraceMs);
+        m_process->kill();
+        m_process->waitForFinished(kStopGraceMs);
         QFile::remove(m_scratchPath);
     }
 }
@@ -53,7 +54,7 @@ bool ProbeWorker::start()
         m_errorText = u"The system cannot find the file specified: %1"_s.arg(kTranscoderName);
         return false;
     }
-    m_process.start(program,
+    m_process->start(program,
         { kSiblingKey.toString(), QString::fromLatin1(probeworker::kOption.data(), probeworker::kOption.size()),
             m_scratchPath });
     return !m_ended; // QProcess may tell a failed start before start() returns
@@ -66,29 +67,29 @@ void ProbeWorker::request(const QString &sourcePath)
     if (m_unanswered++ == 0)
         m_current.start();
     const std::string line = probeworker::encodeRequest(sourcePath.toStdString());
-    m_process.write(line.data(), qint64(line.size()));
+    m_process->write(line.data(), qint64(line.size()));
 }
 
 void ProbeWorker::finish()
 {
-    if (m_process.state() != QProcess::NotRunning)
-        m_process.closeWriteChannel();
+    if (m_process->state() != QProcess::NotRunning)
+        m_process->closeWriteChannel();
 }
 
 void ProbeWorker::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    if (m_process->state() == QProcess::NotRunning)
         return;
-    m_process.terminate();
+    m_process->terminate();
     QTimer::singleShot(kStopGraceMs, this, [this] {
-        if (m_process.state() != QProcess::NotRunning)
-            m_process.kill();
+        if (m_process->state() != QProcess::NotRunning)
+            m_process->kill();
     });
 }
 
 void ProbeWorker::readAnswers()
 {
-    m_buffer += m_process.readAllStandardOutput();
+    m_buffer += m_process->readAllStandardOutput();
     // The end line always begins a line: everything before it ends in a line break.
     for (;;) {
         qsizetype at = m_buffer.startsWith(kAnswerEnd) ? 0 : m_buffer.indexOf(kLineAndAnswerEnd);
@@ -118,7 +119,7 @@ void ProbeWorker::onEnded()
     readAnswers();
     // A worker ended by force leaves its scratch file behind; one that ended by itself has
     // removed it.
-    if (m_started && (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0))
+    if (m_started && (m_process->exitStatus() != QProcess::NormalExit || m_process->exitCode() != 0))
         QFile::remove(m_scratchPath);
     Q_EMIT ended();
 }

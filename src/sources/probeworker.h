@@ -25,8 +25,8 @@ public:
     bool start();
     QString errorText() const { return m_errorText; }
     bool hasStarted() const { return m_started; }
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    qint64 processId() const { return m_process.processId(); }
+    bool isRunning() const { return m_process->state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process->processId(); }
 
     void request(const QString &sourcePath);
     int unanswered() const { return m_unanswered; }
@@ -53,7 +53,7 @@ private:
     void readAnswers();
     void onEnded();
 
-    QProcess m_process;
+    QProcess *m_process; // ours until it outlives us (see the destructor)
     QString m_scratchPath;
     QString m_errorText;
     QByteArray m_buffer; // what has arrived of the current answer

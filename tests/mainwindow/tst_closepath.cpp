@@ -3,10 +3,12 @@
 // goes with it) and the program through its normal shutdown, which writes destination.ini.
 // A sleep announced during a batch is answered with the message.
 
+#include "batch/outputchoices.h"
 #include "core/programversion.h"
 #include "engine/conversionengine.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/mainwindowcontrols.h"
+#include "mainwindow/picturebutton.h"
 #include "platform/childprocess.h"
 #include "platform/recordinginhibitor.h"
 #include "platform/recordingnotifier.h"
@@ -36,7 +38,8 @@ namespace {
 const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
 constexpr int kMp3 = 5;
 
-// The names of this process's children that are still there (zombies included: not reaped).
+// The names of this process's children that are still there (zombies included: not reaped),
+// but for the idle probe workers adding left (they end by themselves a while later).
 QStringList childrenOfThisProcess()
 {
     QStringList names;
@@ -47,7 +50,8 @@ QStringList childrenOfThisProcess()
         if (close < 0)
             continue;
         const QStringList fields = stat.mid(close + 2).split(u' ');
-        if (fields.size() > 1 && fields[1] == self)
+        if (fields.size() > 1 && fields[1] == self
+            && !TestFiles::read(u"/proc/"_s + pid + u"/cmdline"_s).contains("-probeworker"))
             names << stat.mid(stat.indexOf(u'(') + 1, close - stat.indexOf(u'(') - 1);
     }
     return names;
@@ -208,6 +212,47 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(u"/proc/%1"_s.arg(pid)));
         QCOMPARE(outputFiles(), QStringList());
         QCOMPARE(childrenOfThisProcess().filter(QRegularExpression(u"^sonmill$"_s)), QStringList());
+    }
+
+    // Stop, asked with Esc or a press on the busy Start button: No goes on; Yes ends the running
+    // row's transcoder and its partial file, the row is ready again, a finished row stays
+    // finished and no after-done action follows.
+    void stopFromTheWindow()
+    {
+        QVERIFY(TestMedia::writeWav(m_root.filePath(u"short.wav"_s), 22050, 1, 22050,
+            [](qint64 frame, int) { return 0.3 * std::sin(double(frame) * 0.05); }));
+        Q_EMIT m_window->filesDropped({ m_root.filePath(u"short.wav"_s) });
+        QVERIFY(WindowWaits::adds(*m_window.form()));
+        m_window->fileList().moveRowTo(1, 0); // the short file first: it finishes
+        m_window->outputChoices().setAfterDone(1); // "Browse Output", which must not follow
+        ConversionEngine &queue = m_window->queue();
+        QSignalSpy gone(&queue, &ConversionEngine::childrenGone);
+        m_window->startButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->fileList().status(0).isDone(), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(queue.runningCount(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(outputFiles().size(), 2, 20000); // the long row's file has begun
+
+        m_window.dialogs.answers.enqueue(DialogAnswer::No);
+        QTest::keyClick(m_window.form(), Qt::Key_Escape);
+        QCOMPARE(m_window.dialogs.messageTexts(), QStringList { u"Stop the conversion?"_s });
+        QCOMPARE(m_window.dialogs.calls.last().message.buttons, DialogButtons::YesNo);
+        QVERIFY(queue.isRunning());
+
+        PictureButton *start = m_window->controls().output.startButton;
+        QVERIFY(!start->isEnabled()); // busy, as it always is while a row converts
+        m_window.dialogs.answers.enqueue(DialogAnswer::Yes);
+        QTest::mouseClick(start, Qt::LeftButton);
+        QCOMPARE(m_window.dialogs.messageTexts().size(), 2);
+        QVERIFY(!queue.isRunning());
+        QVERIFY(gone.wait(10000));
+        QCOMPARE(m_window->fileList().status(0).text(), u"100%"_s);
+        QCOMPARE(m_window->fileList().status(1).text(), u"ready"_s);
+        QCOMPARE(outputFiles(), QStringList { u"short.mp3"_s });
+        QTest::qWait(100);
+        QVERIFY(m_window.desktop.opened.isEmpty()); // no after-done action
+        QVERIFY(start->isEnabled());
+        QTest::keyClick(m_window.form(), Qt::Key_Escape); // nothing runs: nothing is asked
+        QCOMPARE(m_window.dialogs.messageTexts().size(), 2);
     }
 
     void closeWithNothingConvertingAsksNothing()

@@ -13,6 +13,8 @@
 #include "sources/mediaprobe.h"
 #include "testjobs.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -191,6 +193,21 @@ private Q_SLOTS:
                 QVERIFY2(media.tags.value(key->name) == key->value,
                     qPrintable(u"%1 is '%2'"_s.arg(key->name, media.tags.value(key->name))));
         }
+    }
+
+    // -retag (tolm-convert --sync): an earlier output gets the source's tags anew, in place.
+    void retag()
+    {
+        TStartRecord row = job(u"r.mp3"_s);
+        QCOMPARE(runSent(BuildConversionCommand(row)).exitCode, 0);
+        const Result result = runSent(RetagCommand(m_source, row.OutputPath));
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));
+        QVERIFY2(!ReportsFailure(result.output), qPrintable(result.output));
+        QVERIFY(inspect(row.OutputPath).ok);
+        QVERIFY(!QDir(QFileInfo(row.OutputPath).path())
+                     .entryList(QDir::Files | QDir::Hidden)
+                     .join(u' ')
+                     .contains(u".part"_s));
     }
 
     // -measure: the album's line as the window reads it.

@@ -486,8 +486,8 @@ const char *helpText()
         help += "  -probeworker SCRATCH\n" + indent
             + "probe one INPUT a line read from standard input (a backslash written as\n" + indent
             + "\\\\, a line break as \\n) until the input ends: each is answered with the\n" + indent
-            + "text of \"sonmill qzv -y -i INPUT -t 0.001 SCRATCH\", then one line\n" + indent
-            + "\"" + std::string(probeworker::kAnswerEnd) + "STATUS\", STATUS that run's exit status\n";
+            + "text of \"sonmill qzv -y -i INPUT -t 0.001 SCRATCH\", then one line\n" + indent + "\""
+            + std::string(probeworker::kAnswerEnd) + "STATUS\", STATUS that run's exit status\n";
         help += "  OUTPUT       the file to write; its extension chooses the format\n";
         help += R"(
 Output: ")" SONMILL_DURATION_WORD R"(hh:mm:ss.hh" (rounded up) once the input's length is known, a progress line with

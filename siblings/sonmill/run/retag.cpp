@@ -1,8 +1,8 @@
 #include "sonmill/run/retag.h"
 
-#include "sonmill/tags/opusgain.h"
-#include "sonmill/run/outputfile.h"
 #include "sonmill/base/outputformat.h"
+#include "sonmill/run/outputfile.h"
+#include "sonmill/tags/opusgain.h"
 #include "sonmill/tags/outputtags.h"
 #include "sonmill/tags/tagwriter.h"
 

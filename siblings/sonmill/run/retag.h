@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sonmill/cli/console.h"
 #include "sonmill/base/failure.h"
+#include "sonmill/cli/console.h"
 #include "sonmill/cli/options.h"
 
 #include <optional>

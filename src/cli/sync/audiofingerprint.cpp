@@ -1,10 +1,10 @@
 #include "cli/sync/audiofingerprint.h"
 
+#include "cli/sync/childrun.h"
 #include "core/siblingcommands.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryFile>
 
 using namespace Qt::StringLiterals;
@@ -61,17 +61,12 @@ QString of(const QString &path, const QString &transcoder, const QString &scratc
     if (!decoded.open())
         return {};
     decoded.close();
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(transcoder,
+    const ChildRun run = RunToEnd(transcoder,
         { kSiblingKey.toString(), TranscoderOption::Overwrite.toString(), TranscoderOption::Input.toString(), path,
-            decoded.fileName() });
-    if (!process.waitForFinished(kDecodeTimeoutMs) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished();
+            decoded.fileName() },
+        kDecodeTimeoutMs);
+    if (!run.inTime || run.exitCode != 0)
         return {};
-    }
     QFile file(decoded.fileName());
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))

@@ -6,6 +6,7 @@
 #include "cli/leftovers.h"
 #include "cli/progressview.h"
 #include "cli/sync/audiofingerprint.h"
+#include "cli/sync/childrun.h"
 #include "core/siblingcommands.h"
 #include "engine/conversioncommand.h"
 #include "platform/childprocess.h"
@@ -18,7 +19,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cerrno>
@@ -305,8 +306,7 @@ void SyncRun::printPlan()
 bool SyncRun::retag(const SyncSource &source, const QString &output, QString *why)
 {
     const ConvertOptions &options = m_setup.options;
-    QStringList arguments { kSiblingKey.toString(), TranscoderOption::Retag.toString(),
-        TranscoderOption::Input.toString(), source.source.path };
+    QStringList arguments;
     // What decides which of the source's fields still describe the output's audio.
     if (options.replayGain != ReplayGainChoice::None)
         arguments << TranscoderOption::ReplayGain.toString() << kReplayGainTrack.toString();
@@ -316,18 +316,14 @@ bool SyncRun::retag(const SyncSource &source, const QString &output, QString *wh
         arguments << TranscoderOption::Volume.toString() << QString::number(*options.volume);
     if (options.start || options.end || options.length)
         arguments << TranscoderOption::Start.toString() << QString::number(options.start.value_or(0));
-    arguments << absolute(output);
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(ChildProcess::resolveProgram(kTranscoderName.toString()), arguments);
-    if (!process.waitForFinished(kRetagTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
+    const CommandLine command = RetagCommand(source.source.path, absolute(output), arguments);
+    const ChildRun run = RunToEnd(ChildProcess::resolveProgram(command.program), command.arguments, kRetagTimeoutMs);
+    if (run.started && !run.inTime) {
         *why = u"the transcoder did not write the tags in time"_s;
         return false;
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        const QString text = QString::fromUtf8(process.readAll());
+    if (run.exitCode != 0) {
+        const QString text = QString::fromUtf8(run.output);
         const qsizetype error = text.indexOf(u"Error: "_s);
         *why = error >= 0 ? text.mid(error + 7).section(u'\n', 0, 0) : u"the transcoder failed"_s;
         return false;
