@@ -42,19 +42,6 @@ const QString kProgramDir = QStringLiteral(TOLM_PROGRAM_DIR);
 constexpr int kAc3 = 1;
 constexpr int kMp3 = 5;
 
-// Runs act() once a modal dialog is up (the test goes on inside exec()).
-void whenModal(const std::function<void()> &act)
-{
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        if (QApplication::activeModalWidget()) {
-            act();
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
 constexpr int kWma = 10;
 
 bool makeMedia(const QString &pipelineTail, const QString &path, int buffers)
@@ -348,7 +335,7 @@ private Q_SLOTS:
         choices.setQualityPosition(0);
         Q_EMIT m_window->controls().output.AQualityBtn->activated(0); // the user picks High
         QCOMPARE(statuses(), QStringList({ u"ready"_s, u"ready"_s }));
-        whenModal([this] {
+        WindowWaits::whenModal([this] {
             auto *effect = m_window->findChild<TEffectFrm *>();
             QVERIFY(effect);
             effect->controls().volumeBar->setValue(50);

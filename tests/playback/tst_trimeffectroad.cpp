@@ -51,20 +51,6 @@ double tone(qint64 frame)
     return kToneAmplitude * std::sin(2 * M_PI * 440.0 * double(frame) / kRate);
 }
 
-// Runs act() once a modal dialog is up (the test goes on inside exec()).
-void whenModal(const std::function<void()> &act)
-{
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        if (QApplication::activeModalWidget()) {
-            act();
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
-
 QString run(const QString &program, const QStringList &arguments, bool errorChannel = false)
 {
     QProcess process;
@@ -132,7 +118,7 @@ private Q_SLOTS:
         m_window->dropFiles({ path(u"twenty.wav"_s) });
         QVERIFY(WindowWaits::adds(*m_window.form()));
         QCOMPARE(m_window->fileList().rowCount(), 1);
-        whenModal([this] {
+        WindowWaits::whenModal([this] {
             auto *trim = m_window->findChild<TtrimFrm *>();
             QVERIFY(trim);
             for (const auto &[edit, keys] :
@@ -160,7 +146,7 @@ private Q_SLOTS:
             m_window->dropFiles({ path(u"three.wav"_s) });
             QVERIFY(WindowWaits::adds(*m_window.form()));
             selectOnly(i);
-            whenModal([this, volume = volumes[i]] {
+            WindowWaits::whenModal([this, volume = volumes[i]] {
                 auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
                 effect->controls().volumeBar->setValue(volume);
@@ -237,7 +223,7 @@ private Q_SLOTS:
         QCOMPARE(m_window->fileList().rowCount(), 2);
         for (int row = 0; row < 2; ++row) {
             selectOnly(row);
-            whenModal([this, row] {
+            WindowWaits::whenModal([this, row] {
                 auto *effect = m_window->findChild<TEffectFrm *>();
                 QVERIFY(effect);
                 effect->controls().normalizeBox->setChecked(true);

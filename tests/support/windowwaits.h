@@ -8,8 +8,13 @@
 #include "mainwindow/mainwindow.h"
 #include "sources/sourceintake.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
 
 namespace WindowWaits {
 
@@ -29,6 +34,20 @@ inline bool convert(TForm1 &form, int timeoutMs = 240000)
         return false;
     QCoreApplication::processEvents();
     return true;
+}
+
+// Runs act() once a modal dialog is up: the test goes on inside the dialog's exec().
+inline void whenModal(const std::function<void()> &act)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, poll] {
+        if (QApplication::activeModalWidget()) {
+            act();
+            return;
+        }
+        QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
 }
 
 } // namespace WindowWaits

@@ -78,6 +78,10 @@ void Console::progress(std::int64_t positionNs, std::uint64_t bytes, bool force)
         return;
     m_anyProgress = true;
     m_lastProgress = now;
+    // The position readers see never goes back, whichever pass writes it (a normalised output
+    // encoded again starts from the beginning).
+    positionNs = std::max(positionNs, m_shownPositionNs);
+    m_shownPositionNs = positionNs;
 
     const Centiseconds cs = centiseconds(positionNs);
     const double seconds = static_cast<double>(positionNs) / 1e9;

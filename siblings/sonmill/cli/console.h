@@ -50,6 +50,7 @@ private:
 
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastProgress;
+    std::int64_t m_shownPositionNs = 0;
     bool m_anyProgress = false;
 };
 
