@@ -39,10 +39,12 @@ ProbeWorker::~ProbeWorker()
 {
     m_process->disconnect(this);
     if (m_process->state() != QProcess::NotRunning) {
-        // Only when the queue itself goes (the program ends): a child killed outright is
-        // reaped at once, where QProcess would otherwise complain and wait all the same.
-        m_process->kill();
-        m_process->waitForFinished(kStopGraceMs);
+        // Only when the queue itself goes (the program ends): the worker is killed outright
+        // and reaped when the event loop hears it has gone; nothing here waits for it.
+        QProcess *process = m_process;
+        process->setParent(nullptr);
+        connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        process->kill();
         QFile::remove(m_scratchPath);
     }
 }
