@@ -23,7 +23,7 @@ public:
     // A short description of the input and the output streams.
     void streams(int inRate, int inChannels, int outRate, int outChannels);
     // A progress line, written when at least kProgressInterval has passed since the last
-    // one, or always when force is set.
+    // one, or always when force is set. Its position never goes back below one shown before.
     void progress(std::int64_t positionNs, std::uint64_t bytes, bool force = false);
     // The summary of a successful run: the one line with "global".
     void summary(std::int64_t positionNs, std::uint64_t bytes);

@@ -450,7 +450,6 @@ std::optional<Failure> Transcoder::settleNormalizedLevel()
             return failure;
         m_console.normalizeGain(m_normalizeGainDb, target);
 
-        m_heldPositionNs = position;
         m_output.discard();
         m_outputFrames = 0;
         auto opened = Source::open(m_options.input, m_stallLimit);
@@ -524,12 +523,11 @@ std::optional<Failure> Transcoder::writeFrames(const float *frames, std::size_t 
     return std::nullopt;
 }
 
-// An encoding done again for -normalize reports the position the first one reached until
-// it passes it: the window's percentage does not go back.
+// An encoding done again for -normalize starts from the beginning; the console holds the
+// position the first one reached until it passes it.
 void Transcoder::reportProgress(bool force)
 {
-    m_console.progress(
-        std::max(nsOf(m_outputFrames, m_settings.rate), m_heldPositionNs), m_encoder->bytesWritten(), force);
+    m_console.progress(nsOf(m_outputFrames, m_settings.rate), m_encoder->bytesWritten(), force);
 }
 
 namespace {

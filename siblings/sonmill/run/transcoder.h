@@ -94,7 +94,6 @@ private:
     Loudness m_sourceLoudness; // -normalize: the range as it is
     double m_ceilingDb = 0; // -normalize: the limiter's
     std::optional<Loudness> m_decodedLoudness; // -normalize, lossy: the encoded file's
-    std::int64_t m_heldPositionNs = 0; // progress while encoding again
     std::uint64_t m_encodedBytes = 0;
 
     std::uint64_t m_outputFrames = 0;
