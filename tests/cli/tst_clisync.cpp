@@ -80,27 +80,6 @@ bool writeTone(const QString &path, double seconds, double hz)
         [hz](qint64 frame, int channel) { return 0.25 * std::sin(2 * M_PI * hz * double(frame) / 44100 + channel); });
 }
 
-bool alive(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
-}
-
-QList<qint64> childrenOf(qint64 pid)
-{
-    QList<qint64> children;
-    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 candidate = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        const QByteArray stat = TestFiles::read(u"/proc/%1/stat"_s.arg(candidate));
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            children << candidate;
-    }
-    return children;
-}
-
 } // namespace
 
 class TestCliSync : public QObject
@@ -287,14 +266,14 @@ private Q_SLOTS:
         QVERIFY(first.waitForStarted());
         const QString journal = copy + u"/.tolm-sync.journal"_s;
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(journal).count('\n') >= 2, 120000);
-        const QList<qint64> children = childrenOf(first.processId());
+        const QList<qint64> children = TestProcess::childrenOf(first.processId());
         ::kill(pid_t(first.processId()), signal);
         QVERIFY(first.waitForFinished(30000));
         if (signal == SIGINT)
             QCOMPARE(first.exitCode(), 130);
         // The transcoders it left behind end by themselves.
         for (const qint64 child : children)
-            QTRY_VERIFY_WITH_TIMEOUT(!alive(child), 120000);
+            QTRY_VERIFY_WITH_TIMEOUT(!TestProcess::alive(child), 120000);
 
         // Whatever has an output's name is whole.
         for (const QString &file : outputsBelow(copy)) {
@@ -363,11 +342,11 @@ private Q_SLOTS:
         killed.start(kProgramDir + u"/tolm-convert"_s, shareOne);
         QVERIFY(killed.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(copy + u"/.tolm-sync.journal-1of4"_s).count('\n') >= 1, 120000);
-        const QList<qint64> children = childrenOf(killed.processId());
+        const QList<qint64> children = TestProcess::childrenOf(killed.processId());
         ::kill(pid_t(killed.processId()), SIGKILL);
         QVERIFY(killed.waitForFinished(30000));
         for (const qint64 child : children)
-            QTRY_VERIFY_WITH_TIMEOUT(!alive(child), 120000);
+            QTRY_VERIFY_WITH_TIMEOUT(!TestProcess::alive(child), 120000);
         const auto rerun = convert(shareOne);
         QVERIFY2(rerun.exitCode == 0, qPrintable(rerun.err));
         const Counts again = countsOf(path(u"again.jsonl"_s));

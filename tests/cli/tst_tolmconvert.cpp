@@ -51,29 +51,6 @@ QStringList filesBelow(const QString &folder)
 using TestMedia::discover;
 using TestMedia::Discovered;
 
-// Process ids whose parent is pid.
-QList<qint64> childrenOf(qint64 pid)
-{
-    QList<qint64> children;
-    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 candidate = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        const QByteArray stat = TestFiles::read(u"/proc/%1/stat"_s.arg(candidate));
-        // pid (comm) state ppid ...: the name may hold blanks, so read after the last ')'.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            children << candidate;
-    }
-    return children;
-}
-
-bool alive(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
-}
-
 } // namespace
 
 class TestTolmConvert : public QObject
@@ -584,7 +561,7 @@ private Q_SLOTS:
         clock.start();
         while (filesBelow(out).size() < 2 && clock.elapsed() < 30000)
             QTest::qWait(50);
-        const QList<qint64> children = childrenOf(pid);
+        const QList<qint64> children = TestProcess::childrenOf(pid);
         QCOMPARE(filesBelow(out).size(), 2);
         QCOMPARE(children.size(), 2);
 
@@ -593,7 +570,7 @@ private Q_SLOTS:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 130);
         for (qint64 child : children)
-            QVERIFY2(!alive(child), qPrintable(QString::number(child)));
+            QVERIFY2(!TestProcess::alive(child), qPrintable(QString::number(child)));
         QCOMPARE(filesBelow(out), QStringList());
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(u"interrupted"_s) && !err.contains(u"one.wav"_s), qPrintable(err));

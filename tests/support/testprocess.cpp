@@ -1,6 +1,14 @@
 #include "testprocess.h"
 
+#include "testfiles.h"
+
+#include <QDir>
 #include <QElapsedTimer>
+
+#include <cerrno>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
 
 namespace TestProcess {
 
@@ -57,6 +65,28 @@ QProcessEnvironment terminalEnvironment(const QString &home, const QString &cach
     env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheFolder);
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     return env;
+}
+
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 candidate = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        const QByteArray stat = TestFiles::read(u"/proc/%1/stat"_s.arg(candidate));
+        // pid (comm) state ppid ...: the name may hold blanks, so read after the last ')'.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children << candidate;
+    }
+    return children;
+}
+
+bool alive(qint64 pid)
+{
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }
 
 } // namespace TestProcess

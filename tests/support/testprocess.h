@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -31,5 +32,10 @@ Ended waitForEnd(QProcess &process, int timeoutMs = 240000);
 // A bare environment for tolm-convert started by a test: the path, a home of the test's own
 // (settings below it), a cache folder and a UTF-8 locale, nothing else of the caller's.
 QProcessEnvironment terminalEnvironment(const QString &home, const QString &cacheFolder);
+
+// Process ids whose parent is pid (zombies included: not reaped yet).
+QList<qint64> childrenOf(qint64 pid);
+// The process is still there (a zombie counts).
+bool alive(qint64 pid);
 
 } // namespace TestProcess
